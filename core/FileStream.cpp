@@ -1,0 +1,184 @@
+// The one file of the core that speaks to the operating system.
+#include "FileStream.h"
+
+#include "Errors.h"
+
+#include <cerrno>
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#define NATIVE_OPEN _wopen
+#define NATIVE_LSEEK _lseeki64
+#define NATIVE_CLOSE _close
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#define NATIVE_OPEN ::open
+#define NATIVE_LSEEK ::lseek
+#define NATIVE_CLOSE ::close
+#endif
+
+namespace {
+
+int OpenFlags(TFileMode mode)
+{
+    int flags = 0;
+    switch (mode) {
+    case fmOpenRead:
+        flags = O_RDONLY;
+        break;
+    case fmCreate:
+        flags = O_RDWR | O_CREAT | O_TRUNC;
+        break;
+    case fmOpenReadWrite:
+        flags = O_RDWR;
+        break;
+    case fmCreateNew:
+        flags = O_RDWR | O_CREAT | O_EXCL;
+        break;
+    }
+#ifdef _WIN32
+    flags |= O_BINARY | O_NOINHERIT;
+#else
+    flags |= O_CLOEXEC;
+#endif
+    return flags;
+}
+
+// Largest chunk handed to one read or write call; both platforms take int-sized counts.
+constexpr int64_t MaxChunk = 1 << 30;
+
+} // namespace
+
+TFileStream::TFileStream(const std::filesystem::path &path, TFileMode mode) : path_(path)
+{
+#ifdef _WIN32
+    fd_ = NATIVE_OPEN(path.c_str(), OpenFlags(mode), _S_IREAD | _S_IWRITE);
+#else
+    fd_ = NATIVE_OPEN(path.c_str(), OpenFlags(mode), 0666);
+#endif
+    if (fd_ < 0) {
+        throw EFOpenError("Cannot open file \"" + path.string() + "\". " + std::strerror(errno));
+    }
+#ifndef _WIN32
+    // A folder opens read-only on POSIX; it is no file to stream.
+    struct stat st {};
+    if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+        NATIVE_CLOSE(fd_);
+        fd_ = -1;
+        throw EFOpenError("Cannot open file \"" + path.string() + "\". " + std::strerror(EISDIR));
+    }
+#endif
+}
+
+TFileStream::~TFileStream()
+{
+    if (fd_ >= 0) {
+        NATIVE_CLOSE(fd_);
+    }
+}
+
+int64_t TFileStream::Size() const
+{
+#ifdef _WIN32
+    struct _stat64 st {};
+    if (_fstat64(fd_, &st) != 0) {
+        throw EStreamError(std::strerror(errno));
+    }
+#else
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) {
+        throw EStreamError(std::strerror(errno));
+    }
+#endif
+    return static_cast<int64_t>(st.st_size);
+}
+
+int64_t TFileStream::Position() const
+{
+    return static_cast<int64_t>(NATIVE_LSEEK(fd_, 0, SEEK_CUR));
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    const int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
+    const auto pos = NATIVE_LSEEK(fd_, offset, whence);
+    if (pos < 0) {
+        throw EStreamError(std::strerror(errno));
+    }
+    return static_cast<int64_t>(pos);
+}
+
+int64_t TFileStream::Read(void *buffer, int64_t n)
+{
+    auto *p = static_cast<char *>(buffer);
+    int64_t done = 0;
+    while (done < n) {
+        const auto chunk = std::min(n - done, MaxChunk);
+#ifdef _WIN32
+        const auto got = _read(fd_, p + done, static_cast<unsigned>(chunk));
+#else
+        const auto got = ::read(fd_, p + done, static_cast<size_t>(chunk));
+#endif
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw EReadError();
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
+}
+
+void TFileStream::ReadBuffer(void *buffer, int64_t n)
+{
+    if (n > 0 && Read(buffer, n) != n) {
+        throw EReadError();
+    }
+}
+
+void TFileStream::WriteBuffer(const void *buffer, int64_t n)
+{
+    const auto *p = static_cast<const char *>(buffer);
+    int64_t done = 0;
+    while (done < n) {
+        const auto chunk = std::min(n - done, MaxChunk);
+#ifdef _WIN32
+        const auto put = _write(fd_, p + done, static_cast<unsigned>(chunk));
+#else
+        const auto put = ::write(fd_, p + done, static_cast<size_t>(chunk));
+#endif
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            throw EWriteError();
+        }
+        done += put;
+    }
+}
+
+void TFileStream::SetSize(int64_t size)
+{
+#ifdef _WIN32
+    const bool ok = _chsize_s(fd_, size) == 0;
+#else
+    const bool ok = ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
+#endif
+    if (!ok) {
+        throw EWriteError();
+    }
+    if (Position() > size) {
+        Seek(size, soBeginning);
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The byte stream under every file operation: 64-bit sizes and positions, reads and writes of
+// exactly n bytes that raise when fewer move, and a settable size.
+
+#include <cstdint>
+#include <filesystem>
+
+enum TFileMode {
+    fmOpenRead,      // existing file, read only
+    fmCreate,        // create, or empty an existing file; read and write
+    fmOpenReadWrite, // existing file, read and write
+    fmCreateNew,     // create a file that must not exist yet; read and write
+};
+
+enum TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+class TFileStream
+{
+public:
+    TFileStream(const std::filesystem::path &path, TFileMode mode);
+    ~TFileStream();
+    TFileStream(const TFileStream &) = delete;
+    TFileStream &operator=(const TFileStream &) = delete;
+
+    int64_t Size() const;
+    int64_t Position() const;
+    int64_t Seek(int64_t offset, TSeekOrigin origin);
+    // Reads up to n bytes; returns how many arrived (fewer only at the end of the file).
+    int64_t Read(void *buffer, int64_t n);
+    void ReadBuffer(void *buffer, int64_t n);
+    void WriteBuffer(const void *buffer, int64_t n);
+    void SetSize(int64_t size);
+    const std::filesystem::path &FileName() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+    int fd_ = -1;
+};

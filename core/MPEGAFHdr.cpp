@@ -1,0 +1,462 @@
+#include "MPEGAFHdr.h"
+
+#include "Arith.h"
+#include "Errors.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// The first header must begin within this many bytes after the leading ID3v2 tags.
+constexpr int64_t SearchWindow = 10240;
+// A file counts as VBR when the bitrates of its first frames differ.
+constexpr int VbrProbeFrames = 64;
+constexpr int64_t ReaderBlock = 64 * 1024;
+constexpr int64_t CopyBlock = 1024 * 1024;
+
+int32_t FrameLengthOf(int32_t version, int32_t layer, int32_t bitrate, int32_t sampleRate,
+                      int32_t paddingSize)
+{
+    if (sampleRate <= 0) {
+        return 0;
+    }
+    // Layer I counts in 4-byte slots; Layer III of MPEG-2 and 2.5 has half the samples.
+    if (layer == 1) {
+        return 4 * (12000 * bitrate / sampleRate) + paddingSize;
+    }
+    const int32_t coefficient = (layer == 3 && version != 1) ? 72000 : 144000;
+    return coefficient * bitrate / sampleRate + paddingSize;
+}
+
+uint32_t BigEndian32(const uint8_t *p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+uint32_t LittleEndian32(const uint8_t *p)
+{
+    return (uint32_t(p[3]) << 24) | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+}
+
+// Random access to a stream through one window of fixed size, refilled on demand.
+class TWindowReader
+{
+public:
+    TWindowReader(TFileStream &stream, int64_t end) : stream_(stream), end_(end) {}
+
+    // The n bytes at pos, or nullptr when they do not all lie before the end.
+    const uint8_t *At(int64_t pos, int64_t n)
+    {
+        if (pos < 0 || pos + n > end_) {
+            return nullptr;
+        }
+        if (pos < start_ || pos + n > start_ + length_) {
+            if (buffer_.empty()) {
+                buffer_.resize(ReaderBlock);
+            }
+            length_ = std::min(ReaderBlock, end_ - pos);
+            stream_.Seek(pos, soBeginning);
+            stream_.ReadBuffer(buffer_.data(), length_);
+            start_ = pos;
+        }
+        return buffer_.data() + (pos - start_);
+    }
+
+private:
+    TFileStream &stream_;
+    int64_t end_;
+    std::vector<uint8_t> buffer_;
+    int64_t start_ = 0;
+    int64_t length_ = 0;
+};
+
+// A frame header at pos that passes for a real frame: valid, of the reference stream when one
+// is given, and followed at its frame length by a header of the same stream, or ending exactly
+// at the end of the audio.
+bool ConfirmedFrame(TWindowReader &reader, int64_t pos, int64_t audioEnd, const TFrameInfo *ref,
+                    TFrameInfo &info)
+{
+    const uint8_t *b = reader.At(pos, 4);
+    if (b == nullptr || !IsSync(b[0], b[1])) {
+        return false;
+    }
+    info = DecodeFrameInfo(b);
+    if (!info.Valid || (ref != nullptr && !SameStream(*ref, info))) {
+        return false;
+    }
+    const int64_t next = pos + info.FrameLength;
+    if (next == audioEnd) {
+        return true;
+    }
+    const uint8_t *n = reader.At(next, 4);
+    if (n == nullptr || !IsSync(n[0], n[1])) {
+        return false;
+    }
+    const TFrameInfo following = DecodeFrameInfo(n);
+    return following.Valid && SameStream(info, following);
+}
+
+// First confirmed frame that begins in [from, limit), or -1.
+int64_t FindFrame(TWindowReader &reader, int64_t from, int64_t limit, int64_t audioEnd,
+                  const TFrameInfo *ref, TFrameInfo &info)
+{
+    for (int64_t pos = std::max<int64_t>(from, 0); pos < limit; ++pos) {
+        const uint8_t *b = reader.At(pos, 2);
+        if (b == nullptr) {
+            return -1;
+        }
+        if (IsSync(b[0], b[1]) && ConfirmedFrame(reader, pos, audioEnd, ref, info)) {
+            return pos;
+        }
+    }
+    return -1;
+}
+
+// Steps from frame to frame; where the chain breaks (junk in the middle of the audio) it
+// resynchronises on the next confirmed frame.
+class TFrameWalker
+{
+public:
+    TFrameWalker(TWindowReader &reader, const TFrameInfo &ref, int64_t audioEnd, int64_t pos)
+        : reader_(reader), ref_(ref), audioEnd_(audioEnd), pos_(pos)
+    {
+    }
+
+    // The frame at the walker's position; false at the end of the audio.
+    bool Next(TFrameInfo &info, int64_t &framePos)
+    {
+        const uint8_t *b = reader_.At(pos_, 4);
+        bool onFrame = false;
+        if (b != nullptr && IsSync(b[0], b[1])) {
+            info = DecodeFrameInfo(b);
+            onFrame = info.Valid && SameStream(ref_, info);
+        }
+        if (!onFrame) {
+            const int64_t found = FindFrame(reader_, pos_ + 1, audioEnd_, audioEnd_, &ref_, info);
+            if (found < 0) {
+                pos_ = audioEnd_;
+                return false;
+            }
+            pos_ = found;
+        }
+        if (pos_ + info.FrameLength > audioEnd_) { // a frame cut short by the end of the file
+            pos_ = audioEnd_;
+            return false;
+        }
+        framePos = pos_;
+        pos_ += info.FrameLength;
+        return true;
+    }
+
+    int64_t Position() const { return pos_; }
+
+private:
+    TWindowReader &reader_;
+    const TFrameInfo &ref_;
+    int64_t audioEnd_;
+    int64_t pos_;
+};
+
+// End of the ID3v2 tags at the start of the file ("ID3", version, flags, synchsafe size).
+int64_t SkipID3v2(TWindowReader &reader, int64_t size)
+{
+    int64_t pos = 0;
+    while (const uint8_t *b = reader.At(pos, 10)) {
+        const bool isTag = b[0] == 'I' && b[1] == 'D' && b[2] == '3' && b[3] != 0xFF &&
+                           b[4] != 0xFF && (b[6] | b[7] | b[8] | b[9]) < 0x80;
+        if (!isTag) {
+            break;
+        }
+        const int64_t body = (int64_t(b[6]) << 21) | (int64_t(b[7]) << 14) |
+                             (int64_t(b[8]) << 7) | int64_t(b[9]);
+        const bool hasFooter = (b[5] & 0x10) != 0;
+        pos += 10 + body + (hasFooter ? 10 : 0);
+    }
+    return std::min(pos, size);
+}
+
+// Start of the trailing tags: an ID3v1 tag at the very end, and an APEv2 tag before it (or at
+// the end when there is no ID3v1 tag).
+int64_t TrailingTagsStart(TWindowReader &reader, int64_t audioStart, int64_t size)
+{
+    int64_t end = size;
+    if (end - 128 >= audioStart) {
+        const uint8_t *t = reader.At(end - 128, 3);
+        if (std::memcmp(t, "TAG", 3) == 0) {
+            end -= 128;
+        }
+    }
+    if (end - 32 >= audioStart) {
+        const uint8_t *f = reader.At(end - 32, 32);
+        if (std::memcmp(f, "APETAGEX", 8) == 0) {
+            // Footer: size of items and footer at 12, flags at 20 (bit 31: a header too).
+            const int64_t tagSize = LittleEndian32(f + 12);
+            const bool hasHeader = (LittleEndian32(f + 20) & 0x80000000u) != 0;
+            const int64_t total = tagSize + (hasHeader ? 32 : 0);
+            if (total >= 32 && total <= end - audioStart) {
+                end -= total;
+            }
+        }
+    }
+    return end;
+}
+
+// What an encoder's information frame (Xing, Info or VBRI) in the first frame tells.
+struct TInfoFrame
+{
+    bool Present = false;
+    bool Vbr = false;
+    int64_t Frames = 0; // audio frames, not counting the information frame; 0 when unknown
+};
+
+TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &info)
+{
+    TInfoFrame result;
+    if (info.Layer != 3) {
+        return result;
+    }
+    const uint8_t *b = reader.At(pos, std::min<int64_t>(info.FrameLength, 64));
+    if (b == nullptr || info.FrameLength < 64) {
+        return result;
+    }
+    // Xing and Info follow the side information: 32 or 17 bytes for MPEG-1 (stereo or
+    // mono), 17 or 9 for MPEG-2 and 2.5; a CRC adds 2.
+    const bool mono = (b[3] >> 6) == 3;
+    const int sideInfo = info.MPEGVersion == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    const int xing = 4 + (info.Protected ? 2 : 0) + sideInfo;
+    if (std::memcmp(b + xing, "Xing", 4) == 0 || std::memcmp(b + xing, "Info", 4) == 0) {
+        result.Present = true;
+        result.Vbr = b[xing] == 'X';
+        const uint32_t flags = BigEndian32(b + xing + 4);
+        if ((flags & 1) != 0) {
+            result.Frames = BigEndian32(b + xing + 8);
+        }
+        return result;
+    }
+    // VBRI stands 32 bytes after the header: id, version, delay, quality, bytes, frames.
+    if (std::memcmp(b + 36, "VBRI", 4) == 0) {
+        result.Present = true;
+        result.Vbr = true;
+        result.Frames = BigEndian32(b + 36 + 14);
+    }
+    return result;
+}
+
+} // namespace
+
+TFrameInfo DecodeFrameInfo(const uint8_t *header)
+{
+    TFrameInfo f;
+    // byte 1, bits 4-3: version (00 MPEG-2.5, 01 reserved, 10 MPEG-2, 11 MPEG-1)
+    static constexpr int32_t Versions[4] = {3, 0, 2, 1};
+    f.MPEGVersion = Versions[(header[1] >> 3) & 3];
+    // byte 1, bits 2-1: layer, counted down (11 Layer I ... 01 Layer III, 00 reserved)
+    f.Layer = (4 - ((header[1] >> 1) & 3)) % 4;
+    // byte 1, bit 0: clear when a CRC follows
+    f.Protected = (header[1] & 1) == 0;
+    // byte 2: bitrate index (7-4), sample-rate index (3-2), padding (1)
+    const int bitrateIndex = header[2] >> 4;
+    const int rateIndex = (header[2] >> 2) & 3;
+    const bool padding = (header[2] & 2) != 0;
+    f.Bitrate = (f.MPEGVersion != 0 && f.Layer != 0)
+                    ? BitrateTable[f.MPEGVersion - 1][f.Layer - 1][bitrateIndex]
+                    : -1;
+    f.SampleRate = f.MPEGVersion != 0 ? SampleRateTable[f.MPEGVersion - 1][rateIndex] : -1;
+    f.PaddingSize = padding ? (f.Layer == 1 ? 4 : 1) : 0;
+    f.FrameLength = FrameLengthOf(f.MPEGVersion, f.Layer, f.Bitrate, f.SampleRate, f.PaddingSize);
+    f.SamplesPerFrame = f.Layer == 1 ? 384 : (f.Layer == 3 && f.MPEGVersion != 1) ? 576 : 1152;
+    // Free format (bitrate 0) has no frame length to go by.
+    f.Valid = f.MPEGVersion != 0 && f.Layer != 0 && f.Bitrate > 0 && f.SampleRate > 0;
+    return f;
+}
+
+bool TMPEGAFHdr::DecodeHeader()
+{
+    const TFrameInfo f = DecodeFrameInfo(Header.data());
+    MPEGVersion = f.MPEGVersion;
+    Layer = f.Layer;
+    Bitrate = f.Bitrate;
+    SampleRate = f.SampleRate;
+    PaddingFlag = (Header[2] & 2) != 0;
+    PaddingSize = f.PaddingSize;
+    FrameLength = CalcFrameLength();
+    SamplesPerFrame = f.SamplesPerFrame;
+    // byte 3: channel mode (7-6), mode extension (5-4), rights (3), original (2), emphasis (1-0)
+    ChannelMode = Header[3] >> 6;
+    ModeExtension = (Header[3] >> 4) & 3;
+    RightsFlag = (Header[3] & 8) != 0;
+    OriginalFlag = (Header[3] & 4) != 0;
+    EmphasisName = EmphasisNames[Header[3] & 3];
+    return f.Valid;
+}
+
+int32_t TMPEGAFHdr::CalcFrameLength() const
+{
+    return FrameLengthOf(MPEGVersion, Layer, Bitrate, SampleRate, PaddingSize);
+}
+
+bool TMPEGAFHdr::FindHeader(int n)
+{
+    for (int i = 0; i + 3 < n && i + 3 < int(Buffer.size()); ++i) {
+        if (IsSync(Buffer[i], Buffer[i + 1])) {
+            std::copy_n(Buffer.begin() + i, 4, Header.begin());
+            return true;
+        }
+    }
+    return false;
+}
+
+int32_t TMPEGAFHdr::SyncOffset(int n) const
+{
+    for (int i = 0; i + 1 < n && i + 1 < int(Buffer.size()); ++i) {
+        if (IsSync(Buffer[i], Buffer[i + 1])) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
+{
+    first_ = TFrameInfo{};
+    walkIndex_ = 0;
+    walkPos_ = 0;
+    VBR = false;
+
+    const int64_t size = stream.Size();
+    TWindowReader reader(stream, size);
+    const int64_t tagEnd = SkipID3v2(reader, size);
+    const int64_t audioEnd = TrailingTagsStart(reader, tagEnd, size);
+
+    TFrameInfo info;
+    const int64_t firstPos = FindFrame(reader, tagEnd, std::min(tagEnd + SearchWindow, audioEnd),
+                                       audioEnd, nullptr, info);
+    if (firstPos < 0) {
+        return false;
+    }
+    const TInfoFrame infoFrame = ReadInfoFrame(reader, firstPos, info);
+    int64_t audioStart = firstPos;
+    if (infoFrame.Present) {
+        // The information frame is silence that describes the file: not part of the audio.
+        audioStart += info.FrameLength;
+        const TFrameInfo infoFrameHeader = info;
+        if (!ConfirmedFrame(reader, audioStart, audioEnd, &infoFrameHeader, info)) {
+            return false;
+        }
+    }
+    std::copy_n(reader.At(audioStart, 4), 4, Header.begin());
+    DecodeHeader();
+    first_ = info;
+    AudioStart = audioStart;
+    AudioEnd = audioEnd;
+
+    VBR = infoFrame.Vbr;
+    if (!VBR) {
+        TFrameWalker walker(reader, first_, AudioEnd, AudioStart);
+        TFrameInfo frame;
+        int64_t framePos = 0;
+        for (int i = 0; i < VbrProbeFrames && walker.Next(frame, framePos); ++i) {
+            if (frame.Bitrate != first_.Bitrate) {
+                VBR = true;
+                break;
+            }
+        }
+    }
+
+    const int64_t audioBytes = AudioEnd - AudioStart;
+    if (!VBR) {
+        FrameCount = audioBytes / FrameLength;
+        Duration = RoundHalfEven(audioBytes * 8, Bitrate); // bits / kbps = ms
+        return true;
+    }
+    FrameCount = infoFrame.Frames;
+    if (FrameCount <= 0) {
+        TFrameWalker walker(reader, first_, AudioEnd, AudioStart);
+        TFrameInfo frame;
+        int64_t framePos = 0;
+        while (walker.Next(frame, framePos)) {
+            ++FrameCount;
+        }
+    }
+    Duration = RoundHalfEven(FrameCount * SamplesPerFrame * 1000, SampleRate);
+    if (Duration > 0) {
+        Bitrate = int32_t(RoundHalfEven(audioBytes * 8, Duration));
+    }
+    return true;
+}
+
+int64_t TMPEGAFHdr::FrameOffsetAt(TFileStream &source, int64_t ms)
+{
+    ms = std::max<int64_t>(ms, 0);
+    TWindowReader reader(source, AudioEnd);
+    TFrameInfo info;
+    if (!VBR) {
+        // Constant bitrate: time maps to bytes; every table bitrate is a multiple of 8 kbps.
+        const int64_t offset = AudioStart + RoundHalfEven(ms * Bitrate, 8);
+        if (offset >= AudioEnd) {
+            return AudioEnd;
+        }
+        const int64_t pos = FindFrame(reader, offset, AudioEnd, AudioEnd, &first_, info);
+        return pos < 0 ? AudioEnd : pos;
+    }
+    // Variable bitrate: the first frame whose start time, index x samples / rate, is at or
+    // after ms, found by walking the headers (resuming a walk that ended before it).
+    const int64_t perFrame = int64_t(SamplesPerFrame) * 1000;
+    const int64_t target = (ms * SampleRate + perFrame - 1) / perFrame;
+    if (target < walkIndex_ || walkPos_ < AudioStart) {
+        walkIndex_ = 0;
+        walkPos_ = AudioStart;
+    }
+    TFrameWalker walker(reader, first_, AudioEnd, walkPos_);
+    int64_t framePos = walkPos_;
+    while (walkIndex_ < target) {
+        if (!walker.Next(info, framePos)) {
+            walkPos_ = AudioEnd;
+            return AudioEnd;
+        }
+        ++walkIndex_;
+        walkPos_ = walker.Position();
+    }
+    // walkPos_ is the start of frame number target, unless the audio ended first.
+    if (walkPos_ >= AudioEnd) {
+        return AudioEnd;
+    }
+    TFrameInfo at;
+    if (!walker.Next(at, framePos)) {
+        return AudioEnd;
+    }
+    walkPos_ = framePos; // the walk may have resynchronised past junk
+    return framePos;
+}
+
+int64_t TMPEGAFHdr::CopyRange(TFileStream &source, TFileStream &target, int64_t startMs,
+                              int64_t endMs)
+{
+    if (!first_.Valid) {
+        return 0;
+    }
+    startMs = std::max<int64_t>(startMs, 0);
+    endMs = std::max<int64_t>(endMs, 0);
+    if (startMs >= endMs) {
+        return 0;
+    }
+    const int64_t start = FrameOffsetAt(source, startMs);
+    if (start >= AudioEnd) {
+        return 0;
+    }
+    const int64_t end = FrameOffsetAt(source, endMs);
+    if (end <= start) {
+        return 0;
+    }
+    std::vector<uint8_t> block(std::min(CopyBlock, end - start));
+    source.Seek(start, soBeginning);
+    for (int64_t pos = start; pos < end;) {
+        const int64_t n = std::min<int64_t>(int64_t(block.size()), end - pos);
+        source.ReadBuffer(block.data(), n);
+        target.WriteBuffer(block.data(), n);
+        pos += n;
+    }
+    return end - start;
+}

@@ -1,0 +1,117 @@
+#pragma once
+// MPEG audio frame headers: finding the first frame of a file, describing its format, and
+// copying the whole frames that lie between two times.
+
+#include "FileStream.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// kbps by [version: MPEG-1, MPEG-2, MPEG-2.5][layer: I, II, III][bitrate index].
+// Index 0 (free format) is 0, index 15 (not allowed) is -1; MPEG-2.5 uses the MPEG-2 rows.
+inline constexpr std::array<std::array<std::array<int32_t, 16>, 3>, 3> BitrateTable{{
+    {{
+        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, -1},
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, -1},
+        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, -1},
+    }},
+    {{
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, -1},
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, -1},
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, -1},
+    }},
+    {{
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, -1},
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, -1},
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, -1},
+    }},
+}};
+
+// Hz by [version][sample-rate index]; index 3 is reserved.
+inline constexpr std::array<std::array<int32_t, 4>, 3> SampleRateTable{{
+    {44100, 48000, 32000, -1},
+    {22050, 24000, 16000, -1},
+    {11025, 12000, 8000, -1},
+}};
+
+inline constexpr std::array<const char *, 4> EmphasisNames{"None", "50/15 ms", "", "CCIT J.17"};
+
+// One header decoded from its four bytes, with nothing read around it.
+struct TFrameInfo
+{
+    int32_t MPEGVersion = 0; // 1, 2, 3 = MPEG-2.5; 0 reserved
+    int32_t Layer = 0;       // 1..3; 0 reserved
+    int32_t Bitrate = -1;    // kbps; 0 free format, -1 not allowed
+    int32_t SampleRate = -1; // Hz; -1 reserved
+    int32_t PaddingSize = 0;
+    int32_t FrameLength = 0;
+    int32_t SamplesPerFrame = 0;
+    bool Protected = false; // a 16-bit CRC follows the header
+    bool Valid = false;     // usable as an audio frame: free format does not count
+};
+
+// True when the two bytes are the eleven sync bits of a frame header.
+constexpr bool IsSync(uint8_t b0, uint8_t b1)
+{
+    return b0 == 0xFF && (b1 & 0xE0) == 0xE0;
+}
+
+TFrameInfo DecodeFrameInfo(const uint8_t *header);
+
+// Frames of one stream agree on these; a header that differs is not the next frame.
+constexpr bool SameStream(const TFrameInfo &a, const TFrameInfo &b)
+{
+    return a.MPEGVersion == b.MPEGVersion && a.Layer == b.Layer && a.SampleRate == b.SampleRate;
+}
+
+class TMPEGAFHdr
+{
+public:
+    std::array<uint8_t, 4> Header{};
+    std::array<uint8_t, 128> Buffer{};
+    int32_t MPEGVersion = 0;
+    int32_t Bitrate = 0; // kbps; for a VBR file the average over its audio
+    int32_t SampleRate = 0;
+    int32_t FrameLength = 0;
+    int64_t FrameCount = 0;
+    int64_t Duration = 0; // ms
+    int32_t Layer = 0;
+    int32_t PaddingSize = 0;
+    bool PaddingFlag = false;
+    int32_t ChannelMode = 0;
+    int32_t ModeExtension = 0;
+    bool RightsFlag = false;
+    bool OriginalFlag = false;
+    std::string EmphasisName;
+
+    // What ReadFirstFrame learnt of the file beyond the first header.
+    bool VBR = false;
+    int32_t SamplesPerFrame = 0;
+    int64_t AudioStart = 0; // first audio frame: after ID3v2 tags, junk and a Xing/Info/VBRI frame
+    int64_t AudioEnd = 0;   // end of the audio: the start of trailing ID3v1 and APEv2 tags
+
+    // Finds and decodes the first audio frame of the stream and estimates the file's length.
+    bool ReadFirstFrame(TFileStream &stream);
+    // First candidate header (a sync with all four bytes inside) among the first n bytes of
+    // Buffer, copied to Header.
+    bool FindHeader(int n);
+    // Decodes Header into the fields; true when it describes a usable frame.
+    bool DecodeHeader();
+    int32_t CalcFrameLength() const;
+
+    // Appends to target the whole frames from the first frame at or after startMs up to the
+    // first frame at or after endMs (or the end of the audio). Returns the bytes written.
+    int64_t CopyRange(TFileStream &source, TFileStream &target, int64_t startMs, int64_t endMs);
+    // Position of the first sync among the first n bytes of Buffer, or -1.
+    int32_t SyncOffset(int n) const;
+
+    // Byte offset of the first frame at or after ms, or AudioEnd when there is none.
+    int64_t FrameOffsetAt(TFileStream &source, int64_t ms);
+
+private:
+    TFrameInfo first_{}; // the first audio frame: the stream's reference header
+    // Where the last walk over a VBR file stopped: frame number walkIndex_ starts at walkPos_.
+    int64_t walkIndex_ = 0;
+    int64_t walkPos_ = 0;
+};

@@ -1,0 +1,120 @@
+#include "Errors.h"
+#include "FileStream.h"
+#include "Fixtures.h"
+#include "OutputFile.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(FileStream, OpenFailuresNameTheFileAndTheReason)
+{
+    TTempDir dir;
+    const auto missing = dir / "missing.mp3";
+    try {
+        TFileStream s(missing, fmOpenRead);
+        ADD_FAILURE() << "opened a missing file";
+    } catch (const EFOpenError &e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot open file \"" + missing.string() + "\". No such file or directory");
+    }
+    EXPECT_THROW(TFileStream(dir.Path(), fmOpenRead), EFOpenError) << "a folder is no file";
+    EXPECT_THROW(TFileStream(dir / "no" / "x.mp3", fmCreate), EFOpenError);
+}
+
+TEST(FileStream, ExactReadsAndWrites)
+{
+    TTempDir dir;
+    TFileStream s(dir / "f", fmCreate);
+    const Bytes data = {1, 2, 3, 4, 5};
+    s.WriteBuffer(data.data(), 5);
+    EXPECT_EQ(s.Size(), 5);
+    EXPECT_EQ(s.Position(), 5);
+    EXPECT_EQ(s.Seek(-2, soEnd), 3);
+    EXPECT_EQ(s.Seek(-1, soCurrent), 2);
+    Bytes got(3);
+    s.ReadBuffer(got.data(), 3);
+    EXPECT_EQ(got, (Bytes{3, 4, 5}));
+    s.Seek(3, soBeginning);
+    try {
+        s.ReadBuffer(got.data(), 3);
+        ADD_FAILURE() << "read past the end";
+    } catch (const EReadError &e) {
+        EXPECT_STREQ(e.what(), "Stream read error");
+    }
+    s.Seek(0, soBeginning);
+    EXPECT_EQ(s.Read(got.data(), 3), 3);
+    s.SetSize(1);
+    EXPECT_EQ(s.Size(), 1);
+    EXPECT_EQ(s.Position(), 1) << "a position past the new end moves to it";
+}
+
+TEST(FileStream, WritesToAReadOnlyStreamRaise)
+{
+    TTempDir dir;
+    WriteFile(dir / "f", Bytes(10, 1));
+    TFileStream s(dir / "f", fmOpenRead);
+    const uint8_t b = 0;
+    try {
+        s.WriteBuffer(&b, 1);
+        ADD_FAILURE();
+    } catch (const EWriteError &e) {
+        EXPECT_STREQ(e.what(), "Stream write error");
+    }
+}
+
+TEST(FileStream, SizesAndPositionsBeyondFourGibibytes)
+{
+    TTempDir dir;
+    TFileStream s(dir / "big", fmCreate);
+    const int64_t far = (int64_t(5) << 30) + 3;
+    s.Seek(far, soBeginning);
+    const uint8_t b = 0xAB;
+    s.WriteBuffer(&b, 1);
+    EXPECT_EQ(s.Size(), far + 1);
+    EXPECT_EQ(s.Seek(-1, soEnd), far);
+    uint8_t back = 0;
+    s.ReadBuffer(&back, 1);
+    EXPECT_EQ(back, 0xAB);
+}
+
+TEST(OutputFile, ReplacesTheTargetOnlyOnCommit)
+{
+    TTempDir dir;
+    const auto target = dir / "out.mp3";
+    WriteFile(target, Bytes(7, 'o'));
+    {
+        TOutputFile out(target);
+        const Bytes data(3, 'n');
+        out.Stream().WriteBuffer(data.data(), 3);
+        EXPECT_EQ(ReadFile(target), Bytes(7, 'o'));
+        EXPECT_EQ(out.TempPath().parent_path(), dir.Path());
+    }
+    EXPECT_EQ(ReadFile(target), Bytes(7, 'o')) << "an uncommitted output leaves the target";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1)
+        << "and no temporary file";
+    {
+        TOutputFile out(target);
+        const Bytes data(3, 'n');
+        out.Stream().WriteBuffer(data.data(), 3);
+        out.Commit();
+    }
+    EXPECT_EQ(ReadFile(target), Bytes(3, 'n'));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST(OutputFile, SameFileSeesThroughOtherNames)
+{
+    TTempDir dir;
+    WriteFile(dir / "a.mp3", Bytes(1, 0));
+    std::filesystem::create_directory(dir / "sub");
+    EXPECT_TRUE(SameFile(dir / "a.mp3", dir / "sub" / ".." / "a.mp3"));
+    std::filesystem::create_symlink(dir / "a.mp3", dir / "link.mp3");
+    EXPECT_TRUE(SameFile(dir / "a.mp3", dir / "link.mp3"));
+    EXPECT_FALSE(SameFile(dir / "a.mp3", dir / "b.mp3"));
+    EXPECT_TRUE(FolderWritable(dir.Path()));
+    EXPECT_FALSE(FolderWritable(dir / "missing"));
+    EXPECT_FALSE(FolderWritable(dir / "a.mp3"));
+}
+
+} // namespace

@@ -1,0 +1,152 @@
+// Files that lame encodes here, cut by the core and checked by decoding with libmpg123.
+#include "Decode.h"
+#include "Fixtures.h"
+#include "MPEGAFHdr.h"
+#include "MP3TAG.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+struct Encoded
+{
+    const char *name;
+    int sampleRate;
+    int channels;
+    const char *lameArgs;
+    int version;
+    bool vbr;
+};
+
+class RealFile : public ::testing::TestWithParam<Encoded>
+{
+protected:
+    TTempDir dir;
+};
+
+// Audio frames of a file as the decoder sees them: the encoder's information frame is not one.
+long FramesIn(const std::filesystem::path &path)
+{
+    const TDecodeResult d = DecodeFile(path);
+    EXPECT_TRUE(d.opened) << d.message;
+    EXPECT_EQ(d.errors, 0) << path << ": " << d.message;
+    return d.frames;
+}
+
+int64_t CutToFile(TMPEGAFHdr &hdr, TFileStream &source, const std::filesystem::path &out,
+                  int64_t startMs, int64_t endMs)
+{
+    TFileStream target(out, fmCreate);
+    return hdr.CopyRange(source, target, startMs, endMs);
+}
+
+TEST_P(RealFile, LengthAndCutsAgreeWithTheDecoder)
+{
+    const Encoded &e = GetParam();
+    const auto mp3 = EncodeWithLame(dir, "src", 12.0, e.sampleRate, e.channels, e.lameArgs);
+    const TDecodeResult whole = DecodeFile(mp3);
+    ASSERT_TRUE(whole.opened) << whole.message;
+    ASSERT_EQ(whole.errors, 0) << whole.message;
+
+    TFileStream source(mp3, fmOpenRead);
+    TMPEGAFHdr hdr;
+    ASSERT_TRUE(hdr.ReadFirstFrame(source));
+    EXPECT_EQ(hdr.MPEGVersion, e.version);
+    EXPECT_EQ(hdr.SampleRate, e.sampleRate);
+    EXPECT_EQ(hdr.VBR, e.vbr);
+    const double frameMs = 1000.0 * hdr.SamplesPerFrame / hdr.SampleRate;
+    const double decodedMs = 1000.0 * double(whole.samples) / double(whole.rate);
+    EXPECT_NEAR(double(hdr.Duration), decodedMs, 1.5 * frameMs);
+    if (e.vbr) {
+        EXPECT_EQ(hdr.FrameCount, whole.frames);
+    }
+
+    // Three cuts that tile the file: each decodes cleanly, and together they hold every frame.
+    const int64_t cuts[] = {0, 3000, 7777, 999999};
+    long frames = 0;
+    int64_t bytes = 0;
+    for (int i = 0; i < 3; ++i) {
+        const auto out = dir / ("part" + std::to_string(i) + ".mp3");
+        bytes += CutToFile(hdr, source, out, cuts[i], cuts[i + 1]);
+        const Bytes head = ReadFile(out);
+        ASSERT_GE(head.size(), 4u);
+        EXPECT_TRUE(DecodeFrameInfo(head.data()).Valid) << "part " << i << " starts on a frame";
+        frames += FramesIn(out);
+    }
+    EXPECT_EQ(frames, whole.frames);
+    EXPECT_EQ(bytes, hdr.AudioEnd - hdr.AudioStart);
+
+    // A middle cut holds the frames whose start times lie in the range.
+    const auto mid = dir / "mid.mp3";
+    CutToFile(hdr, source, mid, 3000, 7777);
+    const auto firstFrame = int64_t(std::ceil(3000 / frameMs - 1e-9));
+    const auto endFrame = int64_t(std::ceil(7777 / frameMs - 1e-9));
+    const long got = FramesIn(mid);
+    if (e.vbr) {
+        EXPECT_EQ(got, endFrame - firstFrame);
+    } else {
+        // Constant bitrate maps time to bytes; padding shifts the frames by at most one.
+        EXPECT_NEAR(got, double(endFrame - firstFrame), 1.0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lame, RealFile,
+    ::testing::Values(Encoded{"Cbr128Stereo", 44100, 2, "-b 128", 1, false},
+                      Encoded{"Vbr2Stereo", 44100, 2, "-V 2", 1, true},
+                      Encoded{"Mpeg2Cbr64Mono", 22050, 1, "-b 64 -m m", 2, false},
+                      Encoded{"Mpeg25Cbr32", 11025, 2, "-b 32", 3, false},
+                      Encoded{"Mpeg2Vbr", 24000, 2, "-V 5", 2, true}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(RealFileTags, CoverArtInFrontAndTagBehind)
+{
+    TTempDir dir;
+    const auto encoded = EncodeWithLame(dir, "plain", 8.0, 44100, 2, "-V 2");
+    // A 300 KB picture full of sync-like bytes in an ID3v2 tag, and an ID3v1 tag at the end.
+    Bytes picture(300 * 1024);
+    uint32_t x = 7;
+    for (auto &b : picture) {
+        x = x * 1103515245u + 12345u;
+        b = uint8_t(x >> 16);
+    }
+    for (size_t i = 0; i + 4 < picture.size(); i += 997) {
+        picture[i] = 0xFF;
+        picture[i + 1] = 0xFB;
+    }
+    Bytes file = Id3v2Tag(uint32_t(picture.size()));
+    std::copy(picture.begin(), picture.end(), file.begin() + 10);
+    const size_t audioAt = file.size();
+    Append(file, ReadFile(encoded));
+    Append(file, Id3v1Tag("Cover test", 17));
+    const auto tagged = dir / "tagged.mp3";
+    WriteFile(tagged, file);
+
+    TFileStream source(tagged, fmOpenRead);
+    TID3Tag tag;
+    ASSERT_TRUE(tag.ReadTag(source));
+    EXPECT_EQ(tag.Title, "Cover test");
+    EXPECT_EQ(tag.Genre, "Rock");
+    source.Seek(0, soBeginning);
+    TMPEGAFHdr hdr;
+    ASSERT_TRUE(hdr.ReadFirstFrame(source));
+    EXPECT_TRUE(hdr.VBR);
+    EXPECT_GT(hdr.AudioStart, int64_t(audioAt)) << "after the tag and the Xing frame";
+    EXPECT_EQ(hdr.AudioEnd, int64_t(file.size()) - 128);
+    EXPECT_NEAR(double(hdr.Duration), 8000.0, 60.0);
+
+    const auto out = dir / "cut.mp3";
+    {
+        TFileStream target(out, fmCreate);
+        hdr.CopyRange(source, target, 0, 999999);
+    }
+    const TDecodeResult d = DecodeFile(out);
+    EXPECT_EQ(d.errors, 0) << d.message;
+    EXPECT_EQ(d.frames, hdr.FrameCount);
+    const Bytes cut = ReadFile(out);
+    EXPECT_EQ(cut, Bytes(file.begin() + hdr.AudioStart, file.end() - 128));
+}
+
+} // namespace

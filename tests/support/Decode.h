@@ -1,0 +1,27 @@
+#pragma once
+// Real MP3 files for the tests: encoded here with lame and checked by decoding with libmpg123.
+
+#include "Fixtures.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+struct TDecodeResult
+{
+    bool opened = false;
+    long frames = 0;  // audio frames decoded
+    long errors = 0;  // decoder errors, resynchronisations included
+    int64_t samples = 0; // per channel
+    long rate = 0;
+    int channels = 0;
+    std::string message;
+};
+
+// Decodes the whole file with resynchronisation turned off, so junk counts as an error.
+TDecodeResult DecodeFile(const std::filesystem::path &path);
+
+// A WAV of a tone whose pitch and loudness move (so that VBR frames differ), encoded by lame
+// with the given options. Returns the MP3's path; the test fails when lame is missing.
+std::filesystem::path EncodeWithLame(const TTempDir &dir, const std::string &name, double seconds,
+                                     int sampleRate, int channels, const std::string &lameArgs);

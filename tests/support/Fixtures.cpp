@@ -1,0 +1,145 @@
+#include "Fixtures.h"
+
+#include "MPEGAFHdr.h"
+
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+Bytes HeaderBytes(const THeaderSpec &spec)
+{
+    static constexpr int VersionBits[4] = {0, 3, 2, 0}; // by version: MPEG-1 11, 2 10, 2.5 00
+    const int layerBits = 4 - spec.layer;
+    return {0xFF,
+            uint8_t(0xE0 | (VersionBits[spec.version] << 3) | (layerBits << 1) |
+                    (spec.protection ? 0 : 1)),
+            uint8_t((spec.bitrateIndex << 4) | (spec.sampleRateIndex << 2) |
+                    (spec.padding ? 2 : 0)),
+            uint8_t((spec.channelMode << 6) | 0x04)};
+}
+
+Bytes Frame(const THeaderSpec &spec, uint8_t fill)
+{
+    Bytes frame = HeaderBytes(spec);
+    const TFrameInfo info = DecodeFrameInfo(frame.data());
+    if (!info.Valid) {
+        throw std::logic_error("fixture frame is not valid");
+    }
+    frame.resize(size_t(info.FrameLength), fill);
+    return frame;
+}
+
+Bytes XingFrame(const THeaderSpec &spec, uint32_t frameCount, bool vbr)
+{
+    Bytes frame = Frame(spec, 0x00);
+    const bool mono = spec.channelMode == 3;
+    const int side = spec.version == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    const size_t at = 4 + (spec.protection ? 2 : 0) + size_t(side);
+    std::memcpy(frame.data() + at, vbr ? "Xing" : "Info", 4);
+    frame[at + 7] = 0x01; // flags: the frame count is present
+    frame[at + 8] = uint8_t(frameCount >> 24);
+    frame[at + 9] = uint8_t(frameCount >> 16);
+    frame[at + 10] = uint8_t(frameCount >> 8);
+    frame[at + 11] = uint8_t(frameCount);
+    return frame;
+}
+
+Bytes Id3v2Tag(uint32_t bodySize, bool footer, uint8_t fill)
+{
+    Bytes tag = {'I', 'D', '3', 4, 0, uint8_t(footer ? 0x10 : 0),
+                 uint8_t((bodySize >> 21) & 0x7F), uint8_t((bodySize >> 14) & 0x7F),
+                 uint8_t((bodySize >> 7) & 0x7F), uint8_t(bodySize & 0x7F)};
+    tag.resize(10 + bodySize, fill);
+    if (footer) {
+        Bytes foot(tag.begin(), tag.begin() + 10);
+        foot[0] = '3';
+        foot[1] = 'D';
+        foot[2] = 'I';
+        Append(tag, foot);
+    }
+    return tag;
+}
+
+Bytes Id3v1Tag(const std::string &title, uint8_t genre)
+{
+    Bytes tag(128, ' ');
+    std::memcpy(tag.data(), "TAG", 3);
+    std::memcpy(tag.data() + 3, title.data(), std::min<size_t>(title.size(), 30));
+    tag[127] = genre;
+    return tag;
+}
+
+Bytes ApeTag(uint32_t itemsSize, bool withHeader)
+{
+    auto block = [&](bool isHeader) {
+        Bytes b(32, 0);
+        std::memcpy(b.data(), "APETAGEX", 8);
+        b[8] = 0xD0; // version 2000
+        b[9] = 0x07;
+        const uint32_t size = itemsSize + 32;
+        for (int i = 0; i < 4; ++i) {
+            b[12 + i] = uint8_t(size >> (8 * i));
+        }
+        const uint32_t flags = (withHeader ? 0x80000000u : 0) | (isHeader ? 0x20000000u : 0);
+        for (int i = 0; i < 4; ++i) {
+            b[20 + i] = uint8_t(flags >> (8 * i));
+        }
+        return b;
+    };
+    Bytes tag;
+    if (withHeader) {
+        Append(tag, block(true));
+    }
+    tag.resize(tag.size() + itemsSize, 'a');
+    Append(tag, block(false));
+    return tag;
+}
+
+void Append(Bytes &to, const Bytes &what)
+{
+    to.insert(to.end(), what.begin(), what.end());
+}
+
+void AppendFrames(Bytes &to, const THeaderSpec &spec, int count)
+{
+    const Bytes frame = Frame(spec);
+    for (int i = 0; i < count; ++i) {
+        Append(to, frame);
+    }
+}
+
+TTempDir::TTempDir()
+{
+    std::random_device rd;
+    for (;;) {
+        path_ = fs::temp_directory_path() / ("mp3cut-test-" + std::to_string(rd()));
+        if (fs::create_directory(path_)) {
+            return;
+        }
+    }
+}
+
+TTempDir::~TTempDir()
+{
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+void WriteFile(const fs::path &path, const Bytes &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+}
+
+Bytes ReadFile(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

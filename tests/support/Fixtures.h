@@ -1,0 +1,52 @@
+#pragma once
+// MP3 fixtures built in code: frames with their payload at the computed length, tags, junk and
+// fake syncs, written to files in a folder of their own.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+// Header fields as numbers; version 1, 2 or 3 (MPEG-2.5), layer 1 to 3.
+struct THeaderSpec
+{
+    int version = 1;
+    int layer = 3;
+    int bitrateIndex = 9;    // 128 kbps for MPEG-1 Layer III
+    int sampleRateIndex = 0; // 44100 Hz for MPEG-1
+    bool padding = false;
+    int channelMode = 1;
+    bool protection = false; // a CRC follows the header
+};
+
+Bytes HeaderBytes(const THeaderSpec &spec);
+// A whole frame: the header, then payload bytes (no sync among them) to the frame's length.
+Bytes Frame(const THeaderSpec &spec, uint8_t fill = 0x55);
+// A Xing (vbr) or Info (cbr) frame announcing frameCount audio frames.
+Bytes XingFrame(const THeaderSpec &spec, uint32_t frameCount, bool vbr = true);
+Bytes Id3v2Tag(uint32_t bodySize, bool footer = false, uint8_t fill = 0x00);
+Bytes Id3v1Tag(const std::string &title, uint8_t genre = 12);
+Bytes ApeTag(uint32_t itemsSize, bool withHeader);
+
+void Append(Bytes &to, const Bytes &what);
+void AppendFrames(Bytes &to, const THeaderSpec &spec, int count);
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TTempDir
+{
+public:
+    TTempDir();
+    ~TTempDir();
+    TTempDir(const TTempDir &) = delete;
+    TTempDir &operator=(const TTempDir &) = delete;
+    const std::filesystem::path &Path() const { return path_; }
+    std::filesystem::path operator/(const std::string &name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+void WriteFile(const std::filesystem::path &path, const Bytes &bytes);
+Bytes ReadFile(const std::filesystem::path &path);
