@@ -1,0 +1,196 @@
+// Planning cut points and writing numbered parts.
+#include "Decode.h"
+#include "Errors.h"
+#include "Fixtures.h"
+#include "MP3TAG.h"
+#include "MPEGAFHdr.h"
+#include "PartWriter.h"
+#include "SplitPlan.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(SplitPlan, Steps)
+{
+    EXPECT_EQ(TimeStepMs(60), 60000);
+    EXPECT_EQ(SizeStepMs(1024, 128), 65536);
+    EXPECT_EQ(SizeStepMs(100, 192), 4267); // 819200 / 192 = 4266.67
+    EXPECT_EQ(SizeStepMs(1, 8), 1024);
+    for (const auto bad : {TimeStepMs(0), TimeStepMs(-5), TimeStepMs(int64_t(1) << 40),
+                           SizeStepMs(1024, 0), SizeStepMs(0, 128), SizeStepMs(-1, 128),
+                           SizeStepMs(int64_t(1) << 50, 8)}) {
+        EXPECT_FALSE(bad.has_value());
+    }
+}
+
+TEST(SplitPlan, CutPointsLieStrictlyInsideTheRange)
+{
+    EXPECT_EQ(PlanCutPoints(0, 150000, 60000), (std::vector<int64_t>{60000, 120000}));
+    EXPECT_EQ(PlanCutPoints(0, 180000, 60000), (std::vector<int64_t>{60000, 120000}));
+    EXPECT_EQ(PlanCutPoints(60000, 130000, 60000), (std::vector<int64_t>{120000}));
+    EXPECT_TRUE(PlanCutPoints(0, 50000, 60000).empty());
+    EXPECT_TRUE(PlanCutPoints(0, 50000, 0).empty());
+    EXPECT_EQ(PlanCutPoints(0, 2 * int64_t(INT32_MAX), INT32_MAX).size(), 1u);
+}
+
+TEST(SplitPlan, PartNames)
+{
+    EXPECT_EQ(PartFileName("song", 0), "song000.mp3");
+    EXPECT_EQ(PartFileName("song", 999), "song999.mp3");
+    EXPECT_EQ(PartFileName("song", 1000), "song1000.mp3");
+    EXPECT_EQ(PartFileName("", 7), "007.mp3");
+}
+
+const THeaderSpec Cbr128{};
+
+struct SplitFixture : ::testing::Test
+{
+    TTempDir dir;
+    Bytes source;
+    size_t audioEnd = 0;
+    TPartJob job;
+
+    void SetUp() override
+    {
+        AppendFrames(source, Cbr128, 300); // 7.8 s
+        audioEnd = source.size();
+        Append(source, Id3v1Tag("Source title", 3));
+        WriteFile(dir / "in.mp3", source);
+        fs::create_directory(dir / "out");
+        job.Input = dir / "in.mp3";
+        job.Folder = dir / "out";
+        job.BaseName = "p";
+        job.Segments = {{0, 2000, {}}, {2000, 5000, {}}, {5000, 7836, {}}};
+    }
+
+    Bytes Joined(size_t parts, bool stripTags)
+    {
+        Bytes all;
+        for (size_t n = 0; n < parts; ++n) {
+            Bytes part = ReadFile(job.Folder / PartFileName("p", n));
+            if (stripTags) {
+                part.resize(part.size() - 128);
+            }
+            Append(all, part);
+        }
+        return all;
+    }
+};
+
+TEST_F(SplitFixture, PartsHoldExactlyTheSourceFramesAndTheTag)
+{
+    job.Tag.Title = "Part";
+    job.Tag.Artist = "Someone";
+    std::vector<size_t> seen;
+    const TWriteResult r = WriteParts(job, [&](size_t done, size_t total) {
+        EXPECT_EQ(total, 3u);
+        seen.push_back(done);
+        return true;
+    });
+    EXPECT_EQ(r.Outcome, TWriteOutcome::Done);
+    EXPECT_EQ(r.Parts.size(), 3u);
+    EXPECT_EQ(seen, (std::vector<size_t>{1, 2, 3}));
+    EXPECT_EQ(Joined(3, true), Bytes(source.begin(), source.begin() + long(audioEnd)));
+    for (size_t n = 0; n < 3; ++n) {
+        TFileStream part(job.Folder / PartFileName("p", n), fmOpenRead);
+        TID3Tag tag;
+        ASSERT_TRUE(tag.ReadTag(part));
+        EXPECT_EQ(tag.Title, "Part");
+        EXPECT_EQ(tag.Artist, "Someone");
+        EXPECT_EQ(tag.GenreID, 255);
+        Bytes head(4);
+        part.Seek(0, soBeginning);
+        part.ReadBuffer(head.data(), 4);
+        EXPECT_TRUE(DecodeFrameInfo(head.data()).Valid);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(job.Folder), {}), 3) << "no temporary files";
+}
+
+TEST_F(SplitFixture, NoTitleNoTagAndOwnTextsWin)
+{
+    TPartTag own;
+    own.Title = "Own";
+    own.GenreID = 17;
+    job.Segments[1].Tag = own;
+    ASSERT_EQ(WriteParts(job).Outcome, TWriteOutcome::Done);
+    TFileStream first(job.Folder / "p000.mp3", fmOpenRead);
+    TFileStream second(job.Folder / "p001.mp3", fmOpenRead);
+    TFileStream last(job.Folder / "p002.mp3", fmOpenRead);
+    TID3Tag tag;
+    EXPECT_FALSE(tag.ReadTag(first));
+    EXPECT_FALSE(tag.ReadTag(last)) << "the source's tag is not carried along";
+    ASSERT_TRUE(tag.ReadTag(second));
+    EXPECT_EQ(tag.Title, "Own");
+    EXPECT_EQ(tag.Genre, "Rock");
+}
+
+TEST_F(SplitFixture, StopEndsTheRunAfterTheCurrentPart)
+{
+    const TWriteResult r = WriteParts(job, [](size_t, size_t) { return false; });
+    EXPECT_EQ(r.Outcome, TWriteOutcome::Stopped);
+    EXPECT_EQ(r.Parts.size(), 1u);
+    EXPECT_TRUE(fs::exists(job.Folder / "p000.mp3"));
+    EXPECT_FALSE(fs::exists(job.Folder / "p001.mp3"));
+}
+
+TEST_F(SplitFixture, RefusalsWriteNothing)
+{
+    WriteFile(job.Folder / "p000.mp3", Bytes(5, 'x'));
+    TPartJob missing = job;
+    missing.Folder = dir / "nowhere";
+    EXPECT_EQ(WriteParts(missing).Outcome, TWriteOutcome::TargetBusy);
+
+    TPartJob onInput = job;
+    onInput.Folder = dir.Path();
+    onInput.BaseName = "in";
+    onInput.Segments.resize(1);
+    fs::rename(dir / "in.mp3", dir / "in000.mp3");
+    onInput.Input = dir / "out" / ".." / "in000.mp3";
+    const Bytes before = ReadFile(dir / "in000.mp3");
+    EXPECT_EQ(WriteParts(onInput).Outcome, TWriteOutcome::TargetBusy);
+    EXPECT_EQ(ReadFile(dir / "in000.mp3"), before);
+
+    WriteFile(dir / "noaudio.mp3", Bytes(5000, 0));
+    TPartJob noAudio = job;
+    noAudio.Input = dir / "noaudio.mp3";
+    EXPECT_EQ(WriteParts(noAudio).Outcome, TWriteOutcome::NoAudio);
+    EXPECT_EQ(ReadFile(job.Folder / "p000.mp3"), Bytes(5, 'x')) << "existing files are kept";
+
+    TPartJob unreadable = job;
+    unreadable.Input = dir / "missing.mp3";
+    EXPECT_THROW(WriteParts(unreadable), EFOpenError);
+}
+
+TEST(SplitRealFile, VbrPartsDecodeAndTileTheFrames)
+{
+    TTempDir dir;
+    const auto mp3 = EncodeWithLame(dir, "src", 10.0, 44100, 2, "-V 2");
+    TFileStream in(mp3, fmOpenRead);
+    TMPEGAFHdr hdr;
+    ASSERT_TRUE(hdr.ReadFirstFrame(in));
+    TPartJob job;
+    job.Input = mp3;
+    job.Folder = dir.Path();
+    job.BaseName = "part";
+    int64_t from = 0;
+    for (const int64_t cut : PlanCutPoints(0, hdr.Duration, *TimeStepMs(3))) {
+        job.Segments.push_back({from, cut, {}});
+        from = cut;
+    }
+    job.Segments.push_back({from, hdr.Duration, {}});
+    ASSERT_EQ(job.Segments.size(), 4u);
+    const TWriteResult r = WriteParts(job);
+    ASSERT_EQ(r.Outcome, TWriteOutcome::Done);
+    long frames = 0;
+    for (const auto &part : r.Parts) {
+        const TDecodeResult d = DecodeFile(part);
+        EXPECT_EQ(d.errors, 0) << part << d.message;
+        frames += d.frames;
+    }
+    EXPECT_EQ(frames, hdr.FrameCount);
+}
+
+} // namespace
