@@ -1,0 +1,249 @@
+// mp3cut driven as a user runs it: arguments in, files, output and exit status out.
+#include "Decode.h"
+#include "Fixtures.h"
+#include "MP3TAG.h"
+#include "MPEGAFHdr.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const fs::path &p)
+{
+    const Bytes b = ReadFile(p);
+    return std::string(b.begin(), b.end());
+}
+
+class Mp3cut : public ::testing::Test
+{
+protected:
+    TTempDir dir;
+    Bytes source;
+    size_t audioEnd = 0;
+
+    void SetUp() override
+    {
+        AppendFrames(source, THeaderSpec{}, 1000); // 128 kbps, 26.06 s
+        audioEnd = source.size();
+        Append(source, Id3v1Tag("Tagged", 13));
+        WriteFile(dir / "song.mp3", source);
+    }
+
+    RunResult Run(const std::string &args)
+    {
+        const std::string command = "cd '" + dir.Path().string() + "' && '" MP3CUT_BINARY "' " +
+                                    args + " >stdout.txt 2>stderr.txt </dev/null";
+        const int raw = std::system(command.c_str());
+        RunResult r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = Slurp(dir / "stdout.txt");
+        r.err = Slurp(dir / "stderr.txt");
+        fs::remove(dir / "stdout.txt");
+        fs::remove(dir / "stderr.txt");
+        return r;
+    }
+
+    Bytes Audio(size_t from, size_t to) const
+    {
+        return Bytes(source.begin() + long(from), source.begin() + long(to));
+    }
+
+    size_t FileCount() const { return size_t(std::distance(fs::directory_iterator(dir.Path()), {})); }
+};
+
+TEST_F(Mp3cut, InfoDescribesFormatAndTag)
+{
+    const RunResult r = Run("info song.mp3");
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char *line : {"version: MPEG-1\n", "layer: 3\n", "bitrate: 128 kbps\n",
+                             "sample rate: 44100 Hz\n", "frame length: 417 bytes\n",
+                             "frame count: 1000\n", "duration: 00:26.062\n", "encoding: CBR\n",
+                             "title: Tagged\n", "genre: Pop (13)\n"}) {
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
+    }
+}
+
+TEST_F(Mp3cut, CutWritesWholeFramesUnderTheProposedName)
+{
+    const RunResult r = Run("cut song.mp3 0:1.0 0:2.0");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const fs::path out = dir / "song_片段.mp3";
+    EXPECT_EQ(r.out, "song_片段.mp3\n");
+    EXPECT_EQ(ReadFile(out), Audio(39 * 417, 77 * 417));
+
+    ASSERT_EQ(Run("cut song.mp3 0:20.0 9:0.0 -o tail.mp3").status, 0);
+    EXPECT_EQ(ReadFile(dir / "tail.mp3"), Audio(20000 * 16 / 417 * 417 + 417, audioEnd))
+        << "the trailing tag is not carried along";
+}
+
+TEST_F(Mp3cut, FailuresAreToldApartAndWriteNothing)
+{
+    WriteFile(dir / "keep.mp3", Bytes(9, 'k'));
+    WriteFile(dir / "silence.mp3", Bytes(20000, 0));
+    fs::create_directory(dir / "locked");
+    fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    const bool rootIgnoresModes = ::geteuid() == 0;
+    struct Case
+    {
+        std::string args;
+        int status;
+        std::string says;
+    };
+    std::vector<Case> cases = {
+        {"", 2, "usage"},
+        {"cut song.mp3 0:1.0", 2, "cut takes FILE START END"},
+        {"cut song.mp3 abc 0:2.0", 2, "bad time 'abc'"},
+        {"frobnicate song.mp3", 2, "unknown command"},
+        {"cut song.mp3 0:1.0 0:2.0 --bogus", 2, "unknown option --bogus"},
+        {"cut missing.mp3 0:1.0 0:2.0 -o keep.mp3", 3, "Cannot open file \"missing.mp3\""},
+        {"cut silence.mp3 0:1.0 0:2.0 -o keep.mp3", 4, "no MPEG audio"},
+        {"cut song.mp3 0:5.0 0:5.0 -o keep.mp3", 5, "is empty"},
+        {"cut song.mp3 0:30.0 0:40.0 -o keep.mp3", 5, "no audio lies between"},
+        {"split song.mp3 --every 0", 6, "split step"},
+        {"split song.mp3 --size -3", 6, "split step"},
+        {"split song.mp3 --every 5 -d nowhere", 7, "cannot write to the folder"},
+        {"cut song.mp3 0:1.0 0:2.0 -o ./sub/../song.mp3", 8, "is the input itself"},
+        {"split song.mp3 --every 5 -d . -n song.mp3x", 0, ""},
+        {"split song.mp3 --at 0:1.0,0:99.0", 5, "outside the audio"},
+        {"split song.mp3 --every 5 --at 0:1.0", 2, "one of --at"},
+        {"split song.mp3 --every 5 --genre Nonsense", 2, "unknown genre"},
+    };
+    if (!rootIgnoresModes) {
+        cases.push_back({"split song.mp3 --every 5 -d locked", 7, "cannot write to the folder"});
+    }
+    fs::create_directory(dir / "sub");
+    for (const Case &c : cases) {
+        const size_t before = FileCount();
+        const RunResult r = Run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << ": " << r.err;
+        if (c.status != 0) {
+            EXPECT_EQ(FileCount(), before) << c.args << " left a file behind";
+            EXPECT_EQ(ReadFile(dir / "keep.mp3"), Bytes(9, 'k')) << c.args;
+        }
+    }
+    EXPECT_EQ(ReadFile(dir / "song.mp3"), source) << "the input is never touched";
+}
+
+TEST_F(Mp3cut, SplitByTimeNamesTagsAndTilesTheAudio)
+{
+    const RunResult r = Run("split song.mp3 --every 10 -d parts -n ch --title 第一章 "
+                            "--artist 'A B' --genre folklore --year 2024");
+    ASSERT_NE(r.status, 0) << "the folder does not exist yet";
+    fs::create_directory(dir / "parts");
+    const RunResult ok = Run("split song.mp3 --every 10 -d parts -n ch --title 第一章 "
+                             "--artist 'A B' --genre folklore --year 2024");
+    ASSERT_EQ(ok.status, 0) << ok.err;
+    EXPECT_EQ(ok.err, "") << "no progress line without a terminal";
+    EXPECT_EQ(ok.out, "parts/ch000.mp3\nparts/ch001.mp3\nparts/ch002.mp3\n");
+    Bytes joined;
+    for (int n = 0; n < 3; ++n) {
+        const fs::path part = dir / "parts" / ("ch00" + std::to_string(n) + ".mp3");
+        TFileStream s(part, fmOpenReadWrite);
+        TID3Tag tag;
+        ASSERT_TRUE(tag.ReadTag(s));
+        EXPECT_EQ(tag.Title, "\xB5\xDA\xD2\xBB\xD5\xC2") << "GB18030 of 第一章";
+        EXPECT_EQ(tag.Artist, "A B");
+        EXPECT_EQ(tag.Year, "2024");
+        EXPECT_EQ(tag.GenreID, 114);
+        tag.RemoveTag(s);
+        s.Seek(0, soBeginning);
+        Bytes part_bytes(size_t(s.Size()));
+        s.ReadBuffer(part_bytes.data(), s.Size());
+        Append(joined, part_bytes);
+    }
+    EXPECT_EQ(joined, Audio(0, audioEnd));
+}
+
+TEST_F(Mp3cut, SplitBySizeAndAtTimes)
+{
+    // 100 KB at 128 kbps is 6400 ms: five parts of the 26 s file, the first four 102400 bytes
+    // rounded to whole frames.
+    ASSERT_EQ(Run("split song.mp3 --size 100 -n s").status, 0);
+    for (int n = 0; n < 4; ++n) {
+        const auto size = fs::file_size(dir / ("s00" + std::to_string(n) + ".mp3"));
+        EXPECT_NEAR(double(size), 102400.0, 417.0);
+    }
+    EXPECT_TRUE(fs::exists(dir / "s004.mp3"));
+    EXPECT_FALSE(fs::exists(dir / "s005.mp3"));
+    EXPECT_EQ(ReadFile(dir / "s000.mp3").size() % 417, 0u);
+
+    ASSERT_EQ(Run("split song.mp3 --at 0:20.0,0:2.0 -n at").status, 0);
+    EXPECT_EQ(ReadFile(dir / "at000.mp3"), Audio(0, 77 * 417)) << "cut points are sorted";
+    EXPECT_TRUE(fs::exists(dir / "at002.mp3"));
+    TFileStream last(dir / "at002.mp3", fmOpenRead);
+    TID3Tag tag;
+    EXPECT_FALSE(tag.ReadTag(last)) << "no title, no tag";
+}
+
+TEST_F(Mp3cut, LongTitlesAreCutAtACharacterBoundary)
+{
+    // 16 Chinese characters are 32 bytes in GB18030: the field keeps 15 of them.
+    const std::string title = "一二三四五六七八九十一二三四五六";
+    ASSERT_EQ(Run("split song.mp3 --every 100 -n t --title " + title).status, 0);
+    TFileStream s(dir / "t000.mp3", fmOpenRead);
+    TID3Tag tag;
+    ASSERT_TRUE(tag.ReadTag(s));
+    EXPECT_EQ(tag.Title.size(), 30u);
+}
+
+struct OtherFormat
+{
+    const char *name;
+    THeaderSpec spec;
+};
+
+class Mp3cutFormats : public ::testing::TestWithParam<OtherFormat>
+{
+};
+
+TEST_P(Mp3cutFormats, CutsWholeFrames)
+{
+    TTempDir dir;
+    const THeaderSpec spec = GetParam().spec;
+    Bytes file;
+    AppendFrames(file, spec, 400);
+    WriteFile(dir / "in.mp3", file);
+    const std::string command = "'" MP3CUT_BINARY "' cut '" + (dir / "in.mp3").string() +
+                                "' 0:1.0 0:3.0 -o '" + (dir / "out.mp3").string() + "' >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Bytes out = ReadFile(dir / "out.mp3");
+    const auto frame = size_t(DecodeFrameInfo(file.data()).FrameLength);
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out.size() % frame, 0u);
+    EXPECT_TRUE(DecodeFrameInfo(out.data()).Valid);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, Mp3cutFormats,
+                         ::testing::Values(OtherFormat{"Mpeg2Layer3", {2, 3, 8, 0}},
+                                           OtherFormat{"Mpeg25Layer3", {3, 3, 4, 0}},
+                                           OtherFormat{"Mpeg1Layer2", {1, 2, 10, 1}},
+                                           OtherFormat{"Mpeg2Layer1", {2, 1, 6, 2}}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Mp3cutReal, VbrCutDecodesCleanly)
+{
+    TTempDir dir;
+    const auto mp3 = EncodeWithLame(dir, "v", 20.0, 44100, 2, "-V 2");
+    const std::string command = "'" MP3CUT_BINARY "' cut '" + mp3.string() + "' 0:3.0 0:9.500 -o '" +
+                                (dir / "cut.mp3").string() + "' >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const TDecodeResult d = DecodeFile(dir / "cut.mp3");
+    EXPECT_EQ(d.errors, 0) << d.message;
+    // Frames starting from 3 s to 9.5 s: numbers 115 to 363.
+    EXPECT_EQ(d.frames, 364 - 115);
+}
+
+} // namespace
