@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #ifdef _WIN32
@@ -19,6 +20,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
 #define NATIVE_OPEN ::open
 #define NATIVE_LSEEK ::lseek
 #define NATIVE_CLOSE ::close
@@ -180,5 +182,25 @@ void TFileStream::SetSize(int64_t size)
     }
     if (Position() > size) {
         Seek(size, soBeginning);
+    }
+}
+
+void TFileStream::CopyFrom(TFileStream &source, int64_t count)
+{
+    constexpr int64_t Block = 1 << 20;
+    const int64_t size = std::max<int64_t>(1, std::min(count, Block));
+    const std::unique_ptr<char[]> buffer(new char[size_t(size)]);
+    CopyFrom(source, count, buffer.get(), size);
+}
+
+void TFileStream::CopyFrom(TFileStream &source, int64_t count, char *buffer, int64_t bufferSize)
+{
+    // Plain reads and writes through one large buffer: frames start at any byte, and the
+    // kernel's in-place copy (copy_file_range) is slower than this at unaligned offsets.
+    while (count > 0) {
+        const int64_t n = std::min(count, bufferSize);
+        source.ReadBuffer(buffer, n);
+        WriteBuffer(buffer, n);
+        count -= n;
     }
 }

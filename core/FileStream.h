@@ -30,6 +30,11 @@ public:
     void ReadBuffer(void *buffer, int64_t n);
     void WriteBuffer(const void *buffer, int64_t n);
     void SetSize(int64_t size);
+    // Appends count bytes from source's position to this stream's position, moving both.
+    // Raises as ReadBuffer and WriteBuffer.
+    void CopyFrom(TFileStream &source, int64_t count);
+    // The same through the caller's buffer, for callers that copy many times.
+    void CopyFrom(TFileStream &source, int64_t count, char *buffer, int64_t bufferSize);
     const std::filesystem::path &FileName() const { return path_; }
 
 private:

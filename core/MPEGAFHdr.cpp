@@ -44,7 +44,11 @@ uint32_t LittleEndian32(const uint8_t *p)
 class TWindowReader
 {
 public:
-    TWindowReader(TFileStream &stream, int64_t end) : stream_(stream), end_(end) {}
+    // buffer: ReaderBlock bytes, allocated on first use when null.
+    TWindowReader(TFileStream &stream, int64_t end, std::unique_ptr<uint8_t[]> &buffer)
+        : stream_(stream), end_(end), buffer_(buffer)
+    {
+    }
 
     // The n bytes at pos, or nullptr when they do not all lie before the end.
     const uint8_t *At(int64_t pos, int64_t n)
@@ -53,21 +57,21 @@ public:
             return nullptr;
         }
         if (pos < start_ || pos + n > start_ + length_) {
-            if (buffer_.empty()) {
-                buffer_.resize(ReaderBlock);
+            if (!buffer_) {
+                buffer_.reset(new uint8_t[ReaderBlock]);
             }
             length_ = std::min(ReaderBlock, end_ - pos);
             stream_.Seek(pos, soBeginning);
-            stream_.ReadBuffer(buffer_.data(), length_);
+            stream_.ReadBuffer(buffer_.get(), length_);
             start_ = pos;
         }
-        return buffer_.data() + (pos - start_);
+        return buffer_.get() + (pos - start_);
     }
 
 private:
     TFileStream &stream_;
     int64_t end_;
-    std::vector<uint8_t> buffer_;
+    std::unique_ptr<uint8_t[]> &buffer_;
     int64_t start_ = 0;
     int64_t length_ = 0;
 };
@@ -326,7 +330,7 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     VBR = false;
 
     const int64_t size = stream.Size();
-    TWindowReader reader(stream, size);
+    TWindowReader reader(stream, size, window_);
     const int64_t tagEnd = SkipID3v2(reader, size);
     const int64_t audioEnd = TrailingTagsStart(reader, tagEnd, size);
 
@@ -390,7 +394,7 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
 int64_t TMPEGAFHdr::FrameOffsetAt(TFileStream &source, int64_t ms)
 {
     ms = std::max<int64_t>(ms, 0);
-    TWindowReader reader(source, AudioEnd);
+    TWindowReader reader(source, AudioEnd, window_);
     TFrameInfo info;
     if (!VBR) {
         // Constant bitrate: time maps to bytes; every table bitrate is a multiple of 8 kbps.
@@ -450,13 +454,10 @@ int64_t TMPEGAFHdr::CopyRange(TFileStream &source, TFileStream &target, int64_t 
     if (end <= start) {
         return 0;
     }
-    std::vector<uint8_t> block(std::min(CopyBlock, end - start));
-    source.Seek(start, soBeginning);
-    for (int64_t pos = start; pos < end;) {
-        const int64_t n = std::min<int64_t>(int64_t(block.size()), end - pos);
-        source.ReadBuffer(block.data(), n);
-        target.WriteBuffer(block.data(), n);
-        pos += n;
+    if (!copyBuffer_) {
+        copyBuffer_.reset(new char[CopyBlock]);
     }
+    source.Seek(start, soBeginning);
+    target.CopyFrom(source, end - start, copyBuffer_.get(), CopyBlock);
     return end - start;
 }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // kbps by [version: MPEG-1, MPEG-2, MPEG-2.5][layer: I, II, III][bitrate index].
@@ -114,4 +115,7 @@ private:
     // Where the last walk over a VBR file stopped: frame number walkIndex_ starts at walkPos_.
     int64_t walkIndex_ = 0;
     int64_t walkPos_ = 0;
+    // Kept from call to call: a split copies many ranges with one object.
+    std::unique_ptr<uint8_t[]> window_;
+    std::unique_ptr<char[]> copyBuffer_;
 };

@@ -6,10 +6,8 @@
 #include "OutputFile.h"
 #include "PartWriter.h"
 #include "SplitPlan.h"
+#include "TextCodec.h"
 #include "TimeText.h"
-
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <algorithm>
 #include <cstdio>
@@ -64,20 +62,6 @@ Exit status: 2 usage, 3 unreadable input, 4 no MPEG audio, 5 empty range, 6 bad 
 [[noreturn]] void Fail(Status status, const std::string &message)
 {
     throw Failure{status, message};
-}
-
-std::string ToTagText(const std::string &utf8)
-{
-    QStringEncoder encode("GB18030");
-    const QByteArray bytes = encode(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
-    return std::string(bytes.constData(), size_t(bytes.size()));
-}
-
-std::string FromTagText(const std::string &gb18030)
-{
-    QStringDecoder decode("GB18030");
-    const QString text = decode(QByteArrayView(gb18030.data(), qsizetype(gb18030.size())));
-    return text.toUtf8().toStdString();
 }
 
 std::string Quoted(const fs::path &path)
@@ -145,11 +129,11 @@ int Info(const std::vector<std::string> &args)
         std::cout << "tag: none\n";
         return Ok;
     }
-    std::cout << "title: " << FromTagText(tag.Title) << "\n"
-              << "artist: " << FromTagText(tag.Artist) << "\n"
-              << "album: " << FromTagText(tag.Album) << "\n"
-              << "year: " << FromTagText(tag.Year) << "\n"
-              << "comment: " << FromTagText(tag.Comment) << "\n"
+    std::cout << "title: " << GB18030ToUtf8(tag.Title) << "\n"
+              << "artist: " << GB18030ToUtf8(tag.Artist) << "\n"
+              << "album: " << GB18030ToUtf8(tag.Album) << "\n"
+              << "year: " << GB18030ToUtf8(tag.Year) << "\n"
+              << "comment: " << GB18030ToUtf8(tag.Comment) << "\n"
               << "genre: " << tag.Genre << " (" << int(tag.GenreID) << ")\n";
     return Ok;
 }
@@ -195,6 +179,13 @@ int Cut(const std::vector<std::string> &args, const std::map<std::string, std::s
     return Ok;
 }
 
+bool SameLetters(std::string_view a, std::string_view b)
+{
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                               [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 uint8_t ParseGenre(const std::string &text)
 {
     int32_t number = 0;
@@ -205,8 +196,7 @@ uint8_t ParseGenre(const std::string &text)
         return uint8_t(number);
     }
     for (size_t i = 0; i < GenreNames.size(); ++i) {
-        if (QString::fromLatin1(GenreNames[i])
-                .compare(QString::fromUtf8(text.c_str()), Qt::CaseInsensitive) == 0) {
+        if (SameLetters(GenreNames[i], text)) {
             return uint8_t(i);
         }
     }
@@ -267,7 +257,7 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
                                            : fs::path(".");
     job.BaseName = opts.count("-n") ? opts.at("-n") : input.stem().string();
     auto text = [&](const char *name) {
-        return opts.count(name) ? ToTagText(opts.at(name)) : std::string();
+        return opts.count(name) ? Utf8ToGB18030(opts.at(name)) : std::string();
     };
     job.Tag.Title = text("--title");
     job.Tag.Artist = text("--artist");

@@ -118,3 +118,33 @@ TEST(OutputFile, SameFileSeesThroughOtherNames)
 }
 
 } // namespace
+
+namespace {
+
+TEST(FileStream, CopyFromMovesBytesBetweenPositions)
+{
+    TTempDir dir;
+    Bytes data(3 * 1024 * 1024 + 17);
+    for (size_t i = 0; i < data.size(); ++i) {
+        data[i] = uint8_t(i * 31 + i / 4096);
+    }
+    WriteFile(dir / "src", data);
+    TFileStream source(dir / "src", fmOpenRead);
+    {
+        TFileStream target(dir / "dst", fmCreate);
+        target.WriteBuffer("ab", 2);
+        source.Seek(1000, soBeginning);
+        target.CopyFrom(source, int64_t(data.size()) - 2000);
+        EXPECT_EQ(source.Position(), int64_t(data.size()) - 1000);
+        EXPECT_EQ(target.Position(), int64_t(data.size()) - 1998);
+    }
+    Bytes expected = {'a', 'b'};
+    expected.insert(expected.end(), data.begin() + 1000, data.end() - 1000);
+    EXPECT_EQ(ReadFile(dir / "dst"), expected);
+
+    TFileStream target(dir / "short", fmCreate);
+    source.Seek(-10, soEnd);
+    EXPECT_THROW(target.CopyFrom(source, 11), EReadError) << "the source ends first";
+}
+
+} // namespace

@@ -49,10 +49,11 @@ Bytes XingFrame(const THeaderSpec &spec, uint32_t frameCount, bool vbr)
 
 Bytes Id3v2Tag(uint32_t bodySize, bool footer, uint8_t fill)
 {
-    Bytes tag = {'I', 'D', '3', 4, 0, uint8_t(footer ? 0x10 : 0),
-                 uint8_t((bodySize >> 21) & 0x7F), uint8_t((bodySize >> 14) & 0x7F),
-                 uint8_t((bodySize >> 7) & 0x7F), uint8_t(bodySize & 0x7F)};
-    tag.resize(10 + bodySize, fill);
+    Bytes tag(10 + size_t(bodySize), fill);
+    const uint8_t header[10] = {'I', 'D', '3', 4, 0, uint8_t(footer ? 0x10 : 0),
+                                uint8_t((bodySize >> 21) & 0x7F), uint8_t((bodySize >> 14) & 0x7F),
+                                uint8_t((bodySize >> 7) & 0x7F), uint8_t(bodySize & 0x7F)};
+    std::copy(header, header + 10, tag.begin());
     if (footer) {
         Bytes foot(tag.begin(), tag.begin() + 10);
         foot[0] = '3';
