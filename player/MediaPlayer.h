@@ -1,0 +1,74 @@
+#pragma once
+// The hidden preview player: decodes with libmpg123, sounds through SDL2. Every time and
+// length is in milliseconds. The window's thread calls it; SDL's audio thread pulls samples.
+
+#include "Errors.h"
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+
+class EMCIDeviceError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+struct mpg123_handle_struct;
+
+class TMediaPlayer
+{
+public:
+    // Mode codes, as the pages read them.
+    enum { mpNotReady = 0, mpStopped = 1, mpPlaying = 2, mpPaused = 5 };
+
+    TMediaPlayer();
+    ~TMediaPlayer();
+    TMediaPlayer(const TMediaPlayer &) = delete;
+    TMediaPlayer &operator=(const TMediaPlayer &) = delete;
+
+    std::string FileName;
+
+    // Closes the open file, then opens FileName and waits until its exact length is known.
+    // Raises EMCIDeviceError with libmpg123's text when the file cannot be decoded. Without a
+    // sound device the file still opens; Play then raises.
+    void Open();
+    void Close();
+    // Plays from the current position, within StartPos and EndPos when they were set for this
+    // play; at the end of the file it first rewinds to the start.
+    void Play();
+    // Pauses a playing file, resumes a paused one.
+    void Pause();
+    int64_t Position() const;
+    // Seeks and leaves playback stopped there.
+    void SetPosition(int64_t ms);
+    int64_t Length() const;
+    int Mode() const;
+    void SetTimeFormat(int) {} // positions are always milliseconds
+    void SetStartPos(int64_t ms) { startPos_ = ms; }
+    void SetEndPos(int64_t ms) { endPos_ = ms; }
+    bool IsOpen() const { return handle_ != nullptr; }
+    // Audio periods delivered since the file was opened (for waiting on the sound thread).
+    uint64_t Periods() const;
+
+private:
+    static void Callback(void *self, uint8_t *stream, int len);
+    void Fill(uint8_t *stream, int len);
+    void CheckOpen() const;
+    void SeekSamples(int64_t sample); // caller holds mutex_
+
+    mutable std::mutex mutex_;
+    mpg123_handle_struct *handle_ = nullptr;
+    uint32_t device_ = 0;
+    std::string noDevice_; // why there is no sound, when there is none
+    long rate_ = 0;
+    int channels_ = 0;
+    int64_t lengthSamples_ = 0;
+    int64_t positionSamples_ = 0;
+    int64_t endSample_ = -1; // where the current play stops; -1: the end of the file
+    int mode_ = mpNotReady;
+    uint64_t periods_ = 0;
+    std::optional<int64_t> startPos_;
+    std::optional<int64_t> endPos_;
+};
