@@ -393,7 +393,8 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
 
 int64_t TMPEGAFHdr::FrameOffsetAt(TFileStream &source, int64_t ms)
 {
-    ms = std::max<int64_t>(ms, 0);
+    // Past 2^40 ms (35 years) every file has ended; the bound keeps ms x kbps in range.
+    ms = std::clamp<int64_t>(ms, 0, int64_t(1) << 40);
     TWindowReader reader(source, AudioEnd, window_);
     TFrameInfo info;
     if (!VBR) {

@@ -1,0 +1,68 @@
+// Start-up: the application, then the main window, the tag dialog and the planner dialog, in
+// that order; the program ends when the main window closes.
+#include "Application.h"
+#include "Unit_addspecial.h"
+#include "Unit_info.h"
+#include "Unit_main.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
+
+#include <cstdio>
+
+namespace {
+
+// "宋体" where the system has it, otherwise a CJK font it has.
+QFont WindowFont()
+{
+    QFont font;
+    const QStringList wanted = {"宋体", "SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC",
+                                "Droid Sans Fallback"};
+    const QStringList available = QFontDatabase::families();
+    QStringList families;
+    for (const QString &name : wanted) {
+        if (available.contains(name)) {
+            families.append(name);
+        }
+    }
+    if (!families.isEmpty()) {
+        font.setFamilies(families);
+    }
+    font.setPixelSize(12);
+    return font;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+#ifndef _WIN32
+        std::fprintf(stderr, "mp3cutter: no display (set DISPLAY, or run under Xvfb)\n");
+        return 1;
+#endif
+    }
+    TApplication app(argc, argv);
+    QApplication::setApplicationName("LirvaneMP3剪切器");
+    QApplication::setFont(WindowFont());
+
+    TFrm_main Frm_main;
+    Tfrm_info frm_info(&Frm_main);
+    Tfrm_addspecial frm_addspecial(&Frm_main);
+    Frm_main.SetDialogs(&frm_info, &frm_addspecial);
+
+    Frm_main.setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, Frm_main.size(),
+                                             QGuiApplication::primaryScreen()->availableGeometry()));
+    Frm_main.show();
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1) {
+        // A file named on the command line opens on the Cut page; errors go to the filter.
+        QMetaObject::invokeMethod(&Frm_main, [&Frm_main, file = args[1]] { Frm_main.OpenFile(file); },
+                                  Qt::QueuedConnection);
+    }
+    return app.exec();
+}

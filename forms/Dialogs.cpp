@@ -1,0 +1,53 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace {
+
+TDialogs *installed = nullptr;
+
+} // namespace
+
+QString TDialogs::OpenFileName(QWidget *parent, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+}
+
+QString TDialogs::SaveFileName(QWidget *parent, const QString &preset, const QString &filter)
+{
+    // The page replaces an existing file itself (whole or not at all): no question here.
+    return QFileDialog::getSaveFileName(parent, QString(), preset, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+QString TDialogs::ExistingDirectory(QWidget *parent, const QString &title)
+{
+    return QFileDialog::getExistingDirectory(parent, title);
+}
+
+void TDialogs::Message(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
+                    parent);
+    box.exec();
+}
+
+void TDialogs::OpenDocument(const QString &path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+TDialogs &TDialogs::Current()
+{
+    static TDialogs desktop;
+    return installed != nullptr ? *installed : desktop;
+}
+
+void TDialogs::Install(TDialogs *dialogs)
+{
+    installed = dialogs;
+}

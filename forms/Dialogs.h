@@ -1,0 +1,25 @@
+#pragma once
+// The one seam between the windows and the desktop's dialogs: file pickers, message boxes and
+// opening a document. Tests install their own answers.
+
+#include <QString>
+
+class QWidget;
+
+class TDialogs
+{
+public:
+    virtual ~TDialogs() = default;
+    // An existing file, or an empty text when the user cancels.
+    virtual QString OpenFileName(QWidget *parent, const QString &filter);
+    virtual QString SaveFileName(QWidget *parent, const QString &preset, const QString &filter);
+    virtual QString ExistingDirectory(QWidget *parent, const QString &title);
+    // A plain modal message box with one OK button.
+    virtual void Message(QWidget *parent, const QString &text);
+    // Opens a file with the desktop's associated program.
+    virtual void OpenDocument(const QString &path);
+
+    static TDialogs &Current();
+    // The dialogs to use from now on; nullptr restores the desktop's own.
+    static void Install(TDialogs *dialogs);
+};
