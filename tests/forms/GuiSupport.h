@@ -1,0 +1,124 @@
+#pragma once
+// What the window tests share: dialogs answered by the test, windows built as at start-up,
+// and MP3 files to open.
+
+#include "Application.h"
+#include "Dialogs.h"
+#include "Fixtures.h"
+#include "Unit_addspecial.h"
+#include "Unit_info.h"
+#include "Unit_main.h"
+#include "TimeText.h"
+#include "ui_Unit_addspecial.h"
+#include "ui_Unit_info.h"
+#include "ui_Unit_main.h"
+
+#include <QStringList>
+#include <QtTest>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+// Answers the file dialogs from queues and records every message and opened document.
+class TFakeDialogs : public TDialogs
+{
+public:
+    std::deque<QString> OpenAnswers, SaveAnswers, FolderAnswers;
+    QStringList Messages, Opened;
+    QString LastSavePreset, LastFolderTitle;
+
+    TFakeDialogs() { Install(this); }
+    ~TFakeDialogs() override { Install(nullptr); }
+
+    QString OpenFileName(QWidget *, const QString &) override { return Take(OpenAnswers); }
+    QString SaveFileName(QWidget *, const QString &preset, const QString &) override
+    {
+        LastSavePreset = preset;
+        return Take(SaveAnswers);
+    }
+    QString ExistingDirectory(QWidget *, const QString &title) override
+    {
+        LastFolderTitle = title;
+        return Take(FolderAnswers);
+    }
+    void Message(QWidget *, const QString &text) override { Messages.append(text); }
+    void OpenDocument(const QString &path) override { Opened.append(path); }
+
+private:
+    static QString Take(std::deque<QString> &q)
+    {
+        if (q.empty()) {
+            return QString();
+        }
+        QString s = q.front();
+        q.pop_front();
+        return s;
+    }
+};
+
+// The three windows in start-up order, as the program makes them.
+struct TWindows
+{
+    std::unique_ptr<TFrm_main> main = std::make_unique<TFrm_main>();
+    std::unique_ptr<Tfrm_info> info = std::make_unique<Tfrm_info>(main.get());
+    std::unique_ptr<Tfrm_addspecial> addspecial = std::make_unique<Tfrm_addspecial>(main.get());
+    Ui::TFrm_main &ui = *main->ui;
+
+    TWindows() { main->SetDialogs(info.get(), addspecial.get()); }
+    ~TWindows()
+    {
+        addspecial.reset();
+        info.reset();
+        main.reset();
+    }
+};
+
+// Runs a handler through the application's event loop, as a click would, so that what it
+// lets escape reaches the exception filter.
+inline void RunAsEvent(const std::function<void()> &handler)
+{
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        ran = true;
+        handler();
+    });
+    QTRY_VERIFY(ran);
+}
+
+inline QString Q(const std::filesystem::path &p)
+{
+    return QString::fromStdString(p.string());
+}
+
+// A CBR file of fixture frames (128 kbps, 44100 Hz) lasting about seconds.
+inline std::filesystem::path FramesFile(const TTempDir &dir, const std::string &name, double seconds,
+                                        const Bytes &tail = {})
+{
+    Bytes bytes;
+    AppendFrames(bytes, THeaderSpec{}, int(seconds * 44100 / 1152));
+    Append(bytes, tail);
+    WriteFile(dir / name, bytes);
+    return dir / name;
+}
+
+// An MPEG-2.5 file of 8 kbps fixture frames: an hour of it is a few megabytes.
+inline std::filesystem::path LongFile(const TTempDir &dir, const std::string &name, double seconds)
+{
+    Bytes bytes;
+    AppendFrames(bytes, THeaderSpec{3, 3, 1, 2}, int(seconds * 8000 / 576));
+    WriteFile(dir / name, bytes);
+    return dir / name;
+}
+
+#define GUI_TEST_MAIN(TestClass)                                                                   \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        qputenv("QT_QPA_PLATFORM", "offscreen");                                                   \
+        if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER")) {                                      \
+            qputenv("SDL_AUDIODRIVER", "dummy");                                                   \
+        }                                                                                          \
+        TApplication app(argc, argv);                                                              \
+        TestClass tc;                                                                              \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }

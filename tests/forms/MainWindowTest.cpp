@@ -1,0 +1,183 @@
+// The frame: tabs, genre list, exception filter, start-up and the player's display.
+#include "Decode.h"
+#include "Errors.h"
+#include "GuiSupport.h"
+#include "MP3TAG.h"
+
+#include <QProcess>
+#include <QTabBar>
+#include <QToolButton>
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void TabRowShowsCutAndAboutPlusTheCornerButton()
+    {
+        TWindows w;
+        QTabWidget *tabs = w.ui.PageControl1;
+        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->tabText(0), QString("    分割    "));
+        QCOMPARE(tabs->tabText(1), QString("  高级分割   "));
+        QCOMPARE(tabs->tabText(2), QString("   关于   "));
+        QVERIFY(tabs->isTabVisible(0));
+        QVERIFY(!tabs->isTabVisible(1));
+        QVERIFY(tabs->isTabVisible(2));
+        QCOMPARE(tabs->currentIndex(), 0);
+        auto *corner = qobject_cast<QToolButton *>(tabs->cornerWidget(Qt::TopRightCorner));
+        QVERIFY(corner != nullptr);
+        QCOMPARE(corner->text(), QString("高级分割"));
+
+        w.main->show();
+        w.ui.SpeedButton14->setText("开始");
+        w.ui.GroupBoxadv->raise();
+        QTest::mouseClick(corner, Qt::LeftButton);
+        QCOMPARE(tabs->currentIndex(), 1);
+        QVERIFY2(w.ui.SpeedButton14->text() == QString("下一步"), "entering runs 后退");
+        QCOMPARE(w.ui.TabSheet2->childAt(30, 30)->objectName().isEmpty(), false);
+        QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {},
+                          tabs->tabBar()->tabRect(0).center());
+        QCOMPARE(tabs->currentIndex(), 0);
+    }
+
+    void WindowFrame()
+    {
+        TWindows w;
+        QCOMPARE(w.main->windowTitle(), QString("LirvaneMP3剪切器 1.1.1.051510 Bate"));
+        QCOMPARE(w.main->size(), QSize(490, 317));
+        QCOMPARE(w.main->minimumSize(), w.main->maximumSize());
+        QVERIFY(!w.ui.ProgramIcon->pixmap().isNull());
+        QVERIFY(!w.main->windowIcon().isNull());
+        QCOMPARE(w.ui.Version->text(), QString("Version 1.1.1.051510 Bate"));
+        QCOMPARE(w.ui.BitBtn3->geometry(), QRect(368, 24, 75, 33));
+        QVERIFY2(!w.ui.Label20->geometry().intersects(w.ui.Edit1->geometry()), "the segment length can be read");
+        QVERIFY(!w.ui.SpeedButton15->isVisible() && !w.ui.SpeedButton24->isVisible());
+    }
+
+    void GenreListHoldsTheTable()
+    {
+        TWindows w;
+        QComboBox *genres = w.ui.ComboBox1;
+        QCOMPARE(genres->count(), 115);
+        QCOMPARE(genres->itemText(0), QString("Blues"));
+        QCOMPARE(genres->itemText(84), QString("Bebob"));
+        QCOMPARE(genres->itemText(114), QString("Folklore"));
+        QCOMPARE(w.info->ui->ComboBox1->count(), 115);
+    }
+
+    void FilterShowsMessagesButSwallowsAccess()
+    {
+        TFakeDialogs dialogs;
+        TWindows w;
+        const std::vector<std::pair<QString, bool>> cases = {
+            {"Stream read error", true},
+            {"Access violation at address 0041F2C3", false},
+            {"File access denied", true},
+            {"Someone's Access was refused", false},
+        };
+        for (const auto &[text, shown] : cases) {
+            dialogs.Messages.clear();
+            RunAsEvent([text = text] { throw Exception(text.toStdString()); });
+            QCOMPARE(dialogs.Messages, shown ? QStringList{text} : QStringList{});
+        }
+        // A real click whose handler raises: no file is open yet.
+        dialogs.Messages.clear();
+        w.main->show();
+        QTest::mouseClick(w.ui.BitBtn1, Qt::LeftButton);
+        QCOMPARE(dialogs.Messages, QStringList{"No MCI device open"});
+        QVERIFY2(!w.main->Timer1.isActive(), "the handler was abandoned");
+    }
+
+    void TimerShowsThePositionOnThePageThatPlays()
+    {
+        TTempDir dir;
+        const auto mp3 = EncodeWithLame(dir, "t", 4.0, 44100, 2, "-b 128");
+        TFakeDialogs dialogs;
+        TWindows w;
+        w.main->show();
+        w.main->OpenCutInput(Q(mp3));
+        w.main->MediaPlayer1.SetPosition(2345);
+        w.main->Timer1Tag = 2;
+        w.main->MediaPlayer1.Play();
+        w.main->MediaPlayer1.Pause(); // paused: every tick shows the same position
+        const int64_t at = w.main->MediaPlayer1.Position();
+        w.main->Timer1Timer();
+        QCOMPARE(w.ui.Label21->text(), QString::fromStdString(FormatMs("nn:ss.zzz", at)));
+        QCOMPARE(w.ui.TrackBar2->value(), int(at / 1000));
+
+        w.ui.TrackBar2->setFocus();
+        QTRY_VERIFY(w.ui.TrackBar2->hasFocus());
+        w.ui.Label21->clear();
+        w.main->Timer1Timer();
+        QVERIFY2(w.ui.Label21->text() == QString(), "a held bar stops the display");
+
+        w.ui.Edit1->setFocus();
+        QTRY_VERIFY(!w.ui.TrackBar2->hasFocus());
+        w.main->Timer1Tag = 1;
+        w.main->Timer1Timer();
+        QCOMPARE(w.ui.Label14->text(), QString::fromStdString(FormatMs("nn:ss.zzz", at)));
+
+        w.main->MediaPlayer1.SetPosition(0); // stopped: the next tick ends the timer
+        w.main->Timer1.start();
+        w.main->Timer1Timer();
+        QVERIFY(!w.main->Timer1.isActive());
+    }
+
+    void DraggingTheBarSeeksAndPlaysOn()
+    {
+        TTempDir dir;
+        const auto mp3 = EncodeWithLame(dir, "t", 4.0, 44100, 2, "-b 128");
+        TFakeDialogs dialogs;
+        TWindows w;
+        w.main->show();
+        w.main->OpenCutInput(Q(mp3));
+        TMediaPlayer &player = w.main->MediaPlayer1;
+
+        w.ui.TrackBar2->setValue(2); // moved by code: no seek
+        QCOMPARE(player.Position(), int64_t(0));
+
+        w.ui.TrackBar2->setFocus();
+        QTRY_VERIFY(w.ui.TrackBar2->hasFocus());
+        w.ui.TrackBar2->setValue(3); // stopped: seeks and stays
+        QCOMPARE(player.Position(), int64_t(3000));
+        QCOMPARE(player.Mode(), int(TMediaPlayer::mpStopped));
+
+        player.SetPosition(0);
+        player.Play();
+        w.ui.TrackBar2->setValue(1); // playing: seeks and plays on
+        QCOMPARE(player.Mode(), int(TMediaPlayer::mpPlaying));
+        QTRY_VERIFY(player.Position() > 1000);
+    }
+
+    void WithoutADisplayTheProgramSaysSo()
+    {
+        QProcess app;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        app.setProcessEnvironment(env);
+        app.start(MP3CUTTER_BINARY, {});
+        QVERIFY(app.waitForFinished(20000));
+        QVERIFY(app.exitCode() != 0);
+        const QString err = QString::fromUtf8(app.readAllStandardError()).trimmed();
+        QVERIFY2(err.contains("no display"), qPrintable(err));
+        QCOMPARE(err.count('\n'), 0);
+    }
+    void DialogsStartHiddenAndClosingTheWindowEndsTheProgram()
+    {
+        TWindows w;
+        QVERIFY(!w.info->isVisible());
+        QVERIFY(!w.addspecial->isVisible());
+        QCOMPARE(w.info->windowTitle(), QString("ID3 TAG信息"));
+        QCOMPARE(w.addspecial->windowTitle(), QString("高级"));
+        w.main->show();
+        QTimer::singleShot(0, w.main.get(), [&] { w.main->close(); });
+        QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(2); });
+        QCOMPARE(QCoreApplication::exec(), 0); // the loop ends with the window
+    }
+};
+
+GUI_TEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
