@@ -24,6 +24,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <limits>
+
 namespace {
 
 const QString Mp3Filter = "MP3 (*.mp3)";
@@ -364,13 +366,17 @@ void TFrm_main::BitBtn3Click()
     }
     // The typed times count, to the millisecond; the bar's whole seconds only show them.
     const int64_t start = TimeTextToMs(CutRangeText(0).toStdString());
-    const int64_t end = TimeTextToMs(CutRangeText(1).toStdString());
+    int64_t end = TimeTextToMs(CutRangeText(1).toStdString());
     if (std::max<int64_t>(start, 0) >= end) {
         TDialogs::Current().Message(this, MsgEmptyRange);
         return;
     }
     const auto input = ToPath(ui->Edit1->text());
     const auto output = ToPath(ui->Edit11->text());
+    if (end >= filelength && input.string() == MediaPlayer1.FileName) {
+        // The player's length leaves out the encoder's padding; its end is the file's end.
+        end = std::numeric_limits<int64_t>::max();
+    }
     TFileStream source(input, fmOpenRead);
     if (SameFile(input, output)) {
         TDialogs::Current().Message(this, MsgBusy);

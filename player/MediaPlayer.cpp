@@ -167,14 +167,15 @@ void TMediaPlayer::Pause()
 int64_t TMediaPlayer::Position() const
 {
     std::lock_guard lock(mutex_);
-    return rate_ > 0 ? positionSamples_ * 1000 / rate_ : 0;
+    // Nearest millisecond: a seek to a millisecond reads back as that millisecond.
+    return rate_ > 0 ? (positionSamples_ * 1000 + rate_ / 2) / rate_ : 0;
 }
 
 void TMediaPlayer::SetPosition(int64_t ms)
 {
     CheckOpen();
     std::lock_guard lock(mutex_);
-    SeekSamples(ms * rate_ / 1000);
+    SeekSamples((ms * rate_ + 500) / 1000);
     endSample_ = -1;
     mode_ = mpStopped;
 }

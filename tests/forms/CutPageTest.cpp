@@ -1,0 +1,298 @@
+// The Cut page from choosing a file to the cut, with dialogs answered by the test.
+#include "Decode.h"
+#include "GuiSupport.h"
+#include "MPEGAFHdr.h"
+
+#include <QMimeData>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString Done = "文件分割完毕！";
+const QString Busy = "目标文件被占用，文件分割失败！";
+const QString NoFrame = "未找到MPEG音频帧，文件分割失败！";
+const QString Empty = "剪切范围为空，请重新设置起点和终点！";
+
+void TypeRange(Ui::TFrm_main &ui, const QString &start, const QString &end)
+{
+    const QStringList s = start.split(QRegularExpression("[:.]"));
+    const QStringList e = end.split(QRegularExpression("[:.]"));
+    ui.SpinEdit6->SetText(s[0]);
+    ui.SpinEdit7->SetText(s[1]);
+    ui.SpinEdit8->SetText(s[2]);
+    ui.SpinEdit9->SetText(e[0]);
+    ui.SpinEdit10->SetText(e[1]);
+    ui.SpinEdit11->SetText(e[2]);
+}
+
+// What the core writes for the range, to compare the page's output with.
+Bytes CoreCut(const fs::path &input, int64_t startMs, int64_t endMs)
+{
+    TTempDir dir;
+    TFileStream in(input, fmOpenRead);
+    TMPEGAFHdr hdr;
+    if (!hdr.ReadFirstFrame(in)) {
+        return {};
+    }
+    {
+        TFileStream out(dir / "x.mp3", fmCreate);
+        hdr.CopyRange(in, out, startMs, endMs);
+    }
+    return ReadFile(dir / "x.mp3");
+}
+
+} // namespace
+
+class CutPageTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void ProposesTheOutputBesideTheInput()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        for (const auto &[name, proposed] : std::vector<std::pair<std::string, std::string>>{
+                 {"song.mp3", "song_片段.mp3"}, {"a.b.mp3", "a.b_片段.mp3"}, {"song", "song_片段"}}) {
+            const auto file = FramesFile(dir, name, 2.0);
+            dialogs.OpenAnswers.push_back(Q(file));
+            QTest::mouseClick(w.ui.SpeedButton1, Qt::LeftButton);
+            QCOMPARE(w.ui.Edit1->text(), Q(file));
+            QCOMPARE(w.ui.Edit11->text(), Q(dir / proposed));
+        }
+        // Cancelling changes nothing.
+        QTest::mouseClick(w.ui.SpeedButton1, Qt::LeftButton);
+        QCOMPARE(w.ui.Edit1->text(), Q(dir / "song"));
+
+        dialogs.SaveAnswers.push_back(Q(dir / "other.mp3"));
+        QTest::mouseClick(w.ui.SpeedButton2, Qt::LeftButton);
+        QCOMPARE(dialogs.LastSavePreset, Q(dir / "song_片段"));
+        QCOMPARE(w.ui.Edit11->text(), Q(dir / "other.mp3"));
+    }
+
+    void ShowsFormatLengthAndTag()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        Bytes tag = Id3v1Tag("", 17);
+        const std::string zh = "\xD6\xD0\xCE\xC4"; // 中文 in GB18030
+        std::copy(zh.begin(), zh.end(), tag.begin() + 3);
+        const auto file = FramesFile(dir, "t.mp3", 12.0, tag);
+        w.main->OpenCutInput(Q(file));
+        const int64_t length = w.main->filelength;
+        QVERIFY(length > 11000 && length < 13000);
+        QCOMPARE(w.ui.Label17->text(), QString("位率(kbps):128 采样频率(HZ):44100 长度:") +
+                                            QString::fromStdString(FormatMs("nn:ss.zzz", length)));
+        QCOMPARE(w.ui.SpinEdit9->Text(), QString::number(length / 60000));
+        QCOMPARE(w.ui.SpinEdit10->Text(), QString::number(length % 60000 / 1000));
+        QCOMPARE(w.ui.SpinEdit11->Text(), QString::number(length % 1000));
+        QCOMPARE(w.ui.TrackBar2->maximum(), 11);
+        QCOMPARE(w.ui.TrackBar2->SelStart(), 0);
+        QCOMPARE(w.ui.TrackBar2->SelEnd(), 11);
+        QCOMPARE(w.ui.Edit2->text(), QString("中文"));
+        QCOMPARE(w.ui.ComboBox1->currentIndex(), 17);
+
+        const auto plain = FramesFile(dir, "plain.mp3", 3.0);
+        w.main->OpenCutInput(Q(plain));
+        QCOMPARE(w.ui.Edit2->text(), QString());
+        QCOMPARE(w.ui.ComboBox1->currentIndex(), 0);
+
+        const auto odd = FramesFile(dir, "odd.mp3", 3.0, Id3v1Tag("x", 200));
+        w.main->OpenCutInput(Q(odd));
+        QCOMPARE(w.ui.ComboBox1->currentIndex(), -1);
+
+        const auto vbr = EncodeWithLame(dir, "v", 3.0, 44100, 2, "-V 2");
+        w.main->OpenCutInput(Q(vbr));
+        QVERIFY2(QRegularExpression("^位率\\(kbps\\):\\d+ VBR 采样频率").match(w.ui.Label17->text()).hasMatch(),
+                 qPrintable(w.ui.Label17->text()));
+    }
+
+    void MarksStartAndEndFromThePlayer()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        w.main->OpenCutInput(Q(FramesFile(dir, "t.mp3", 80.0)));
+        TMediaPlayer &player = w.main->MediaPlayer1;
+        player.SetPosition(62005);
+        QTest::mouseClick(w.ui.SpeedButton3, Qt::LeftButton);
+        QCOMPARE(w.ui.SpinEdit6->Text(), QString("01"));
+        QCOMPARE(w.ui.SpinEdit7->Text(), QString("02"));
+        QCOMPARE(w.ui.SpinEdit8->Text(), QString("005"));
+        QCOMPARE(w.ui.TrackBar2->SelStart(), 62);
+
+        player.SetPosition(10500);
+        QTest::mouseClick(w.ui.SpeedButton3, Qt::LeftButton);
+        player.SetPosition(75250);
+        QTest::mouseClick(w.ui.SpeedButton4, Qt::LeftButton);
+        QCOMPARE(w.ui.Label20->text(), QString("剪切片段长度：01:04.750"));
+        QCOMPARE(w.ui.TrackBar2->SelEnd(), 75);
+
+        player.SetPosition(60000);
+        QTest::mouseClick(w.ui.SpeedButton3, Qt::LeftButton);
+        player.SetPosition(30000);
+        QTest::mouseClick(w.ui.SpeedButton4, Qt::LeftButton);
+        QCOMPARE(w.ui.Label20->text(), QString());
+        player.SetPosition(60000);
+        QTest::mouseClick(w.ui.SpeedButton3, Qt::LeftButton);
+        QCOMPARE(w.ui.Label20->text(), QString("剪切片段长度："));
+
+        w.ui.SpinEdit6->SetText("0"); // typing changes nothing until a button is pressed
+        QCOMPARE(w.ui.Label20->text(), QString("剪切片段长度："));
+    }
+
+    void MarksAndCutsPastAnHourInTotalMinutes()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        const auto file = LongFile(dir, "long.mp3", 4300.0);
+        w.main->OpenCutInput(Q(file));
+        TMediaPlayer &player = w.main->MediaPlayer1;
+        player.SetPosition(3725042);
+        QTest::mouseClick(w.ui.SpeedButton3, Qt::LeftButton);
+        QCOMPARE(w.ui.SpinEdit6->Text(), QString("62"));
+        QCOMPARE(w.ui.SpinEdit7->Text(), QString("05"));
+        QCOMPARE(w.ui.SpinEdit8->Text(), QString("042"));
+        QCOMPARE(w.ui.TrackBar2->SelStart(), 3725);
+        player.SetPosition(4200000); // 70 minutes
+        QTest::mouseClick(w.ui.SpeedButton4, Qt::LeftButton);
+        QCOMPARE(w.ui.SpinEdit9->Text(), QString("70"));
+        QCOMPARE(w.ui.Label20->text(), QString("剪切片段长度：07:54.958"));
+
+        w.ui.Edit11->setText(Q(dir / "cut.mp3"));
+        QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
+        QCOMPARE(dialogs.Messages, QStringList{Done});
+        const Bytes out = ReadFile(dir / "cut.mp3");
+        QCOMPARE(out.size(), CoreCut(file, 3725042, 4200000).size());
+        QVERIFY(out == CoreCut(file, 3725042, 4200000));
+        QVERIFY(out.size() > 470000u); // 475 s of 1000-byte seconds, not ten minutes less
+    }
+
+    void CutWritesTheTypedRangeAndTestOpensIt()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        const auto mp3 = EncodeWithLame(dir, "src", 10.0, 44100, 2, "-b 128");
+        w.main->OpenCutInput(Q(mp3));
+        QTest::mouseClick(w.ui.BitBtn4, Qt::LeftButton);
+        QCOMPARE(dialogs.Opened, QStringList{}); // nothing cut yet
+
+        TypeRange(w.ui, "0:2.500", "0:6.000");
+        QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
+        QCOMPARE(dialogs.Messages, QStringList{Done});
+        const auto out = dir / "src_片段.mp3";
+        const TDecodeResult d = DecodeFile(out);
+        QCOMPARE(d.errors, 0L);
+        QVERIFY(qAbs(d.frames - 134) <= 1); // 3.5 s of 26.12 ms frames
+        QVERIFY(ReadFile(out) == CoreCut(mp3, 2500, 6000));
+        QTest::mouseClick(w.ui.BitBtn4, Qt::LeftButton);
+        QCOMPARE(dialogs.Opened, QStringList{Q(out)});
+
+        // Within one second, and the whole file to its last frame.
+        dialogs.Messages.clear();
+        TypeRange(w.ui, "0:3.200", "0:3.900");
+        QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
+        QCOMPARE(dialogs.Messages, QStringList{Done});
+        QVERIFY(ReadFile(out) == CoreCut(mp3, 3200, 3900));
+        w.main->OpenCutInput(Q(mp3));
+        TypeRange(w.ui, "0:0.0", w.ui.SpinEdit9->Text() + ":" + w.ui.SpinEdit10->Text() + "." +
+                                     w.ui.SpinEdit11->Text());
+        QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
+        QVERIFY(ReadFile(out) == CoreCut(mp3, 0, 1 << 30));
+        QCOMPARE(DecodeFile(out).frames, DecodeFile(mp3).frames);
+    }
+
+    void RefusalsWriteNothingAndKeepTheOldOutput()
+    {
+        TTempDir dir;
+        const auto good = FramesFile(dir, "good.mp3", 5.0);
+        WriteFile(dir / "junk.mp3", Bytes(30000, 0x00));
+        fs::create_symlink(good, dir / "alias.mp3");
+        const size_t goodSize = ReadFile(good).size();
+        struct Case
+        {
+            const char *why;
+            fs::path input;
+            QString start, end;
+            QString output;
+            QString message;
+        };
+        const QString keep = Q(dir / "keep.mp3");
+        const std::vector<Case> cases = {
+            {"empty range", good, "0:2.0", "0:2.0", keep, Empty},
+            {"reversed range", good, "0:3.0", "0:1.0", keep, Empty},
+            {"past the audio", good, "9:0.0", "10:0.0", keep, Empty},
+            {"no audio", dir / "junk.mp3", "0:0.0", "0:1.0", keep, NoFrame},
+            {"output is the input", good, "0:0.0", "0:1.0", Q(dir / "alias.mp3"), Busy},
+            {"folder missing", good, "0:0.0", "0:1.0", Q(dir / "no" / "x.mp3"), Busy},
+            {"bad text", good, "0:.0", "0:1.0", keep, "'' is not a valid integer value"},
+        };
+        for (const Case &c : cases) {
+            TFakeDialogs dialogs;
+            TWindows w;
+            WriteFile(dir / "keep.mp3", Bytes(7, 'k'));
+            w.main->OpenCutInput(Q(c.input));
+            w.main->LastOutput = "previous";
+            w.ui.Edit11->setText(c.output);
+            TypeRange(w.ui, c.start, c.end);
+            RunAsEvent([&] { w.main->BitBtn3Click(); });
+            QVERIFY2(dialogs.Messages == QStringList{c.message}, c.why);
+            QVERIFY2(ReadFile(dir / "keep.mp3") == Bytes(7, 'k'), c.why);
+            QVERIFY2(w.main->LastOutput == "previous", c.why);
+            QVERIFY2(ReadFile(good).size() == goodSize, c.why);
+            QVERIFY2(std::distance(fs::directory_iterator(dir.Path()), {}) == 4, c.why);
+        }
+    }
+
+    void DroppedFileOpensOnThePageInView()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        const auto file = FramesFile(dir, "dropped.mp3", 2.0);
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(Q(file))});
+        w.main->show();
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.main.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.main.get(), &drop);
+        QCOMPARE(w.ui.Edit1->text(), Q(file));
+
+        w.ui.PageControl1->setCurrentIndex(1);
+        QDragEnterEvent enterAgain(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton,
+                                   Qt::NoModifier);
+        QApplication::sendEvent(w.main.get(), &enterAgain);
+        QDropEvent again(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.main.get(), &again);
+        QCOMPARE(w.ui.Edit7->text(), QString("dropped.mp3"));
+    }
+
+    void PlayAndStop()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        w.main->OpenCutInput(Q(EncodeWithLame(dir, "p", 3.0, 44100, 2, "-b 64")));
+        QTest::mouseClick(w.ui.BitBtn1, Qt::LeftButton);
+        QVERIFY(w.main->Timer1.isActive());
+        QCOMPARE(w.main->Timer1Tag, 2);
+        QCOMPARE(w.main->MediaPlayer1.Mode(), int(TMediaPlayer::mpPlaying));
+        QTRY_VERIFY(!w.ui.Label21->text().isEmpty());
+        QTest::mouseClick(w.ui.BitBtn2, Qt::LeftButton);
+        QCOMPARE(w.main->MediaPlayer1.Mode(), int(TMediaPlayer::mpPaused));
+        QVERIFY(!w.main->Timer1.isActive());
+        QTest::mouseClick(w.ui.BitBtn2, Qt::LeftButton); // resumes, display still off
+        QCOMPARE(w.main->MediaPlayer1.Mode(), int(TMediaPlayer::mpPlaying));
+        QVERIFY(!w.main->Timer1.isActive());
+    }
+};
+
+GUI_TEST_MAIN(CutPageTest)
+#include "CutPageTest.moc"
