@@ -1,0 +1,443 @@
+// The Split page: the segment list, both planners, the wizard and full runs.
+#include "Decode.h"
+#include "GuiSupport.h"
+#include "MP3TAG.h"
+#include "MPEGAFHdr.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString Done = "文件分割完毕！";
+const QString Busy = "目标文件被占用，文件分割失败！";
+const QString NoFrame = "未找到MPEG音频帧，文件分割失败！";
+const QString Exists = "已经存在！";
+const QString NoRows = "没有选中的片段！";
+const QString BadStep = "分割步长无效！";
+
+// The rows as "start-end length" texts, for comparing whole lists at once.
+QStringList Rows(const Ui::TFrm_main &ui)
+{
+    QStringList rows;
+    for (int i = 0; i < ui.ListView2->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *r = ui.ListView2->topLevelItem(i);
+        rows.append(r->text(0) + "-" + r->text(1) + " " + r->text(2));
+    }
+    return rows;
+}
+
+int Selected(const Ui::TFrm_main &ui)
+{
+    return ui.ListView2->indexOfTopLevelItem(ui.ListView2->currentItem());
+}
+
+// A list of one row over a file of the given length, without opening a file.
+void OneRow(TWindows &w, int64_t length)
+{
+    w.main->filelength = length;
+    w.ui.ListView2->clear();
+    w.ui.ListView2->setCurrentItem(
+        w.main->AddRow("00:00.000", QString::fromStdString(FormatMs("nn:ss.zzz", length))));
+}
+
+Bytes Joined(const std::vector<fs::path> &parts, bool stripTags)
+{
+    Bytes all;
+    for (const auto &p : parts) {
+        Bytes b = ReadFile(p);
+        if (stripTags) {
+            b.resize(b.size() - 128);
+        }
+        Append(all, b);
+    }
+    return all;
+}
+
+Bytes AudioOf(const fs::path &file, int64_t fromMs, int64_t toMs)
+{
+    TFileStream in(file, fmOpenRead);
+    TMPEGAFHdr hdr;
+    hdr.ReadFirstFrame(in);
+    const int64_t a = hdr.FrameOffsetAt(in, fromMs);
+    const int64_t b = hdr.FrameOffsetAt(in, toMs);
+    const Bytes all = ReadFile(file);
+    return Bytes(all.begin() + a, all.begin() + b);
+}
+
+} // namespace
+
+class SplitPageTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void CutPointsSplitTheRowThatHoldsThem()
+    {
+        TFakeDialogs dialogs;
+        TWindows w;
+        OneRow(w, 180000);
+        w.main->additem(60000);
+        QCOMPARE(Rows(w.ui), (QStringList{"00:00.000-01:00.000 01:00.000",
+                                          "01:00.000-03:00.000 02:00.000"}));
+        QCOMPARE(Selected(w.ui), 1);
+        QCOMPARE(w.ui.TrackBar1->SelStart(), 60);
+        QCOMPARE(w.ui.TrackBar1->SelEnd(), 180);
+        w.ui.ListView2->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+        w.main->additem(30000); // inside the first row: the new row goes right after it
+        QCOMPARE(Rows(w.ui).at(1), QString("00:30.000-01:00.000 00:30.000"));
+        QCOMPARE(w.ui.ListView2->topLevelItem(1)->checkState(0), Qt::Unchecked);
+        QCOMPARE(Selected(w.ui), 1);
+        for (int64_t t : {0, 60000, 180000}) {
+            dialogs.Messages.clear();
+            w.main->additem(t);
+            QCOMPARE(dialogs.Messages, QStringList{Exists});
+        }
+        dialogs.Messages.clear();
+        w.main->additem(200000); // past the end: ignored without a word
+        QCOMPARE(dialogs.Messages, QStringList{});
+        QCOMPARE(Rows(w.ui).size(), 3);
+    }
+
+    void TimesPastAnHourKeepTheirMinutes()
+    {
+        TFakeDialogs dialogs;
+        TWindows w;
+        OneRow(w, 4000000); // 66:40.000
+        w.main->additem(3700000);
+        w.main->additem(1800000);
+        QCOMPARE(Rows(w.ui), (QStringList{"00:00.000-30:00.000 30:00.000",
+                                          "30:00.000-61:40.000 31:40.000",
+                                          "61:40.000-66:40.000 05:00.000"}));
+        w.ui.SpinEdit1->SetText("65");
+        w.ui.SpinEdit2->SetText("0");
+        w.ui.SpinEdit3->SetText("5");
+        QTest::mouseClick(w.ui.SpeedButton12, Qt::LeftButton);
+        QCOMPARE(Rows(w.ui).at(3), QString("65:00.005-66:40.000 01:39.995"));
+    }
+
+    void DeletingMergesIntoTheNeighbour()
+    {
+        TFakeDialogs dialogs;
+        TWindows w;
+        OneRow(w, 300000);
+        for (int64_t t : {60000, 120000, 180000, 240000}) {
+            w.main->additem(t);
+        }
+        w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(0));
+        w.main->N1Click(); // the first row: the second takes its start
+        QCOMPARE(Rows(w.ui).at(0), QString("00:00.000-02:00.000 02:00.000"));
+        QCOMPARE(Selected(w.ui), 0);
+        w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(3));
+        w.main->N1Click(); // the last row: the one before takes its end
+        QCOMPARE(Rows(w.ui).last(), QString("03:00.000-05:00.000 02:00.000"));
+
+        w.ui.ListView2->clearSelection();
+        w.ui.ListView2->setCurrentItem(nullptr);
+        w.main->N2Click();
+        QVERIFY2(Rows(w.ui).size() == 3, "no selected row: nothing merges");
+        w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(1));
+        w.main->N2Click();
+        QCOMPARE(Rows(w.ui), QStringList{"00:00.000-05:00.000 05:00.000"});
+        QCOMPARE(Selected(w.ui), 0);
+    }
+
+    void SelectionSetsThePreviewRangeUnlessPlaying()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        w.main->OpenSplitInput(Q(EncodeWithLame(dir, "s", 6.0, 44100, 2, "-b 64")));
+        w.main->additem(2999);
+        QCOMPARE(w.ui.TrackBar1->SelStart(), 2);
+        w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(0));
+        QCOMPARE(w.ui.TrackBar1->SelStart(), 0);
+        QCOMPARE(w.ui.TrackBar1->SelEnd(), 2);
+        w.main->MediaPlayer1.Play();
+        w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(1));
+        QVERIFY2(w.ui.TrackBar1->SelEnd() == 2, "kept while playing");
+
+        w.main->MediaPlayer1.SetPosition(0); // stopped: the selection follows again
+        w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(0));
+        w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(1));
+        QCOMPARE(w.ui.TrackBar1->SelStart(), 2);
+        QTest::mouseClick(w.ui.SpeedButton19, Qt::LeftButton); // preview the range 2 s to 6 s
+        QCOMPARE(w.main->MediaPlayer1.Mode(), int(TMediaPlayer::mpPlaying));
+        QVERIFY(w.main->MediaPlayer1.Position() >= 2000);
+    }
+
+    void PagePlannerByTimeAndBySize()
+    {
+        TFakeDialogs dialogs;
+        TWindows w;
+        OneRow(w, 150000);
+        w.ui.SpinEdit4->SetText("60");
+        w.main->SpeedButton15Click();
+        QCOMPARE(Rows(w.ui), (QStringList{"00:00.000-01:00.000 01:00.000",
+                                          "01:00.000-02:00.000 01:00.000",
+                                          "02:00.000-02:30.000 00:30.000"}));
+        OneRow(w, 180000);
+        w.main->SpeedButton15Click();
+        QCOMPARE(Rows(w.ui).size(), 3);
+        QVERIFY2(dialogs.Messages == QStringList{}, "no complaint at the file's end");
+
+        w.ui.RadioButton3->setChecked(true);
+        w.main->filebitrate = 128;
+        OneRow(w, 200000);
+        w.ui.SpinEdit5->SetText("1024"); // 65536 ms a part
+        w.main->SpeedButton15Click();
+        QCOMPARE(Rows(w.ui).at(1), QString("01:05.536-02:11.072 01:05.536"));
+
+        const QStringList before = Rows(w.ui);
+        for (const auto &[kb, rate] : std::vector<std::pair<QString, int>>{
+                 {"0", 128}, {"-5", 128}, {"abc", 128}, {"100", 0}}) {
+            dialogs.Messages.clear();
+            w.ui.SpinEdit5->SetText(kb);
+            w.main->filebitrate = rate;
+            w.main->SpeedButton15Click();
+            QCOMPARE(dialogs.Messages, QStringList{BadStep});
+            QVERIFY2(Rows(w.ui) == before, "the list is not touched");
+        }
+    }
+
+    void DialogPlannerOverTheSelectedRow()
+    {
+        TFakeDialogs dialogs;
+        TWindows w;
+        OneRow(w, 180000);
+        w.main->additem(60000);
+        w.main->additem(130000);
+        w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(1)); // 01:00 to 02:10
+        w.main->N3Click();
+        QVERIFY(w.addspecial->isVisible());
+        auto &d = *w.addspecial->ui;
+        QCOMPARE(d.Edit1->text(), QString("00:00.000-03:00.000"));
+        QCOMPARE(d.Edit2->text(), QString("01:00.000-02:10.000"));
+        QCOMPARE(d.MaskEdit1->text(), QString("1024"));
+        QCOMPARE(d.MaskEdit2->text(), QString("1:00.000"));
+        QVERIFY(d.RadioGroup1Item1->isChecked());
+        d.RadioGroup2Item1->setChecked(true);
+        QTest::mouseClick(d.SpeedButton1, Qt::LeftButton);
+        QCOMPARE(Rows(w.ui), (QStringList{"00:00.000-01:00.000 01:00.000",
+                                          "01:00.000-02:00.000 01:00.000",
+                                          "02:00.000-02:10.000 00:10.000",
+                                          "02:10.000-03:00.000 00:50.000"}));
+        QVERIFY2(w.addspecial->isVisible(), "the dialog stays open");
+
+        d.RadioGroup1Item0->setChecked(true); // the whole file, 50 s steps
+        d.MaskEdit2->setText("0:50.000");
+        QTest::mouseClick(d.SpeedButton1, Qt::LeftButton);
+        QCOMPARE(Rows(w.ui).size(), 7);
+        QTest::mouseClick(d.SpeedButton2, Qt::LeftButton);
+        QVERIFY(!w.addspecial->isVisible());
+
+        w.ui.ListView2->clearSelection();
+        w.ui.ListView2->setCurrentItem(nullptr);
+        w.main->N3Click();
+        QVERIFY2(!d.RadioGroup1Item1->isEnabled(), "no row, no 所选段");
+        QVERIFY(d.RadioGroup1Item0->isChecked());
+        d.MaskEdit2->setText("0:00.000");
+        dialogs.Messages.clear();
+        QTest::mouseClick(d.SpeedButton1, Qt::LeftButton);
+        QCOMPARE(dialogs.Messages, QStringList{BadStep});
+        w.addspecial->close();
+    }
+
+    void PopupMenuHoldsTheCommands()
+    {
+        TWindows w;
+        auto *menu = w.main->findChild<QMenu *>("PopupMenu1");
+        QVERIFY(menu != nullptr);
+        QStringList texts;
+        for (QAction *a : menu->actions()) {
+            if (!a->isSeparator()) {
+                texts.append(a->text());
+            }
+        }
+        QCOMPARE(texts, (QStringList{"删除", "全部删除", "细分...", "标签..."}));
+    }
+
+    void WizardStepsAndOpening()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        QCOMPARE(w.ui.Edit10->text(), QDir::toNativeSeparators(QDir::homePath()));
+        QTest::mouseClick(w.ui.SpeedButton14, Qt::LeftButton); // no input yet
+        QCOMPARE(w.ui.SpeedButton14->text(), QString("下一步"));
+
+        const auto mp3 = EncodeWithLame(dir, "song", 4.0, 44100, 2, "-b 128");
+        dialogs.OpenAnswers.push_back(Q(mp3));
+        QTest::mouseClick(w.ui.SpeedButton11, Qt::LeftButton);
+        QCOMPARE(w.ui.Edit7->text(), QString("song.mp3"));
+        QCOMPARE(w.ui.Edit8->text(), Q(dir.Path()) + "/");
+        QCOMPARE(w.ui.Edit9->text(), QString("song"));
+        const QStringList memo = w.ui.Memo1->toPlainText().split('\n');
+        QCOMPARE(memo.size(), 6);
+        QCOMPARE(memo.mid(0, 4), (QStringList{"MPEG版本:1", "压缩层次:3", "位率(kbps):128",
+                                               "采样频率(HZ):44100"}));
+        QCOMPARE(w.main->filebitrate, 128);
+        QCOMPARE(Rows(w.ui).size(), 1);
+        QVERIFY(Rows(w.ui)[0].startsWith("00:00.000-00:04."));
+        QCOMPARE(w.ui.ListView2->topLevelItem(0)->checkState(0), Qt::Checked);
+        QCOMPARE(Selected(w.ui), 0);
+
+        w.ui.RadioButton3->setChecked(true);
+        QTest::mouseClick(w.ui.SpeedButton14, Qt::LeftButton);
+        QCOMPARE(w.ui.SpeedButton14->text(), QString("开始"));
+        QCOMPARE(w.ui.TabSheet2->childAt(40, 60), w.ui.GroupBoxsize);
+        QWidget *below = w.ui.TabSheet2->childAt(40, 190);
+        QVERIFY(below == w.ui.GroupBoxfile || below->parentWidget() == w.ui.GroupBoxfile);
+        QTest::mouseClick(w.ui.SpeedButton13, Qt::LeftButton);
+        QCOMPARE(w.ui.SpeedButton14->text(), QString("下一步"));
+        QVERIFY(w.ui.TabSheet2->childAt(40, 60) == w.ui.GroupBoxmain ||
+                w.ui.TabSheet2->childAt(40, 60)->parentWidget() == w.ui.GroupBoxmain);
+
+        dialogs.FolderAnswers.push_back(Q(dir / "out"));
+        QTest::mouseClick(w.ui.SpeedButton25, Qt::LeftButton);
+        QCOMPARE(dialogs.LastFolderTitle, QString("选择存放目录"));
+        QCOMPARE(w.ui.Edit10->text(), Q(dir / "out"));
+    }
+
+    void RunsByListTimeAndSize()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        const auto mp3 = EncodeWithLame(dir, "song", 9.0, 44100, 2, "-V 2");
+        fs::create_directory(dir / "out");
+        w.main->OpenSplitInput(Q(mp3));
+        w.ui.Edit10->setText(Q(dir / "out"));
+        w.ui.Edit9->setText("p");
+        w.ui.Edit2->setText("标题");
+        w.ui.ComboBox1->setCurrentIndex(-1);
+
+        // By list: four rows, the second unticked.
+        for (int64_t t : {2000, 4000, 6500}) {
+            w.main->additem(t);
+        }
+        w.ui.ListView2->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+        QSignalSpy progress(w.ui.ProgressBar2, &QProgressBar::valueChanged);
+        w.main->SpeedButton14Click();
+        w.main->SpeedButton14Click();
+        QCOMPARE(dialogs.Messages, QStringList{Done});
+        QVERIFY(fs::exists(dir / "out" / "p002.mp3"));
+        QVERIFY2(!fs::exists(dir / "out" / "p003.mp3"), "three ticked rows, three parts");
+        QCOMPARE(w.ui.ProgressBar2->maximum(), 4);
+        QCOMPARE(w.ui.ProgressBar2->value(), 4);
+        QVERIFY(progress.count() >= 4);
+        const std::vector<fs::path> parts = {dir / "out" / "p000.mp3", dir / "out" / "p001.mp3",
+                                             dir / "out" / "p002.mp3"};
+        for (const auto &p : parts) {
+            TFileStream s(p, fmOpenRead);
+            TID3Tag tag;
+            QVERIFY(tag.ReadTag(s));
+            QCOMPARE(tag.Title, std::string("\xB1\xEA\xCC\xE2"));
+            QCOMPARE(int(tag.GenreID), 255);
+        }
+        Bytes expected = AudioOf(mp3, 0, 2000);
+        Append(expected, AudioOf(mp3, 4000, 1 << 30));
+        QVERIFY(Joined(parts, true) == expected);
+        long frames = 0;
+        for (const auto &p : parts) {
+            const TDecodeResult d = DecodeFile(p);
+            QCOMPARE(d.errors, 0L);
+            frames += d.frames;
+        }
+        QVERIFY(frames > 0);
+
+        // By time: every 3 s, untagged.
+        fs::remove_all(dir / "out");
+        fs::create_directory(dir / "out");
+        dialogs.Messages.clear();
+        w.ui.Edit2->clear();
+        w.ui.RadioButton2->setChecked(true);
+        w.ui.SpinEdit4->SetText("3");
+        w.main->SpeedButton13Click();
+        w.main->SpeedButton14Click();
+        w.main->SpeedButton14Click();
+        QCOMPARE(dialogs.Messages, QStringList{Done});
+        std::vector<fs::path> timed;
+        for (int n = 0; fs::exists(dir / "out" / ("p00" + std::to_string(n) + ".mp3")); ++n) {
+            timed.push_back(dir / "out" / ("p00" + std::to_string(n) + ".mp3"));
+        }
+        QCOMPARE(int(timed.size()), 3); // 0-3, 3-6 and 6 to the end
+        QVERIFY(Joined(timed, false) == AudioOf(mp3, 0, 1 << 30));
+
+        // By size: 40 KB steps of the average bitrate.
+        dialogs.Messages.clear();
+        w.ui.RadioButton3->setChecked(true);
+        w.ui.SpinEdit5->SetText("40");
+        w.main->SpeedButton13Click();
+        w.main->SpeedButton14Click();
+        w.main->SpeedButton14Click();
+        QCOMPARE(dialogs.Messages, QStringList{Done});
+        QVERIFY(fs::exists(dir / "out" / "p001.mp3"));
+    }
+
+    void RefusalsAndStop()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        const auto mp3 = FramesFile(dir, "in.mp3", 20.0);
+        w.main->OpenSplitInput(Q(mp3));
+        w.ui.Edit10->setText(Q(dir.Path()));
+        for (int64_t t : {5000, 10000, 15000}) {
+            w.main->additem(t);
+        }
+        // Nothing ticked.
+        for (int i = 0; i < 4; ++i) {
+            w.ui.ListView2->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
+        }
+        w.main->SpeedButton24Click();
+        QCOMPARE(dialogs.Messages, QStringList{NoRows});
+        for (int i = 0; i < 4; ++i) {
+            w.ui.ListView2->topLevelItem(i)->setCheckState(0, Qt::Checked);
+        }
+        // A part named as the input; then a folder that is not there.
+        fs::copy_file(mp3, dir / "in001.mp3");
+        w.ui.Edit7->setText("in001.mp3");
+        w.ui.Edit9->setText("in");
+        dialogs.Messages.clear();
+        w.main->SpeedButton24Click();
+        QCOMPARE(dialogs.Messages, QStringList{Busy});
+        QVERIFY2(!fs::exists(dir / "in000.mp3"), "nothing written before the refusal");
+        w.ui.Edit7->setText("in.mp3");
+        w.ui.Edit10->setText(Q(dir / "missing"));
+        dialogs.Messages.clear();
+        w.main->SpeedButton24Click();
+        QCOMPARE(dialogs.Messages, QStringList{Busy});
+        // No audio in the input.
+        WriteFile(dir / "junk.mp3", Bytes(20000, 0));
+        w.ui.Edit7->setText("junk.mp3");
+        w.ui.Edit10->setText(Q(dir.Path()));
+        dialogs.Messages.clear();
+        w.main->SpeedButton24Click();
+        QCOMPARE(dialogs.Messages, QStringList{NoFrame});
+
+        // Stop after the first part; during the run the page's commands are off.
+        w.ui.Edit7->setText("in.mp3");
+        w.ui.Edit9->setText("s");
+        dialogs.Messages.clear();
+        bool sawRunning = false;
+        QTimer::singleShot(0, w.main.get(), [&] {
+            sawRunning = w.main->Running() && !w.ui.ListView2->isEnabled() &&
+                         w.ui.SpeedButton14->isHidden() && !w.ui.SpeedButtonStop->isHidden();
+            QTest::mouseClick(w.ui.SpeedButtonStop, Qt::LeftButton);
+        });
+        w.main->SpeedButton24Click();
+        QVERIFY(sawRunning);
+        QCOMPARE(dialogs.Messages, QStringList{});
+        QVERIFY(fs::exists(dir / "s000.mp3"));
+        QVERIFY(!fs::exists(dir / "s001.mp3"));
+        QVERIFY(w.ui.ListView2->isEnabled());
+        QVERIFY(!w.ui.SpeedButton14->isHidden() && w.ui.SpeedButtonStop->isHidden());
+    }
+};
+
+GUI_TEST_MAIN(SplitPageTest)
+#include "SplitPageTest.moc"
