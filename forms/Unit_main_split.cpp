@@ -67,8 +67,15 @@ void TFrm_main::ConnectSplitPage()
     ui->ListView2->setSelectionMode(QAbstractItemView::SingleSelection);
     ui->ListView2->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->ListView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    for (int c = 0; c < 3; ++c) {
-        ui->ListView2->setColumnWidth(c, 70);
+    // 70 pixels a column, the first a little wider for its check box.
+    ui->ListView2->setColumnWidth(0, 84);
+    ui->ListView2->setColumnWidth(1, 63);
+    ui->ListView2->setColumnWidth(2, 63);
+    // The step groups lie on top of one another: the one in front must hide the others.
+    for (QWidget *group : {static_cast<QWidget *>(ui->GroupBoxmain), static_cast<QWidget *>(ui->GroupBoxadv),
+                           static_cast<QWidget *>(ui->GroupBoxtime), static_cast<QWidget *>(ui->GroupBoxsize),
+                           static_cast<QWidget *>(ui->GroupBoxfile)}) {
+        group->setAutoFillBackground(true);
     }
     ui->SpeedButtonStop->hide();
 
