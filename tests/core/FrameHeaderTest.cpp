@@ -13,6 +13,11 @@ struct HeaderCase
     bool valid;
 };
 
+void PrintTo(const HeaderCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class HeaderDecoding : public ::testing::TestWithParam<HeaderCase>
 {
 };

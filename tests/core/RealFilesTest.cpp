@@ -20,6 +20,11 @@ struct Encoded
     bool vbr;
 };
 
+void PrintTo(const Encoded &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class RealFile : public ::testing::TestWithParam<Encoded>
 {
 protected:

@@ -91,6 +91,11 @@ struct LeadCase
     Bytes lead;
 };
 
+void PrintTo(const LeadCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class LeadingBytes : public ::testing::TestWithParam<LeadCase>
 {
 };

@@ -205,6 +205,11 @@ struct OtherFormat
     THeaderSpec spec;
 };
 
+void PrintTo(const OtherFormat &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class Mp3cutFormats : public ::testing::TestWithParam<OtherFormat>
 {
 };
