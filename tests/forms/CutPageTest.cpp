@@ -274,6 +274,61 @@ private slots:
         QCOMPARE(w.ui.Edit7->text(), QString("dropped.mp3"));
     }
 
+    void SpinFieldsKeepTypedTextUntilTheFocusLeaves()
+    {
+        TWindows w;
+        w.main->show();
+        TSpinEdit *seconds = w.ui.SpinEdit7; // 0 to 60
+        seconds->setFocus();
+        QTRY_VERIFY(seconds->hasFocus());
+        seconds->SetText("");
+        QTest::keyClicks(seconds, "75x");
+        QVERIFY2(seconds->Text() == QString("75"), "letters are not taken");
+        QVERIFY2(seconds->Value() == 75, "not clamped while typing");
+        w.ui.SpinEdit8->setFocus();
+        QTRY_COMPARE(seconds->Text(), QString("60"));
+
+        TSpinEdit *minutes = w.ui.SpinEdit6; // total minutes, up to 9999
+        minutes->setFocus();
+        QTRY_VERIFY(minutes->hasFocus());
+        minutes->SetText("");
+        QTest::keyClicks(minutes, "123456");
+        QCOMPARE(minutes->Text(), QString("1234"));
+        minutes->SetText("1.5");
+        w.ui.SpinEdit8->setFocus();
+        QTRY_VERIFY(!minutes->hasFocus());
+        QVERIFY2(minutes->Text() == QString("1.5"), "a text that is no number stays");
+        QVERIFY2(minutes->Value() == 0, "and reads as the minimum");
+
+        w.ui.SpinEdit8->SetText("998");
+        w.ui.SpinEdit8->stepBy(5);
+        QCOMPARE(w.ui.SpinEdit8->Text(), QString("999"));
+        w.ui.SpinEdit8->SetText("0");
+        w.ui.SpinEdit8->stepBy(-1);
+        QCOMPARE(w.ui.SpinEdit8->Text(), QString("0"));
+    }
+
+    void KeyboardOrder()
+    {
+        TWindows w;
+        w.main->show();
+        const QList<QWidget *> expected = {w.ui.Edit1,     w.ui.Edit11,     w.ui.TrackBar2,
+                                           w.ui.BitBtn1,   w.ui.BitBtn2,    w.ui.SpinEdit6,
+                                           w.ui.SpinEdit7, w.ui.SpinEdit8,  w.ui.SpinEdit9,
+                                           w.ui.SpinEdit10, w.ui.SpinEdit11, w.ui.BitBtn3,
+                                           w.ui.BitBtn4};
+        for (int i = 0; i + 1 < expected.size(); ++i) {
+            QWidget *next = expected[i]->nextInFocusChain();
+            while (next->focusPolicy() == Qt::NoFocus || !next->isVisibleTo(w.ui.TabSheet1) ||
+                   !w.ui.TabSheet1->isAncestorOf(next) || next->focusProxy() != nullptr) {
+                next = next->nextInFocusChain();
+            }
+            QCOMPARE(next, expected[i + 1]);
+        }
+        QCOMPARE(w.ui.SpeedButton1->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(w.ui.SpeedButton3->focusPolicy(), Qt::NoFocus);
+    }
+
     void PlayAndStop()
     {
         TTempDir dir;
