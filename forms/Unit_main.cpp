@@ -34,13 +34,12 @@ const QString MsgBusy = "目标文件被占用，文件分割失败！";
 const QString MsgNoFrame = "未找到MPEG音频帧，文件分割失败！";
 const QString MsgEmptyRange = "剪切范围为空，请重新设置起点和终点！";
 
-// A whole-second position for a track bar.
-int Seconds(int64_t ms)
-{
-    return int(ms / 1000);
-}
-
 } // namespace
+
+QString DisplayText(int64_t ms)
+{
+    return QString::fromStdString(FormatMs("nn:ss.zzz", ms));
+}
 
 QString FromTagText(const std::string &bytes)
 {
@@ -187,11 +186,11 @@ void TFrm_main::Timer1Timer()
     }
     MediaPlayer1.SetTimeFormat(0);
     if (Timer1Tag == 1) {
-        ui->Label14->setText(QString::fromStdString(FormatMs("nn:ss.zzz", MediaPlayer1.Position())));
+        ui->Label14->setText(DisplayText(MediaPlayer1.Position()));
         ui->TrackBar1->setValue(Seconds(MediaPlayer1.Position()));
     } else if (Timer1Tag == 2) {
         ui->TrackBar2->setValue(Seconds(MediaPlayer1.Position()));
-        ui->Label21->setText(QString::fromStdString(FormatMs("nn:ss.zzz", MediaPlayer1.Position())));
+        ui->Label21->setText(DisplayText(MediaPlayer1.Position()));
     }
 }
 
@@ -251,34 +250,37 @@ void TFrm_main::OpenCutInput(const QString &path)
     const QString base = dot >= 0 ? name.left(dot) : name;
     ui->Edit11->setText(folder + base + "_片段" + ext);
 
-    TFileStream stream(ToPath(f), fmOpenRead);
-    TID3Tag tag;
-    tag.ReadTag(stream);
-    ShowTag(tag);
-
-    stream.Seek(0, soBeginning);
     TMPEGAFHdr hdr;
-    if (!hdr.ReadFirstFrame(stream)) {
+    if (!ReadFileInfo(f, hdr)) {
         return; // the cut command says so when it is asked to cut
     }
-    ui->TrackBar2->setMinimum(0);
-    ui->TrackBar2->SetSelStart(0);
-    ui->TrackBar2->setValue(0);
-    ui->TrackBar2->setMaximum(Seconds(hdr.Duration));
-    ui->TrackBar2->SetSelEnd(ui->TrackBar2->maximum());
-    ui->TrackBar2->update();
-
-    MediaPlayer1.FileName = ToPath(f).string();
-    MediaPlayer1.Open();
-    filelength = MediaPlayer1.Length();
+    ui->TrackBar2->ShowWhole(Seconds(hdr.Duration));
+    OpenInPlayer(f);
     ui->Label17->setText(QString("位率(kbps):%1%2 采样频率(HZ):%3 长度:%4")
                              .arg(hdr.Bitrate)
                              .arg(hdr.VBR ? " VBR" : "")
                              .arg(hdr.SampleRate)
-                             .arg(QString::fromStdString(FormatMs("nn:ss.zzz", filelength))));
+                             .arg(DisplayText(filelength)));
     ui->SpinEdit9->setValue(std::stoi(FormatMs("nn", filelength)));
     ui->SpinEdit10->setValue(std::stoi(FormatMs("ss", filelength)));
     ui->SpinEdit11->setValue(std::stoi(FormatMs("zzz", filelength)));
+}
+
+bool TFrm_main::ReadFileInfo(const QString &path, TMPEGAFHdr &hdr)
+{
+    TFileStream stream(ToPath(path), fmOpenRead);
+    TID3Tag tag;
+    tag.ReadTag(stream);
+    ShowTag(tag);
+    stream.Seek(0, soBeginning);
+    return hdr.ReadFirstFrame(stream);
+}
+
+void TFrm_main::OpenInPlayer(const QString &path)
+{
+    MediaPlayer1.FileName = ToPath(path).string();
+    MediaPlayer1.Open();
+    filelength = MediaPlayer1.Length();
 }
 
 void TFrm_main::ShowTag(const TID3Tag &tag)
@@ -303,11 +305,17 @@ void TFrm_main::SpeedButton2Click()
     }
 }
 
-QString TFrm_main::CutRangeText(int first) const
+std::array<TSpinEdit *, 3> TFrm_main::CutFields(int which) const
 {
-    const TSpinEdit *fields[2][3] = {{ui->SpinEdit6, ui->SpinEdit7, ui->SpinEdit8},
-                                     {ui->SpinEdit9, ui->SpinEdit10, ui->SpinEdit11}};
-    const auto &f = fields[first];
+    if (which == 0) {
+        return {ui->SpinEdit6, ui->SpinEdit7, ui->SpinEdit8};
+    }
+    return {ui->SpinEdit9, ui->SpinEdit10, ui->SpinEdit11};
+}
+
+QString TFrm_main::CutRangeText(int which) const
+{
+    const auto f = CutFields(which);
     return f[0]->Text() + ":" + f[1]->Text() + "." + f[2]->Text();
 }
 
@@ -318,32 +326,38 @@ void TFrm_main::ShowSegmentLength(bool clearWhenNegative)
                         FieldsToMs(ui->SpinEdit6->Value(), ui->SpinEdit7->Value(),
                                    ui->SpinEdit8->Value());
     if (len >= 0) {
-        ui->Label20->setText("剪切片段长度：" + QString::fromStdString(FormatMs("nn:ss.zzz", len)));
+        ui->Label20->setText("剪切片段长度：" + DisplayText(len));
     } else {
         ui->Label20->setText(clearWhenNegative ? QString() : QString("剪切片段长度："));
     }
 }
 
-void TFrm_main::SpeedButton3Click()
+void TFrm_main::MarkFromPlayer(int which)
 {
     MediaPlayer1.SetTimeFormat(0);
     const int64_t p = MediaPlayer1.Position();
-    ui->SpinEdit6->SetText(QString::fromStdString(FormatMs("nn", p)));
-    ui->SpinEdit7->SetText(QString::fromStdString(FormatMs("ss", p)));
-    ui->SpinEdit8->SetText(QString::fromStdString(FormatMs("zzz", p)));
-    ui->TrackBar2->SetSelStart(Seconds(TimeTextToMs(CutRangeText(0).toStdString())));
-    ShowSegmentLength(false);
+    const auto f = CutFields(which);
+    f[0]->SetText(QString::fromStdString(FormatMs("nn", p)));
+    f[1]->SetText(QString::fromStdString(FormatMs("ss", p)));
+    f[2]->SetText(QString::fromStdString(FormatMs("zzz", p)));
+    // The selection follows the marked texts, not the player's exact position.
+    const int second = Seconds(TimeTextToMs(CutRangeText(which).toStdString()));
+    if (which == 0) {
+        ui->TrackBar2->SetSelStart(second);
+    } else {
+        ui->TrackBar2->SetSelEnd(second);
+    }
+    ShowSegmentLength(which == 1);
+}
+
+void TFrm_main::SpeedButton3Click()
+{
+    MarkFromPlayer(0);
 }
 
 void TFrm_main::SpeedButton4Click()
 {
-    MediaPlayer1.SetTimeFormat(0);
-    const int64_t p = MediaPlayer1.Position();
-    ui->SpinEdit9->SetText(QString::fromStdString(FormatMs("nn", p)));
-    ui->SpinEdit10->SetText(QString::fromStdString(FormatMs("ss", p)));
-    ui->SpinEdit11->SetText(QString::fromStdString(FormatMs("zzz", p)));
-    ui->TrackBar2->SetSelEnd(Seconds(TimeTextToMs(CutRangeText(1).toStdString())));
-    ShowSegmentLength(true);
+    MarkFromPlayer(1);
 }
 
 void TFrm_main::BitBtn1Click()

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -103,15 +104,29 @@ private:
     void FormCreate();
     void ConnectSplitPage();
     void ShowTag(const class TID3Tag &tag);
+    // Reads the file's tag into the information fields and its first frame into hdr.
+    bool ReadFileInfo(const QString &path, class TMPEGAFHdr &hdr);
+    // Opens the file in the player; its length becomes filelength.
+    void OpenInPlayer(const QString &path);
     void ShowSegmentLength(bool clearWhenNegative);
     void SetRunning(bool running);
-    QString CutRangeText(int first) const;
+    // The start (0) or end (1) fields of the Cut page, and their entry text.
+    std::array<class TSpinEdit *, 3> CutFields(int which) const;
+    QString CutRangeText(int which) const;
+    void MarkFromPlayer(int which);
 
     Tfrm_info *frmInfo_ = nullptr;
     Tfrm_addspecial *frmAddspecial_ = nullptr;
     bool running_ = false;
     bool stopRequested_ = false;
 };
+
+// A millisecond count as a display text, and as the whole seconds of a track bar.
+QString DisplayText(int64_t ms);
+inline int Seconds(int64_t ms)
+{
+    return int(ms / 1000);
+}
 
 // Tag texts are GB18030 bytes; the window shows them as text.
 QString FromTagText(const std::string &bytes);

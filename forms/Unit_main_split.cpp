@@ -33,19 +33,9 @@ const QString MsgBadStep = "分割步长无效！";
 // A row's six tag texts, once the user stored them, live beside its three columns.
 constexpr int TagRole = Qt::UserRole + 1;
 
-QString DisplayText(int64_t ms)
-{
-    return QString::fromStdString(FormatMs("nn:ss.zzz", ms));
-}
-
 int64_t EntryMs(const QString &text)
 {
     return TimeTextToMs(text.toStdString());
-}
-
-int Seconds(int64_t ms)
-{
-    return int(ms / 1000);
 }
 
 // The genre number of a genre name, by the table and without letter case; 255 for none.
@@ -400,14 +390,8 @@ void TFrm_main::OpenSplitInput(const QString &path)
     ui->Edit8->setText(f.left(slash + 1));
     ui->Edit9->setText(ui->Edit7->text().chopped(std::min<qsizetype>(4, ui->Edit7->text().size())));
 
-    TFileStream stream(ToPath(f), fmOpenRead);
-    TID3Tag tag;
-    tag.ReadTag(stream);
-    ShowTag(tag);
-
-    stream.Seek(0, soBeginning);
     TMPEGAFHdr hdr;
-    if (!hdr.ReadFirstFrame(stream)) {
+    if (!ReadFileInfo(f, hdr)) {
         return;
     }
     ui->Memo1->setPlainText(QString("MPEG版本:%1\n压缩层次:%2\n位率(kbps):%3\n采样频率(HZ):%4\n"
@@ -420,16 +404,9 @@ void TFrm_main::OpenSplitInput(const QString &path)
                                 .arg(hdr.FrameCount));
     filebitrate = hdr.Bitrate;
     ui->Label14->setText("00:00.000");
-    ui->TrackBar1->setMinimum(0);
-    ui->TrackBar1->SetSelStart(0);
-    ui->TrackBar1->setValue(0);
-    ui->TrackBar1->setMaximum(Seconds(hdr.Duration));
-    ui->TrackBar1->SetSelEnd(ui->TrackBar1->maximum());
-
+    ui->TrackBar1->ShowWhole(Seconds(hdr.Duration));
     ui->ListView2->clear();
-    MediaPlayer1.FileName = ToPath(f).string();
-    MediaPlayer1.Open();
-    filelength = MediaPlayer1.Length();
+    OpenInPlayer(f);
     QTreeWidgetItem *row = AddRow("00:00.000", DisplayText(filelength));
     ui->ListView2->setCurrentItem(row);
 }

@@ -22,6 +22,16 @@ void TTrackBar::SetSelEnd(int v)
     update();
 }
 
+void TTrackBar::ShowWhole(int maximum)
+{
+    setMinimum(0);
+    selStart_ = 0;
+    setValue(0);
+    setMaximum(maximum);
+    selEnd_ = maximum;
+    update();
+}
+
 void TTrackBar::paintEvent(QPaintEvent *event)
 {
     QSlider::paintEvent(event);

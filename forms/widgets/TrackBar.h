@@ -14,6 +14,8 @@ public:
     int SelEnd() const { return selEnd_; }
     void SetSelStart(int v);
     void SetSelEnd(int v);
+    // Runs from 0 to maximum, at 0, with all of it selected.
+    void ShowWhole(int maximum);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
