@@ -55,14 +55,16 @@ int main(int argc, char **argv)
     Tfrm_addspecial frm_addspecial(&Frm_main);
     Frm_main.SetDialogs(&frm_info, &frm_addspecial);
 
-    Frm_main.setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, Frm_main.size(),
-                                             QGuiApplication::primaryScreen()->availableGeometry()));
+    Frm_main.setGeometry(
+        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, Frm_main.size(),
+                            QGuiApplication::primaryScreen()->availableGeometry()));
     Frm_main.show();
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) {
         // A file named on the command line opens on the Cut page; errors go to the filter.
-        QMetaObject::invokeMethod(&Frm_main, [&Frm_main, file = args[1]] { Frm_main.OpenFile(file); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &Frm_main, [&Frm_main, file = args[1]] { Frm_main.OpenFile(file); },
+            Qt::QueuedConnection);
     }
     return app.exec();
 }

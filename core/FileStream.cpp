@@ -3,8 +3,8 @@
 
 #include "Errors.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -70,7 +70,9 @@ TFileStream::TFileStream(const std::filesystem::path &path, TFileMode mode) : pa
     }
 #ifndef _WIN32
     // A folder opens read-only on POSIX; it is no file to stream.
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
         NATIVE_CLOSE(fd_);
         fd_ = -1;
@@ -89,12 +91,16 @@ TFileStream::~TFileStream()
 int64_t TFileStream::Size() const
 {
 #ifdef _WIN32
-    struct _stat64 st {};
+    struct _stat64 st
+    {
+    };
     if (_fstat64(fd_, &st) != 0) {
         throw EStreamError(std::strerror(errno));
     }
 #else
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (fstat(fd_, &st) != 0) {
         throw EStreamError(std::strerror(errno));
     }

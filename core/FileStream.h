@@ -5,14 +5,20 @@
 #include <cstdint>
 #include <filesystem>
 
-enum TFileMode {
+enum TFileMode
+{
     fmOpenRead,      // existing file, read only
     fmCreate,        // create, or empty an existing file; read and write
     fmOpenReadWrite, // existing file, read and write
     fmCreateNew,     // create a file that must not exist yet; read and write
 };
 
-enum TSeekOrigin { soBeginning, soCurrent, soEnd };
+enum TSeekOrigin
+{
+    soBeginning,
+    soCurrent,
+    soEnd
+};
 
 class TFileStream
 {

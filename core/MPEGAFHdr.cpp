@@ -173,8 +173,8 @@ int64_t SkipID3v2(TWindowReader &reader, int64_t size)
         if (!isTag) {
             break;
         }
-        const int64_t body = (int64_t(b[6]) << 21) | (int64_t(b[7]) << 14) |
-                             (int64_t(b[8]) << 7) | int64_t(b[9]);
+        const int64_t body =
+            (int64_t(b[6]) << 21) | (int64_t(b[7]) << 14) | (int64_t(b[8]) << 7) | int64_t(b[9]);
         const bool hasFooter = (b[5] & 0x10) != 0;
         pos += 10 + body + (hasFooter ? 10 : 0);
     }

@@ -35,7 +35,8 @@ struct TPartJob
     TPartTag Tag;
 };
 
-enum class TWriteOutcome {
+enum class TWriteOutcome
+{
     Done,       // every part written
     Stopped,    // the progress callback asked to stop; the parts before are complete
     NoAudio,    // the input holds no MPEG audio frame; nothing written

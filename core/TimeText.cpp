@@ -32,7 +32,8 @@ int DigitValue(char c, int base)
 
 int32_t Checked(int64_t total, std::string_view text)
 {
-    if (total < std::numeric_limits<int32_t>::min() || total > std::numeric_limits<int32_t>::max()) {
+    if (total < std::numeric_limits<int32_t>::min() ||
+        total > std::numeric_limits<int32_t>::max()) {
         IntegerError(text);
     }
     return int32_t(total);
@@ -55,7 +56,8 @@ bool TryStrToInt(std::string_view text, int32_t &value)
     if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
         base = 16;
         ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         base = 16;
         i += 2;
     }
@@ -146,9 +148,7 @@ int64_t ClockTextToMs(std::string_view text)
 {
     const std::string clock = "00:" + std::string(text);
     size_t i = 0;
-    auto fail = [&]() -> int64_t {
-        throw EConvertError("'" + clock + "' is not a valid time");
-    };
+    auto fail = [&]() -> int64_t { throw EConvertError("'" + clock + "' is not a valid time"); };
     auto skipBlanks = [&] {
         while (i < clock.size() && IsBlank(clock[i])) {
             ++i;
@@ -198,7 +198,8 @@ int64_t ClockTextToMs(std::string_view text)
 int32_t FieldsToMs(int32_t minutes, int32_t seconds, int32_t milliseconds)
 {
     const int64_t total = int64_t(minutes) * 60000 + int64_t(seconds) * 1000 + milliseconds;
-    if (total >= std::numeric_limits<int32_t>::min() && total <= std::numeric_limits<int32_t>::max()) {
+    if (total >= std::numeric_limits<int32_t>::min() &&
+        total <= std::numeric_limits<int32_t>::max()) {
         return int32_t(total);
     }
     char text[48];

@@ -37,7 +37,8 @@ void Tfrm_addspecial::showEvent(QShowEvent *event)
 
 void Tfrm_addspecial::FormShow()
 {
-    ui->Edit1->setText("00:00.000-" + QString::fromStdString(FormatMs("nn:ss.zzz", main_->filelength)));
+    ui->Edit1->setText("00:00.000-" +
+                       QString::fromStdString(FormatMs("nn:ss.zzz", main_->filelength)));
     const QTreeWidgetItem *row = main_->ui->ListView2->currentItem();
     const bool selected = row != nullptr && row->isSelected();
     ui->Edit2->setText(selected ? row->text(0) + "-" + row->text(1) : QString());
@@ -61,7 +62,8 @@ void Tfrm_addspecial::SpeedButton1Click()
     }
     std::optional<int64_t> step;
     if (ui->RadioGroup2Item0->isChecked()) {
-        step = SizeStepMs(StrToInt(ui->MaskEdit1->text().trimmed().toStdString()), main_->filebitrate);
+        step =
+            SizeStepMs(StrToInt(ui->MaskEdit1->text().trimmed().toStdString()), main_->filebitrate);
     } else {
         step = TimeStepMs(0);
         const int64_t ms = TimeTextToMs(ui->MaskEdit2->text().trimmed().toStdString());

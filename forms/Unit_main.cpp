@@ -321,10 +321,10 @@ QString TFrm_main::CutRangeText(int which) const
 
 void TFrm_main::ShowSegmentLength(bool clearWhenNegative)
 {
-    const int64_t len = int64_t(FieldsToMs(ui->SpinEdit9->Value(), ui->SpinEdit10->Value(),
-                                           ui->SpinEdit11->Value())) -
-                        FieldsToMs(ui->SpinEdit6->Value(), ui->SpinEdit7->Value(),
-                                   ui->SpinEdit8->Value());
+    const int64_t len =
+        int64_t(
+            FieldsToMs(ui->SpinEdit9->Value(), ui->SpinEdit10->Value(), ui->SpinEdit11->Value())) -
+        FieldsToMs(ui->SpinEdit6->Value(), ui->SpinEdit7->Value(), ui->SpinEdit8->Value());
     if (len >= 0) {
         ui->Label20->setText("剪切片段长度：" + DisplayText(len));
     } else {

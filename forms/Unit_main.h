@@ -31,9 +31,9 @@ public:
     Ui::TFrm_main *ui;
     TMediaPlayer MediaPlayer1;
     QTimer Timer1;
-    int Timer1Tag = 0; // 1: the Split page shows the position, 2: the Cut page
+    int Timer1Tag = 0;                      // 1: the Split page shows the position, 2: the Cut page
     QToolButton *SplitPageButton = nullptr; // "高级分割" in the tab row's corner
-    int64_t filelength = 0;  // playing time of the file last opened, from the player
+    int64_t filelength = 0;                 // playing time of the file last opened, from the player
     int32_t filebitrate = 0; // kbps of the first frame of the file opened on the Split page
     QString LastOutput;      // the file the last cut wrote, for "测试效果"
 

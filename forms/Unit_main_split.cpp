@@ -62,9 +62,10 @@ void TFrm_main::ConnectSplitPage()
     ui->ListView2->setColumnWidth(1, 63);
     ui->ListView2->setColumnWidth(2, 63);
     // The step groups lie on top of one another: the one in front must hide the others.
-    for (QWidget *group : {static_cast<QWidget *>(ui->GroupBoxmain), static_cast<QWidget *>(ui->GroupBoxadv),
-                           static_cast<QWidget *>(ui->GroupBoxtime), static_cast<QWidget *>(ui->GroupBoxsize),
-                           static_cast<QWidget *>(ui->GroupBoxfile)}) {
+    for (QWidget *group :
+         {static_cast<QWidget *>(ui->GroupBoxmain), static_cast<QWidget *>(ui->GroupBoxadv),
+          static_cast<QWidget *>(ui->GroupBoxtime), static_cast<QWidget *>(ui->GroupBoxsize),
+          static_cast<QWidget *>(ui->GroupBoxfile)}) {
         group->setAutoFillBackground(true);
     }
     ui->SpeedButtonStop->hide();
@@ -88,7 +89,8 @@ void TFrm_main::ConnectSplitPage()
         menu->popup(ui->ListView2->viewport()->mapToGlobal(at));
     });
 
-    connect(ui->ListView2, &QTreeWidget::itemSelectionChanged, this, &TFrm_main::ListView2SelectItem);
+    connect(ui->ListView2, &QTreeWidget::itemSelectionChanged, this,
+            &TFrm_main::ListView2SelectItem);
     connect(ui->ListView2, &QTreeWidget::itemDoubleClicked, this, &TFrm_main::ListView2DblClick);
     connect(ui->SpeedButton11, &QPushButton::clicked, this, &TFrm_main::SpeedButton11Click);
     connect(ui->SpeedButton12, &QPushButton::clicked, this, &TFrm_main::SpeedButton12Click);
@@ -102,7 +104,8 @@ void TFrm_main::ConnectSplitPage()
     connect(ui->SpeedButton24, &QPushButton::clicked, this, &TFrm_main::SpeedButton24Click);
     connect(ui->SpeedButton25, &QPushButton::clicked, this, &TFrm_main::SpeedButton25Click);
     connect(ui->SpeedButtonStop, &QPushButton::clicked, this, &TFrm_main::StopClick);
-    for (TSpinEdit *f : {ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3, ui->SpinEdit4, ui->SpinEdit5}) {
+    for (TSpinEdit *f :
+         {ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3, ui->SpinEdit4, ui->SpinEdit5}) {
         connect(f, &TSpinEdit::Changed, this, &TFrm_main::SpinEdit1Change);
     }
 }
@@ -263,9 +266,9 @@ void TFrm_main::SpeedButton15Click()
 
 bool TFrm_main::PlanWholeFile()
 {
-    const std::optional<int64_t> step =
-        ui->RadioButton3->isChecked() ? SizeStepMs(ui->SpinEdit5->Value(), filebitrate)
-                                      : TimeStepMs(ui->SpinEdit4->Value());
+    const std::optional<int64_t> step = ui->RadioButton3->isChecked()
+                                            ? SizeStepMs(ui->SpinEdit5->Value(), filebitrate)
+                                            : TimeStepMs(ui->SpinEdit4->Value());
     if (!step) {
         TDialogs::Current().Message(this, MsgBadStep);
         return false;
@@ -280,9 +283,10 @@ bool TFrm_main::PlanWholeFile()
 void TFrm_main::SetRunning(bool running)
 {
     running_ = running;
-    QWidget *commands[] = {ui->GroupBoxmain, ui->GroupBoxadv,   ui->GroupBoxtime,
-                           ui->GroupBoxsize, ui->Edit9,         ui->SpeedButton25,
-                           ui->SpeedButton13, ui->PageControl1->tabBar(), SplitPageButton};
+    QWidget *commands[] = {
+        ui->GroupBoxmain, ui->GroupBoxadv,   ui->GroupBoxtime,  ui->GroupBoxsize,
+        ui->Edit9,        ui->SpeedButton25, ui->SpeedButton13, ui->PageControl1->tabBar(),
+        SplitPageButton};
     for (QWidget *w : commands) {
         w->setEnabled(!running);
     }
@@ -310,7 +314,8 @@ void TFrm_main::SpeedButton24Click()
     job.Tag.Album = ToTagText(ui->Edit4->text());
     job.Tag.Year = ToTagText(ui->Edit5->text());
     job.Tag.Comment = ToTagText(ui->Edit6->text());
-    job.Tag.GenreID = ui->ComboBox1->currentIndex() >= 0 ? uint8_t(ui->ComboBox1->currentIndex()) : 255;
+    job.Tag.GenreID =
+        ui->ComboBox1->currentIndex() >= 0 ? uint8_t(ui->ComboBox1->currentIndex()) : 255;
     const int last = list->topLevelItemCount() - 1;
     for (int i = 0; i <= last; ++i) {
         const QTreeWidgetItem *row = list->topLevelItem(i);

@@ -21,7 +21,13 @@ class TMediaPlayer
 {
 public:
     // Mode codes, as the pages read them.
-    enum { mpNotReady = 0, mpStopped = 1, mpPlaying = 2, mpPaused = 5 };
+    enum
+    {
+        mpNotReady = 0,
+        mpStopped = 1,
+        mpPlaying = 2,
+        mpPaused = 5
+    };
 
     TMediaPlayer();
     ~TMediaPlayer();

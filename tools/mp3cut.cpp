@@ -29,7 +29,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Exit statuses, one for each kind of failure.
-enum Status {
+enum Status
+{
     Ok = 0,
     UsageError = 2,
     InputUnreadable = 3,
@@ -93,8 +94,8 @@ int64_t ParseTime(const std::string &text)
     try {
         return TimeTextToMs(text);
     } catch (const EConvertError &e) {
-        Fail(UsageError, "bad time '" + text + "': " + e.what() +
-                             " (use minutes:seconds.milliseconds)");
+        Fail(UsageError,
+             "bad time '" + text + "': " + e.what() + " (use minutes:seconds.milliseconds)");
     }
 }
 
@@ -171,8 +172,8 @@ int Cut(const std::vector<std::string> &args, const std::map<std::string, std::s
     CheckWritable(folder);
     TOutputFile out(output);
     if (in.hdr.CopyRange(*in.stream, out.Stream(), start, end) == 0) {
-        Fail(EmptyRange, "no audio lies between " + args[1] + " and " + args[2] + " (the file lasts " +
-                             FormatMs("nn:ss.zzz", in.hdr.Duration) + ")");
+        Fail(EmptyRange, "no audio lies between " + args[1] + " and " + args[2] +
+                             " (the file lasts " + FormatMs("nn:ss.zzz", in.hdr.Duration) + ")");
     }
     out.Commit();
     std::cout << output.string() << "\n";
@@ -183,7 +184,7 @@ bool SameLetters(std::string_view a, std::string_view b)
 {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                               [&](char x, char y) { return lower(x) == lower(y); });
+                                              [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 uint8_t ParseGenre(const std::string &text)
@@ -219,7 +220,8 @@ std::vector<int64_t> CutPoints(const std::map<std::string, std::string> &opts,
             const std::string text = list.substr(from, comma - from);
             const int64_t t = ParseTime(text);
             if (t <= 0 || t >= hdr.Duration) {
-                Fail(EmptyRange, "the cut point " + text + " lies outside the audio (00:00.000 to " +
+                Fail(EmptyRange, "the cut point " + text +
+                                     " lies outside the audio (00:00.000 to " +
                                      FormatMs("nn:ss.zzz", hdr.Duration) + ")");
             }
             points.push_back(t);
@@ -252,7 +254,7 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
     TInput in(input);
     TPartJob job;
     job.Input = input;
-    job.Folder = opts.count("-d") ? fs::path(opts.at("-d"))
+    job.Folder = opts.count("-d")          ? fs::path(opts.at("-d"))
                  : input.has_parent_path() ? input.parent_path()
                                            : fs::path(".");
     job.BaseName = opts.count("-n") ? opts.at("-n") : input.stem().string();
@@ -313,9 +315,9 @@ int Run(int argc, char **argv)
         return Ok;
     }
     const std::string command = argv[1];
-    static const std::vector<std::string> WithValue = {
-        "-o", "-d", "-n", "--at", "--every", "--size", "--title", "--artist",
-        "--album", "--year", "--comment", "--genre"};
+    static const std::vector<std::string> WithValue = {"-o",      "-d",     "-n",        "--at",
+                                                       "--every", "--size", "--title",   "--artist",
+                                                       "--album", "--year", "--comment", "--genre"};
     std::vector<std::string> args;
     std::map<std::string, std::string> opts;
     for (int i = 2; i < argc; ++i) {

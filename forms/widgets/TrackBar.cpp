@@ -40,8 +40,10 @@ void TTrackBar::paintEvent(QPaintEvent *event)
     }
     QStyleOptionSlider opt;
     initStyleOption(&opt);
-    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
-    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+    const QRect groove =
+        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
     const int span = groove.width() - handle.width();
     auto x = [&](int v) {
         const int clamped = std::clamp(v, minimum(), maximum());

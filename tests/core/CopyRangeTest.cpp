@@ -97,8 +97,7 @@ TEST(CopyRange, EmptyRangesCopyNothing)
         const char *why;
         int64_t start, end;
     };
-    for (const Case &c : {Case{"start equals end", 1000, 1000},
-                          Case{"start after end", 2000, 1000},
+    for (const Case &c : {Case{"start equals end", 1000, 1000}, Case{"start after end", 2000, 1000},
                           Case{"start past the audio", 6000, 9000},
                           Case{"start after the last frame's start", 5200, 9000},
                           Case{"both inside one frame", 1000, 1010}}) {

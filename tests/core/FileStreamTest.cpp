@@ -1,5 +1,5 @@
-#include "Errors.h"
 #include "FileStream.h"
+#include "Errors.h"
 #include "Fixtures.h"
 #include "OutputFile.h"
 

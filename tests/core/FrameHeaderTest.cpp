@@ -42,16 +42,15 @@ INSTANTIATE_TEST_SUITE_P(
     Headers, HeaderDecoding,
     ::testing::Values(
         HeaderCase{"Mpeg1L3_128_44100", {0xFF, 0xFB, 0x90, 0x64}, 1, 3, 128, 44100, 417, true},
-        HeaderCase{"Mpeg1L3_128_44100_padded", {0xFF, 0xFB, 0x92, 0x64}, 1, 3, 128, 44100, 418,
-                   true},
+        HeaderCase{
+            "Mpeg1L3_128_44100_padded", {0xFF, 0xFB, 0x92, 0x64}, 1, 3, 128, 44100, 418, true},
         HeaderCase{"Mpeg1L3_320_48000", {0xFF, 0xFB, 0xE4, 0x00}, 1, 3, 320, 48000, 960, true},
         HeaderCase{"Mpeg2L3_64_22050", {0xFF, 0xF3, 0x80, 0xC4}, 2, 3, 64, 22050, 208, true},
         HeaderCase{"Mpeg1L1_448_32000", {0xFF, 0xFF, 0xE8, 0x00}, 1, 1, 448, 32000, 672, true},
         HeaderCase{"Mpeg1L1_32_44100", {0xFF, 0xFF, 0x10, 0x00}, 1, 1, 32, 44100, 32, true},
-        HeaderCase{"Mpeg1L1_32_44100_padded", {0xFF, 0xFF, 0x12, 0x00}, 1, 1, 32, 44100, 36,
-                   true},
-        HeaderCase{"Mpeg2L1_256_16000_padded", {0xFF, 0xF7, 0xEA, 0x00}, 2, 1, 256, 16000, 772,
-                   true},
+        HeaderCase{"Mpeg1L1_32_44100_padded", {0xFF, 0xFF, 0x12, 0x00}, 1, 1, 32, 44100, 36, true},
+        HeaderCase{
+            "Mpeg2L1_256_16000_padded", {0xFF, 0xF7, 0xEA, 0x00}, 2, 1, 256, 16000, 772, true},
         HeaderCase{"Mpeg2L2_160_24000", {0xFF, 0xF5, 0xE4, 0x00}, 2, 2, 160, 24000, 960, true},
         HeaderCase{"Mpeg1L2_384_48000", {0xFF, 0xFD, 0xE4, 0x00}, 1, 2, 384, 48000, 1152, true},
         HeaderCase{"Mpeg25L3_8_8000", {0xFF, 0xE3, 0x18, 0x00}, 3, 3, 8, 8000, 72, true},

@@ -1,8 +1,8 @@
 // Files that lame encodes here, cut by the core and checked by decoding with libmpg123.
 #include "Decode.h"
 #include "Fixtures.h"
-#include "MPEGAFHdr.h"
 #include "MP3TAG.h"
+#include "MPEGAFHdr.h"
 
 #include <gtest/gtest.h>
 
@@ -97,14 +97,14 @@ TEST_P(RealFile, LengthAndCutsAgreeWithTheDecoder)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lame, RealFile,
-    ::testing::Values(Encoded{"Cbr128Stereo", 44100, 2, "-b 128", 1, false},
-                      Encoded{"Vbr2Stereo", 44100, 2, "-V 2", 1, true},
-                      Encoded{"Mpeg2Cbr64Mono", 22050, 1, "-b 64 -m m", 2, false},
-                      Encoded{"Mpeg25Cbr32", 11025, 2, "-b 32", 3, false},
-                      Encoded{"Mpeg2Vbr", 24000, 2, "-V 5", 2, true}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lame, RealFile,
+                         ::testing::Values(Encoded{"Cbr128Stereo", 44100, 2, "-b 128", 1, false},
+                                           Encoded{"Vbr2Stereo", 44100, 2, "-V 2", 1, true},
+                                           Encoded{"Mpeg2Cbr64Mono", 22050, 1, "-b 64 -m m", 2,
+                                                   false},
+                                           Encoded{"Mpeg25Cbr32", 11025, 2, "-b 32", 3, false},
+                                           Encoded{"Mpeg2Vbr", 24000, 2, "-V 5", 2, true}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(RealFileTags, CoverArtInFrontAndTagBehind)
 {

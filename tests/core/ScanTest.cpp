@@ -153,16 +153,16 @@ Bytes TwoTagsAndFooter()
     return b;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Scan, LeadingBytes,
-    ::testing::Values(LeadCase{"None", {}}, LeadCase{"HeaderAtBlockEnd", Junk(124)},
-                      LeadCase{"HeaderAtLastBlockPosition", Junk(127)},
-                      LeadCase{"HeaderStraddlingBlocks", Junk(126)},
-                      LeadCase{"JunkNearWindowEnd", Junk(10235)},
-                      LeadCase{"FakeHeaders", WithFakeHeaders()},
-                      LeadCase{"Id3v2WithCoverArt", CoverArtWithSyncs()},
-                      LeadCase{"TwoId3v2TagsAndJunk", TwoTagsAndFooter()}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Scan, LeadingBytes,
+                         ::testing::Values(LeadCase{"None", {}},
+                                           LeadCase{"HeaderAtBlockEnd", Junk(124)},
+                                           LeadCase{"HeaderAtLastBlockPosition", Junk(127)},
+                                           LeadCase{"HeaderStraddlingBlocks", Junk(126)},
+                                           LeadCase{"JunkNearWindowEnd", Junk(10235)},
+                                           LeadCase{"FakeHeaders", WithFakeHeaders()},
+                                           LeadCase{"Id3v2WithCoverArt", CoverArtWithSyncs()},
+                                           LeadCase{"TwoId3v2TagsAndJunk", TwoTagsAndFooter()}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ReadFirstFrame, WindowEndsTenKilobytesAfterTheTags)
 {

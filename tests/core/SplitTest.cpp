@@ -19,9 +19,9 @@ TEST(SplitPlan, Steps)
     EXPECT_EQ(SizeStepMs(1024, 128), 65536);
     EXPECT_EQ(SizeStepMs(100, 192), 4267); // 819200 / 192 = 4266.67
     EXPECT_EQ(SizeStepMs(1, 8), 1024);
-    for (const auto bad : {TimeStepMs(0), TimeStepMs(-5), TimeStepMs(int64_t(1) << 40),
-                           SizeStepMs(1024, 0), SizeStepMs(0, 128), SizeStepMs(-1, 128),
-                           SizeStepMs(int64_t(1) << 50, 8)}) {
+    for (const auto bad :
+         {TimeStepMs(0), TimeStepMs(-5), TimeStepMs(int64_t(1) << 40), SizeStepMs(1024, 0),
+          SizeStepMs(0, 128), SizeStepMs(-1, 128), SizeStepMs(int64_t(1) << 50, 8)}) {
         EXPECT_FALSE(bad.has_value());
     }
 }

@@ -34,7 +34,8 @@ TEST(ID3Tag, ReadsTrimmedTextsAndGenre)
     Bytes file(1000, 0x55);
     Append(file, Record({{3, "Song" + std::string(26, ' ')},
                          {33, std::string(30, 'A')},
-                         {63, "  \x01" "Alb"},
+                         {63, "  \x01"
+                              "Alb"},
                          {93, "1999"},
                          {97, std::string("Note\0garbage", 12)}},
                         84));

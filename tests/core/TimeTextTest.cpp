@@ -1,5 +1,5 @@
-#include "Errors.h"
 #include "TimeText.h"
+#include "Errors.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,14 @@ namespace {
 TEST(FormatMs, DisplayTexts)
 {
     const std::vector<std::pair<int64_t, std::string>> cases = {
-        {0, "00:00.000"},        {62500, "01:02.500"},         {3599999, "59:59.999"},
-        {3600000, "60:00.000"},  {3725000, "62:05.000"},       {-1500, "00:01.500"},
-        {86400000, "1440:00.000"}, {std::numeric_limits<int32_t>::max(), "35791:23.647"},
+        {0, "00:00.000"},
+        {62500, "01:02.500"},
+        {3599999, "59:59.999"},
+        {3600000, "60:00.000"},
+        {3725000, "62:05.000"},
+        {-1500, "00:01.500"},
+        {86400000, "1440:00.000"},
+        {std::numeric_limits<int32_t>::max(), "35791:23.647"},
         {std::numeric_limits<int32_t>::min(), "35791:23.648"}};
     for (const auto &[ms, text] : cases) {
         EXPECT_EQ(FormatMs("nn:ss.zzz", ms), text) << ms;
@@ -30,9 +35,10 @@ TEST(FormatMs, FieldTexts)
 TEST(TimeTextToMs, EntryTexts)
 {
     const std::vector<std::pair<std::string, int32_t>> cases = {
-        {"02:05.123", 125123}, {"2:5.123", 125123}, {"0:1.5", 1005},      {"0:1.500", 1500},
-        {"0:75.0", 75000},     {"90:0.0", 5400000}, {"-1:0.0", -60000},   {" 1: 2. 3", 62003},
-        {"+1:$A.0x10", 70016}, {"62:05.000", 3725000}, {"35791:23.647", 2147483647}};
+        {"02:05.123", 125123},  {"2:5.123", 125123},         {"0:1.5", 1005},
+        {"0:1.500", 1500},      {"0:75.0", 75000},           {"90:0.0", 5400000},
+        {"-1:0.0", -60000},     {" 1: 2. 3", 62003},         {"+1:$A.0x10", 70016},
+        {"62:05.000", 3725000}, {"35791:23.647", 2147483647}};
     for (const auto &[text, ms] : cases) {
         EXPECT_EQ(TimeTextToMs(text), ms) << text;
     }
@@ -41,9 +47,15 @@ TEST(TimeTextToMs, EntryTexts)
 TEST(TimeTextToMs, BadPiecesRaiseTheIntegerError)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"", "''"},           {"5", "''"},         {"1:2", "''"},
-        {"1:2.", "''"},       {"1:2:3.4", "'2:3'"}, {"a:1.0", "'a'"},
-        {"1 :1.0", "'1 '"},   {"1:1.0x", "'0x'"},  {"99999999999:0.0", "'99999999999'"},
+        {"", "''"},
+        {"5", "''"},
+        {"1:2", "''"},
+        {"1:2.", "''"},
+        {"1:2:3.4", "'2:3'"},
+        {"a:1.0", "'a'"},
+        {"1 :1.0", "'1 '"},
+        {"1:1.0x", "'0x'"},
+        {"99999999999:0.0", "'99999999999'"},
         {"35791:23.648", "'35791:23.648'"}};
     for (const auto &[text, piece] : cases) {
         try {
@@ -72,8 +84,8 @@ TEST(ClockTextToMs, ReadsDisplayTexts)
 
 TEST(ClockTextToMs, RejectsWhatIsNoTime)
 {
-    for (const std::string text : {"00:60.000", "01:02.1000", "-1:00.000", "1:2:3", "", "a",
-                                   "01:02.500x"}) {
+    for (const std::string text :
+         {"00:60.000", "01:02.1000", "-1:00.000", "1:2:3", "", "a", "01:02.500x"}) {
         try {
             ClockTextToMs(text);
             ADD_FAILURE() << text << " was accepted";

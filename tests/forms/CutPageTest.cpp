@@ -54,8 +54,10 @@ private slots:
         TTempDir dir;
         TFakeDialogs dialogs;
         TWindows w;
-        for (const auto &[name, proposed] : std::vector<std::pair<std::string, std::string>>{
-                 {"song.mp3", "song_片段.mp3"}, {"a.b.mp3", "a.b_片段.mp3"}, {"song", "song_片段"}}) {
+        for (const auto &[name, proposed] :
+             std::vector<std::pair<std::string, std::string>>{{"song.mp3", "song_片段.mp3"},
+                                                              {"a.b.mp3", "a.b_片段.mp3"},
+                                                              {"song", "song_片段"}}) {
             const auto file = FramesFile(dir, name, 2.0);
             dialogs.OpenAnswers.push_back(Q(file));
             QTest::mouseClick(w.ui.SpeedButton1, Qt::LeftButton);
@@ -85,7 +87,7 @@ private slots:
         const int64_t length = w.main->filelength;
         QVERIFY(length > 11000 && length < 13000);
         QCOMPARE(w.ui.Label17->text(), QString("位率(kbps):128 采样频率(HZ):44100 长度:") +
-                                            QString::fromStdString(FormatMs("nn:ss.zzz", length)));
+                                           QString::fromStdString(FormatMs("nn:ss.zzz", length)));
         QCOMPARE(w.ui.SpinEdit9->Text(), QString::number(length / 60000));
         QCOMPARE(w.ui.SpinEdit10->Text(), QString::number(length % 60000 / 1000));
         QCOMPARE(w.ui.SpinEdit11->Text(), QString::number(length % 1000));
@@ -106,7 +108,9 @@ private slots:
 
         const auto vbr = EncodeWithLame(dir, "v", 3.0, 44100, 2, "-V 2");
         w.main->OpenCutInput(Q(vbr));
-        QVERIFY2(QRegularExpression("^位率\\(kbps\\):\\d+ VBR 采样频率").match(w.ui.Label17->text()).hasMatch(),
+        QVERIFY2(QRegularExpression("^位率\\(kbps\\):\\d+ VBR 采样频率")
+                     .match(w.ui.Label17->text())
+                     .hasMatch(),
                  qPrintable(w.ui.Label17->text()));
     }
 
@@ -200,8 +204,9 @@ private slots:
         QCOMPARE(dialogs.Messages, QStringList{Done});
         QVERIFY(ReadFile(out) == CoreCut(mp3, 3200, 3900));
         w.main->OpenCutInput(Q(mp3));
-        TypeRange(w.ui, "0:0.0", w.ui.SpinEdit9->Text() + ":" + w.ui.SpinEdit10->Text() + "." +
-                                     w.ui.SpinEdit11->Text());
+        TypeRange(w.ui, "0:0.0",
+                  w.ui.SpinEdit9->Text() + ":" + w.ui.SpinEdit10->Text() + "." +
+                      w.ui.SpinEdit11->Text());
         QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
         QVERIFY(ReadFile(out) == CoreCut(mp3, 0, 1 << 30));
         QCOMPARE(DecodeFile(out).frames, DecodeFile(mp3).frames);
@@ -258,7 +263,8 @@ private slots:
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(Q(file))});
         w.main->show();
-        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
         QApplication::sendEvent(w.main.get(), &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -312,11 +318,10 @@ private slots:
     {
         TWindows w;
         w.main->show();
-        const QList<QWidget *> expected = {w.ui.Edit1,     w.ui.Edit11,     w.ui.TrackBar2,
-                                           w.ui.BitBtn1,   w.ui.BitBtn2,    w.ui.SpinEdit6,
-                                           w.ui.SpinEdit7, w.ui.SpinEdit8,  w.ui.SpinEdit9,
-                                           w.ui.SpinEdit10, w.ui.SpinEdit11, w.ui.BitBtn3,
-                                           w.ui.BitBtn4};
+        const QList<QWidget *> expected = {
+            w.ui.Edit1,      w.ui.Edit11,    w.ui.TrackBar2, w.ui.BitBtn1,   w.ui.BitBtn2,
+            w.ui.SpinEdit6,  w.ui.SpinEdit7, w.ui.SpinEdit8, w.ui.SpinEdit9, w.ui.SpinEdit10,
+            w.ui.SpinEdit11, w.ui.BitBtn3,   w.ui.BitBtn4};
         for (int i = 0; i + 1 < expected.size(); ++i) {
             QWidget *next = expected[i]->nextInFocusChain();
             while (next->focusPolicy() == Qt::NoFocus || !next->isVisibleTo(w.ui.TabSheet1) ||

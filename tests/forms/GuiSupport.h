@@ -5,10 +5,10 @@
 #include "Application.h"
 #include "Dialogs.h"
 #include "Fixtures.h"
+#include "TimeText.h"
 #include "Unit_addspecial.h"
 #include "Unit_info.h"
 #include "Unit_main.h"
-#include "TimeText.h"
 #include "ui_Unit_addspecial.h"
 #include "ui_Unit_info.h"
 #include "ui_Unit_main.h"
@@ -92,8 +92,8 @@ inline QString Q(const std::filesystem::path &p)
 }
 
 // A CBR file of fixture frames (128 kbps, 44100 Hz) lasting about seconds.
-inline std::filesystem::path FramesFile(const TTempDir &dir, const std::string &name, double seconds,
-                                        const Bytes &tail = {})
+inline std::filesystem::path FramesFile(const TTempDir &dir, const std::string &name,
+                                        double seconds, const Bytes &tail = {})
 {
     Bytes bytes;
     AppendFrames(bytes, THeaderSpec{}, int(seconds * 44100 / 1152));

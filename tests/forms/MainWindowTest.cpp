@@ -36,8 +36,7 @@ private slots:
         QCOMPARE(tabs->currentIndex(), 1);
         QVERIFY2(w.ui.SpeedButton14->text() == QString("下一步"), "entering runs 后退");
         QCOMPARE(w.ui.TabSheet2->childAt(30, 30)->objectName().isEmpty(), false);
-        QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {},
-                          tabs->tabBar()->tabRect(0).center());
+        QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(0).center());
         QCOMPARE(tabs->currentIndex(), 0);
     }
 
@@ -51,7 +50,8 @@ private slots:
         QVERIFY(!w.main->windowIcon().isNull());
         QCOMPARE(w.ui.Version->text(), QString("Version 1.1.1.051510 Bate"));
         QCOMPARE(w.ui.BitBtn3->geometry(), QRect(368, 24, 75, 33));
-        QVERIFY2(!w.ui.Label20->geometry().intersects(w.ui.Edit1->geometry()), "the segment length can be read");
+        QVERIFY2(!w.ui.Label20->geometry().intersects(w.ui.Edit1->geometry()),
+                 "the segment length can be read");
         QVERIFY(!w.ui.SpeedButton15->isVisible() && !w.ui.SpeedButton24->isVisible());
     }
 

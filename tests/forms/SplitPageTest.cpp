@@ -81,8 +81,8 @@ private slots:
         TWindows w;
         OneRow(w, 180000);
         w.main->additem(60000);
-        QCOMPARE(Rows(w.ui), (QStringList{"00:00.000-01:00.000 01:00.000",
-                                          "01:00.000-03:00.000 02:00.000"}));
+        QCOMPARE(Rows(w.ui),
+                 (QStringList{"00:00.000-01:00.000 01:00.000", "01:00.000-03:00.000 02:00.000"}));
         QCOMPARE(Selected(w.ui), 1);
         QCOMPARE(w.ui.TrackBar1->SelStart(), 60);
         QCOMPARE(w.ui.TrackBar1->SelEnd(), 180);
@@ -109,9 +109,9 @@ private slots:
         OneRow(w, 4000000); // 66:40.000
         w.main->additem(3700000);
         w.main->additem(1800000);
-        QCOMPARE(Rows(w.ui), (QStringList{"00:00.000-30:00.000 30:00.000",
-                                          "30:00.000-61:40.000 31:40.000",
-                                          "61:40.000-66:40.000 05:00.000"}));
+        QCOMPARE(Rows(w.ui),
+                 (QStringList{"00:00.000-30:00.000 30:00.000", "30:00.000-61:40.000 31:40.000",
+                              "61:40.000-66:40.000 05:00.000"}));
         w.ui.SpinEdit1->SetText("65");
         w.ui.SpinEdit2->SetText("0");
         w.ui.SpinEdit3->SetText("5");
@@ -176,9 +176,9 @@ private slots:
         OneRow(w, 150000);
         w.ui.SpinEdit4->SetText("60");
         w.main->SpeedButton15Click();
-        QCOMPARE(Rows(w.ui), (QStringList{"00:00.000-01:00.000 01:00.000",
-                                          "01:00.000-02:00.000 01:00.000",
-                                          "02:00.000-02:30.000 00:30.000"}));
+        QCOMPARE(Rows(w.ui),
+                 (QStringList{"00:00.000-01:00.000 01:00.000", "01:00.000-02:00.000 01:00.000",
+                              "02:00.000-02:30.000 00:30.000"}));
         OneRow(w, 180000);
         w.main->SpeedButton15Click();
         QCOMPARE(Rows(w.ui).size(), 3);
@@ -221,10 +221,9 @@ private slots:
         QVERIFY(d.RadioGroup1Item1->isChecked());
         d.RadioGroup2Item1->setChecked(true);
         QTest::mouseClick(d.SpeedButton1, Qt::LeftButton);
-        QCOMPARE(Rows(w.ui), (QStringList{"00:00.000-01:00.000 01:00.000",
-                                          "01:00.000-02:00.000 01:00.000",
-                                          "02:00.000-02:10.000 00:10.000",
-                                          "02:10.000-03:00.000 00:50.000"}));
+        QCOMPARE(Rows(w.ui),
+                 (QStringList{"00:00.000-01:00.000 01:00.000", "01:00.000-02:00.000 01:00.000",
+                              "02:00.000-02:10.000 00:10.000", "02:10.000-03:00.000 00:50.000"}));
         QVERIFY2(w.addspecial->isVisible(), "the dialog stays open");
 
         d.RadioGroup1Item0->setChecked(true); // the whole file, 50 s steps
@@ -277,8 +276,8 @@ private slots:
         QCOMPARE(w.ui.Edit9->text(), QString("song"));
         const QStringList memo = w.ui.Memo1->toPlainText().split('\n');
         QCOMPARE(memo.size(), 6);
-        QCOMPARE(memo.mid(0, 4), (QStringList{"MPEG版本:1", "压缩层次:3", "位率(kbps):128",
-                                               "采样频率(HZ):44100"}));
+        QCOMPARE(memo.mid(0, 4),
+                 (QStringList{"MPEG版本:1", "压缩层次:3", "位率(kbps):128", "采样频率(HZ):44100"}));
         QCOMPARE(w.main->filebitrate, 128);
         QCOMPARE(Rows(w.ui).size(), 1);
         QVERIFY(Rows(w.ui)[0].startsWith("00:00.000-00:04."));

@@ -18,8 +18,12 @@ void PageFields(Ui::TFrm_main &ui)
 
 QStringList Dialog(const Tfrm_info &d)
 {
-    return {d.ui->Edit2->text(), d.ui->Edit3->text(), d.ui->Edit4->text(),
-            d.ui->Edit5->text(), d.ui->ComboBox1->currentText(), d.ui->Edit6->text()};
+    return {d.ui->Edit2->text(),
+            d.ui->Edit3->text(),
+            d.ui->Edit4->text(),
+            d.ui->Edit5->text(),
+            d.ui->ComboBox1->currentText(),
+            d.ui->Edit6->text()};
 }
 
 QStringList RowTexts(const QTreeWidgetItem *row)
@@ -75,8 +79,8 @@ private slots:
         d.ComboBox1->setCurrentIndex(-1);
         QTest::mouseClick(d.SpeedButton2, Qt::LeftButton); // 确定
         QVERIFY(!w.info->isVisible());
-        QCOMPARE(RowTexts(row), (QStringList{"第一章", "Page artist", "Page album", "", "2024",
-                                             "Page comment"}));
+        QCOMPARE(RowTexts(row),
+                 (QStringList{"第一章", "Page artist", "Page album", "", "2024", "Page comment"}));
         QCOMPARE(row->columnCount(), 3); // the texts are not shown in the list
 
         TFrm_main::SetSubItem(row, 5, "bEBoB"); // any letter case finds the genre

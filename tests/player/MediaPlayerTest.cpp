@@ -1,6 +1,6 @@
 // The preview player on SDL's dummy sound driver, which plays at real-time pace.
-#include "Decode.h"
 #include "MediaPlayer.h"
+#include "Decode.h"
 
 #include <gtest/gtest.h>
 

@@ -100,8 +100,8 @@ fs::path EncodeWithLame(const TTempDir &dir, const std::string &name, double sec
     const fs::path wavPath = dir / (name + ".wav");
     const fs::path mp3Path = dir / (name + ".mp3");
     WriteFile(wavPath, wav);
-    const std::string command = "lame --quiet " + lameArgs + " '" + wavPath.string() + "' '" +
-                                mp3Path.string() + "'";
+    const std::string command =
+        "lame --quiet " + lameArgs + " '" + wavPath.string() + "' '" + mp3Path.string() + "'";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     fs::remove(wavPath);
     return mp3Path;

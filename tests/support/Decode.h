@@ -10,8 +10,8 @@
 struct TDecodeResult
 {
     bool opened = false;
-    long frames = 0;  // audio frames decoded
-    long errors = 0;  // decoder errors, resynchronisations included
+    long frames = 0;     // audio frames decoded
+    long errors = 0;     // decoder errors, resynchronisations included
     int64_t samples = 0; // per channel
     long rate = 0;
     int channels = 0;

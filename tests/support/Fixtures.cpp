@@ -13,12 +13,12 @@ Bytes HeaderBytes(const THeaderSpec &spec)
 {
     static constexpr int VersionBits[4] = {0, 3, 2, 0}; // by version: MPEG-1 11, 2 10, 2.5 00
     const int layerBits = 4 - spec.layer;
-    return {0xFF,
-            uint8_t(0xE0 | (VersionBits[spec.version] << 3) | (layerBits << 1) |
-                    (spec.protection ? 0 : 1)),
-            uint8_t((spec.bitrateIndex << 4) | (spec.sampleRateIndex << 2) |
-                    (spec.padding ? 2 : 0)),
-            uint8_t((spec.channelMode << 6) | 0x04)};
+    return {
+        0xFF,
+        uint8_t(0xE0 | (VersionBits[spec.version] << 3) | (layerBits << 1) |
+                (spec.protection ? 0 : 1)),
+        uint8_t((spec.bitrateIndex << 4) | (spec.sampleRateIndex << 2) | (spec.padding ? 2 : 0)),
+        uint8_t((spec.channelMode << 6) | 0x04)};
 }
 
 Bytes Frame(const THeaderSpec &spec, uint8_t fill)
@@ -50,9 +50,16 @@ Bytes XingFrame(const THeaderSpec &spec, uint32_t frameCount, bool vbr)
 Bytes Id3v2Tag(uint32_t bodySize, bool footer, uint8_t fill)
 {
     Bytes tag(10 + size_t(bodySize), fill);
-    const uint8_t header[10] = {'I', 'D', '3', 4, 0, uint8_t(footer ? 0x10 : 0),
-                                uint8_t((bodySize >> 21) & 0x7F), uint8_t((bodySize >> 14) & 0x7F),
-                                uint8_t((bodySize >> 7) & 0x7F), uint8_t(bodySize & 0x7F)};
+    const uint8_t header[10] = {'I',
+                                'D',
+                                '3',
+                                4,
+                                0,
+                                uint8_t(footer ? 0x10 : 0),
+                                uint8_t((bodySize >> 21) & 0x7F),
+                                uint8_t((bodySize >> 14) & 0x7F),
+                                uint8_t((bodySize >> 7) & 0x7F),
+                                uint8_t(bodySize & 0x7F)};
     std::copy(header, header + 10, tag.begin());
     if (footer) {
         Bytes foot(tag.begin(), tag.begin() + 10);

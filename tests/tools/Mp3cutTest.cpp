@@ -60,17 +60,20 @@ protected:
         return Bytes(source.begin() + long(from), source.begin() + long(to));
     }
 
-    size_t FileCount() const { return size_t(std::distance(fs::directory_iterator(dir.Path()), {})); }
+    size_t FileCount() const
+    {
+        return size_t(std::distance(fs::directory_iterator(dir.Path()), {}));
+    }
 };
 
 TEST_F(Mp3cut, InfoDescribesFormatAndTag)
 {
     const RunResult r = Run("info song.mp3");
     ASSERT_EQ(r.status, 0) << r.err;
-    for (const char *line : {"version: MPEG-1\n", "layer: 3\n", "bitrate: 128 kbps\n",
-                             "sample rate: 44100 Hz\n", "frame length: 417 bytes\n",
-                             "frame count: 1000\n", "duration: 00:26.062\n", "encoding: CBR\n",
-                             "title: Tagged\n", "genre: Pop (13)\n"}) {
+    for (const char *line :
+         {"version: MPEG-1\n", "layer: 3\n", "bitrate: 128 kbps\n", "sample rate: 44100 Hz\n",
+          "frame length: 417 bytes\n", "frame count: 1000\n", "duration: 00:26.062\n",
+          "encoding: CBR\n", "title: Tagged\n", "genre: Pop (13)\n"}) {
         EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
     }
 }
@@ -242,8 +245,9 @@ TEST(Mp3cutReal, VbrCutDecodesCleanly)
 {
     TTempDir dir;
     const auto mp3 = EncodeWithLame(dir, "v", 20.0, 44100, 2, "-V 2");
-    const std::string command = "'" MP3CUT_BINARY "' cut '" + mp3.string() + "' 0:3.0 0:9.500 -o '" +
-                                (dir / "cut.mp3").string() + "' >/dev/null";
+    const std::string command = "'" MP3CUT_BINARY "' cut '" + mp3.string() +
+                                "' 0:3.0 0:9.500 -o '" + (dir / "cut.mp3").string() +
+                                "' >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const TDecodeResult d = DecodeFile(dir / "cut.mp3");
     EXPECT_EQ(d.errors, 0) << d.message;
