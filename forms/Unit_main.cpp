@@ -29,9 +29,6 @@
 namespace {
 
 const QString Mp3Filter = "MP3 (*.mp3)";
-const QString MsgDone = "文件分割完毕！";
-const QString MsgBusy = "目标文件被占用，文件分割失败！";
-const QString MsgNoFrame = "未找到MPEG音频帧，文件分割失败！";
 const QString MsgEmptyRange = "剪切范围为空，请重新设置起点和终点！";
 
 } // namespace

@@ -121,6 +121,11 @@ private:
     bool stopRequested_ = false;
 };
 
+// The commands' own reports.
+inline const QString MsgDone = "文件分割完毕！";
+inline const QString MsgBusy = "目标文件被占用，文件分割失败！";
+inline const QString MsgNoFrame = "未找到MPEG音频帧，文件分割失败！";
+
 // A millisecond count as a display text, and as the whole seconds of a track bar.
 QString DisplayText(int64_t ms);
 inline int Seconds(int64_t ms)

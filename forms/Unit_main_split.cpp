@@ -23,9 +23,6 @@
 
 namespace {
 
-const QString MsgDone = "文件分割完毕！";
-const QString MsgBusy = "目标文件被占用，文件分割失败！";
-const QString MsgNoFrame = "未找到MPEG音频帧，文件分割失败！";
 const QString MsgExists = "已经存在！";
 const QString MsgNoRows = "没有选中的片段！";
 const QString MsgBadStep = "分割步长无效！";

@@ -121,8 +121,8 @@ TEST(FrameHeader, FixtureFramesHaveTheirComputedLength)
         for (int layer = 1; layer <= 3; ++layer) {
             for (int bitrate = 1; bitrate <= 14; ++bitrate) {
                 for (int rate = 0; rate <= 2; ++rate) {
-                    const THeaderSpec spec{version, layer, bitrate, rate, bitrate % 2 == 0};
-                    const Bytes frame = Frame(spec);
+                    const THeaderSpec shape{version, layer, bitrate, rate, bitrate % 2 == 0};
+                    const Bytes frame = Frame(shape);
                     const TFrameInfo info = DecodeFrameInfo(frame.data());
                     ASSERT_TRUE(info.Valid);
                     EXPECT_EQ(info.MPEGVersion, version);

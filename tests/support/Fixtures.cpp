@@ -9,21 +9,21 @@
 
 namespace fs = std::filesystem;
 
-Bytes HeaderBytes(const THeaderSpec &spec)
+Bytes HeaderBytes(const THeaderSpec &shape)
 {
     static constexpr int VersionBits[4] = {0, 3, 2, 0}; // by version: MPEG-1 11, 2 10, 2.5 00
-    const int layerBits = 4 - spec.layer;
+    const int layerBits = 4 - shape.layer;
     return {
         0xFF,
-        uint8_t(0xE0 | (VersionBits[spec.version] << 3) | (layerBits << 1) |
-                (spec.protection ? 0 : 1)),
-        uint8_t((spec.bitrateIndex << 4) | (spec.sampleRateIndex << 2) | (spec.padding ? 2 : 0)),
-        uint8_t((spec.channelMode << 6) | 0x04)};
+        uint8_t(0xE0 | (VersionBits[shape.version] << 3) | (layerBits << 1) |
+                (shape.protection ? 0 : 1)),
+        uint8_t((shape.bitrateIndex << 4) | (shape.sampleRateIndex << 2) | (shape.padding ? 2 : 0)),
+        uint8_t((shape.channelMode << 6) | 0x04)};
 }
 
-Bytes Frame(const THeaderSpec &spec, uint8_t fill)
+Bytes Frame(const THeaderSpec &shape, uint8_t fill)
 {
-    Bytes frame = HeaderBytes(spec);
+    Bytes frame = HeaderBytes(shape);
     const TFrameInfo info = DecodeFrameInfo(frame.data());
     if (!info.Valid) {
         throw std::logic_error("fixture frame is not valid");
@@ -32,12 +32,12 @@ Bytes Frame(const THeaderSpec &spec, uint8_t fill)
     return frame;
 }
 
-Bytes XingFrame(const THeaderSpec &spec, uint32_t frameCount, bool vbr)
+Bytes XingFrame(const THeaderSpec &shape, uint32_t frameCount, bool vbr)
 {
-    Bytes frame = Frame(spec, 0x00);
-    const bool mono = spec.channelMode == 3;
-    const int side = spec.version == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    const size_t at = 4 + (spec.protection ? 2 : 0) + size_t(side);
+    Bytes frame = Frame(shape, 0x00);
+    const bool mono = shape.channelMode == 3;
+    const int side = shape.version == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    const size_t at = 4 + (shape.protection ? 2 : 0) + size_t(side);
     std::memcpy(frame.data() + at, vbr ? "Xing" : "Info", 4);
     frame[at + 7] = 0x01; // flags: the frame count is present
     frame[at + 8] = uint8_t(frameCount >> 24);
@@ -111,9 +111,9 @@ void Append(Bytes &to, const Bytes &what)
     to.insert(to.end(), what.begin(), what.end());
 }
 
-void AppendFrames(Bytes &to, const THeaderSpec &spec, int count)
+void AppendFrames(Bytes &to, const THeaderSpec &shape, int count)
 {
-    const Bytes frame = Frame(spec);
+    const Bytes frame = Frame(shape);
     for (int i = 0; i < count; ++i) {
         Append(to, frame);
     }

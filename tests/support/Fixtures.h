@@ -21,17 +21,17 @@ struct THeaderSpec
     bool protection = false; // a CRC follows the header
 };
 
-Bytes HeaderBytes(const THeaderSpec &spec);
+Bytes HeaderBytes(const THeaderSpec &shape);
 // A whole frame: the header, then payload bytes (no sync among them) to the frame's length.
-Bytes Frame(const THeaderSpec &spec, uint8_t fill = 0x55);
+Bytes Frame(const THeaderSpec &shape, uint8_t fill = 0x55);
 // A Xing (vbr) or Info (cbr) frame announcing frameCount audio frames.
-Bytes XingFrame(const THeaderSpec &spec, uint32_t frameCount, bool vbr = true);
+Bytes XingFrame(const THeaderSpec &shape, uint32_t frameCount, bool vbr = true);
 Bytes Id3v2Tag(uint32_t bodySize, bool footer = false, uint8_t fill = 0x00);
 Bytes Id3v1Tag(const std::string &title, uint8_t genre = 12);
 Bytes ApeTag(uint32_t itemsSize, bool withHeader);
 
 void Append(Bytes &to, const Bytes &what);
-void AppendFrames(Bytes &to, const THeaderSpec &spec, int count);
+void AppendFrames(Bytes &to, const THeaderSpec &shape, int count);
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TTempDir

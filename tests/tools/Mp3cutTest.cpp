@@ -205,7 +205,7 @@ TEST_F(Mp3cut, LongTitlesAreCutAtACharacterBoundary)
 struct OtherFormat
 {
     const char *name;
-    THeaderSpec spec;
+    THeaderSpec shape;
 };
 
 void PrintTo(const OtherFormat &c, std::ostream *os)
@@ -220,9 +220,9 @@ class Mp3cutFormats : public ::testing::TestWithParam<OtherFormat>
 TEST_P(Mp3cutFormats, CutsWholeFrames)
 {
     TTempDir dir;
-    const THeaderSpec spec = GetParam().spec;
+    const THeaderSpec shape = GetParam().shape;
     Bytes file;
-    AppendFrames(file, spec, 400);
+    AppendFrames(file, shape, 400);
     WriteFile(dir / "in.mp3", file);
     const std::string command = "'" MP3CUT_BINARY "' cut '" + (dir / "in.mp3").string() +
                                 "' 0:1.0 0:3.0 -o '" + (dir / "out.mp3").string() + "' >/dev/null";
