@@ -14,6 +14,9 @@ constexpr int64_t SearchWindow = 10240;
 // A file counts as VBR when the bitrates of its first frames differ.
 constexpr int VbrProbeFrames = 64;
 constexpr int64_t ReaderBlock = 64 * 1024;
+// A search usually ends within a frame or two: the first read is small, and each further
+// read of the same search doubles up to ReaderBlock.
+constexpr int64_t FirstReadBlock = 4 * 1024;
 constexpr int64_t CopyBlock = 1024 * 1024;
 
 int32_t FrameLengthOf(int32_t version, int32_t layer, int32_t bitrate, int32_t sampleRate,
@@ -60,7 +63,8 @@ public:
             if (!buffer_) {
                 buffer_.reset(new uint8_t[ReaderBlock]);
             }
-            length_ = std::min(ReaderBlock, end_ - pos);
+            length_ = std::min(std::max(next_, n), end_ - pos);
+            next_ = std::min(2 * next_, ReaderBlock);
             stream_.Seek(pos, soBeginning);
             stream_.ReadBuffer(buffer_.get(), length_);
             start_ = pos;
@@ -74,6 +78,7 @@ private:
     std::unique_ptr<uint8_t[]> &buffer_;
     int64_t start_ = 0;
     int64_t length_ = 0;
+    int64_t next_ = FirstReadBlock; // size of the next read
 };
 
 // A frame header at pos that passes for a real frame: valid, of the reference stream when one
