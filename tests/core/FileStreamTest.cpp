@@ -121,10 +121,15 @@ TEST(OutputFile, SameFileSeesThroughOtherNames)
 
 namespace {
 
-TEST(FileStream, CopyFromMovesBytesBetweenPositions)
+// Small copies go through a buffer, large ones through the kernel: both sizes are covered.
+class CopyFrom : public ::testing::TestWithParam<size_t>
+{
+};
+
+TEST_P(CopyFrom, MovesBytesBetweenPositions)
 {
     TTempDir dir;
-    Bytes data(3 * 1024 * 1024 + 17);
+    Bytes data(GetParam());
     for (size_t i = 0; i < data.size(); ++i) {
         data[i] = uint8_t(i * 31 + i / 4096);
     }
@@ -145,6 +150,11 @@ TEST(FileStream, CopyFromMovesBytesBetweenPositions)
     TFileStream target(dir / "short", fmCreate);
     source.Seek(-10, soEnd);
     EXPECT_THROW(target.CopyFrom(source, 11), EReadError) << "the source ends first";
+    source.Seek(1000, soBeginning);
+    EXPECT_THROW(target.CopyFrom(source, int64_t(data.size())), EReadError);
 }
+
+INSTANTIATE_TEST_SUITE_P(Sizes, CopyFrom,
+                         ::testing::Values(3 * 1024 * 1024 + 17, 9 * 1024 * 1024 + 5));
 
 } // namespace
