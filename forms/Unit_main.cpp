@@ -275,8 +275,16 @@ bool TFrm_main::ReadFileInfo(const QString &path, TMPEGAFHdr &hdr)
 
 void TFrm_main::OpenInPlayer(const QString &path)
 {
-    MediaPlayer1.FileName = ToPath(path).string();
-    MediaPlayer1.Open();
+    // The player reads the whole file for its exact length: seconds for a long recording.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        MediaPlayer1.FileName = ToPath(path).string();
+        MediaPlayer1.Open();
+    } catch (...) {
+        QGuiApplication::restoreOverrideCursor();
+        throw;
+    }
+    QGuiApplication::restoreOverrideCursor();
     filelength = MediaPlayer1.Length();
 }
 

@@ -102,6 +102,28 @@ private slots:
         QCOMPARE(Rows(w.ui).size(), 3);
     }
 
+    void ThousandsOfPartsTileTheFile()
+    {
+        TFakeDialogs dialogs;
+        TWindows w;
+        OneRow(w, 144000000); // a 40-hour recording, every minute a part
+        w.ui.SpinEdit4->SetText("60");
+        w.main->SpeedButton15Click();
+        QTreeWidget *list = w.ui.ListView2;
+        QCOMPARE(list->topLevelItemCount(), 2400);
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem *r = list->topLevelItem(i);
+            QCOMPARE(r->text(0), QString::fromStdString(FormatMs("nn:ss.zzz", int64_t(i) * 60000)));
+            QCOMPARE(r->text(2), QString("01:00.000"));
+        }
+        QCOMPARE(list->topLevelItem(2399)->text(1), QString("2400:00.000"));
+        w.main->additem(1234567); // lands in the right row among thousands
+        QCOMPARE(list->topLevelItem(20)->text(1), QString("20:34.567"));
+        QCOMPARE(list->topLevelItem(21)->text(0), QString("20:34.567"));
+        w.main->additem(-60000); // shown without its sign, as an existing cut
+        QCOMPARE(dialogs.Messages, QStringList{Exists});
+    }
+
     void TimesPastAnHourKeepTheirMinutes()
     {
         TFakeDialogs dialogs;
