@@ -65,7 +65,6 @@ void Tfrm_addspecial::SpeedButton1Click()
         step =
             SizeStepMs(StrToInt(ui->MaskEdit1->text().trimmed().toStdString()), main_->filebitrate);
     } else {
-        step = TimeStepMs(0);
         const int64_t ms = TimeTextToMs(ui->MaskEdit2->text().trimmed().toStdString());
         if (ms >= 1) {
             step = ms;
