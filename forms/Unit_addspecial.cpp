@@ -15,6 +15,7 @@ Tfrm_addspecial::Tfrm_addspecial(TFrm_main *main, QWidget *parent)
 {
     ui->setupUi(this);
     setFixedSize(290, 158);
+    setWindowModality(Qt::ApplicationModal); // it plans over the row selected when it opened
     // Up to six digits of kilobytes; minutes, two-digit seconds and three-digit milliseconds.
     ui->MaskEdit1->setValidator(
         new QRegularExpressionValidator(QRegularExpression(" *[0-9]{0,6}"), this));

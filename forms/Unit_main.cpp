@@ -155,6 +155,9 @@ void TFrm_main::playmp3(const QString &fileName)
 
 void TFrm_main::dragEnterEvent(QDragEnterEvent *event)
 {
+    if (running_) {
+        return; // a split is writing: no new file until it ends
+    }
     const auto urls = event->mimeData()->urls();
     if (!urls.isEmpty() && urls.first().isLocalFile()) {
         event->acceptProposedAction();
@@ -163,6 +166,9 @@ void TFrm_main::dragEnterEvent(QDragEnterEvent *event)
 
 void TFrm_main::dropEvent(QDropEvent *event)
 {
+    if (running_) {
+        return;
+    }
     const auto urls = event->mimeData()->urls();
     if (!urls.isEmpty() && urls.first().isLocalFile()) {
         event->acceptProposedAction();
