@@ -1,0 +1,220 @@
+"""Times mp3cut against mp3splt, ffmpeg and a plain byte copy on files made here with lame.
+
+    bench/compare            # (installs its tools, then runs this) 60-min CBR and 10-min VBR, 5 runs
+    RUNS=9 bench/compare     # more runs
+    BIG=1 bench/compare      # also a CBR file over 2.5 GB
+
+Prints one table (medians of wall time, CPU time and peak memory; ratios to the byte-copy
+limit, from paired runs) and checks every output of ours: it starts on a frame header, decodes
+without error, and the parts of a split put end to end hold exactly the source's audio frames.
+"""
+import os
+import shlex
+import shutil
+import statistics
+import struct
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+WORK = os.path.join(ROOT, "bench", "work")
+BUILD = os.path.join(ROOT, "build", "bench")
+MP3CUT = os.path.join(BUILD, "tools", "mp3cut")
+MP3CHECK = os.path.join(BUILD, "tests", "mp3check")
+RUNS = int(os.environ.get("RUNS", "5"))
+
+
+def sh(cmd, **kw):
+    return subprocess.run(cmd, shell=True, check=True, **kw)
+
+
+def setup():
+    sh(f"cmake -S '{ROOT}' -B '{BUILD}' -DCMAKE_BUILD_TYPE=Release >/dev/null")
+    sh(f"cmake --build '{BUILD}' -j 2 --target mp3cut mp3check >/dev/null")
+    os.makedirs(WORK, exist_ok=True)
+
+
+def pcm(seconds):
+    """A pipe of 16-bit stereo 44.1 kHz audio that varies, so VBR frames differ."""
+    return (f"ffmpeg -v error -f lavfi -i 'sine=frequency=330:duration={seconds}' "
+            f"-f lavfi -i 'anoisesrc=color=pink:amplitude=0.2:duration={seconds}' "
+            "-filter_complex amix=inputs=2,volume=2 -ac 2 -ar 44100 -f s16le -")
+
+
+def make_inputs():
+    cbr = os.path.join(WORK, "cbr60.mp3")
+    if not os.path.exists(cbr):
+        print("encoding a 60-minute 128 kbps CBR file (a few minutes, once)...", flush=True)
+        sh(f"{pcm(3600)} | lame --quiet -r -s 44.1 --bitwidth 16 -b 128 "
+           f"--tt 'Bench CBR' --id3v1-only - '{cbr}.tmp' && mv '{cbr}.tmp' '{cbr}'")
+    vbr = os.path.join(WORK, "vbr10.mp3")
+    if not os.path.exists(vbr):
+        print("encoding a 10-minute -V2 VBR file with a 300 KB cover...", flush=True)
+        cover = os.path.join(WORK, "cover.jpg")
+        with open(cover, "wb") as f:  # a JPEG signature and 300 KB of noise, syncs included
+            f.write(b"\xff\xd8\xff\xe0" + os.urandom(300 * 1024) + b"\xff\xd9")
+        sh(f"{pcm(600)} | lame --quiet -r -s 44.1 --bitwidth 16 -V 2 --id3v2-only "
+           f"--tt 'Bench VBR' --ti '{cover}' - '{vbr}.tmp' && mv '{vbr}.tmp' '{vbr}'")
+    files = [("CBR 60 min", cbr, (600, 1200), 60), ("VBR 10 min + cover", vbr, (120, 300), 60)]
+    if os.environ.get("BIG") == "1":
+        big = os.path.join(WORK, "big.mp3")
+        if not os.path.exists(big):
+            print("joining a CBR file over 2.5 GB...", flush=True)
+            start, end = audio_span(cbr)
+            with open(cbr, "rb") as f:
+                f.seek(start)
+                audio = f.read(end - start)
+            with open(big + ".tmp", "wb") as f:
+                while f.tell() < 2600 * 1024 * 1024:
+                    f.write(audio)
+            os.rename(big + ".tmp", big)
+        files.append(("CBR > 2.5 GB", big, (36000, 36600), 600))
+    return files
+
+
+def audio_span(path):
+    """Byte range of the audio frames: after ID3v2 tags and a Xing/Info frame, before ID3v1."""
+    with open(path, "rb") as f:
+        data = f.read(1 << 20)
+        size = os.path.getsize(path)
+        pos = 0
+        while data[pos:pos + 3] == b"ID3":
+            body = (data[pos + 6] << 21) | (data[pos + 7] << 14) | (data[pos + 8] << 7) | data[pos + 9]
+            pos += 10 + body + (10 if data[pos + 5] & 0x10 else 0)
+            if pos + 64 > len(data):
+                f.seek(pos)
+                data = data[:pos] + f.read(1 << 20)
+        length = frame_length(data[pos:pos + 4])
+        if data[pos + 36:pos + 40] in (b"Xing", b"Info"):
+            pos += length
+        f.seek(size - 128)
+        end = size - 128 if f.read(3) == b"TAG" else size
+    return pos, end
+
+
+BITRATES = [0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320]
+
+
+def frame_length(h):
+    """MPEG-1 Layer III at 44.1 kHz only: what lame makes here."""
+    if len(h) < 4 or h[0] != 0xFF or (h[1] & 0xFE) != 0xFA or (h[2] >> 4) in (0, 15):
+        return 0
+    return 144000 * BITRATES[h[2] >> 4] // 44100 + ((h[2] >> 1) & 1)
+
+
+def check_output(path):
+    with open(path, "rb") as f:
+        head = f.read(4)
+    if frame_length(head) == 0:
+        return f"{os.path.basename(path)} does not start on a frame header"
+    out = subprocess.run([MP3CHECK, path], capture_output=True, text=True)
+    return None if out.returncode == 0 else out.stdout.strip()
+
+
+def timed(cmd):
+    """Wall seconds, CPU seconds and peak KiB of one run, from the kernel's account of it.
+
+    GNU time sits between us and the command only to read its peak memory: a child's peak
+    counts the memory of the process it was forked from, and time is small where we are not.
+    """
+    start = time.perf_counter()
+    child = subprocess.Popen(["/usr/bin/time", "-f", "%M"] + shlex.split(cmd),
+                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(child.pid, 0)
+    wall = time.perf_counter() - start
+    err = child.stderr.read().decode(errors="replace")
+    if os.waitstatus_to_exitcode(status) != 0:
+        raise RuntimeError(f"{cmd} failed: {err[-400:]}")
+    return wall, usage.ru_utime + usage.ru_stime, int(err.strip().splitlines()[-1])
+
+
+def bench(name, variants, limit, outdir):
+    """Runs each variant RUNS times, interleaved so that every run has its limit beside it."""
+    results = {v: [] for v in variants}
+    for _ in range(RUNS):
+        for v, cmd in variants.items():
+            shutil.rmtree(outdir, ignore_errors=True)
+            os.makedirs(outdir)
+            os.sync()  # no run pays for the write-back of the one before
+            results[v].append(timed(cmd))
+    rows = []
+    for v in variants:
+        walls = [r[0] for r in results[v]]
+        ratios = [a[0] / max(b[0], 1e-3) for a, b in zip(results[v], results[limit])]
+        rows.append((name, v, statistics.median(walls),
+                     statistics.median(r[1] for r in results[v]),
+                     max(r[2] for r in results[v]) / 1024, statistics.median(ratios)))
+    return rows
+
+
+def main():
+    setup()
+    rows, problems = [], []
+    for label, src, (a, b), step in make_inputs():
+        out = os.path.join(WORK, "out")
+        start, end = audio_span(src)
+        # The limit: a byte copy of as many bytes as our cut writes.
+        sh(f"'{MP3CUT}' cut '{src}' {a // 60}:{a % 60}.0 {b // 60}:{b % 60}.0 "
+           f"-o '{WORK}/ours.mp3' >/dev/null")
+        nbytes = os.path.getsize(f"{WORK}/ours.mp3")
+        problems.append(check_output(f"{WORK}/ours.mp3"))
+        cut = {
+            "mp3cut cut": f"'{MP3CUT}' cut '{src}' {a // 60}:{a % 60}.0 {b // 60}:{b % 60}.0 -o '{out}/c.mp3'",
+            "mp3splt": f"mp3splt -q -d '{out}' -o c '{src}' {a // 60}.{a % 60:02d} {b // 60}.{b % 60:02d}",
+            "ffmpeg -c copy": f"ffmpeg -v error -y -ss {a} -to {b} -i '{src}' -map 0:a -c copy '{out}/c.mp3'",
+            "dd (limit)": f"dd if='{src}' of='{out}/c.mp3' bs=1M skip={start} count={nbytes} "
+                          "iflag=skip_bytes,count_bytes status=none",
+        }
+        rows += bench(f"{label}: cut {a // 60}:{a % 60:02d}-{b // 60}:{b % 60:02d}", cut,
+                      "dd (limit)", out)
+        split = {
+            "mp3cut split": f"'{MP3CUT}' split '{src}' --every {step} -d '{out}' -n p --quiet",
+            "mp3splt -t": f"mp3splt -q -d '{out}' -t {step // 60}.00 '{src}'",
+            "ffmpeg segment": f"ffmpeg -v error -i '{src}' -map 0:a -c copy -f segment "
+                              f"-segment_time {step} '{out}/p%03d.mp3'",
+            "cp (limit)": f"cp '{src}' '{out}/copy.mp3'",
+        }
+        if os.path.getsize(src) > 1 << 30:  # peers take minutes on the big file: time ours
+            split = {k: v for k, v in split.items() if k in ("mp3cut split", "cp (limit)")}
+        rows += bench(f"{label}: split every {step} s", split, "cp (limit)", out)
+        # Check our split: every part clean, and together exactly the source's frames.
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(out)
+        sh(f"'{MP3CUT}' split '{src}' --every {step} -d '{out}' -n p --quiet")
+        parts = sorted(p for p in os.listdir(out) if p.startswith("p"))
+        if os.path.getsize(src) < 1 << 30:
+            problems += [check_output(os.path.join(out, p)) for p in parts]
+        with open(src, "rb") as f:
+            f.seek(start)
+            pos = start
+            for p in parts:
+                with open(os.path.join(out, p), "rb") as part:
+                    while True:
+                        chunk = part.read(1 << 20)
+                        if not chunk:
+                            break
+                        if f.read(len(chunk)) != chunk:
+                            problems.append(f"{label}: part {p} differs from the source at {pos}")
+                            break
+                        pos += len(chunk)
+            if pos != end:
+                problems.append(f"{label}: the parts hold {pos - start} bytes, the audio {end - start}")
+        shutil.rmtree(out, ignore_errors=True)
+
+    print()
+    print(f"Medians of {RUNS} runs; peak memory is the largest of the runs.")
+    print()
+    print("| task | tool | wall ms | CPU ms | peak MB | x limit |")
+    print("|---|---|---:|---:|---:|---:|")
+    for task, tool, wall, cpu, peak, ratio in rows:
+        print(f"| {task} | {tool} | {wall * 1000:.1f} | {cpu * 1000:.1f} | {peak:.1f} | {ratio:.2f} |")
+    problems = [p for p in problems if p]
+    print()
+    print("checks: " + ("all outputs start on a frame, decode cleanly and tile the source"
+                        if not problems else "FAILED\n  " + "\n  ".join(problems)))
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
