@@ -2,6 +2,8 @@
 // The byte stream under every file operation: 64-bit sizes and positions, reads and writes of
 // exactly n bytes that raise when fewer move, and a settable size.
 
+#include "Errors.h" // EFOpenError, EReadError, EWriteError
+
 #include <cstdint>
 #include <filesystem>
 

@@ -69,7 +69,7 @@ bool TID3Tag::ReadTag(TFileStream &stream)
     Year = FieldText(RawTag.data() + 93, 4);
     Comment = FieldText(RawTag.data() + 97, 30);
     GenreID = RawTag[127];
-    Genre = GenreID < GenreNames.size() ? GenreNames[GenreID] : "Unknown";
+    Genre = GenreID < GenreNames.size() ? std::string(GenreNames[GenreID]) : "Unknown";
     return true;
 }
 

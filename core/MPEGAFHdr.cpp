@@ -297,7 +297,7 @@ bool TMPEGAFHdr::DecodeHeader()
     ModeExtension = (Header[3] >> 4) & 3;
     RightsFlag = (Header[3] & 8) != 0;
     OriginalFlag = (Header[3] & 4) != 0;
-    EmphasisName = EmphasisNames[Header[3] & 3];
+    EmphasisName = std::string(EmphasisNames[Header[3] & 3]);
     return f.Valid;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 // kbps by [version: MPEG-1, MPEG-2, MPEG-2.5][layer: I, II, III][bitrate index].
 // Index 0 (free format) is 0, index 15 (not allowed) is -1; MPEG-2.5 uses the MPEG-2 rows.
@@ -36,7 +37,7 @@ inline constexpr std::array<std::array<int32_t, 4>, 3> SampleRateTable{{
     {11025, 12000, 8000, -1},
 }};
 
-inline constexpr std::array<const char *, 4> EmphasisNames{"None", "50/15 ms", "", "CCIT J.17"};
+inline constexpr std::array<std::string_view, 4> EmphasisNames{"None", "50/15 ms", "", "CCIT J.17"};
 
 // One header decoded from its four bytes, with nothing read around it.
 struct TFrameInfo

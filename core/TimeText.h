@@ -3,6 +3,8 @@
 // (at least two digits), so 62:05.000 is one hour, two minutes and five seconds; an entry text
 // is minutes:seconds.milliseconds, each piece an integer of any length.
 
+#include "Errors.h" // EConvertError
+
 #include <cstdint>
 #include <string>
 #include <string_view>

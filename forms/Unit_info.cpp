@@ -13,8 +13,8 @@ Tfrm_info::Tfrm_info(TFrm_main *main, QWidget *parent)
     ui->setupUi(this);
     setFixedSize(395, 163);
     setWindowModality(Qt::ApplicationModal);
-    for (const char *name : GenreNames) {
-        ui->ComboBox1->addItem(QString::fromLatin1(name));
+    for (const std::string_view name : GenreNames) {
+        ui->ComboBox1->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
     }
     connect(ui->SpeedButton1, &QPushButton::clicked, this, &Tfrm_info::SpeedButton1Click);
     connect(ui->SpeedButton2, &QPushButton::clicked, this, &Tfrm_info::SpeedButton2Click);

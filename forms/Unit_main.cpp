@@ -117,8 +117,8 @@ void TFrm_main::FormCreate()
     if (auto *app = qobject_cast<TApplication *>(QCoreApplication::instance())) {
         app->OnException = [this](const QString &message) { AppException(message); };
     }
-    for (const char *name : GenreNames) {
-        ui->ComboBox1->addItem(QString::fromLatin1(name));
+    for (const std::string_view name : GenreNames) {
+        ui->ComboBox1->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
     }
 }
 

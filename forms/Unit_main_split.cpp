@@ -39,7 +39,8 @@ int64_t EntryMs(const QString &text)
 uint8_t GenreNumber(const QString &name)
 {
     for (size_t i = 0; i < GenreNames.size(); ++i) {
-        if (name.compare(QString::fromLatin1(GenreNames[i]), Qt::CaseInsensitive) == 0) {
+        if (name.compare(QString::fromLatin1(GenreNames[i].data(), qsizetype(GenreNames[i].size())),
+                         Qt::CaseInsensitive) == 0) {
             return uint8_t(i);
         }
     }

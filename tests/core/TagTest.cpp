@@ -64,9 +64,9 @@ TEST(ID3Tag, GenreNumbers)
         EXPECT_EQ(tag.Genre, name);
     }
     EXPECT_EQ(GenreNames.size(), 115u);
-    EXPECT_STREQ(GenreNames[83], "Swing");
-    EXPECT_STREQ(GenreNames[67], "Psychadelic");
-    EXPECT_STREQ(GenreNames[81], "Folk/Rock");
+    EXPECT_EQ(GenreNames[83], "Swing");
+    EXPECT_EQ(GenreNames[67], "Psychadelic");
+    EXPECT_EQ(GenreNames[81], "Folk/Rock");
 }
 
 TEST(ID3Tag, IdentifierMustMatchExactly)
