@@ -18,6 +18,7 @@ constexpr int64_t ReaderBlock = 64 * 1024;
 // read of the same search doubles up to ReaderBlock.
 constexpr int64_t FirstReadBlock = 4 * 1024;
 constexpr int64_t CopyBlock = 1024 * 1024;
+constexpr int64_t ProgressStep = 8 * 1024 * 1024;
 
 int32_t FrameLengthOf(int32_t version, int32_t layer, int32_t bitrate, int32_t sampleRate,
                       int32_t paddingSize)
@@ -442,7 +443,7 @@ int64_t TMPEGAFHdr::FrameOffsetAt(TFileStream &source, int64_t ms)
 }
 
 int64_t TMPEGAFHdr::CopyRange(TFileStream &source, TFileStream &target, int64_t startMs,
-                              int64_t endMs)
+                              int64_t endMs, const TCopyProgress &progress)
 {
     if (!first_.Valid) {
         return 0;
@@ -464,6 +465,17 @@ int64_t TMPEGAFHdr::CopyRange(TFileStream &source, TFileStream &target, int64_t 
         copyBuffer_.reset(new char[CopyBlock]);
     }
     source.Seek(start, soBeginning);
-    target.CopyFrom(source, end - start, copyBuffer_.get(), CopyBlock);
-    return end - start;
+    const int64_t total = end - start;
+    // With someone to tell, a long copy goes in steps that leave room for a progress bar.
+    const int64_t step = progress ? ProgressStep : total;
+    int64_t copied = 0;
+    while (copied < total) {
+        const int64_t n = std::min(step, total - copied);
+        target.CopyFrom(source, n, copyBuffer_.get(), CopyBlock);
+        copied += n;
+        if (progress && copied < total && !progress(copied, total)) {
+            break;
+        }
+    }
+    return copied;
 }

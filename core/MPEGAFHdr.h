@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -102,9 +103,15 @@ public:
     bool DecodeHeader();
     int32_t CalcFrameLength() const;
 
+    // Called between the blocks of a long copy with the bytes copied so far and the bytes to
+    // copy; returning false stops the copy there.
+    using TCopyProgress = std::function<bool(int64_t copied, int64_t total)>;
+
     // Appends to target the whole frames from the first frame at or after startMs up to the
-    // first frame at or after endMs (or the end of the audio). Returns the bytes written.
-    int64_t CopyRange(TFileStream &source, TFileStream &target, int64_t startMs, int64_t endMs);
+    // first frame at or after endMs (or the end of the audio). Returns the bytes written,
+    // fewer than the range holds only when progress stopped it.
+    int64_t CopyRange(TFileStream &source, TFileStream &target, int64_t startMs, int64_t endMs,
+                      const TCopyProgress &progress = {});
     // Position of the first sync among the first n bytes of Buffer, or -1.
     int32_t SyncOffset(int n) const;
 

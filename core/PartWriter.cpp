@@ -41,8 +41,18 @@ TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
         const TPartSegment &segment = job.Segments[n];
         const auto path = job.Folder / PartFileName(job.BaseName, n);
         TOutputFile out(path);
+        // A long part reports between its blocks too, so that a window stays alive; a stop
+        // asked for then still ends the run only after this part.
+        bool stopAsked = false;
+        TMPEGAFHdr::TCopyProgress onBlock;
+        if (progress) {
+            onBlock = [&](int64_t, int64_t) {
+                stopAsked = !progress(n, total) || stopAsked;
+                return true;
+            };
+        }
         // The copy ends before the input's trailing tags, so there is none to strip here.
-        hdr.CopyRange(input, out.Stream(), segment.StartMs, segment.EndMs);
+        hdr.CopyRange(input, out.Stream(), segment.StartMs, segment.EndMs, onBlock);
         const TPartTag &texts = segment.Tag ? *segment.Tag : job.Tag;
         if (!texts.Title.empty()) {
             tag.Title = texts.Title;
@@ -55,7 +65,7 @@ TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
         }
         out.Commit();
         result.Parts.push_back(path);
-        if (progress && !progress(n + 1, total) && n + 1 < total) {
+        if (progress && (!progress(n + 1, total) || stopAsked) && n + 1 < total) {
             result.Outcome = TWriteOutcome::Stopped;
             return result;
         }

@@ -52,7 +52,8 @@ struct TWriteResult
 // "song" and 7 give "song007.mp3"; numbers of four or more digits stand as they are.
 std::string PartFileName(const std::string &baseName, size_t number);
 
-// Called after each part with the parts done and the total; returning false stops the run.
+// Called after each part with the parts done and the total, and between the blocks of a long
+// part; returning false stops the run once the part in hand is written.
 using TPartProgress = std::function<bool(size_t done, size_t total)>;
 
 // Raises the stream errors of the input and of a part that cannot be written; a part that

@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTabBar>
@@ -419,18 +420,24 @@ void TFrm_main::BitBtn3Click()
         TDialogs::Current().Message(this, MsgBusy);
         return;
     }
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    int64_t copied = 0;
-    try {
-        copied = hdr.CopyRange(source, out->Stream(), start, end);
-        if (copied > 0) {
-            out->Commit();
-        }
-    } catch (...) {
-        QGuiApplication::restoreOverrideCursor();
-        throw;
+    // A long range shows its progress and can be cancelled; the window stays alive meanwhile.
+    QProgressDialog progress("正在剪切...", "取消", 0, 1000, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false); // a cancel stays a cancel to the last block
+    const int64_t copied =
+        hdr.CopyRange(source, out->Stream(), start, end, [&progress](int64_t done, int64_t total) {
+            progress.setValue(int(done * 1000 / total));
+            QCoreApplication::processEvents();
+            return !progress.wasCanceled();
+        });
+    if (progress.wasCanceled()) {
+        return; // nothing written; an existing output stays as it was
     }
-    QGuiApplication::restoreOverrideCursor();
+    if (copied > 0) {
+        out->Commit();
+    }
     if (copied == 0) {
         TDialogs::Current().Message(this, MsgEmptyRange);
         return;

@@ -216,3 +216,39 @@ TEST(CopyRange, OffsetsBeyondFourGibibytes)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CopyRange, LongCopiesReportProgressAndCanStop)
+{
+    TTempDir dir;
+    Bytes file;
+    AppendFrames(file, Cbr128, 50000); // 20.85 MB, 21 minutes
+    WriteFile(dir / "in.mp3", file);
+    TFileStream source(dir / "in.mp3", fmOpenRead);
+    TMPEGAFHdr hdr;
+    ASSERT_TRUE(hdr.ReadFirstFrame(source));
+
+    std::vector<std::pair<int64_t, int64_t>> calls;
+    {
+        TFileStream target(dir / "all.mp3", fmCreate);
+        const int64_t n =
+            hdr.CopyRange(source, target, 0, 9999999, [&](int64_t done, int64_t total) {
+                calls.emplace_back(done, total);
+                return true;
+            });
+        EXPECT_EQ(n, int64_t(file.size()));
+    }
+    EXPECT_EQ(ReadFile(dir / "all.mp3"), file);
+    // Between the blocks: after 8 MiB and after 16 MiB, of 20.85 MB.
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0], std::make_pair(int64_t(8) << 20, int64_t(file.size())));
+    EXPECT_EQ(calls[1].first, int64_t(16) << 20);
+
+    TFileStream target(dir / "part.mp3", fmCreate);
+    EXPECT_EQ(hdr.CopyRange(source, target, 0, 9999999, [](int64_t, int64_t) { return false; }),
+              8 << 20)
+        << "stopped after the first block";
+}
+
+} // namespace

@@ -164,6 +164,31 @@ TEST_F(SplitFixture, RefusalsWriteNothing)
     EXPECT_THROW(WriteParts(unreadable), EFOpenError);
 }
 
+TEST(SplitLongParts, StopAskedDuringAPartEndsTheRunAfterIt)
+{
+    TTempDir dir;
+    Bytes source;
+    AppendFrames(source, THeaderSpec{}, 60000); // 25 MB, 26 minutes
+    WriteFile(dir / "in.mp3", source);
+    TPartJob job;
+    job.Input = dir / "in.mp3";
+    job.Folder = dir.Path();
+    job.BaseName = "p";
+    job.Segments = {{0, 1000000, {}}, {1000000, 1200000, {}}, {1200000, 1600000, {}}};
+    std::vector<size_t> seen;
+    const TWriteResult r = WriteParts(job, [&](size_t done, size_t) {
+        seen.push_back(done);
+        return false; // asked while the first, long part is copied
+    });
+    EXPECT_EQ(r.Outcome, TWriteOutcome::Stopped);
+    ASSERT_EQ(r.Parts.size(), 1u);
+    EXPECT_EQ(seen.front(), 0u) << "the long part reported between its blocks";
+    EXPECT_EQ(seen.back(), 1u);
+    EXPECT_EQ(ReadFile(dir / "p000.mp3").size() % 417, 0u) << "the part is whole";
+    EXPECT_GT(ReadFile(dir / "p000.mp3").size(), size_t(15) << 20);
+    EXPECT_FALSE(fs::exists(dir / "p001.mp3"));
+}
+
 TEST(SplitRealFile, VbrPartsDecodeAndTileTheFrames)
 {
     TTempDir dir;

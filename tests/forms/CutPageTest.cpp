@@ -4,6 +4,7 @@
 #include "MPEGAFHdr.h"
 
 #include <QMimeData>
+#include <QProgressDialog>
 
 namespace fs = std::filesystem;
 
@@ -252,6 +253,34 @@ private slots:
             QVERIFY2(ReadFile(good).size() == goodSize, c.why);
             QVERIFY2(std::distance(fs::directory_iterator(dir.Path()), {}) == 4, c.why);
         }
+    }
+
+    void LongCutCanBeCancelled()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        w.main->show();
+        const auto file = FramesFile(dir, "long.mp3", 1500.0); // 24 MB
+        w.main->OpenCutInput(Q(file));
+        WriteFile(dir / "long_片段.mp3", Bytes(5, 'o'));
+        TypeRange(w.ui, "0:0.0", "24:0.0");
+        // The first block's report lets events run: the user cancels then.
+        QTimer::singleShot(0, w.main.get(), [&] {
+            auto *progress = w.main->findChild<QProgressDialog *>();
+            QVERIFY(progress != nullptr);
+            progress->cancel();
+        });
+        w.main->BitBtn3Click();
+        QCOMPARE(dialogs.Messages, QStringList{});
+        QVERIFY(ReadFile(dir / "long_片段.mp3") == Bytes(5, 'o'));
+        QCOMPARE(std::distance(fs::directory_iterator(dir.Path()), {}), 2);
+        QVERIFY(w.main->LastOutput.isEmpty());
+
+        TypeRange(w.ui, "0:0.0", "24:0.0"); // and without a cancel the cut completes
+        w.main->BitBtn3Click();
+        QCOMPARE(dialogs.Messages, QStringList{Done});
+        QVERIFY(ReadFile(dir / "long_片段.mp3").size() > size_t(20) << 20);
     }
 
     void DroppedFileOpensOnThePageInView()
