@@ -272,6 +272,7 @@ void TFrm_main::OpenCutInput(const QString &path)
 
 bool TFrm_main::ReadFileInfo(const QString &path, TMPEGAFHdr &hdr)
 {
+    const TWaitCursor busy; // a VBR file without a Xing frame is walked to its end
     TFileStream stream(ToPath(path), fmOpenRead);
     TID3Tag tag;
     tag.ReadTag(stream);
@@ -280,18 +281,22 @@ bool TFrm_main::ReadFileInfo(const QString &path, TMPEGAFHdr &hdr)
     return hdr.ReadFirstFrame(stream);
 }
 
+TWaitCursor::TWaitCursor()
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+TWaitCursor::~TWaitCursor()
+{
+    QGuiApplication::restoreOverrideCursor();
+}
+
 void TFrm_main::OpenInPlayer(const QString &path)
 {
     // The player reads the whole file for its exact length: seconds for a long recording.
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        MediaPlayer1.FileName = ToPath(path).string();
-        MediaPlayer1.Open();
-    } catch (...) {
-        QGuiApplication::restoreOverrideCursor();
-        throw;
-    }
-    QGuiApplication::restoreOverrideCursor();
+    const TWaitCursor busy;
+    MediaPlayer1.FileName = ToPath(path).string();
+    MediaPlayer1.Open();
     filelength = MediaPlayer1.Length();
 }
 

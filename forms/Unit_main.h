@@ -121,6 +121,15 @@ private:
     bool stopRequested_ = false;
 };
 
+// A wait cursor for as long as it lives: for reading a long file on the window's thread.
+struct TWaitCursor
+{
+    TWaitCursor();
+    ~TWaitCursor();
+    TWaitCursor(const TWaitCursor &) = delete;
+    TWaitCursor &operator=(const TWaitCursor &) = delete;
+};
+
 // The commands' own reports.
 inline const QString MsgDone = "文件分割完毕！";
 inline const QString MsgBusy = "目标文件被占用，文件分割失败！";
