@@ -10,10 +10,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const QString Done = "文件分割完毕！";
-const QString Busy = "目标文件被占用，文件分割失败！";
-const QString NoFrame = "未找到MPEG音频帧，文件分割失败！";
-const QString Empty = "剪切范围为空，请重新设置起点和终点！";
+using Expected::Busy;
+using Expected::Done;
+using Expected::Empty;
+using Expected::NoFrame;
 
 void TypeRange(Ui::TFrm_main &ui, const QString &start, const QString &end)
 {

@@ -20,6 +20,17 @@
 #include <functional>
 #include <memory>
 
+// The reports the windows must show, written out here once so that a changed text fails.
+namespace Expected {
+inline const QString Done = "文件分割完毕！";
+inline const QString Busy = "目标文件被占用，文件分割失败！";
+inline const QString NoFrame = "未找到MPEG音频帧，文件分割失败！";
+inline const QString Empty = "剪切范围为空，请重新设置起点和终点！";
+inline const QString Exists = "已经存在！";
+inline const QString NoRows = "没有选中的片段！";
+inline const QString BadStep = "分割步长无效！";
+} // namespace Expected
+
 // Answers the file dialogs from queues and records every message and opened document.
 class TFakeDialogs : public TDialogs
 {

@@ -12,12 +12,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const QString Done = "文件分割完毕！";
-const QString Busy = "目标文件被占用，文件分割失败！";
-const QString NoFrame = "未找到MPEG音频帧，文件分割失败！";
-const QString Exists = "已经存在！";
-const QString NoRows = "没有选中的片段！";
-const QString BadStep = "分割步长无效！";
+using Expected::BadStep;
+using Expected::Busy;
+using Expected::Done;
+using Expected::Exists;
+using Expected::NoFrame;
+using Expected::NoRows;
 
 // The rows as "start-end length" texts, for comparing whole lists at once.
 QStringList Rows(const Ui::TFrm_main &ui)

@@ -142,7 +142,7 @@ private slots:
         QTreeWidgetItem *last = w.ui.ListView2->topLevelItem(2);
         TFrm_main::SetSubItem(last, 2, ""); // its own empty title: no tag
         w.main->SpeedButton24Click();
-        QCOMPARE(dialogs.Messages, QStringList{"文件分割完毕！"});
+        QCOMPARE(dialogs.Messages, QStringList{Expected::Done});
 
         TID3Tag tag;
         TFileStream first(dir / "t000.mp3", fmOpenRead);
