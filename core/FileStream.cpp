@@ -241,6 +241,29 @@ void TFileStream::ReadBuffer(void *buffer, int64_t n)
     }
 }
 
+void TFileStream::ReadBufferAt(int64_t pos, void *buffer, int64_t n)
+{
+#ifdef _WIN32
+    Seek(pos, soBeginning);
+    ReadBuffer(buffer, n);
+#else
+    // One call instead of a seek and a read: a frame walk reads thousands of windows.
+    auto *p = static_cast<char *>(buffer);
+    int64_t done = 0;
+    while (done < n) {
+        const auto chunk = std::min(n - done, MaxChunk);
+        const auto got = ::pread(fd_, p + done, static_cast<size_t>(chunk), pos + done);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            throw EReadError();
+        }
+        done += got;
+    }
+#endif
+}
+
 void TFileStream::WriteBuffer(const void *buffer, int64_t n)
 {
     const auto *p = static_cast<const char *>(buffer);

@@ -36,6 +36,8 @@ public:
     // Reads up to n bytes; returns how many arrived (fewer only at the end of the file).
     int64_t Read(void *buffer, int64_t n);
     void ReadBuffer(void *buffer, int64_t n);
+    // ReadBuffer of the n bytes at pos; the position afterwards is unspecified.
+    void ReadBufferAt(int64_t pos, void *buffer, int64_t n);
     void WriteBuffer(const void *buffer, int64_t n);
     void SetSize(int64_t size);
     // Appends count bytes from source's position to this stream's position, moving both.

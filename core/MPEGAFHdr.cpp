@@ -66,8 +66,7 @@ public:
             }
             length_ = std::min(std::max(next_, n), end_ - pos);
             next_ = std::min(2 * next_, ReaderBlock);
-            stream_.Seek(pos, soBeginning);
-            stream_.ReadBuffer(buffer_.get(), length_);
+            stream_.ReadBufferAt(pos, buffer_.get(), length_);
             start_ = pos;
         }
         return buffer_.get() + (pos - start_);

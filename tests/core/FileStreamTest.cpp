@@ -44,6 +44,9 @@ TEST(FileStream, ExactReadsAndWrites)
     }
     s.Seek(0, soBeginning);
     EXPECT_EQ(s.Read(got.data(), 3), 3);
+    s.ReadBufferAt(1, got.data(), 3);
+    EXPECT_EQ(got, (Bytes{2, 3, 4}));
+    EXPECT_THROW(s.ReadBufferAt(3, got.data(), 3), EReadError) << "past the end";
     s.SetSize(1);
     EXPECT_EQ(s.Size(), 1);
     EXPECT_EQ(s.Position(), 1) << "a position past the new end moves to it";
@@ -75,6 +78,9 @@ TEST(FileStream, SizesAndPositionsBeyondFourGibibytes)
     EXPECT_EQ(s.Seek(-1, soEnd), far);
     uint8_t back = 0;
     s.ReadBuffer(&back, 1);
+    EXPECT_EQ(back, 0xAB);
+    back = 0;
+    s.ReadBufferAt(far, &back, 1);
     EXPECT_EQ(back, 0xAB);
 }
 
