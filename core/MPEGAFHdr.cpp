@@ -441,30 +441,38 @@ int64_t TMPEGAFHdr::FrameOffsetAt(TFileStream &source, int64_t ms)
     return framePos;
 }
 
-int64_t TMPEGAFHdr::CopyRange(TFileStream &source, TFileStream &target, int64_t startMs,
-                              int64_t endMs, const TCopyProgress &progress)
+TByteRange TMPEGAFHdr::RangeBytes(TFileStream &source, int64_t startMs, int64_t endMs)
 {
     if (!first_.Valid) {
-        return 0;
+        return {};
     }
     startMs = std::max<int64_t>(startMs, 0);
     endMs = std::max<int64_t>(endMs, 0);
     if (startMs >= endMs) {
-        return 0;
+        return {};
     }
     const int64_t start = FrameOffsetAt(source, startMs);
     if (start >= AudioEnd) {
-        return 0;
+        return {};
     }
     const int64_t end = FrameOffsetAt(source, endMs);
     if (end <= start) {
+        return {};
+    }
+    return {start, end};
+}
+
+int64_t TMPEGAFHdr::CopyBytes(TFileStream &source, TFileStream &target, TByteRange range,
+                              const TCopyProgress &progress)
+{
+    if (range.End <= range.Start) {
         return 0;
     }
     if (!copyBuffer_) {
         copyBuffer_.reset(new char[CopyBlock]);
     }
-    source.Seek(start, soBeginning);
-    const int64_t total = end - start;
+    source.Seek(range.Start, soBeginning);
+    const int64_t total = range.End - range.Start;
     // With someone to tell, a long copy goes in steps that leave room for a progress bar.
     const int64_t step = progress ? ProgressStep : total;
     int64_t copied = 0;
@@ -477,4 +485,10 @@ int64_t TMPEGAFHdr::CopyRange(TFileStream &source, TFileStream &target, int64_t 
         }
     }
     return copied;
+}
+
+int64_t TMPEGAFHdr::CopyRange(TFileStream &source, TFileStream &target, int64_t startMs,
+                              int64_t endMs, const TCopyProgress &progress)
+{
+    return CopyBytes(source, target, RangeBytes(source, startMs, endMs), progress);
 }

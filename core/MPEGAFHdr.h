@@ -68,6 +68,13 @@ constexpr bool SameStream(const TFrameInfo &a, const TFrameInfo &b)
     return a.MPEGVersion == b.MPEGVersion && a.Layer == b.Layer && a.SampleRate == b.SampleRate;
 }
 
+// Bytes [Start, End) of a file; empty when End <= Start.
+struct TByteRange
+{
+    int64_t Start = 0;
+    int64_t End = 0;
+};
+
 class TMPEGAFHdr
 {
 public:
@@ -111,6 +118,10 @@ public:
     // first frame at or after endMs (or the end of the audio). Returns the bytes written,
     // fewer than the range holds only when progress stopped it.
     int64_t CopyRange(TFileStream &source, TFileStream &target, int64_t startMs, int64_t endMs,
+                      const TCopyProgress &progress = {});
+    // CopyRange in two steps: the bytes it would copy (empty when none), then their copy.
+    TByteRange RangeBytes(TFileStream &source, int64_t startMs, int64_t endMs);
+    int64_t CopyBytes(TFileStream &source, TFileStream &target, TByteRange range,
                       const TCopyProgress &progress = {});
     // Position of the first sync among the first n bytes of Buffer, or -1.
     int32_t SyncOffset(int n) const;

@@ -5,7 +5,12 @@
 #include "MPEGAFHdr.h"
 #include "OutputFile.h"
 
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 std::string PartFileName(const std::string &baseName, size_t number)
 {
@@ -13,6 +18,91 @@ std::string PartFileName(const std::string &baseName, size_t number)
     std::snprintf(digits, sizeof digits, "%03zu", number);
     return baseName + digits + ".mp3";
 }
+
+namespace {
+
+// Where each segment's bytes lie. In a VBR file a cut point is found by walking the frames up
+// to it, about as much work as copying them; so there a second reader with its own stream walks
+// ahead on another core while the parts are written. Its errors reach the writer at the part
+// that needs the cut point it failed on, as they would without it.
+class TSegmentBytes
+{
+public:
+    TSegmentBytes(const TPartJob &job, TMPEGAFHdr &hdr, TFileStream &input)
+        : job_(job), hdr_(hdr), input_(input)
+    {
+        if (hdr.VBR && job.Segments.size() > 1) {
+            try {
+                walker_ = std::thread([this] { Walk(); });
+            } catch (const std::system_error &) {
+                // no thread to be had: walk here, part by part
+            }
+        }
+    }
+
+    ~TSegmentBytes()
+    {
+        if (walker_.joinable()) {
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                stop_ = true;
+            }
+            walker_.join();
+        }
+    }
+
+    TSegmentBytes(const TSegmentBytes &) = delete;
+    TSegmentBytes &operator=(const TSegmentBytes &) = delete;
+
+    TByteRange Of(size_t n)
+    {
+        const TPartSegment &segment = job_.Segments[n];
+        if (!walker_.joinable()) {
+            return hdr_.RangeBytes(input_, segment.StartMs, segment.EndMs);
+        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        found_.wait(lock, [&] { return ranges_.size() > n || error_; });
+        if (ranges_.size() > n) {
+            return ranges_[n];
+        }
+        std::rethrow_exception(error_);
+    }
+
+private:
+    void Walk()
+    {
+        try {
+            TFileStream stream(job_.Input, fmOpenRead);
+            TMPEGAFHdr walker;
+            walker.ReadFirstFrame(stream);
+            for (const TPartSegment &segment : job_.Segments) {
+                const TByteRange range = walker.RangeBytes(stream, segment.StartMs, segment.EndMs);
+                const std::lock_guard<std::mutex> lock(mutex_);
+                if (stop_) {
+                    return;
+                }
+                ranges_.push_back(range);
+                found_.notify_one();
+            }
+        } catch (...) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            error_ = std::current_exception();
+            found_.notify_one();
+        }
+    }
+
+    const TPartJob &job_;
+    TMPEGAFHdr &hdr_;
+    TFileStream &input_;
+    std::thread walker_;
+    std::mutex mutex_;
+    std::condition_variable found_;
+    std::vector<TByteRange> ranges_; // guarded by mutex_, as are the two below
+    std::exception_ptr error_;
+    bool stop_ = false;
+};
+
+} // namespace
 
 TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
 {
@@ -36,6 +126,7 @@ TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
     }
 
     TID3Tag tag;
+    TSegmentBytes bytes(job, hdr, input);
     const size_t total = job.Segments.size();
     for (size_t n = 0; n < total; ++n) {
         const TPartSegment &segment = job.Segments[n];
@@ -52,7 +143,7 @@ TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
             };
         }
         // The copy ends before the input's trailing tags, so there is none to strip here.
-        hdr.CopyRange(input, out.Stream(), segment.StartMs, segment.EndMs, onBlock);
+        hdr.CopyBytes(input, out.Stream(), bytes.Of(n), onBlock);
         const TPartTag &texts = segment.Tag ? *segment.Tag : job.Tag;
         if (!texts.Title.empty()) {
             tag.Title = texts.Title;

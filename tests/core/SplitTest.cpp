@@ -46,7 +46,9 @@ TEST(SplitPlan, PartNames)
 
 const THeaderSpec Cbr128{};
 
-struct SplitFixture : ::testing::Test
+// Every case runs on a CBR input and on a VBR one, whose cut points a second reader finds by
+// walking the frames while the parts are written.
+struct SplitFixture : ::testing::TestWithParam<bool>
 {
     TTempDir dir;
     Bytes source;
@@ -55,7 +57,15 @@ struct SplitFixture : ::testing::Test
 
     void SetUp() override
     {
-        AppendFrames(source, Cbr128, 300); // 7.8 s
+        if (GetParam()) {
+            THeaderSpec loud = Cbr128;
+            loud.bitrateIndex = 11; // 192 kbps
+            for (int n = 0; n < 300; ++n) { // 7.8 s
+                Append(source, Frame(n % 3 == 0 ? loud : Cbr128));
+            }
+        } else {
+            AppendFrames(source, Cbr128, 300); // 7.8 s
+        }
         audioEnd = source.size();
         Append(source, Id3v1Tag("Source title", 3));
         WriteFile(dir / "in.mp3", source);
@@ -80,7 +90,7 @@ struct SplitFixture : ::testing::Test
     }
 };
 
-TEST_F(SplitFixture, PartsHoldExactlyTheSourceFramesAndTheTag)
+TEST_P(SplitFixture, PartsHoldExactlyTheSourceFramesAndTheTag)
 {
     job.Tag.Title = "Part";
     job.Tag.Artist = "Someone";
@@ -109,7 +119,26 @@ TEST_F(SplitFixture, PartsHoldExactlyTheSourceFramesAndTheTag)
     EXPECT_EQ(std::distance(fs::directory_iterator(job.Folder), {}), 3) << "no temporary files";
 }
 
-TEST_F(SplitFixture, NoTitleNoTagAndOwnTextsWin)
+TEST_P(SplitFixture, EachPartIsTheRangeALoneCopyTakes)
+{
+    job.Segments = {{0, 1000, {}}, {1000, 1001, {}}, {1001, 1001, {}}, {1001, 4000, {}},
+                    {2500, 3000, {}}, {4000, 9000, {}}, {9000, 12000, {}}};
+    ASSERT_EQ(WriteParts(job).Outcome, TWriteOutcome::Done);
+    TFileStream input(job.Input, fmOpenRead);
+    TMPEGAFHdr hdr;
+    ASSERT_TRUE(hdr.ReadFirstFrame(input));
+    EXPECT_EQ(hdr.VBR, GetParam());
+    for (size_t n = 0; n < job.Segments.size(); ++n) {
+        const auto alone = dir / "alone.mp3";
+        {
+            TFileStream target(alone, fmCreate);
+            hdr.CopyRange(input, target, job.Segments[n].StartMs, job.Segments[n].EndMs);
+        }
+        EXPECT_EQ(ReadFile(job.Folder / PartFileName("p", n)), ReadFile(alone)) << "part " << n;
+    }
+}
+
+TEST_P(SplitFixture, NoTitleNoTagAndOwnTextsWin)
 {
     TPartTag own;
     own.Title = "Own";
@@ -127,7 +156,7 @@ TEST_F(SplitFixture, NoTitleNoTagAndOwnTextsWin)
     EXPECT_EQ(tag.Genre, "Rock");
 }
 
-TEST_F(SplitFixture, StopEndsTheRunAfterTheCurrentPart)
+TEST_P(SplitFixture, StopEndsTheRunAfterTheCurrentPart)
 {
     const TWriteResult r = WriteParts(job, [](size_t, size_t) { return false; });
     EXPECT_EQ(r.Outcome, TWriteOutcome::Stopped);
@@ -136,7 +165,7 @@ TEST_F(SplitFixture, StopEndsTheRunAfterTheCurrentPart)
     EXPECT_FALSE(fs::exists(job.Folder / "p001.mp3"));
 }
 
-TEST_F(SplitFixture, RefusalsWriteNothing)
+TEST_P(SplitFixture, RefusalsWriteNothing)
 {
     WriteFile(job.Folder / "p000.mp3", Bytes(5, 'x'));
     TPartJob missing = job;
@@ -163,6 +192,9 @@ TEST_F(SplitFixture, RefusalsWriteNothing)
     unreadable.Input = dir / "missing.mp3";
     EXPECT_THROW(WriteParts(unreadable), EFOpenError);
 }
+
+INSTANTIATE_TEST_SUITE_P(Input, SplitFixture, ::testing::Bool(),
+                         [](const auto &info) { return info.param ? "Vbr" : "Cbr"; });
 
 TEST(SplitLongParts, StopAskedDuringAPartEndsTheRunAfterIt)
 {
