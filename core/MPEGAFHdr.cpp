@@ -128,9 +128,24 @@ int64_t FindFrame(TWindowReader &reader, int64_t from, int64_t limit, int64_t au
 class TFrameWalker
 {
 public:
-    TFrameWalker(TWindowReader &reader, const TFrameInfo &ref, int64_t audioEnd, int64_t pos)
+    // refHeader: the four bytes of the stream's first frame, which ref decodes.
+    TFrameWalker(TWindowReader &reader, const TFrameInfo &ref,
+                 const std::array<uint8_t, 4> &refHeader, int64_t audioEnd, int64_t pos)
         : reader_(reader), ref_(ref), audioEnd_(audioEnd), pos_(pos)
     {
+        // The frames of one stream differ only in bitrate, padding and CRC bits, so their
+        // decodings fit a table: a walk over hours of frames looks each header up in it.
+        // Version, layer and sample rate must be the first frame's: SameStream by construction.
+        streamBits1_ = refHeader[1] & 0xFE;
+        streamBits2_ = refHeader[2] & 0x0C;
+        for (int bitrate = 0; bitrate < 16; ++bitrate) {
+            for (int padding = 0; padding < 2; ++padding) {
+                const uint8_t header[4] = {
+                    0xFF, uint8_t(streamBits1_ | 1),
+                    uint8_t((bitrate << 4) | streamBits2_ | (padding << 1)), 0};
+                frames_[size_t(bitrate * 2 + padding)] = DecodeFrameInfo(header);
+            }
+        }
     }
 
     // The frame at the walker's position; false at the end of the audio.
@@ -138,9 +153,11 @@ public:
     {
         const uint8_t *b = reader_.At(pos_, 4);
         bool onFrame = false;
-        if (b != nullptr && IsSync(b[0], b[1])) {
-            info = DecodeFrameInfo(b);
-            onFrame = info.Valid && SameStream(ref_, info);
+        if (b != nullptr && b[0] == 0xFF && (b[1] & 0xFE) == streamBits1_ &&
+            (b[2] & 0x0C) == streamBits2_) {
+            info = frames_[size_t((b[2] >> 4) * 2 + ((b[2] >> 1) & 1))];
+            info.Protected = (b[1] & 1) == 0;
+            onFrame = info.Valid;
         }
         if (!onFrame) {
             const int64_t found = FindFrame(reader_, pos_ + 1, audioEnd_, audioEnd_, &ref_, info);
@@ -166,6 +183,9 @@ private:
     const TFrameInfo &ref_;
     int64_t audioEnd_;
     int64_t pos_;
+    uint8_t streamBits1_ = 0; // sync, version and layer bits of the header's second byte
+    uint8_t streamBits2_ = 0; // sample-rate bits of its third byte
+    std::array<TFrameInfo, 32> frames_{}; // by bitrate index x 2 + padding bit
 };
 
 // End of the ID3v2 tags at the start of the file ("ID3", version, flags, synchsafe size).
@@ -358,12 +378,13 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     std::copy_n(reader.At(audioStart, 4), 4, Header.begin());
     DecodeHeader();
     first_ = info;
+    firstHeader_ = Header;
     AudioStart = audioStart;
     AudioEnd = audioEnd;
 
     VBR = infoFrame.Vbr;
     if (!VBR) {
-        TFrameWalker walker(reader, first_, AudioEnd, AudioStart);
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart);
         TFrameInfo frame;
         int64_t framePos = 0;
         for (int i = 0; i < VbrProbeFrames && walker.Next(frame, framePos); ++i) {
@@ -382,7 +403,7 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     }
     FrameCount = infoFrame.Frames;
     if (FrameCount <= 0) {
-        TFrameWalker walker(reader, first_, AudioEnd, AudioStart);
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart);
         TFrameInfo frame;
         int64_t framePos = 0;
         while (walker.Next(frame, framePos)) {
@@ -419,7 +440,7 @@ int64_t TMPEGAFHdr::FrameOffsetAt(TFileStream &source, int64_t ms)
         walkIndex_ = 0;
         walkPos_ = AudioStart;
     }
-    TFrameWalker walker(reader, first_, AudioEnd, walkPos_);
+    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, walkPos_);
     int64_t framePos = walkPos_;
     while (walkIndex_ < target) {
         if (!walker.Next(info, framePos)) {

@@ -131,6 +131,7 @@ public:
 
 private:
     TFrameInfo first_{}; // the first audio frame: the stream's reference header
+    std::array<uint8_t, 4> firstHeader_{}; // and its bytes
     // Where the last walk over a VBR file stopped: frame number walkIndex_ starts at walkPos_.
     int64_t walkIndex_ = 0;
     int64_t walkPos_ = 0;

@@ -188,6 +188,34 @@ TEST(CopyRange, VbrWalkResynchronisesAfterJunk)
     EXPECT_EQ(Cut(file, ms12, 99999).out, Slice(file, at[12] + 500, file.size()));
 }
 
+TEST(CopyRange, VbrWalkKnowsEveryHeaderOfTheStream)
+{
+    // Frames of one stream vary in bitrate, padding, CRC and channel mode; a 48 kHz frame in
+    // their midst belongs to no stream of this file and is stepped over.
+    Bytes file = XingFrame(Cbr128, 30);
+    std::vector<size_t> at;
+    for (int i = 0; i < 30; ++i) {
+        THeaderSpec frame = Cbr128;
+        frame.bitrateIndex = (i % 3 == 0) ? 14 : (i % 3 == 1) ? 5 : 9;
+        frame.padding = i % 2 == 1;
+        frame.protection = i % 4 == 1;
+        frame.channelMode = i % 4;
+        at.push_back(file.size());
+        Append(file, Frame(frame));
+        if (i == 10) {
+            THeaderSpec foreign = Cbr128;
+            foreign.sampleRateIndex = 1;
+            Append(file, Frame(foreign));
+        }
+    }
+    at.push_back(file.size());
+    const auto ms = [](int frame) { return int64_t(frame) * 1152000 / 44100; };
+    for (const auto &[from, to] : std::vector<std::pair<int, int>>{{0, 5}, {5, 13}, {12, 30}}) {
+        EXPECT_EQ(Cut(file, ms(from), ms(to)).out, Slice(file, at[size_t(from)], at[size_t(to)]))
+            << from << "-" << to;
+    }
+}
+
 TEST(CopyRange, OffsetsBeyondFourGibibytes)
 {
     TTempDir dir;
