@@ -57,6 +57,50 @@ int OpenFlags(TFileMode mode)
 constexpr int64_t MaxChunk = 1 << 30;
 
 #ifdef __linux__
+// One pipe a thread, kept from copy to copy: a split copies a part at a time, and making and
+// sizing a pipe each time cost more than a small part's copy. A copy that fails may leave bytes
+// in it, so it is then thrown away.
+class TCopyPipe
+{
+public:
+    ~TCopyPipe() { Discard(); }
+
+    bool Open()
+    {
+        if (ends_[0] >= 0) {
+            return true;
+        }
+        if (::pipe2(ends_, O_CLOEXEC) != 0) {
+            ends_[0] = ends_[1] = -1;
+            return false;
+        }
+        ::fcntl(ends_[1], F_SETPIPE_SZ, 1 << 20); // the default 64 KiB if refused
+        capacity_ = ::fcntl(ends_[1], F_GETPIPE_SZ);
+        if (capacity_ <= 0) {
+            Discard();
+            return false;
+        }
+        return true;
+    }
+
+    void Discard()
+    {
+        if (ends_[0] >= 0) {
+            ::close(ends_[0]);
+            ::close(ends_[1]);
+            ends_[0] = ends_[1] = -1;
+        }
+    }
+
+    int Out() const { return ends_[0]; }
+    int In() const { return ends_[1]; }
+    int64_t Capacity() const { return capacity_; }
+
+private:
+    int ends_[2] = {-1, -1};
+    int64_t capacity_ = 0;
+};
+
 // Moves count bytes from in's position to out's position through a pipe of our own, so that
 // the kernel copies each byte once instead of into our buffer and out again. Frames start
 // anywhere in a page, so the writes are gathered to start and end on the target's 64 KiB
@@ -66,32 +110,31 @@ constexpr int64_t MaxChunk = 1 << 30;
 bool SpliceCopy(int in, int out, int64_t count)
 {
     constexpr int64_t Granule = 64 << 10;
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) {
-        return false;
-    }
-    struct Pipe
-    {
-        int ends[2];
-        ~Pipe()
-        {
-            ::close(ends[0]);
-            ::close(ends[1]);
-        }
-    } pipe{{ends[0], ends[1]}};
-    ::fcntl(pipe.ends[1], F_SETPIPE_SZ, 1 << 20); // the default 64 KiB if refused
-    const int64_t capacity = ::fcntl(pipe.ends[1], F_GETPIPE_SZ);
+    static thread_local TCopyPipe pipe;
     int64_t target = ::lseek(out, 0, SEEK_CUR);
-    if (capacity <= 0 || target < 0) {
+    if (target < 0 || !pipe.Open()) {
         return false;
     }
+    // Unless the copy ends with the pipe empty, nothing of it may reach the next copy.
+    struct TEmptyOrDiscard
+    {
+        int64_t &inPipe;
+        ~TEmptyOrDiscard()
+        {
+            if (inPipe != 0) {
+                pipe.Discard();
+            }
+        }
+    };
+    const int64_t capacity = pipe.Capacity();
     const auto unsupported = [] { return errno == EINVAL || errno == ENOSYS || errno == EBADF; };
     int64_t left = count;
     int64_t inPipe = 0;
+    const TEmptyOrDiscard guard{inPipe};
     bool wrote = false;
     while (left > 0 || inPipe > 0) {
         if (left > 0 && capacity - inPipe >= std::min(Granule, capacity)) {
-            const auto n = ::splice(in, nullptr, pipe.ends[1], nullptr,
+            const auto n = ::splice(in, nullptr, pipe.In(), nullptr,
                                     size_t(std::min(left, capacity - inPipe)),
                                     SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
             if (n > 0) {
@@ -118,7 +161,7 @@ bool SpliceCopy(int in, int out, int64_t count)
             put = inPipe;
         }
         while (put > 0) {
-            const auto n = ::splice(pipe.ends[0], nullptr, out, nullptr, size_t(put),
+            const auto n = ::splice(pipe.Out(), nullptr, out, nullptr, size_t(put),
                                     SPLICE_F_MOVE);
             if (n > 0) {
                 put -= n;

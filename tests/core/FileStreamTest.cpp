@@ -159,6 +159,14 @@ TEST_P(CopyFrom, MovesBytesBetweenPositions)
     EXPECT_THROW(target.CopyFrom(source, 11), EReadError) << "the source ends first";
     source.Seek(1000, soBeginning);
     EXPECT_THROW(target.CopyFrom(source, int64_t(data.size())), EReadError);
+
+    // Nothing of a failed copy reaches the next one.
+    {
+        TFileStream again(dir / "again", fmCreate);
+        source.Seek(1, soBeginning);
+        again.CopyFrom(source, int64_t(data.size()) - 1);
+    }
+    EXPECT_EQ(ReadFile(dir / "again"), Bytes(data.begin() + 1, data.end()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, CopyFrom,
