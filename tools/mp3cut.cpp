@@ -277,7 +277,6 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
     job.Segments.push_back({from, in.hdr.Duration, {}});
     in.stream.reset();
 
-    CheckWritable(job.Folder);
     const bool showProgress = !opts.count("--quiet") && isatty(2);
     const TWriteResult result = WriteParts(job, [&](size_t done, size_t total) {
         if (showProgress) {
@@ -293,6 +292,9 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
     case TWriteOutcome::NoAudio:
         Fail(NoAudio, "no MPEG audio frame found in " + Quoted(input));
     case TWriteOutcome::TargetBusy:
+        // The writer refuses both before the first part; which of the two it was is asked
+        // only now, to spare every split a second probe of the folder.
+        CheckWritable(job.Folder);
         Fail(OutputIsInput, "a part would overwrite the input " + Quoted(input));
     case TWriteOutcome::Done:
     case TWriteOutcome::Stopped:
