@@ -1,5 +1,6 @@
 #include "PartWriter.h"
 
+#include "Errors.h"
 #include "FileStream.h"
 #include "MP3TAG.h"
 #include "MPEGAFHdr.h"
@@ -74,7 +75,9 @@ private:
         try {
             TFileStream stream(job_.Input, fmOpenRead);
             TMPEGAFHdr walker;
-            walker.ReadFirstFrame(stream);
+            if (!walker.ReadFirstFrame(stream)) {
+                throw EReadError(); // the file has changed since the writer read it
+            }
             for (const TPartSegment &segment : job_.Segments) {
                 const TByteRange range = walker.RangeBytes(stream, segment.StartMs, segment.EndMs);
                 const std::lock_guard<std::mutex> lock(mutex_);
