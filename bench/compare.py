@@ -2,7 +2,8 @@
 
     bench/compare            # (installs its tools, then runs this) 60-min CBR and 10-min VBR, 5 runs
     RUNS=9 bench/compare     # more runs
-    BIG=1 bench/compare      # also a CBR file over 2.5 GB
+    BIG=1 bench/compare      # also a CBR file over 2.5 GB, its split runs 3 s apart
+    SETTLE=0 BIG=1 ...       # ... or back to back
 
 Prints one table (medians of wall time, CPU time and peak memory; ratios to the byte-copy
 limit, from paired runs) and checks every output of ours: it starts on a frame header, decodes
@@ -129,15 +130,23 @@ def timed(cmd):
     return wall, usage.ru_utime + usage.ru_stime, int(err.strip().splitlines()[-1])
 
 
-def bench(name, variants, limit, outdir):
-    """Runs each variant RUNS times, interleaved so that every run has its limit beside it."""
+def bench(name, variants, limit, outdir, settle=0.0):
+    """Runs each variant RUNS times, interleaved so that every run has its limit beside it.
+
+    The order turns round every round, so that no tool always follows the same one. settle:
+    seconds of rest before each run. A run that writes gigabytes leaves the memory it frees
+    behind in a state that speeds or slows the next one by up to two times on a virtual machine
+    (the host takes freed memory back after a moment); a rest gives every run the same start.
+    """
     results = {v: [] for v in variants}
-    for _ in range(RUNS):
-        for v, cmd in variants.items():
+    for round_ in range(RUNS):
+        order = list(variants) if round_ % 2 == 0 else list(reversed(variants))
+        for v in order:
             shutil.rmtree(outdir, ignore_errors=True)
             os.makedirs(outdir)
             os.sync()  # no run pays for the write-back of the one before
-            results[v].append(timed(cmd))
+            time.sleep(settle)
+            results[v].append(timed(variants[v]))
     rows = []
     for v in variants:
         walls = [r[0] for r in results[v]]
@@ -177,7 +186,8 @@ def main():
         }
         if os.path.getsize(src) > 1 << 30:  # peers take minutes on the big file: time ours
             split = {k: v for k, v in split.items() if k in ("mp3cut split", "cp (limit)")}
-        rows += bench(f"{label}: split every {step} s", split, "cp (limit)", out)
+        settle = float(os.environ.get("SETTLE", "3")) if os.path.getsize(src) > 1 << 30 else 0.0
+        rows += bench(f"{label}: split every {step} s", split, "cp (limit)", out, settle)
         # Check our split: every part clean, and together exactly the source's frames.
         shutil.rmtree(out, ignore_errors=True)
         os.makedirs(out)
