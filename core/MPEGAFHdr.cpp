@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -71,6 +72,9 @@ public:
         }
         return buffer_.get() + (pos - start_);
     }
+
+    // Bytes of the window from pos on, pos being inside it (as after At).
+    int64_t Available(int64_t pos) const { return start_ + length_ - pos; }
 
 private:
     TFileStream &stream_;
@@ -143,9 +147,46 @@ public:
                 const uint8_t header[4] = {
                     0xFF, uint8_t(streamBits1_ | 1),
                     uint8_t((bitrate << 4) | streamBits2_ | (padding << 1)), 0};
-                frames_[size_t(bitrate * 2 + padding)] = DecodeFrameInfo(header);
+                const TFrameInfo &frame = frames_[size_t(bitrate * 2 + padding)] =
+                    DecodeFrameInfo(header);
+                lengths_[size_t(bitrate * 2 + padding)] = frame.Valid ? frame.FrameLength : 0;
             }
         }
+    }
+
+    // Steps over up to count frames; returns how many, fewer only at the end of the audio.
+    int64_t Skip(int64_t count)
+    {
+        int64_t done = 0;
+        while (done < count) {
+            // The headers that lie whole in the window, one table lookup each; the rest (a
+            // header across the window's end, junk, the end of the audio) go through Next.
+            const uint8_t *b = reader_.At(pos_, 4);
+            if (b != nullptr) {
+                int64_t available = reader_.Available(pos_);
+                while (done < count && available >= 4 && b[0] == 0xFF &&
+                       (b[1] & 0xFE) == streamBits1_ && (b[2] & 0x0C) == streamBits2_) {
+                    const int32_t length = lengths_[size_t((b[2] >> 4) * 2 + ((b[2] >> 1) & 1))];
+                    if (length == 0 || pos_ + length > audioEnd_) {
+                        break;
+                    }
+                    pos_ += length;
+                    b += length;
+                    available -= length;
+                    ++done;
+                }
+            }
+            if (done == count) {
+                break;
+            }
+            TFrameInfo info;
+            int64_t framePos = 0;
+            if (!Next(info, framePos)) {
+                break;
+            }
+            ++done;
+        }
+        return done;
     }
 
     // The frame at the walker's position; false at the end of the audio.
@@ -186,6 +227,7 @@ private:
     uint8_t streamBits1_ = 0; // sync, version and layer bits of the header's second byte
     uint8_t streamBits2_ = 0; // sample-rate bits of its third byte
     std::array<TFrameInfo, 32> frames_{}; // by bitrate index x 2 + padding bit
+    std::array<int32_t, 32> lengths_{};   // their frame lengths; 0 where not a usable frame
 };
 
 // End of the ID3v2 tags at the start of the file ("ID3", version, flags, synchsafe size).
@@ -404,11 +446,7 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     FrameCount = infoFrame.Frames;
     if (FrameCount <= 0) {
         TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart);
-        TFrameInfo frame;
-        int64_t framePos = 0;
-        while (walker.Next(frame, framePos)) {
-            ++FrameCount;
-        }
+        FrameCount = walker.Skip(std::numeric_limits<int64_t>::max());
     }
     Duration = RoundHalfEven(FrameCount * SamplesPerFrame * 1000, SampleRate);
     if (Duration > 0) {
@@ -441,20 +479,16 @@ int64_t TMPEGAFHdr::FrameOffsetAt(TFileStream &source, int64_t ms)
         walkPos_ = AudioStart;
     }
     TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, walkPos_);
-    int64_t framePos = walkPos_;
-    while (walkIndex_ < target) {
-        if (!walker.Next(info, framePos)) {
-            walkPos_ = AudioEnd;
-            return AudioEnd;
-        }
-        ++walkIndex_;
-        walkPos_ = walker.Position();
+    if (walkIndex_ < target) {
+        walkIndex_ += walker.Skip(target - walkIndex_);
+        walkPos_ = walkIndex_ < target ? AudioEnd : walker.Position();
     }
     // walkPos_ is the start of frame number target, unless the audio ended first.
     if (walkPos_ >= AudioEnd) {
         return AudioEnd;
     }
     TFrameInfo at;
+    int64_t framePos = 0;
     if (!walker.Next(at, framePos)) {
         return AudioEnd;
     }

@@ -216,6 +216,46 @@ TEST(CopyRange, VbrWalkKnowsEveryHeaderOfTheStream)
     }
 }
 
+TEST(CopyRange, VbrWalkOverManyWindowsCountsAndCutsEveryFrame)
+{
+    // No information frame, so the frames are counted by walking them all: 3000 frames of
+    // every bitrate (over a megabyte, many read windows), junk before frame 1700, and a last
+    // frame cut short by the end of the file.
+    Bytes file;
+    std::vector<size_t> at;
+    for (int i = 0; i < 3000; ++i) {
+        THeaderSpec frame = Cbr128;
+        frame.bitrateIndex = 1 + (i * 7) % 14;
+        frame.padding = (i / 3) % 2 == 1;
+        if (i == 1700) {
+            Append(file, Bytes(300, 0x00));
+        }
+        at.push_back(file.size());
+        Append(file, Frame(frame));
+    }
+    at.push_back(file.size());
+    const Bytes shortFrame = Frame(Cbr128);
+    file.insert(file.end(), shortFrame.begin(), shortFrame.begin() + 100);
+
+    TTempDir dir;
+    WriteFile(dir / "in.mp3", file);
+    TFileStream source(dir / "in.mp3", fmOpenRead);
+    TMPEGAFHdr hdr;
+    ASSERT_TRUE(hdr.ReadFirstFrame(source));
+    EXPECT_TRUE(hdr.VBR);
+    EXPECT_EQ(hdr.FrameCount, 3000);
+
+    const auto ms = [](int frame) { return int64_t(frame) * 1152000 / 44100; };
+    for (const auto &[from, to] : std::vector<std::pair<int, int>>{
+             {0, 1}, {1, 1699}, {1699, 1701}, {1700, 2999}, {150, 2900}}) {
+        EXPECT_EQ(Cut(file, ms(from), ms(to)).out, Slice(file, at[size_t(from)], at[size_t(to)]))
+            << from << "-" << to;
+    }
+    // Past the last whole frame the range runs to the end of the file, as the source ends.
+    EXPECT_EQ(Cut(file, ms(2999), ms(3000)).out, Slice(file, at[2999], file.size()));
+    EXPECT_EQ(Cut(file, ms(2500), ms(4000)).out, Slice(file, at[2500], file.size()));
+}
+
 TEST(CopyRange, OffsetsBeyondFourGibibytes)
 {
     TTempDir dir;
