@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -18,6 +20,8 @@
 #define NATIVE_CLOSE _close
 #else
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -387,3 +391,77 @@ void TFileStream::CopyFrom(TFileStream &source, int64_t count, char *buffer, int
         count -= n;
     }
 }
+
+#ifdef __linux__
+struct TSideThread::TImpl
+{
+    std::function<void()> body;
+    pthread_t thread{};
+
+    static void *Run(void *self)
+    {
+        static_cast<TImpl *>(self)->body();
+        return nullptr;
+    }
+};
+
+TSideThread::TSideThread(std::function<void()> body) : impl_(new TImpl{std::move(body)})
+{
+    // The processors allowed, less the one we run on, given to the thread before it starts.
+    pthread_attr_t attributes;
+    bool placed = false;
+    int error = ::pthread_attr_init(&attributes);
+    if (error != 0) {
+        throw std::system_error(error, std::generic_category());
+    }
+    cpu_set_t others;
+    const int current = ::sched_getcpu();
+    if (current >= 0 && current < CPU_SETSIZE &&
+        ::sched_getaffinity(0, sizeof others, &others) == 0 && CPU_ISSET(current, &others) &&
+        CPU_COUNT(&others) > 1) {
+        CPU_CLR(current, &others);
+        placed = ::pthread_attr_setaffinity_np(&attributes, sizeof others, &others) == 0;
+    }
+    error = ::pthread_create(&impl_->thread, &attributes, &TImpl::Run, impl_.get());
+    if (error != 0 && placed) { // a placement refused: anywhere will do
+        error = ::pthread_create(&impl_->thread, nullptr, &TImpl::Run, impl_.get());
+    }
+    ::pthread_attr_destroy(&attributes);
+    if (error != 0) {
+        throw std::system_error(error, std::generic_category());
+    }
+}
+
+TSideThread::~TSideThread()
+{
+    ::pthread_join(impl_->thread, nullptr);
+}
+
+bool TSideThread::Worthwhile()
+{
+    cpu_set_t allowed;
+    if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+        return CPU_COUNT(&allowed) > 1;
+    }
+    return std::thread::hardware_concurrency() > 1;
+}
+#else
+struct TSideThread::TImpl
+{
+    std::thread thread;
+};
+
+TSideThread::TSideThread(std::function<void()> body) : impl_(new TImpl{std::thread(std::move(body))})
+{
+}
+
+TSideThread::~TSideThread()
+{
+    impl_->thread.join();
+}
+
+bool TSideThread::Worthwhile()
+{
+    return std::thread::hardware_concurrency() > 1;
+}
+#endif

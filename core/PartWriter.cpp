@@ -9,9 +9,9 @@
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <system_error>
-#include <thread>
 
 std::string PartFileName(const std::string &baseName, size_t number)
 {
@@ -24,17 +24,19 @@ namespace {
 
 // Where each segment's bytes lie. In a VBR file a cut point is found by walking the frames up
 // to it, about as much work as copying them; so there a second reader with its own stream walks
-// ahead on another core while the parts are written. Its errors reach the writer at the part
-// that needs the cut point it failed on, as they would without it.
+// ahead on another processor while the parts are written. The writer never waits for it while
+// it can walk on itself: it finds the first cut points itself while the walker starts up, and
+// takes the walker's as soon as they are ahead. Errors reach the writer at the part that needs
+// the cut point they happened on, as they would without a walker.
 class TSegmentBytes
 {
 public:
     TSegmentBytes(const TPartJob &job, TMPEGAFHdr &hdr, TFileStream &input)
         : job_(job), hdr_(hdr), input_(input)
     {
-        if (hdr.VBR && job.Segments.size() > 1) {
+        if (hdr.VBR && job.Segments.size() > 1 && TSideThread::Worthwhile()) {
             try {
-                walker_ = std::thread([this] { Walk(); });
+                walker_ = std::make_unique<TSideThread>([this] { Walk(); });
             } catch (const std::system_error &) {
                 // no thread to be had: walk here, part by part
             }
@@ -43,12 +45,12 @@ public:
 
     ~TSegmentBytes()
     {
-        if (walker_.joinable()) {
+        if (walker_) {
             {
                 const std::lock_guard<std::mutex> lock(mutex_);
                 stop_ = true;
             }
-            walker_.join();
+            walker_.reset();
         }
     }
 
@@ -57,16 +59,22 @@ public:
 
     TByteRange Of(size_t n)
     {
+        if (walker_) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (ranges_.size() <= n && n != ownNext_) {
+                // This writer took a cut point from the walker, so its own walk is behind.
+                found_.wait(lock, [&] { return ranges_.size() > n || error_; });
+            }
+            if (ranges_.size() > n) {
+                return ranges_[n];
+            }
+            if (n != ownNext_) {
+                std::rethrow_exception(error_);
+            }
+        }
+        ownNext_ = n + 1;
         const TPartSegment &segment = job_.Segments[n];
-        if (!walker_.joinable()) {
-            return hdr_.RangeBytes(input_, segment.StartMs, segment.EndMs);
-        }
-        std::unique_lock<std::mutex> lock(mutex_);
-        found_.wait(lock, [&] { return ranges_.size() > n || error_; });
-        if (ranges_.size() > n) {
-            return ranges_[n];
-        }
-        std::rethrow_exception(error_);
+        return hdr_.RangeBytes(input_, segment.StartMs, segment.EndMs);
     }
 
 private:
@@ -97,12 +105,13 @@ private:
     const TPartJob &job_;
     TMPEGAFHdr &hdr_;
     TFileStream &input_;
-    std::thread walker_;
+    std::unique_ptr<TSideThread> walker_;
     std::mutex mutex_;
     std::condition_variable found_;
     std::vector<TByteRange> ranges_; // guarded by mutex_, as are the two below
     std::exception_ptr error_;
     bool stop_ = false;
+    size_t ownNext_ = 0; // the writer's alone: its own walk has found the cut points before
 };
 
 } // namespace
@@ -116,6 +125,8 @@ TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
         result.Outcome = TWriteOutcome::NoAudio;
         return result;
     }
+    // In a VBR file the walk to the first cut point starts now, while the folder is looked at.
+    TSegmentBytes bytes(job, hdr, input);
     // Refuse before the first part rather than fail halfway.
     if (!FolderWritable(job.Folder)) {
         result.Outcome = TWriteOutcome::TargetBusy;
@@ -129,7 +140,6 @@ TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
     }
 
     TID3Tag tag;
-    TSegmentBytes bytes(job, hdr, input);
     const size_t total = job.Segments.size();
     for (size_t n = 0; n < total; ++n) {
         const TPartSegment &segment = job.Segments[n];
