@@ -125,15 +125,14 @@ TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
         result.Outcome = TWriteOutcome::NoAudio;
         return result;
     }
-    // In a VBR file the walk to the first cut point starts now, while the folder is looked at.
+    // In a VBR file the walk to the first cut point starts now, while the names are looked at.
     TSegmentBytes bytes(job, hdr, input);
-    // Refuse before the first part rather than fail halfway.
-    if (!FolderWritable(job.Folder)) {
-        result.Outcome = TWriteOutcome::TargetBusy;
-        return result;
-    }
+    // Refuse before the first part rather than fail halfway: no part may be the input, and a
+    // folder that takes no first part takes none (below).
     for (size_t n = 0; n < job.Segments.size(); ++n) {
-        if (SameFile(job.Folder / PartFileName(job.BaseName, n), job.Input)) {
+        const auto path = job.Folder / PartFileName(job.BaseName, n);
+        std::error_code ec;
+        if (std::filesystem::exists(path, ec) && SameFile(path, job.Input)) {
             result.Outcome = TWriteOutcome::TargetBusy;
             return result;
         }
@@ -144,7 +143,16 @@ TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
     for (size_t n = 0; n < total; ++n) {
         const TPartSegment &segment = job.Segments[n];
         const auto path = job.Folder / PartFileName(job.BaseName, n);
-        TOutputFile out(path);
+        std::unique_ptr<TOutputFile> out;
+        try {
+            out = std::make_unique<TOutputFile>(path);
+        } catch (const EFOpenError &) {
+            if (n > 0) {
+                throw;
+            }
+            result.Outcome = TWriteOutcome::TargetBusy; // missing, not a folder, or read-only
+            return result;
+        }
         // A long part reports between its blocks too, so that a window stays alive; a stop
         // asked for then still ends the run only after this part.
         bool stopAsked = false;
@@ -156,7 +164,7 @@ TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
             };
         }
         // The copy ends before the input's trailing tags, so there is none to strip here.
-        hdr.CopyBytes(input, out.Stream(), bytes.Of(n), onBlock);
+        hdr.CopyBytes(input, out->Stream(), bytes.Of(n), onBlock);
         const TPartTag &texts = segment.Tag ? *segment.Tag : job.Tag;
         if (!texts.Title.empty()) {
             tag.Title = texts.Title;
@@ -165,9 +173,9 @@ TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
             tag.Year = texts.Year;
             tag.Comment = texts.Comment;
             tag.GenreID = texts.GenreID;
-            tag.WriteTag(out.Stream());
+            tag.WriteTag(out->Stream());
         }
-        out.Commit();
+        out->Commit();
         result.Parts.push_back(path);
         if (progress && (!progress(n + 1, total) || stopAsked) && n + 1 < total) {
             result.Outcome = TWriteOutcome::Stopped;

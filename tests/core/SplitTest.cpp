@@ -168,9 +168,14 @@ TEST_P(SplitFixture, StopEndsTheRunAfterTheCurrentPart)
 TEST_P(SplitFixture, RefusalsWriteNothing)
 {
     WriteFile(job.Folder / "p000.mp3", Bytes(5, 'x'));
-    TPartJob missing = job;
-    missing.Folder = dir / "nowhere";
-    EXPECT_EQ(WriteParts(missing).Outcome, TWriteOutcome::TargetBusy);
+    const Bytes input = ReadFile(dir / "in.mp3");
+    for (const fs::path &folder : {dir / "nowhere", dir / "in.mp3"}) { // missing; a file
+        TPartJob unwritable = job;
+        unwritable.Folder = folder;
+        EXPECT_EQ(WriteParts(unwritable).Outcome, TWriteOutcome::TargetBusy) << folder;
+    }
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    EXPECT_EQ(ReadFile(dir / "in.mp3"), input);
 
     TPartJob onInput = job;
     onInput.Folder = dir.Path();
