@@ -6,11 +6,13 @@
 #include "MPEGAFHdr.h"
 #include "OutputFile.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 
 std::string PartFileName(const std::string &baseName, size_t number)
@@ -114,6 +116,187 @@ private:
     size_t ownNext_ = 0; // the writer's alone: its own walk has found the cut points before
 };
 
+// The texts of part n's tag: its own, or the run's.
+const TPartTag &TextsOf(const TPartJob &job, size_t n)
+{
+    const TPartSegment &segment = job.Segments[n];
+    return segment.Tag ? *segment.Tag : job.Tag;
+}
+
+// One part: the frames of range, a tag when the texts have a title, then the file in place.
+void WritePart(TMPEGAFHdr &hdr, TFileStream &input, TOutputFile &out, TByteRange range,
+               const TPartTag &texts, const TMPEGAFHdr::TCopyProgress &onBlock)
+{
+    // The copy ends before the input's trailing tags, so there is none to strip here.
+    hdr.CopyBytes(input, out.Stream(), range, onBlock);
+    if (!texts.Title.empty()) {
+        TID3Tag tag;
+        tag.Title = texts.Title;
+        tag.Artist = texts.Artist;
+        tag.Album = texts.Album;
+        tag.Year = texts.Year;
+        tag.Comment = texts.Comment;
+        tag.GenreID = texts.GenreID;
+        tag.WriteTag(out.Stream());
+    }
+    out.Commit();
+}
+
+// The parts of a run, taken in order by its writers: the caller's and, in a CBR file, a second
+// one beside it. A part once taken is written whole even when the run stops meanwhile, so the
+// parts written are always the first ones.
+class TPartQueue
+{
+public:
+    explicit TPartQueue(size_t total) : written_(total, false) {}
+
+    // The next part to write; none when all are taken or the run has stopped.
+    std::optional<size_t> Take()
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (stop_ || next_ >= written_.size()) {
+            return std::nullopt;
+        }
+        return next_++;
+    }
+
+    void Written(size_t n)
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        written_[n] = true;
+        ++count_;
+    }
+
+    bool IsWritten(size_t n)
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return written_[n];
+    }
+
+    size_t Count()
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return count_;
+    }
+
+    void Stop()
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+
+    // The second writer failed on a part: nothing more is taken, and the caller raises it.
+    void Fail(std::exception_ptr error)
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        error_ = std::move(error);
+        stop_ = true;
+    }
+
+    std::exception_ptr Error()
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return error_;
+    }
+
+    // The second writer has taken its last part and written it.
+    void Leave()
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        left_ = true;
+        leaving_.notify_all();
+    }
+
+    bool WaitLeft(std::chrono::milliseconds most)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return leaving_.wait_for(lock, most, [&] { return left_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable leaving_;
+    std::vector<bool> written_; // guarded by mutex_, as is the rest
+    size_t next_ = 0;
+    size_t count_ = 0;
+    bool stop_ = false;
+    bool left_ = false;
+    std::exception_ptr error_;
+};
+
+// The second writer of a CBR run, with its own stream: there each cut point lies where its time
+// says, found without a walk, so two parts can be written at a time, one on each processor.
+class TSecondWriter
+{
+public:
+    TSecondWriter(const TPartJob &job, TPartQueue &queue, bool wanted) : queue_(queue)
+    {
+        if (wanted && TSideThread::Worthwhile()) {
+            try {
+                thread_ = std::make_unique<TSideThread>([&job, &queue] { Write(job, queue); });
+            } catch (const std::system_error &) {
+                // no thread to be had: the caller's writer takes every part
+            }
+        }
+    }
+
+    ~TSecondWriter()
+    {
+        if (thread_) { // the caller's writer failed: stop, once the part in hand is written
+            queue_.Stop();
+            thread_.reset();
+        }
+    }
+
+    TSecondWriter(const TSecondWriter &) = delete;
+    TSecondWriter &operator=(const TSecondWriter &) = delete;
+
+    // Waits for the part in hand, telling progress meanwhile; raises the writer's error.
+    void Finish(const TPartProgress &progress, size_t total)
+    {
+        if (!thread_) {
+            return;
+        }
+        while (!queue_.WaitLeft(std::chrono::milliseconds(20))) {
+            if (progress && !progress(queue_.Count(), total)) {
+                queue_.Stop();
+            }
+        }
+        thread_.reset();
+        if (const std::exception_ptr error = queue_.Error()) {
+            std::rethrow_exception(error);
+        }
+        if (progress) {
+            progress(queue_.Count(), total); // nothing is left to stop
+        }
+    }
+
+private:
+    static void Write(const TPartJob &job, TPartQueue &queue)
+    {
+        try {
+            TFileStream input(job.Input, fmOpenRead);
+            TMPEGAFHdr hdr;
+            // A file changed since the caller read it is left to the caller's writer.
+            if (hdr.ReadFirstFrame(input) && !hdr.VBR) {
+                while (const std::optional<size_t> n = queue.Take()) {
+                    const TPartSegment &segment = job.Segments[*n];
+                    TOutputFile out(job.Folder / PartFileName(job.BaseName, *n));
+                    WritePart(hdr, input, out, hdr.RangeBytes(input, segment.StartMs, segment.EndMs),
+                              TextsOf(job, *n), {});
+                    queue.Written(*n);
+                }
+            }
+        } catch (...) {
+            queue.Fail(std::current_exception());
+        }
+        queue.Leave();
+    }
+
+    TPartQueue &queue_;
+    std::unique_ptr<TSideThread> thread_;
+};
+
 } // namespace
 
 TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
@@ -128,8 +311,9 @@ TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
     // In a VBR file the walk to the first cut point starts now, while the names are looked at.
     TSegmentBytes bytes(job, hdr, input);
     // Refuse before the first part rather than fail halfway: no part may be the input, and a
-    // folder that takes no first part takes none (below).
-    for (size_t n = 0; n < job.Segments.size(); ++n) {
+    // folder that takes no first part takes none.
+    const size_t total = job.Segments.size();
+    for (size_t n = 0; n < total; ++n) {
         const auto path = job.Folder / PartFileName(job.BaseName, n);
         std::error_code ec;
         if (std::filesystem::exists(path, ec) && SameFile(path, job.Input)) {
@@ -137,50 +321,52 @@ TWriteResult WriteParts(const TPartJob &job, const TPartProgress &progress)
             return result;
         }
     }
+    if (total == 0) {
+        return result;
+    }
+    std::unique_ptr<TOutputFile> out;
+    try {
+        out = std::make_unique<TOutputFile>(job.Folder / PartFileName(job.BaseName, 0));
+    } catch (const EFOpenError &) {
+        result.Outcome = TWriteOutcome::TargetBusy; // missing, not a folder, or read-only
+        return result;
+    }
 
-    TID3Tag tag;
-    const size_t total = job.Segments.size();
-    for (size_t n = 0; n < total; ++n) {
-        const TPartSegment &segment = job.Segments[n];
-        const auto path = job.Folder / PartFileName(job.BaseName, n);
-        std::unique_ptr<TOutputFile> out;
-        try {
-            out = std::make_unique<TOutputFile>(path);
-        } catch (const EFOpenError &) {
-            if (n > 0) {
-                throw;
-            }
-            result.Outcome = TWriteOutcome::TargetBusy; // missing, not a folder, or read-only
-            return result;
+    TPartQueue queue(total);
+    std::optional<size_t> n = queue.Take(); // the first part, whose file is open
+    TSecondWriter second(job, queue, !hdr.VBR && total > 1);
+    while (n) {
+        if (!out) {
+            out = std::make_unique<TOutputFile>(job.Folder / PartFileName(job.BaseName, *n));
         }
         // A long part reports between its blocks too, so that a window stays alive; a stop
-        // asked for then still ends the run only after this part.
-        bool stopAsked = false;
+        // asked for then still ends the run only after the parts in hand.
         TMPEGAFHdr::TCopyProgress onBlock;
         if (progress) {
             onBlock = [&](int64_t, int64_t) {
-                stopAsked = !progress(n, total) || stopAsked;
+                if (!progress(queue.Count(), total)) {
+                    queue.Stop();
+                }
                 return true;
             };
         }
-        // The copy ends before the input's trailing tags, so there is none to strip here.
-        hdr.CopyBytes(input, out->Stream(), bytes.Of(n), onBlock);
-        const TPartTag &texts = segment.Tag ? *segment.Tag : job.Tag;
-        if (!texts.Title.empty()) {
-            tag.Title = texts.Title;
-            tag.Artist = texts.Artist;
-            tag.Album = texts.Album;
-            tag.Year = texts.Year;
-            tag.Comment = texts.Comment;
-            tag.GenreID = texts.GenreID;
-            tag.WriteTag(out->Stream());
+        WritePart(hdr, input, *out, bytes.Of(*n), TextsOf(job, *n), onBlock);
+        out.reset();
+        queue.Written(*n);
+        if (progress && !progress(queue.Count(), total)) {
+            queue.Stop();
         }
-        out->Commit();
-        result.Parts.push_back(path);
-        if (progress && (!progress(n + 1, total) || stopAsked) && n + 1 < total) {
-            result.Outcome = TWriteOutcome::Stopped;
-            return result;
+        n = queue.Take();
+    }
+    second.Finish(progress, total);
+
+    for (size_t k = 0; k < total; ++k) {
+        if (queue.IsWritten(k)) {
+            result.Parts.push_back(job.Folder / PartFileName(job.BaseName, k));
         }
+    }
+    if (result.Parts.size() < total) {
+        result.Outcome = TWriteOutcome::Stopped;
     }
     return result;
 }

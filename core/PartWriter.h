@@ -38,7 +38,7 @@ struct TPartJob
 enum class TWriteOutcome
 {
     Done,       // every part written
-    Stopped,    // the progress callback asked to stop; the parts before are complete
+    Stopped,    // the progress callback asked to stop; the first parts are complete
     NoAudio,    // the input holds no MPEG audio frame; nothing written
     TargetBusy, // the folder cannot be written, or a part would be the input itself
 };
@@ -52,8 +52,10 @@ struct TWriteResult
 // "song" and 7 give "song007.mp3"; numbers of four or more digits stand as they are.
 std::string PartFileName(const std::string &baseName, size_t number);
 
-// Called after each part with the parts done and the total, and between the blocks of a long
-// part; returning false stops the run once the part in hand is written.
+// Called on the caller's thread with the parts done and the total: after each part the caller's
+// writer finishes, between the blocks of a long part, and while a second writer (in a CBR file,
+// where two parts are written at a time) finishes its own; the count never goes back. Returning
+// false stops the run once the parts in hand are written.
 using TPartProgress = std::function<bool(size_t done, size_t total)>;
 
 // Raises the stream errors of the input and of a part that cannot be written; a part that

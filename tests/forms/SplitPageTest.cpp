@@ -440,8 +440,17 @@ private slots:
         w.main->SpeedButton24Click();
         QCOMPARE(dialogs.Messages, QStringList{NoFrame});
 
-        // Stop after the first part; during the run the page's commands are off.
-        w.ui.Edit7->setText("in.mp3");
+        // Stop after the first part; during the run the page's commands are off. The input is
+        // VBR, whose parts one writer takes in turn (beside a CBR run's writer a second one
+        // writes the part it holds when the stop comes).
+        Bytes vbr;
+        THeaderSpec loud;
+        loud.bitrateIndex = 11;
+        for (int n = 0; n < 800; ++n) { // 20.9 s
+            Append(vbr, Frame(n % 3 == 0 ? loud : THeaderSpec{}));
+        }
+        WriteFile(dir / "vbr.mp3", vbr);
+        w.ui.Edit7->setText("vbr.mp3");
         w.ui.Edit9->setText("s");
         dialogs.Messages.clear();
         bool sawRunning = false;
