@@ -55,9 +55,10 @@ private:
 };
 
 // A thread for work shared with the calling thread. Where the system lets us say so it starts
-// off the caller's processor: some schedulers (this one under virtual machines among them) keep
-// a new thread on its creator's processor, where the two can only take turns. Joined when
-// destroyed; body must not throw. Raises std::system_error when no thread is to be had.
+// off the caller's processor: some schedulers keep a new thread on its creator's processor
+// (Linux's did on the virtual machine we measure on), where the two can only take turns.
+// Joined when destroyed; body must not throw. Raises std::system_error when no thread is to be
+// had.
 class TSideThread
 {
 public:
