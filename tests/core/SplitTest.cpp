@@ -60,11 +60,7 @@ struct SplitFixture : ::testing::TestWithParam<bool>
     void SetUp() override
     {
         if (GetParam()) {
-            THeaderSpec loud = Cbr128;
-            loud.bitrateIndex = 11; // 192 kbps
-            for (int n = 0; n < 300; ++n) { // 7.8 s
-                Append(source, Frame(n % 3 == 0 ? loud : Cbr128));
-            }
+            AppendVbrFrames(source, 300); // 7.8 s
         } else {
             AppendFrames(source, Cbr128, 300); // 7.8 s
         }
@@ -240,11 +236,7 @@ TEST(SplitLongParts, StopAskedDuringAPartEndsTheRunAfterIt)
     // which writes the part it holds when the stop comes.
     TTempDir dir;
     Bytes source;
-    THeaderSpec loud;
-    loud.bitrateIndex = 11; // 192 kbps among 128 kbps frames
-    for (int n = 0; n < 60000; ++n) { // 29 MB, 26 minutes
-        Append(source, Frame(n % 3 == 0 ? loud : THeaderSpec{}));
-    }
+    AppendVbrFrames(source, 60000); // 29 MB, 26 minutes
     WriteFile(dir / "in.mp3", source);
     TPartJob job;
     job.Input = dir / "in.mp3";

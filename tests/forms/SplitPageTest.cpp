@@ -444,11 +444,7 @@ private slots:
         // VBR, whose parts one writer takes in turn (beside a CBR run's writer a second one
         // writes the part it holds when the stop comes).
         Bytes vbr;
-        THeaderSpec loud;
-        loud.bitrateIndex = 11;
-        for (int n = 0; n < 800; ++n) { // 20.9 s
-            Append(vbr, Frame(n % 3 == 0 ? loud : THeaderSpec{}));
-        }
+        AppendVbrFrames(vbr, 800); // 20.9 s
         WriteFile(dir / "vbr.mp3", vbr);
         w.ui.Edit7->setText("vbr.mp3");
         w.ui.Edit9->setText("s");

@@ -119,6 +119,17 @@ void AppendFrames(Bytes &to, const THeaderSpec &shape, int count)
     }
 }
 
+void AppendVbrFrames(Bytes &to, int count)
+{
+    THeaderSpec loud;
+    loud.bitrateIndex = 11;
+    const Bytes low = Frame(THeaderSpec{});
+    const Bytes high = Frame(loud);
+    for (int i = 0; i < count; ++i) {
+        Append(to, i % 3 == 0 ? high : low);
+    }
+}
+
 TTempDir::TTempDir()
 {
     std::random_device rd;

@@ -32,6 +32,8 @@ Bytes ApeTag(uint32_t itemsSize, bool withHeader);
 
 void Append(Bytes &to, const Bytes &what);
 void AppendFrames(Bytes &to, const THeaderSpec &shape, int count);
+// VBR at 44.1 kHz: every third frame 192 kbps (626 bytes), the others 128 kbps (417 bytes).
+void AppendVbrFrames(Bytes &to, int count);
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TTempDir
