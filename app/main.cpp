@@ -51,8 +51,8 @@ int main(int argc, char **argv)
     QApplication::setFont(WindowFont());
 
     TFrm_main Frm_main;
-    Tfrm_info frm_info(&Frm_main);
-    Tfrm_addspecial frm_addspecial(&Frm_main);
+    Tfrm_info frm_info;
+    Tfrm_addspecial frm_addspecial;
     Frm_main.SetDialogs(&frm_info, &frm_addspecial);
 
     Frm_main.setGeometry(

@@ -11,10 +11,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Code: the system's error number when it gave one (0 when the file merely ended early), so
+// that a report can say why in the system's words.
 class EStreamError : public Exception
 {
 public:
-    using Exception::Exception;
+    explicit EStreamError(const std::string &message, int code = 0)
+        : Exception(message), Code(code)
+    {
+    }
+    int Code;
 };
 
 // "Cannot open file "%s". %s": the path, then the system's reason.
@@ -27,13 +33,13 @@ public:
 class EReadError : public EStreamError
 {
 public:
-    EReadError() : EStreamError("Stream read error") {}
+    explicit EReadError(int code = 0) : EStreamError("Stream read error", code) {}
 };
 
 class EWriteError : public EStreamError
 {
 public:
-    EWriteError() : EStreamError("Stream write error") {}
+    explicit EWriteError(int code = 0) : EStreamError("Stream write error", code) {}
 };
 
 // A text that is not a number or not a time.

@@ -8,8 +8,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -20,8 +18,6 @@
 #define NATIVE_CLOSE _close
 #else
 #include <fcntl.h>
-#include <pthread.h>
-#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -156,7 +152,7 @@ bool SpliceCopy(int in, int out, int64_t count)
                 if (inPipe == 0 && !wrote && unsupported()) {
                     return false;
                 }
-                throw EReadError();
+                throw EReadError(errno);
             }
             // EAGAIN: the pipe's pages are taken though its bytes are not; empty it first.
         }
@@ -177,11 +173,11 @@ bool SpliceCopy(int in, int out, int64_t count)
             } else if (n < 0 && !wrote && unsupported()) {
                 // Give the source back what the pipe took, and copy another way.
                 if (::lseek(in, -(count - left), SEEK_CUR) < 0) {
-                    throw EReadError();
+                    throw EReadError(errno);
                 }
                 return false;
             } else {
-                throw EWriteError();
+                throw EWriteError(errno);
             }
         }
     }
@@ -199,7 +195,9 @@ TFileStream::TFileStream(const std::filesystem::path &path, TFileMode mode) : pa
     fd_ = NATIVE_OPEN(path.c_str(), OpenFlags(mode), 0666);
 #endif
     if (fd_ < 0) {
-        throw EFOpenError("Cannot open file \"" + path.string() + "\". " + std::strerror(errno));
+        const int error = errno;
+        throw EFOpenError("Cannot open file \"" + path.string() + "\". " + std::strerror(error),
+                          error);
     }
 #ifndef _WIN32
     // A folder opens read-only on POSIX; it is no file to stream.
@@ -209,7 +207,8 @@ TFileStream::TFileStream(const std::filesystem::path &path, TFileMode mode) : pa
     if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
         NATIVE_CLOSE(fd_);
         fd_ = -1;
-        throw EFOpenError("Cannot open file \"" + path.string() + "\". " + std::strerror(EISDIR));
+        throw EFOpenError("Cannot open file \"" + path.string() + "\". " + std::strerror(EISDIR),
+                          EISDIR);
     }
 #endif
 }
@@ -235,7 +234,7 @@ int64_t TFileStream::Size() const
     {
     };
     if (fstat(fd_, &st) != 0) {
-        throw EStreamError(std::strerror(errno));
+        throw EStreamError(std::strerror(errno), errno);
     }
 #endif
     return static_cast<int64_t>(st.st_size);
@@ -271,7 +270,7 @@ int64_t TFileStream::Read(void *buffer, int64_t n)
             if (errno == EINTR) {
                 continue;
             }
-            throw EReadError();
+            throw EReadError(errno);
         }
         if (got == 0) {
             break;
@@ -304,7 +303,7 @@ void TFileStream::ReadBufferAt(int64_t pos, void *buffer, int64_t n)
             continue;
         }
         if (got <= 0) {
-            throw EReadError();
+            throw EReadError(got < 0 ? errno : 0);
         }
         done += got;
     }
@@ -326,7 +325,7 @@ void TFileStream::WriteBuffer(const void *buffer, int64_t n)
             continue;
         }
         if (put <= 0) {
-            throw EWriteError();
+            throw EWriteError(put < 0 ? errno : 0);
         }
         done += put;
     }
@@ -340,7 +339,7 @@ void TFileStream::SetSize(int64_t size)
     const bool ok = ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
 #endif
     if (!ok) {
-        throw EWriteError();
+        throw EWriteError(errno);
     }
     if (Position() > size) {
         Seek(size, soBeginning);
@@ -374,7 +373,7 @@ void TFileStream::CopyFrom(TFileStream &source, int64_t count, char *buffer, int
                 throw EReadError(); // the source ended first
             } else if (errno != EINTR) {
                 if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL) {
-                    throw EWriteError();
+                    throw EWriteError(errno);
                 }
                 break;
             }
@@ -391,77 +390,3 @@ void TFileStream::CopyFrom(TFileStream &source, int64_t count, char *buffer, int
         count -= n;
     }
 }
-
-#ifdef __linux__
-struct TSideThread::TImpl
-{
-    std::function<void()> body;
-    pthread_t thread{};
-
-    static void *Run(void *self)
-    {
-        static_cast<TImpl *>(self)->body();
-        return nullptr;
-    }
-};
-
-TSideThread::TSideThread(std::function<void()> body) : impl_(new TImpl{std::move(body)})
-{
-    // The processors allowed, less the one we run on, given to the thread before it starts.
-    pthread_attr_t attributes;
-    bool placed = false;
-    int error = ::pthread_attr_init(&attributes);
-    if (error != 0) {
-        throw std::system_error(error, std::generic_category());
-    }
-    cpu_set_t others;
-    const int current = ::sched_getcpu();
-    if (current >= 0 && current < CPU_SETSIZE &&
-        ::sched_getaffinity(0, sizeof others, &others) == 0 && CPU_ISSET(current, &others) &&
-        CPU_COUNT(&others) > 1) {
-        CPU_CLR(current, &others);
-        placed = ::pthread_attr_setaffinity_np(&attributes, sizeof others, &others) == 0;
-    }
-    error = ::pthread_create(&impl_->thread, &attributes, &TImpl::Run, impl_.get());
-    if (error != 0 && placed) { // a placement refused: anywhere will do
-        error = ::pthread_create(&impl_->thread, nullptr, &TImpl::Run, impl_.get());
-    }
-    ::pthread_attr_destroy(&attributes);
-    if (error != 0) {
-        throw std::system_error(error, std::generic_category());
-    }
-}
-
-TSideThread::~TSideThread()
-{
-    ::pthread_join(impl_->thread, nullptr);
-}
-
-bool TSideThread::Worthwhile()
-{
-    cpu_set_t allowed;
-    if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
-        return CPU_COUNT(&allowed) > 1;
-    }
-    return std::thread::hardware_concurrency() > 1;
-}
-#else
-struct TSideThread::TImpl
-{
-    std::thread thread;
-};
-
-TSideThread::TSideThread(std::function<void()> body) : impl_(new TImpl{std::thread(std::move(body))})
-{
-}
-
-TSideThread::~TSideThread()
-{
-    impl_->thread.join();
-}
-
-bool TSideThread::Worthwhile()
-{
-    return std::thread::hardware_concurrency() > 1;
-}
-#endif

@@ -6,8 +6,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
-#include <memory>
 
 enum TFileMode
 {
@@ -52,26 +50,4 @@ public:
 private:
     std::filesystem::path path_;
     int fd_ = -1;
-};
-
-// A thread for work shared with the calling thread. Where the system lets us say so it starts
-// off the caller's processor: some schedulers keep a new thread on its creator's processor
-// (Linux's did on the virtual machine we measure on), where the two can only take turns.
-// Joined when destroyed; body must not throw. Raises std::system_error when no thread is to be
-// had.
-class TSideThread
-{
-public:
-    explicit TSideThread(std::function<void()> body);
-    ~TSideThread();
-    TSideThread(const TSideThread &) = delete;
-    TSideThread &operator=(const TSideThread &) = delete;
-
-    // False when this process may use one processor only, where a side thread could only take
-    // turns with its creator.
-    static bool Worthwhile();
-
-private:
-    struct TImpl;
-    std::unique_ptr<TImpl> impl_;
 };

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,9 @@ private:
 
 // The longest prefix of text, at most width bytes, that ends on a GB18030 character boundary.
 std::string_view CutGB18030(std::string_view text, size_t width);
+
+// The genre number of a name of the table, letter case aside.
+std::optional<uint8_t> GenreByName(std::string_view name);
 
 // Genre names by genre number, 0 to 114.
 inline constexpr std::array<std::string_view, 115> GenreNames{"Blues",

@@ -140,8 +140,8 @@ public:
         // The frames of one stream differ only in bitrate, padding and CRC bits, so their
         // decodings fit a table: a walk over hours of frames looks each header up in it.
         // Version, layer and sample rate must be the first frame's: SameStream by construction.
-        streamBits1_ = refHeader[1] & 0xFE;
-        streamBits2_ = refHeader[2] & 0x0C;
+        streamBits1_ = refHeader[1] & StreamMask1;
+        streamBits2_ = refHeader[2] & StreamMask2;
         for (int bitrate = 0; bitrate < 16; ++bitrate) {
             for (int padding = 0; padding < 2; ++padding) {
                 const uint8_t header[4] = {
@@ -164,8 +164,7 @@ public:
             const uint8_t *b = reader_.At(pos_, 4);
             if (b != nullptr) {
                 int64_t available = reader_.Available(pos_);
-                while (done < count && available >= 4 && b[0] == 0xFF &&
-                       (b[1] & 0xFE) == streamBits1_ && (b[2] & 0x0C) == streamBits2_) {
+                while (done < count && available >= 4 && OfStream(b)) {
                     const int32_t length = lengths_[size_t((b[2] >> 4) * 2 + ((b[2] >> 1) & 1))];
                     if (length == 0 || pos_ + length > audioEnd_) {
                         break;
@@ -194,8 +193,7 @@ public:
     {
         const uint8_t *b = reader_.At(pos_, 4);
         bool onFrame = false;
-        if (b != nullptr && b[0] == 0xFF && (b[1] & 0xFE) == streamBits1_ &&
-            (b[2] & 0x0C) == streamBits2_) {
+        if (b != nullptr && OfStream(b)) {
             info = frames_[size_t((b[2] >> 4) * 2 + ((b[2] >> 1) & 1))];
             info.Protected = (b[1] & 1) == 0;
             onFrame = info.Valid;
@@ -220,6 +218,18 @@ public:
     int64_t Position() const { return pos_; }
 
 private:
+    // Bits of a header that every frame of one stream shares (SameStream): byte 1, bits 7-1
+    // (the sync's last three bits, version and layer; bit 0 is the CRC flag), and byte 2,
+    // bits 3-2 (sample rate).
+    static constexpr uint8_t StreamMask1 = 0xFE;
+    static constexpr uint8_t StreamMask2 = 0x0C;
+
+    bool OfStream(const uint8_t *b) const
+    {
+        return b[0] == 0xFF && (b[1] & StreamMask1) == streamBits1_ &&
+               (b[2] & StreamMask2) == streamBits2_;
+    }
+
     TWindowReader &reader_;
     const TFrameInfo &ref_;
     int64_t audioEnd_;

@@ -49,7 +49,7 @@ void TOutputFile::Commit()
     std::error_code ec;
     fs::rename(temp_, target_, ec);
     if (ec) {
-        throw EWriteError();
+        throw EWriteError(ec.value());
     }
     committed_ = true;
 }
@@ -58,18 +58,4 @@ bool SameFile(const fs::path &a, const fs::path &b)
 {
     std::error_code ec;
     return fs::equivalent(a, b, ec) && !ec;
-}
-
-bool FolderWritable(const fs::path &folder)
-{
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
-        return false;
-    }
-    try {
-        TOutputFile probe(folder / "write-test");
-        return true;
-    } catch (const EStreamError &) {
-        return false;
-    }
 }

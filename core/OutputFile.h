@@ -29,6 +29,3 @@ private:
 
 // True when both names lead to one existing file (links, "..", case folding and all).
 bool SameFile(const std::filesystem::path &a, const std::filesystem::path &b);
-
-// True when a new file can be created in folder (it exists, is a folder and takes writes).
-bool FolderWritable(const std::filesystem::path &folder);

@@ -1,17 +1,15 @@
 #include "Unit_addspecial.h"
 
 #include "Dialogs.h"
+#include "Messages.h"
+#include "Shared.h"
 #include "SplitPlan.h"
 #include "TimeText.h"
-#include "Unit_main.h"
 #include "ui_Unit_addspecial.h"
-#include "ui_Unit_main.h"
 
 #include <QRegularExpressionValidator>
-#include <QTreeWidgetItem>
 
-Tfrm_addspecial::Tfrm_addspecial(TFrm_main *main, QWidget *parent)
-    : QDialog(parent), ui(new Ui::Tfrm_addspecial), main_(main)
+Tfrm_addspecial::Tfrm_addspecial(QWidget *parent) : QDialog(parent), ui(new Ui::Tfrm_addspecial)
 {
     ui->setupUi(this);
     setFixedSize(290, 158);
@@ -30,6 +28,15 @@ Tfrm_addspecial::~Tfrm_addspecial()
     delete ui;
 }
 
+void Tfrm_addspecial::SetRanges(int64_t fileLength,
+                                std::optional<std::pair<int64_t, int64_t>> selected,
+                                int32_t bitrate)
+{
+    fileLength_ = fileLength;
+    selected_ = selected;
+    bitrate_ = bitrate;
+}
+
 void Tfrm_addspecial::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
@@ -38,14 +45,13 @@ void Tfrm_addspecial::showEvent(QShowEvent *event)
 
 void Tfrm_addspecial::FormShow()
 {
-    ui->Edit1->setText("00:00.000-" +
-                       QString::fromStdString(FormatMs("nn:ss.zzz", main_->filelength)));
-    const QTreeWidgetItem *row = main_->ui->ListView2->currentItem();
-    const bool selected = row != nullptr && row->isSelected();
-    ui->Edit2->setText(selected ? row->text(0) + "-" + row->text(1) : QString());
+    ui->Edit1->setText("00:00.000-" + DisplayText(fileLength_));
+    ui->Edit2->setText(selected_ ? DisplayText(selected_->first) + "-" +
+                                       DisplayText(selected_->second)
+                                 : QString());
     // Without a selected row there is no segment to plan over.
-    ui->RadioGroup1Item1->setEnabled(selected);
-    if (!selected) {
+    ui->RadioGroup1Item1->setEnabled(selected_.has_value());
+    if (!selected_) {
         ui->RadioGroup1Item0->setChecked(true);
     }
     ui->MaskEdit1->setText("1024");
@@ -55,16 +61,14 @@ void Tfrm_addspecial::FormShow()
 void Tfrm_addspecial::SpeedButton1Click()
 {
     int64_t a = 0;
-    int64_t b = main_->filelength;
-    const QTreeWidgetItem *row = main_->ui->ListView2->currentItem();
-    if (ui->RadioGroup1Item1->isChecked() && row != nullptr && row->isSelected()) {
-        a = TimeTextToMs(row->text(0).toStdString());
-        b = TimeTextToMs(row->text(1).toStdString());
+    int64_t b = fileLength_;
+    if (ui->RadioGroup1Item1->isChecked() && selected_) {
+        a = selected_->first;
+        b = selected_->second;
     }
     std::optional<int64_t> step;
     if (ui->RadioGroup2Item0->isChecked()) {
-        step =
-            SizeStepMs(StrToInt(ui->MaskEdit1->text().trimmed().toStdString()), main_->filebitrate);
+        step = SizeStepMs(StrToInt(ui->MaskEdit1->text().trimmed().toStdString()), bitrate_);
     } else {
         const int64_t ms = TimeTextToMs(ui->MaskEdit2->text().trimmed().toStdString());
         if (ms >= 1) {
@@ -72,12 +76,10 @@ void Tfrm_addspecial::SpeedButton1Click()
         }
     }
     if (!step) {
-        TDialogs::Current().Message(this, "分割步长无效！");
+        TDialogs::Current().Message(this, MsgBadStep);
         return;
     }
-    for (const int64_t t : PlanCutPoints(a, b, *step)) {
-        main_->additem(t);
-    }
+    emit Planned(a, b, *step);
 }
 
 void Tfrm_addspecial::SpeedButton2Click()

@@ -4,28 +4,38 @@
 
 #include <QDialog>
 
+#include <cstdint>
+#include <optional>
+#include <utility>
+
 namespace Ui {
 class Tfrm_addspecial;
 }
-class TFrm_main;
 
 class Tfrm_addspecial : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit Tfrm_addspecial(TFrm_main *main, QWidget *parent = nullptr);
+    explicit Tfrm_addspecial(QWidget *parent = nullptr);
     ~Tfrm_addspecial() override;
 
-    Ui::Tfrm_addspecial *ui;
-
+    // The file's length and bitrate, and the selected row's range when a row is selected.
+    void SetRanges(int64_t fileLength, std::optional<std::pair<int64_t, int64_t>> selected,
+                   int32_t bitrate);
     void FormShow();
     void SpeedButton1Click(); // "确定": lays the cut points; the dialog stays open
     void SpeedButton2Click(); // "退出"
+
+signals:
+    void Planned(int64_t from, int64_t to, int64_t step);
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    TFrm_main *main_;
+    Ui::Tfrm_addspecial *ui;
+    int64_t fileLength_ = 0;
+    std::optional<std::pair<int64_t, int64_t>> selected_;
+    int32_t bitrate_ = 0;
 };

@@ -1,14 +1,10 @@
 #include "Unit_info.h"
 
 #include "MP3TAG.h"
-#include "Unit_main.h"
+#include "Shared.h"
 #include "ui_Unit_info.h"
-#include "ui_Unit_main.h"
 
-#include <QTreeWidgetItem>
-
-Tfrm_info::Tfrm_info(TFrm_main *main, QWidget *parent)
-    : QDialog(parent), ui(new Ui::Tfrm_info), main_(main)
+Tfrm_info::Tfrm_info(QWidget *parent) : QDialog(parent), ui(new Ui::Tfrm_info)
 {
     ui->setupUi(this);
     setFixedSize(395, 163);
@@ -26,6 +22,11 @@ Tfrm_info::~Tfrm_info()
     delete ui;
 }
 
+void Tfrm_info::SetTexts(const TPartTag &texts)
+{
+    texts_ = texts;
+}
+
 void Tfrm_info::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
@@ -34,22 +35,12 @@ void Tfrm_info::showEvent(QShowEvent *event)
 
 void Tfrm_info::FormShow()
 {
-    const QTreeWidgetItem *row = main_->ui->ListView2->currentItem();
-    if (row == nullptr) {
-        return;
-    }
-    const auto &page = *main_->ui;
-    const bool own = TFrm_main::HasOwnTag(row);
-    auto text = [&](int subItem, const QLineEdit *field) {
-        return own ? TFrm_main::SubItem(row, subItem) : field->text();
-    };
-    ui->Edit2->setText(text(2, page.Edit2));
-    ui->Edit3->setText(text(3, page.Edit3));
-    ui->Edit4->setText(text(4, page.Edit4));
-    ui->Edit5->setText(text(6, page.Edit5));
-    const QString genre = own ? TFrm_main::SubItem(row, 5) : page.ComboBox1->currentText();
-    ui->ComboBox1->setCurrentIndex(ui->ComboBox1->findText(genre, Qt::MatchFixedString));
-    ui->Edit6->setText(text(7, page.Edit6));
+    ui->Edit2->setText(FromTagText(texts_.Title));
+    ui->Edit3->setText(FromTagText(texts_.Artist));
+    ui->Edit4->setText(FromTagText(texts_.Album));
+    ui->Edit5->setText(FromTagText(texts_.Year));
+    ui->ComboBox1->setCurrentIndex(texts_.GenreID < GenreNames.size() ? int(texts_.GenreID) : -1);
+    ui->Edit6->setText(FromTagText(texts_.Comment));
 }
 
 void Tfrm_info::SpeedButton1Click()
@@ -59,15 +50,16 @@ void Tfrm_info::SpeedButton1Click()
 
 void Tfrm_info::SpeedButton2Click()
 {
-    QTreeWidgetItem *row = main_->ui->ListView2->currentItem();
-    if (row != nullptr) {
-        TFrm_main::SetSubItem(row, 2, ui->Edit2->text());
-        TFrm_main::SetSubItem(row, 3, ui->Edit3->text());
-        TFrm_main::SetSubItem(row, 4, ui->Edit4->text());
-        TFrm_main::SetSubItem(row, 6, ui->Edit5->text());
-        TFrm_main::SetSubItem(row, 5, ui->ComboBox1->currentText());
-        TFrm_main::SetSubItem(row, 7, ui->Edit6->text());
-    }
+    TPartTag texts;
+    texts.Title = ToTagText(ui->Edit2->text());
+    texts.Artist = ToTagText(ui->Edit3->text());
+    texts.Album = ToTagText(ui->Edit4->text());
+    texts.Year = ToTagText(ui->Edit5->text());
+    texts.GenreID =
+        ui->ComboBox1->currentIndex() >= 0 ? uint8_t(ui->ComboBox1->currentIndex()) : 255;
+    texts.Comment = ToTagText(ui->Edit6->text());
+    texts_ = texts;
+    emit Stored(texts);
     close();
 }
 

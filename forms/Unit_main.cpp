@@ -2,55 +2,31 @@
 #include "Unit_main.h"
 
 #include "Application.h"
+#include "CutJob.h"
 #include "Dialogs.h"
-#include "Errors.h"
-#include "FileStream.h"
 #include "MP3TAG.h"
-#include "MPEGAFHdr.h"
-#include "OutputFile.h"
+#include "Messages.h"
 #include "Paths.h"
+#include "Shared.h"
+#include "SplitPage.h"
 #include "TimeText.h"
 #include "ui_Unit_main.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QMimeData>
 #include <QProgressDialog>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QTabBar>
 #include <QToolButton>
 #include <QUrl>
 
-#include <limits>
-
 namespace {
 
 const QString Mp3Filter = "MP3 (*.mp3)";
-const QString MsgEmptyRange = "剪切范围为空，请重新设置起点和终点！";
 
 } // namespace
-
-QString DisplayText(int64_t ms)
-{
-    return QString::fromStdString(FormatMs("nn:ss.zzz", ms));
-}
-
-QString FromTagText(const std::string &bytes)
-{
-    QStringDecoder decode("GB18030");
-    return decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-}
-
-std::string ToTagText(const QString &text)
-{
-    QStringEncoder encode("GB18030");
-    const QByteArray bytes = encode(text);
-    return std::string(bytes.constData(), size_t(bytes.size()));
-}
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void InitFormsResources()
@@ -82,14 +58,16 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
     ui->TrackBar2->setRange(0, 323424);
     ui->TrackBar2->SetSelStart(10);
     ui->TrackBar2->SetSelEnd(200000);
-    ui->TrackBar1->setRange(0, 323424);
-    ui->TrackBar1->SetSelStart(10);
-    ui->TrackBar1->SetSelEnd(200000);
+    SplitPage()->SetPlayer(&MediaPlayer1);
+    connect(SplitPage(), &TSplitPage::RunningChanged, this, &TFrm_main::SplitRunning);
+    connect(SplitPage(), &TSplitPage::PlayStarted, this, [this] {
+        Timer1Tag = 1;
+        Timer1.start();
+    });
 
     // The position display follows the screen's pace; what it shows is read afresh each tick.
     Timer1.setInterval(15);
     connect(&Timer1, &QTimer::timeout, this, &TFrm_main::Timer1Timer);
-    connect(ui->TrackBar1, &QSlider::valueChanged, this, &TFrm_main::TrackBar1Change);
     connect(ui->TrackBar2, &QSlider::valueChanged, this, &TFrm_main::TrackBar2Change);
 
     connect(ui->SpeedButton1, &QPushButton::clicked, this, &TFrm_main::SpeedButton1Click);
@@ -100,7 +78,6 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
     connect(ui->BitBtn2, &QPushButton::clicked, this, &TFrm_main::BitBtn2Click);
     connect(ui->BitBtn3, &QPushButton::clicked, this, &TFrm_main::BitBtn3Click);
     connect(ui->BitBtn4, &QPushButton::clicked, this, &TFrm_main::BitBtn4Click);
-    ConnectSplitPage();
     FormCreate();
 }
 
@@ -118,15 +95,23 @@ void TFrm_main::FormCreate()
     if (auto *app = qobject_cast<TApplication *>(QCoreApplication::instance())) {
         app->OnException = [this](const QString &message) { AppException(message); };
     }
-    for (const std::string_view name : GenreNames) {
-        ui->ComboBox1->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
-    }
+}
+
+TSplitPage *TFrm_main::SplitPage() const
+{
+    return ui->TabSheet2;
 }
 
 void TFrm_main::SetDialogs(Tfrm_info *info, Tfrm_addspecial *addspecial)
 {
-    frmInfo_ = info;
-    frmAddspecial_ = addspecial;
+    SplitPage()->SetDialogs(info, addspecial);
+}
+
+void TFrm_main::SplitRunning(bool running)
+{
+    // While a split writes, the page stays in front.
+    ui->PageControl1->tabBar()->setEnabled(!running);
+    SplitPageButton->setEnabled(!running);
 }
 
 void TFrm_main::AppException(const QString &message)
@@ -140,7 +125,7 @@ void TFrm_main::AppException(const QString &message)
 void TFrm_main::OpenFile(const QString &path)
 {
     if (ui->PageControl1->currentIndex() == 1) {
-        OpenSplitInput(path);
+        SplitPage()->OpenSplitInput(path);
         return;
     }
     ui->PageControl1->setCurrentIndex(0);
@@ -156,7 +141,7 @@ void TFrm_main::playmp3(const QString &fileName)
 
 void TFrm_main::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (running_) {
+    if (SplitPage()->Running()) {
         return; // a split is writing: no new file until it ends
     }
     const auto urls = event->mimeData()->urls();
@@ -167,7 +152,7 @@ void TFrm_main::dragEnterEvent(QDragEnterEvent *event)
 
 void TFrm_main::dropEvent(QDropEvent *event)
 {
-    if (running_) {
+    if (SplitPage()->Running()) {
         return;
     }
     const auto urls = event->mimeData()->urls();
@@ -181,7 +166,7 @@ void TFrm_main::dropEvent(QDropEvent *event)
 
 void TFrm_main::Timer1Timer()
 {
-    if (ui->TrackBar1->hasFocus() || ui->TrackBar2->hasFocus()) {
+    if (SplitPage()->BarHeld() || ui->TrackBar2->hasFocus()) {
         return; // the user holds a bar: the displays stand still
     }
     if (MediaPlayer1.Mode() == TMediaPlayer::mpStopped) {
@@ -190,32 +175,11 @@ void TFrm_main::Timer1Timer()
     }
     MediaPlayer1.SetTimeFormat(0);
     if (Timer1Tag == 1) {
-        ui->Label14->setText(DisplayText(MediaPlayer1.Position()));
-        ui->TrackBar1->setValue(Seconds(MediaPlayer1.Position()));
+        SplitPage()->ShowPosition(MediaPlayer1.Position());
     } else if (Timer1Tag == 2) {
         ui->TrackBar2->setValue(Seconds(MediaPlayer1.Position()));
         ui->Label21->setText(DisplayText(MediaPlayer1.Position()));
     }
-}
-
-// Only a bar that the user is using seeks; the timer's moves come without the focus.
-static void SeekFromBar(TMediaPlayer &player, const QSlider &bar)
-{
-    if (!bar.hasFocus()) {
-        return;
-    }
-    const bool playing = player.Mode() == TMediaPlayer::mpPlaying;
-    if (!player.FileName.empty()) {
-        player.SetPosition(int64_t(bar.value()) * 1000);
-    }
-    if (playing) {
-        player.Play();
-    }
-}
-
-void TFrm_main::TrackBar1Change()
-{
-    SeekFromBar(MediaPlayer1, *ui->TrackBar1);
 }
 
 void TFrm_main::TrackBar2Change()
@@ -226,8 +190,7 @@ void TFrm_main::TrackBar2Change()
 void TFrm_main::PageControl1Change(int index)
 {
     if (index == 1) {
-        ui->GroupBoxmain->raise();
-        SpeedButton13Click();
+        SplitPage()->SpeedButton13Click();
     }
 }
 
@@ -245,21 +208,31 @@ void TFrm_main::OpenCutInput(const QString &path)
 {
     const QString f = QDir::toNativeSeparators(path);
     ui->Edit1->setText(f);
-    // song.mp3 proposes song_片段.mp3 in the same folder; a.b.mp3 gives a.b_片段.mp3.
-    const int slash = std::max(f.lastIndexOf('/'), f.lastIndexOf(QDir::separator()));
-    const QString folder = f.left(slash + 1);
-    const QString name = f.mid(slash + 1);
-    const int dot = name.lastIndexOf('.');
-    const QString ext = dot >= 0 ? name.mid(dot) : QString();
-    const QString base = dot >= 0 ? name.left(dot) : name;
-    ui->Edit11->setText(folder + base + "_片段" + ext);
+    ui->Edit11->setText(FromPath(DefaultCutName(ToPath(f))));
 
-    TMPEGAFHdr hdr;
-    if (!ReadFileInfo(f, hdr)) {
-        return; // the cut command says so when it is asked to cut
+    TJobInput input;
+    TJobOutcome outcome;
+    {
+        const TWaitCursor busy; // a VBR file without a Xing frame is walked to its end
+        if (!OpenJobInput(ToPath(f), input, outcome)) {
+            if (outcome.Status != TJobStatus::NoAudio) {
+                TDialogs::Current().Message(this, CutMessage(outcome));
+            }
+            return; // no audio: the cut command says so when it is asked to cut
+        }
+        TID3Tag tag;
+        tag.ReadTag(*input.Stream);
+        SplitPage()->ShowTag(tag);
     }
+    const TMPEGAFHdr &hdr = input.Hdr;
     ui->TrackBar2->ShowWhole(Seconds(hdr.Duration));
-    OpenInPlayer(f);
+    {
+        // The player reads the whole file for its exact length: seconds for a long recording.
+        const TWaitCursor busy;
+        MediaPlayer1.FileName = ToPath(f).string();
+        MediaPlayer1.Open();
+        filelength = MediaPlayer1.Length();
+    }
     ui->Label17->setText(QString("位率(kbps):%1%2 采样频率(HZ):%3 长度:%4")
                              .arg(hdr.Bitrate)
                              .arg(hdr.VBR ? " VBR" : "")
@@ -268,47 +241,6 @@ void TFrm_main::OpenCutInput(const QString &path)
     ui->SpinEdit9->setValue(std::stoi(FormatMs("nn", filelength)));
     ui->SpinEdit10->setValue(std::stoi(FormatMs("ss", filelength)));
     ui->SpinEdit11->setValue(std::stoi(FormatMs("zzz", filelength)));
-}
-
-bool TFrm_main::ReadFileInfo(const QString &path, TMPEGAFHdr &hdr)
-{
-    const TWaitCursor busy; // a VBR file without a Xing frame is walked to its end
-    TFileStream stream(ToPath(path), fmOpenRead);
-    TID3Tag tag;
-    tag.ReadTag(stream);
-    ShowTag(tag);
-    stream.Seek(0, soBeginning);
-    return hdr.ReadFirstFrame(stream);
-}
-
-TWaitCursor::TWaitCursor()
-{
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-TWaitCursor::~TWaitCursor()
-{
-    QGuiApplication::restoreOverrideCursor();
-}
-
-void TFrm_main::OpenInPlayer(const QString &path)
-{
-    // The player reads the whole file for its exact length: seconds for a long recording.
-    const TWaitCursor busy;
-    MediaPlayer1.FileName = ToPath(path).string();
-    MediaPlayer1.Open();
-    filelength = MediaPlayer1.Length();
-}
-
-void TFrm_main::ShowTag(const TID3Tag &tag)
-{
-    ui->Edit2->setText(FromTagText(tag.Title));
-    ui->Edit3->setText(FromTagText(tag.Artist));
-    ui->Edit4->setText(FromTagText(tag.Album));
-    ui->Edit5->setText(FromTagText(tag.Year));
-    ui->Edit6->setText(FromTagText(tag.Comment));
-    // A genre number past the table names no entry: the list then shows none.
-    ui->ComboBox1->setCurrentIndex(tag.GenreID < GenreNames.size() ? int(tag.GenreID) : -1);
 }
 
 void TFrm_main::SpeedButton2Click()
@@ -396,34 +328,15 @@ void TFrm_main::BitBtn3Click()
         return;
     }
     // The typed times count, to the millisecond; the bar's whole seconds only show them.
-    const int64_t start = TimeTextToMs(CutRangeText(0).toStdString());
-    int64_t end = TimeTextToMs(CutRangeText(1).toStdString());
-    if (std::max<int64_t>(start, 0) >= end) {
-        TDialogs::Current().Message(this, MsgEmptyRange);
-        return;
-    }
-    const auto input = ToPath(ui->Edit1->text());
-    const auto output = ToPath(ui->Edit11->text());
-    if (end >= filelength && input.string() == MediaPlayer1.FileName) {
+    TCutJob job;
+    job.Input = ToPath(ui->Edit1->text());
+    job.Output = ToPath(ui->Edit11->text());
+    job.StartMs = TimeTextToMs(CutRangeText(0).toStdString());
+    job.EndMs = TimeTextToMs(CutRangeText(1).toStdString());
+    if (*job.EndMs >= filelength && *job.EndMs > std::max<int64_t>(job.StartMs, 0) &&
+        job.Input.string() == MediaPlayer1.FileName) {
         // The player's length leaves out the encoder's padding; its end is the file's end.
-        end = std::numeric_limits<int64_t>::max();
-    }
-    TFileStream source(input, fmOpenRead);
-    if (SameFile(input, output)) {
-        TDialogs::Current().Message(this, MsgBusy);
-        return;
-    }
-    TMPEGAFHdr hdr;
-    if (!hdr.ReadFirstFrame(source)) {
-        TDialogs::Current().Message(this, MsgNoFrame);
-        return;
-    }
-    std::unique_ptr<TOutputFile> out;
-    try {
-        out = std::make_unique<TOutputFile>(output);
-    } catch (const EStreamError &) {
-        TDialogs::Current().Message(this, MsgBusy);
-        return;
+        job.EndMs.reset();
     }
     // A long range shows its progress and can be cancelled; the window stays alive meanwhile.
     QProgressDialog progress("正在剪切...", "取消", 0, 1000, this);
@@ -431,25 +344,20 @@ void TFrm_main::BitBtn3Click()
     progress.setMinimumDuration(400);
     progress.setAutoClose(false);
     progress.setAutoReset(false); // a cancel stays a cancel to the last block
-    const int64_t copied =
-        hdr.CopyRange(source, out->Stream(), start, end, [&progress](int64_t done, int64_t total) {
-            progress.setValue(int(done * 1000 / total));
-            QCoreApplication::processEvents();
-            return !progress.wasCanceled();
-        });
-    if (progress.wasCanceled()) {
-        return; // nothing written; an existing output stays as it was
+    const TJobOutcome outcome = RunCut(job, [&progress](int64_t done, int64_t total) {
+        progress.setValue(int(done * 1000 / total));
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    });
+    progress.close();
+    if (outcome.Status == TJobStatus::Done) {
+        LastOutput = ui->Edit11->text();
+        ui->BitBtn4->setProperty("hint", LastOutput);
     }
-    if (copied > 0) {
-        out->Commit();
+    const QString message = CutMessage(outcome);
+    if (!message.isEmpty()) {
+        TDialogs::Current().Message(this, message);
     }
-    if (copied == 0) {
-        TDialogs::Current().Message(this, MsgEmptyRange);
-        return;
-    }
-    LastOutput = ui->Edit11->text();
-    ui->BitBtn4->setProperty("hint", LastOutput);
-    TDialogs::Current().Message(this, MsgDone);
 }
 
 void TFrm_main::BitBtn4Click()

@@ -1,10 +1,9 @@
 // mp3cut: the cutter's core on the command line, for folders of long recordings.
+#include "CutJob.h"
 #include "Errors.h"
-#include "FileStream.h"
 #include "MP3TAG.h"
-#include "MPEGAFHdr.h"
-#include "OutputFile.h"
-#include "PartWriter.h"
+#include "SegmentList.h"
+#include "SplitJob.h"
 #include "SplitPlan.h"
 #include "TextCodec.h"
 #include "TimeText.h"
@@ -70,24 +69,73 @@ std::string Quoted(const fs::path &path)
     return "'" + path.string() + "'";
 }
 
-// Opens the input and finds its first frame; the failures a user can act on are told apart.
-struct TInput
+// The words for an outcome that is not a success; every message of a job is made here.
+std::string OutcomeMessage(const TJobOutcome &o)
 {
-    std::unique_ptr<TFileStream> stream;
-    TMPEGAFHdr hdr;
-
-    explicit TInput(const fs::path &path)
-    {
-        try {
-            stream = std::make_unique<TFileStream>(path, fmOpenRead);
-        } catch (const EFOpenError &e) {
-            Fail(InputUnreadable, e.what());
-        }
-        if (!hdr.ReadFirstFrame(*stream)) {
-            Fail(NoAudio, "no MPEG audio frame found in " + Quoted(path));
-        }
+    const std::string file = Quoted(o.File);
+    switch (o.Status) {
+    case TJobStatus::InputUnreadable:
+    case TJobStatus::ReadFailed:
+        return "cannot read " + file + ": " + o.Reason;
+    case TJobStatus::NoAudio:
+        return "no MPEG audio in " + file + ": " + o.Reason;
+    case TJobStatus::EmptyRange:
+        return "no audio lies in the range (the file lasts " + FormatMs("nn:ss.zzz", o.AudioMs) +
+               ")";
+    case TJobStatus::OutputIsInput:
+        return "the output " + file + " is the input itself";
+    case TJobStatus::FolderUnwritable:
+        return "cannot write to the folder " + file + ": " + o.Reason;
+    case TJobStatus::NameIsFolder:
+        return "cannot write " + file + ": a folder has that name";
+    case TJobStatus::WriteFailed:
+        return "cannot write " + file + ": " + o.Reason;
+    case TJobStatus::Done:
+    case TJobStatus::Stopped:
+        break;
     }
-};
+    return {};
+}
+
+Status ExitStatus(TJobStatus status)
+{
+    switch (status) {
+    case TJobStatus::Done:
+    case TJobStatus::Stopped:
+        return Ok;
+    case TJobStatus::InputUnreadable:
+    case TJobStatus::ReadFailed:
+        return InputUnreadable;
+    case TJobStatus::NoAudio:
+        return NoAudio;
+    case TJobStatus::EmptyRange:
+        return EmptyRange;
+    case TJobStatus::OutputIsInput:
+        return OutputIsInput;
+    case TJobStatus::FolderUnwritable:
+        return OutputUnwritable;
+    case TJobStatus::NameIsFolder:
+    case TJobStatus::WriteFailed:
+        return WriteFailed;
+    }
+    return WriteFailed;
+}
+
+void FailOn(const TJobOutcome &o)
+{
+    if (o.Status != TJobStatus::Done && o.Status != TJobStatus::Stopped) {
+        Fail(ExitStatus(o.Status), OutcomeMessage(o));
+    }
+}
+
+// The input's facts for planning; the failures are the jobs' own.
+void OpenInput(const fs::path &path, TJobInput &input)
+{
+    TJobOutcome o;
+    if (!OpenJobInput(path, input, o)) {
+        FailOn(o);
+    }
+}
 
 int64_t ParseTime(const std::string &text)
 {
@@ -113,8 +161,9 @@ int Info(const std::vector<std::string> &args)
     if (args.size() != 1) {
         Fail(UsageError, "info takes one file");
     }
-    TInput in(args[0]);
-    const TMPEGAFHdr &h = in.hdr;
+    TJobInput in;
+    OpenInput(args[0], in);
+    const TMPEGAFHdr &h = in.Hdr;
     static const char *VersionNames[] = {"reserved", "MPEG-1", "MPEG-2", "MPEG-2.5"};
     std::cout << "file: " << args[0] << "\n"
               << "version: " << VersionNames[h.MPEGVersion] << "\n"
@@ -126,7 +175,7 @@ int Info(const std::vector<std::string> &args)
               << "duration: " << FormatMs("nn:ss.zzz", h.Duration) << "\n"
               << "encoding: " << (h.VBR ? "VBR" : "CBR") << "\n";
     TID3Tag tag;
-    if (!tag.ReadTag(*in.stream)) {
+    if (!tag.ReadTag(*in.Stream)) {
         std::cout << "tag: none\n";
         return Ok;
     }
@@ -139,52 +188,27 @@ int Info(const std::vector<std::string> &args)
     return Ok;
 }
 
-void CheckWritable(const fs::path &folder)
-{
-    if (!FolderWritable(folder)) {
-        Fail(OutputUnwritable, "cannot write to the folder " + Quoted(folder));
-    }
-}
-
 int Cut(const std::vector<std::string> &args, const std::map<std::string, std::string> &opts)
 {
     if (args.size() != 3) {
         Fail(UsageError, "cut takes FILE START END");
     }
-    const fs::path input = args[0];
-    const int64_t start = ParseTime(args[1]);
-    const int64_t end = ParseTime(args[2]);
-    fs::path output;
-    if (opts.count("-o")) {
-        output = opts.at("-o");
-    } else {
-        output = input.parent_path() /
-                 (input.stem().u8string() + u8"_片段" + input.extension().u8string());
-    }
-    TInput in(input);
-    if (std::max<int64_t>(start, 0) >= end) {
-        Fail(EmptyRange, "the range " + args[1] + " to " + args[2] + " is empty");
-    }
-    if (SameFile(output, input)) {
-        Fail(OutputIsInput, "the output " + Quoted(output) + " is the input itself");
-    }
-    const fs::path folder = output.has_parent_path() ? output.parent_path() : fs::path(".");
-    CheckWritable(folder);
-    TOutputFile out(output);
-    if (in.hdr.CopyRange(*in.stream, out.Stream(), start, end) == 0) {
+    TCutJob job;
+    job.Input = args[0];
+    job.StartMs = ParseTime(args[1]);
+    job.EndMs = ParseTime(args[2]);
+    job.Output = opts.count("-o") ? fs::path(opts.at("-o")) : DefaultCutName(job.Input);
+    const TJobOutcome o = RunCut(job);
+    if (o.Status == TJobStatus::EmptyRange) {
+        if (std::max<int64_t>(job.StartMs, 0) >= *job.EndMs) {
+            Fail(EmptyRange, "the range " + args[1] + " to " + args[2] + " is empty");
+        }
         Fail(EmptyRange, "no audio lies between " + args[1] + " and " + args[2] +
-                             " (the file lasts " + FormatMs("nn:ss.zzz", in.hdr.Duration) + ")");
+                             " (the file lasts " + FormatMs("nn:ss.zzz", o.AudioMs) + ")");
     }
-    out.Commit();
-    std::cout << output.string() << "\n";
+    FailOn(o);
+    std::cout << job.Output.string() << "\n";
     return Ok;
-}
-
-bool SameLetters(std::string_view a, std::string_view b)
-{
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 uint8_t ParseGenre(const std::string &text)
@@ -196,42 +220,39 @@ uint8_t ParseGenre(const std::string &text)
         }
         return uint8_t(number);
     }
-    for (size_t i = 0; i < GenreNames.size(); ++i) {
-        if (SameLetters(GenreNames[i], text)) {
-            return uint8_t(i);
-        }
+    if (const std::optional<uint8_t> genre = GenreByName(text)) {
+        return *genre;
     }
     Fail(UsageError, "unknown genre '" + text + "'");
 }
 
-std::vector<int64_t> CutPoints(const std::map<std::string, std::string> &opts,
-                               const TMPEGAFHdr &hdr)
+// The segments asked for, laid as the Split page lays them.
+TSegmentList Segments(const std::map<std::string, std::string> &opts, const TMPEGAFHdr &hdr)
 {
     const int methods = int(opts.count("--at") + opts.count("--every") + opts.count("--size"));
     if (methods != 1) {
         Fail(UsageError, "split takes one of --at, --every and --size");
     }
+    TSegmentList list;
+    list.Reset(hdr.Duration);
     if (opts.count("--at")) {
-        std::vector<int64_t> points;
-        std::string list = opts.at("--at");
+        const std::string &at = opts.at("--at");
         size_t from = 0;
-        while (from <= list.size()) {
-            const size_t comma = std::min(list.find(',', from), list.size());
-            const std::string text = list.substr(from, comma - from);
-            const int64_t t = ParseTime(text);
-            if (t <= 0 || t >= hdr.Duration) {
-                Fail(EmptyRange, "the cut point " + text +
-                                     " lies outside the audio (00:00.000 to " +
+        while (from <= at.size()) {
+            const size_t comma = std::min(at.find(',', from), at.size());
+            const std::string text = at.substr(from, comma - from);
+            switch (list.AddCut(ParseTime(text)).What) {
+            case TSegmentList::TAdd::Added:
+                break;
+            case TSegmentList::TAdd::Exists:
+                Fail(EmptyRange, "the cut point " + text + " is given twice or lies at an end");
+            case TSegmentList::TAdd::Outside:
+                Fail(EmptyRange, "the cut point " + text + " lies outside the audio (00:00.000 to " +
                                      FormatMs("nn:ss.zzz", hdr.Duration) + ")");
             }
-            points.push_back(t);
             from = comma + 1;
         }
-        std::sort(points.begin(), points.end());
-        if (std::adjacent_find(points.begin(), points.end()) != points.end()) {
-            Fail(EmptyRange, "a cut point is given twice");
-        }
-        return points;
+        return list;
     }
     std::optional<int64_t> step;
     if (opts.count("--every")) {
@@ -242,7 +263,8 @@ std::vector<int64_t> CutPoints(const std::map<std::string, std::string> &opts,
     if (!step) {
         Fail(BadStep, "the split step must be at least 1 and not larger than the longest time");
     }
-    return PlanCutPoints(0, hdr.Duration, *step);
+    list.Plan(0, hdr.Duration, *step);
+    return list;
 }
 
 int Split(const std::vector<std::string> &args, const std::map<std::string, std::string> &opts)
@@ -251,34 +273,29 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
         Fail(UsageError, "split takes one file");
     }
     const fs::path input = args[0];
-    TInput in(input);
-    TPartJob job;
-    job.Input = input;
-    job.Folder = opts.count("-d")          ? fs::path(opts.at("-d"))
-                 : input.has_parent_path() ? input.parent_path()
-                                           : fs::path(".");
-    job.BaseName = opts.count("-n") ? opts.at("-n") : input.stem().string();
+    TPartTag tag;
     auto text = [&](const char *name) {
         return opts.count(name) ? Utf8ToGB18030(opts.at(name)) : std::string();
     };
-    job.Tag.Title = text("--title");
-    job.Tag.Artist = text("--artist");
-    job.Tag.Album = text("--album");
-    job.Tag.Year = text("--year");
-    job.Tag.Comment = text("--comment");
+    tag.Title = text("--title");
+    tag.Artist = text("--artist");
+    tag.Album = text("--album");
+    tag.Year = text("--year");
+    tag.Comment = text("--comment");
     if (opts.count("--genre")) {
-        job.Tag.GenreID = ParseGenre(opts.at("--genre"));
+        tag.GenreID = ParseGenre(opts.at("--genre"));
     }
-    int64_t from = 0;
-    for (const int64_t cut : CutPoints(opts, in.hdr)) {
-        job.Segments.push_back({from, cut, {}});
-        from = cut;
-    }
-    job.Segments.push_back({from, in.hdr.Duration, {}});
-    in.stream.reset();
+    TJobInput in;
+    OpenInput(input, in);
+    const fs::path folder = opts.count("-d")          ? fs::path(opts.at("-d"))
+                            : input.has_parent_path() ? input.parent_path()
+                                                      : fs::path(".");
+    const std::string base = opts.count("-n") ? opts.at("-n") : input.stem().string();
+    const TSplitJob job = Segments(opts, in.Hdr).Job(input, folder, base, tag);
+    in.Stream.reset();
 
     const bool showProgress = !opts.count("--quiet") && isatty(2);
-    const TWriteResult result = WriteParts(job, [&](size_t done, size_t total) {
+    const TJobOutcome o = RunSplit(job, [&](size_t done, size_t total) {
         if (showProgress) {
             std::fprintf(stderr, "\rsplit: part %zu of %zu", done, total);
             std::fflush(stderr);
@@ -288,21 +305,14 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
     if (showProgress) {
         std::fprintf(stderr, "\n");
     }
-    switch (result.Outcome) {
-    case TWriteOutcome::NoAudio:
-        Fail(NoAudio, "no MPEG audio frame found in " + Quoted(input));
-    case TWriteOutcome::TargetBusy:
-        // The writer refuses both before the first part; which of the two it was is asked
-        // only now, to spare every split a second probe of the folder.
-        CheckWritable(job.Folder);
-        Fail(OutputIsInput, "a part would overwrite the input " + Quoted(input));
-    case TWriteOutcome::Done:
-    case TWriteOutcome::Stopped:
-        break;
-    }
-    for (const auto &part : result.Parts) {
+    for (const auto &part : o.Written) {
         std::cout << part.string() << "\n";
     }
+    if (o.Status != TJobStatus::Done && !o.Written.empty()) {
+        std::cerr << "mp3cut: " << o.Written.size() << " of " << job.Segments.size()
+                  << " parts written\n";
+    }
+    FailOn(o);
     return Ok;
 }
 
@@ -361,9 +371,6 @@ int main(int argc, char **argv)
             std::cerr << "Try 'mp3cut --help'.\n";
         }
         return f.status;
-    } catch (const EWriteError &e) {
-        std::cerr << "mp3cut: " << e.what() << " (disk full?)\n";
-        return WriteFailed;
     } catch (const Exception &e) {
         std::cerr << "mp3cut: " << e.what() << "\n";
         return WriteFailed;

@@ -6,11 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib> // mkdtemp
-#include <thread>
-
-#ifdef __linux__
-#include <sched.h>
-#endif
 
 namespace {
 
@@ -125,9 +120,6 @@ TEST(OutputFile, SameFileSeesThroughOtherNames)
     std::filesystem::create_symlink(dir / "a.mp3", dir / "link.mp3");
     EXPECT_TRUE(SameFile(dir / "a.mp3", dir / "link.mp3"));
     EXPECT_FALSE(SameFile(dir / "a.mp3", dir / "b.mp3"));
-    EXPECT_TRUE(FolderWritable(dir.Path()));
-    EXPECT_FALSE(FolderWritable(dir / "missing"));
-    EXPECT_FALSE(FolderWritable(dir / "a.mp3"));
 }
 
 } // namespace
@@ -198,31 +190,6 @@ TEST(CopyFromElsewhere, LargeCopiesBetweenFileSystemsArriveWhole)
     }
     std::filesystem::remove_all(other);
     EXPECT_EQ(ReadFile(dir / "dst"), Bytes(data.begin() + 5, data.end()));
-}
-
-TEST(SideThread, RunsElsewhereOffItsCreatorsProcessorAndIsJoined)
-{
-    std::thread::id ranOn;
-    int allowed = -1;
-    {
-        TSideThread side([&] {
-            ranOn = std::this_thread::get_id();
-#ifdef __linux__
-            cpu_set_t set;
-            if (::sched_getaffinity(0, sizeof set, &set) == 0) {
-                allowed = CPU_COUNT(&set);
-            }
-#endif
-        });
-    } // joined here: what the body wrote is there to read
-    EXPECT_NE(ranOn, std::thread::id());
-    EXPECT_NE(ranOn, std::this_thread::get_id());
-#ifdef __linux__
-    cpu_set_t mine;
-    ASSERT_EQ(::sched_getaffinity(0, sizeof mine, &mine), 0);
-    // Every processor its creator may use, less the one the creator was on.
-    EXPECT_EQ(allowed, CPU_COUNT(&mine) > 1 ? CPU_COUNT(&mine) - 1 : 1);
-#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, CopyFrom,

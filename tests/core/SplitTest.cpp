@@ -4,7 +4,7 @@
 #include "Fixtures.h"
 #include "MP3TAG.h"
 #include "MPEGAFHdr.h"
-#include "PartWriter.h"
+#include "SplitJob.h"
 #include "SplitPlan.h"
 
 #include <gtest/gtest.h>
@@ -48,14 +48,14 @@ TEST(SplitPlan, PartNames)
 
 const THeaderSpec Cbr128{};
 
-// Every case runs on a CBR input and on a VBR one, whose cut points a second reader finds by
-// walking the frames while the parts are written.
+// Every case runs on a CBR input and on a VBR one, whose cut points are found by walking the
+// frames.
 struct SplitFixture : ::testing::TestWithParam<bool>
 {
     TTempDir dir;
     Bytes source;
     size_t audioEnd = 0;
-    TPartJob job;
+    TSplitJob job;
 
     void SetUp() override
     {
@@ -93,21 +93,14 @@ TEST_P(SplitFixture, PartsHoldExactlyTheSourceFramesAndTheTag)
     job.Tag.Title = "Part";
     job.Tag.Artist = "Someone";
     std::vector<size_t> seen;
-    const TWriteResult r = WriteParts(job, [&](size_t done, size_t total) {
+    const TJobOutcome r = RunSplit(job, [&](size_t done, size_t total) {
         EXPECT_EQ(total, 3u);
         seen.push_back(done);
         return true;
     });
-    EXPECT_EQ(r.Outcome, TWriteOutcome::Done);
-    EXPECT_EQ(r.Parts.size(), 3u);
-    // Parts done, as the caller's writer sees them: a second writer (CBR) may finish parts
-    // between its reports, but the count never goes back and ends at all of them.
-    ASSERT_FALSE(seen.empty());
-    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
-    EXPECT_EQ(seen.back(), 3u);
-    if (GetParam()) {
-        EXPECT_EQ(seen, (std::vector<size_t>{1, 2, 3})) << "one writer reports every part";
-    }
+    EXPECT_EQ(r.Status, TJobStatus::Done);
+    EXPECT_EQ(r.Written.size(), 3u);
+    EXPECT_EQ(seen, (std::vector<size_t>{1, 2, 3}));
     EXPECT_EQ(Joined(3, true), Bytes(source.begin(), source.begin() + long(audioEnd)));
     for (size_t n = 0; n < 3; ++n) {
         TFileStream part(job.Folder / PartFileName("p", n), fmOpenRead);
@@ -128,7 +121,7 @@ TEST_P(SplitFixture, EachPartIsTheRangeALoneCopyTakes)
 {
     job.Segments = {{0, 1000, {}}, {1000, 1001, {}}, {1001, 1001, {}}, {1001, 4000, {}},
                     {2500, 3000, {}}, {4000, 9000, {}}, {9000, 12000, {}}};
-    ASSERT_EQ(WriteParts(job).Outcome, TWriteOutcome::Done);
+    ASSERT_EQ(RunSplit(job).Status, TJobStatus::Done);
     TFileStream input(job.Input, fmOpenRead);
     TMPEGAFHdr hdr;
     ASSERT_TRUE(hdr.ReadFirstFrame(input));
@@ -137,7 +130,7 @@ TEST_P(SplitFixture, EachPartIsTheRangeALoneCopyTakes)
         const auto alone = dir / "alone.mp3";
         {
             TFileStream target(alone, fmCreate);
-            hdr.CopyRange(input, target, job.Segments[n].StartMs, job.Segments[n].EndMs);
+            hdr.CopyRange(input, target, job.Segments[n].StartMs, *job.Segments[n].EndMs);
         }
         EXPECT_EQ(ReadFile(job.Folder / PartFileName("p", n)), ReadFile(alone)) << "part " << n;
     }
@@ -149,7 +142,7 @@ TEST_P(SplitFixture, NoTitleNoTagAndOwnTextsWin)
     own.Title = "Own";
     own.GenreID = 17;
     job.Segments[1].Tag = own;
-    ASSERT_EQ(WriteParts(job).Outcome, TWriteOutcome::Done);
+    ASSERT_EQ(RunSplit(job).Status, TJobStatus::Done);
     TFileStream first(job.Folder / "p000.mp3", fmOpenRead);
     TFileStream second(job.Folder / "p001.mp3", fmOpenRead);
     TFileStream last(job.Folder / "p002.mp3", fmOpenRead);
@@ -161,70 +154,11 @@ TEST_P(SplitFixture, NoTitleNoTagAndOwnTextsWin)
     EXPECT_EQ(tag.Genre, "Rock");
 }
 
-TEST_P(SplitFixture, StopEndsTheRunOnceThePartsInHandAreWritten)
+TEST_P(SplitFixture, ThePartsGoToTheEndOfTheAudioWhenTheLastHasNoEnd)
 {
-    const TWriteResult r = WriteParts(job, [](size_t, size_t) { return false; });
-    // The caller's writer stops after its first part; in a CBR file a second writer beside it
-    // may have taken more, which it writes whole. Either way the parts written are the first.
-    const size_t written = r.Parts.size();
-    ASSERT_GE(written, 1u);
-    if (GetParam()) {
-        EXPECT_EQ(written, 1u);
-    }
-    EXPECT_EQ(r.Outcome, written < 3 ? TWriteOutcome::Stopped : TWriteOutcome::Done);
-    for (size_t n = 0; n < 3; ++n) {
-        EXPECT_EQ(fs::exists(job.Folder / PartFileName("p", n)), n < written) << n;
-        if (n < written) {
-            EXPECT_EQ(r.Parts[n], job.Folder / PartFileName("p", n));
-        }
-    }
-}
-
-TEST_P(SplitFixture, APartThatCannotBePutInPlaceFailsTheRunAndLeavesNothingHalfWritten)
-{
-    // A folder holds the second part's name: its file is written but cannot take that name.
-    job.Segments = {{0, 1000, {}}, {1000, 2000, {}}, {2000, 3000, {}}, {3000, 4000, {}}};
-    fs::create_directory(job.Folder / "p001.mp3");
-    WriteFile(job.Folder / "p001.mp3" / "keep", Bytes(3, 'k'));
-    EXPECT_THROW(WriteParts(job), EWriteError);
-    EXPECT_TRUE(fs::is_directory(job.Folder / "p001.mp3"));
-    for (const auto &entry : fs::directory_iterator(job.Folder)) {
-        EXPECT_NE(entry.path().extension(), ".part") << "temporary file left: " << entry.path();
-    }
-    EXPECT_TRUE(fs::exists(job.Folder / "p000.mp3"));
-}
-
-TEST_P(SplitFixture, RefusalsWriteNothing)
-{
-    WriteFile(job.Folder / "p000.mp3", Bytes(5, 'x'));
-    const Bytes input = ReadFile(dir / "in.mp3");
-    for (const fs::path &folder : {dir / "nowhere", dir / "in.mp3"}) { // missing; a file
-        TPartJob unwritable = job;
-        unwritable.Folder = folder;
-        EXPECT_EQ(WriteParts(unwritable).Outcome, TWriteOutcome::TargetBusy) << folder;
-    }
-    EXPECT_FALSE(fs::exists(dir / "nowhere"));
-    EXPECT_EQ(ReadFile(dir / "in.mp3"), input);
-
-    TPartJob onInput = job;
-    onInput.Folder = dir.Path();
-    onInput.BaseName = "in";
-    onInput.Segments.resize(1);
-    fs::rename(dir / "in.mp3", dir / "in000.mp3");
-    onInput.Input = dir / "out" / ".." / "in000.mp3";
-    const Bytes before = ReadFile(dir / "in000.mp3");
-    EXPECT_EQ(WriteParts(onInput).Outcome, TWriteOutcome::TargetBusy);
-    EXPECT_EQ(ReadFile(dir / "in000.mp3"), before);
-
-    WriteFile(dir / "noaudio.mp3", Bytes(5000, 0));
-    TPartJob noAudio = job;
-    noAudio.Input = dir / "noaudio.mp3";
-    EXPECT_EQ(WriteParts(noAudio).Outcome, TWriteOutcome::NoAudio);
-    EXPECT_EQ(ReadFile(job.Folder / "p000.mp3"), Bytes(5, 'x')) << "existing files are kept";
-
-    TPartJob unreadable = job;
-    unreadable.Input = dir / "missing.mp3";
-    EXPECT_THROW(WriteParts(unreadable), EFOpenError);
+    job.Segments = {{0, 2000, {}}, {2000, std::nullopt, {}}};
+    ASSERT_EQ(RunSplit(job).Status, TJobStatus::Done);
+    EXPECT_EQ(Joined(2, false), Bytes(source.begin(), source.begin() + long(audioEnd)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Input, SplitFixture, ::testing::Bool(),
@@ -232,24 +166,22 @@ INSTANTIATE_TEST_SUITE_P(Input, SplitFixture, ::testing::Bool(),
 
 TEST(SplitLongParts, StopAskedDuringAPartEndsTheRunAfterIt)
 {
-    // VBR, so that one writer takes the parts in turn: a CBR run may have a second writer,
-    // which writes the part it holds when the stop comes.
     TTempDir dir;
     Bytes source;
     AppendVbrFrames(source, 60000); // 29 MB, 26 minutes
     WriteFile(dir / "in.mp3", source);
-    TPartJob job;
+    TSplitJob job;
     job.Input = dir / "in.mp3";
     job.Folder = dir.Path();
     job.BaseName = "p";
     job.Segments = {{0, 1000000, {}}, {1000000, 1200000, {}}, {1200000, 1600000, {}}};
     std::vector<size_t> seen;
-    const TWriteResult r = WriteParts(job, [&](size_t done, size_t) {
+    const TJobOutcome r = RunSplit(job, [&](size_t done, size_t) {
         seen.push_back(done);
         return false; // asked while the first, long part is copied
     });
-    EXPECT_EQ(r.Outcome, TWriteOutcome::Stopped);
-    ASSERT_EQ(r.Parts.size(), 1u);
+    EXPECT_EQ(r.Status, TJobStatus::Stopped);
+    ASSERT_EQ(r.Written.size(), 1u);
     EXPECT_EQ(seen.front(), 0u) << "the long part reported between its blocks";
     EXPECT_EQ(seen.back(), 1u);
     const size_t size = ReadFile(dir / "p000.mp3").size();
@@ -266,7 +198,7 @@ TEST(SplitRealFile, VbrPartsDecodeAndTileTheFrames)
     TFileStream in(mp3, fmOpenRead);
     TMPEGAFHdr hdr;
     ASSERT_TRUE(hdr.ReadFirstFrame(in));
-    TPartJob job;
+    TSplitJob job;
     job.Input = mp3;
     job.Folder = dir.Path();
     job.BaseName = "part";
@@ -277,10 +209,10 @@ TEST(SplitRealFile, VbrPartsDecodeAndTileTheFrames)
     }
     job.Segments.push_back({from, hdr.Duration, {}});
     ASSERT_EQ(job.Segments.size(), 4u);
-    const TWriteResult r = WriteParts(job);
-    ASSERT_EQ(r.Outcome, TWriteOutcome::Done);
+    const TJobOutcome r = RunSplit(job);
+    ASSERT_EQ(r.Status, TJobStatus::Done);
     long frames = 0;
-    for (const auto &part : r.Parts) {
+    for (const auto &part : r.Written) {
         const TDecodeResult d = DecodeFile(part);
         EXPECT_EQ(d.errors, 0) << part << d.message;
         frames += d.frames;

@@ -15,7 +15,7 @@ using Expected::Done;
 using Expected::Empty;
 using Expected::NoFrame;
 
-void TypeRange(Ui::TFrm_main &ui, const QString &start, const QString &end)
+void TypeRange(const TMainControls &ui, const QString &start, const QString &end)
 {
     const QStringList s = start.split(QRegularExpression("[:.]"));
     const QStringList e = end.split(QRegularExpression("[:.]"));

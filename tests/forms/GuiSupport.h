@@ -6,14 +6,25 @@
 #include "Dialogs.h"
 #include "Fixtures.h"
 #include "TimeText.h"
+#include "Messages.h"
+#include "SplitPage.h"
 #include "Unit_addspecial.h"
 #include "Unit_info.h"
 #include "Unit_main.h"
-#include "ui_Unit_addspecial.h"
-#include "ui_Unit_info.h"
-#include "ui_Unit_main.h"
+#include "widgets/SpinEdit.h"
+#include "widgets/TrackBar.h"
 
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QStringList>
+#include <QTabWidget>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <deque>
@@ -68,13 +79,130 @@ private:
     }
 };
 
+// A window's control by its designer name, as a user finds it on the screen.
+template <class T>
+T *Control(const QWidget &root, const char *name)
+{
+    T *w = root.findChild<T *>(name);
+    if (w == nullptr) {
+        qFatal("no control %s in %s", name, qPrintable(root.objectName()));
+    }
+    return w;
+}
+
+#define CONTROL(Type, Name) Type *const Name = Control<Type>(root, #Name);
+
+// The controls of the main window that the tests drive.
+struct TMainControls
+{
+    const QWidget &root;
+    CONTROL(QTabWidget, PageControl1)
+    CONTROL(QWidget, TabSheet1)
+    CONTROL(QWidget, TabSheet2)
+    CONTROL(QLabel, ProgramIcon)
+    CONTROL(QLabel, Version)
+    // The Cut page
+    CONTROL(QLineEdit, Edit1)
+    CONTROL(QLineEdit, Edit11)
+    CONTROL(QPushButton, SpeedButton1)
+    CONTROL(QPushButton, SpeedButton2)
+    CONTROL(QPushButton, SpeedButton3)
+    CONTROL(QPushButton, SpeedButton4)
+    CONTROL(QPushButton, BitBtn1)
+    CONTROL(QPushButton, BitBtn2)
+    CONTROL(QPushButton, BitBtn3)
+    CONTROL(QPushButton, BitBtn4)
+    CONTROL(TSpinEdit, SpinEdit6)
+    CONTROL(TSpinEdit, SpinEdit7)
+    CONTROL(TSpinEdit, SpinEdit8)
+    CONTROL(TSpinEdit, SpinEdit9)
+    CONTROL(TSpinEdit, SpinEdit10)
+    CONTROL(TSpinEdit, SpinEdit11)
+    CONTROL(QLabel, Label17)
+    CONTROL(QLabel, Label20)
+    CONTROL(QLabel, Label21)
+    CONTROL(TTrackBar, TrackBar2)
+    // The Split page
+    CONTROL(QTreeWidget, ListView2)
+    CONTROL(TTrackBar, TrackBar1)
+    CONTROL(QLabel, Label14)
+    CONTROL(TSpinEdit, SpinEdit1)
+    CONTROL(TSpinEdit, SpinEdit2)
+    CONTROL(TSpinEdit, SpinEdit3)
+    CONTROL(TSpinEdit, SpinEdit4)
+    CONTROL(TSpinEdit, SpinEdit5)
+    CONTROL(QLineEdit, Edit2)
+    CONTROL(QLineEdit, Edit3)
+    CONTROL(QLineEdit, Edit4)
+    CONTROL(QLineEdit, Edit5)
+    CONTROL(QLineEdit, Edit6)
+    CONTROL(QLineEdit, Edit7)
+    CONTROL(QLineEdit, Edit8)
+    CONTROL(QLineEdit, Edit9)
+    CONTROL(QLineEdit, Edit10)
+    CONTROL(QComboBox, ComboBox1)
+    CONTROL(QPlainTextEdit, Memo1)
+    CONTROL(QProgressBar, ProgressBar2)
+    CONTROL(QRadioButton, RadioButton2)
+    CONTROL(QRadioButton, RadioButton3)
+    CONTROL(QGroupBox, GroupBoxmain)
+    CONTROL(QGroupBox, GroupBoxadv)
+    CONTROL(QGroupBox, GroupBoxsize)
+    CONTROL(QGroupBox, GroupBoxfile)
+    CONTROL(QPushButton, SpeedButton11)
+    CONTROL(QPushButton, SpeedButton12)
+    CONTROL(QPushButton, SpeedButton13)
+    CONTROL(QPushButton, SpeedButton14)
+    CONTROL(QPushButton, SpeedButton15)
+    CONTROL(QPushButton, SpeedButton19)
+    CONTROL(QPushButton, SpeedButton24)
+    CONTROL(QPushButton, SpeedButton25)
+    CONTROL(QPushButton, SpeedButtonStop)
+};
+
+// The tag dialog's controls.
+struct TInfoControls
+{
+    const QWidget &root;
+    CONTROL(QLineEdit, Edit2)
+    CONTROL(QLineEdit, Edit3)
+    CONTROL(QLineEdit, Edit4)
+    CONTROL(QLineEdit, Edit5)
+    CONTROL(QLineEdit, Edit6)
+    CONTROL(QComboBox, ComboBox1)
+    CONTROL(QPushButton, SpeedButton1)
+    CONTROL(QPushButton, SpeedButton2)
+    CONTROL(QPushButton, SpeedButton3)
+};
+
+// The planner dialog's controls.
+struct TAddspecialControls
+{
+    const QWidget &root;
+    CONTROL(QLineEdit, Edit1)
+    CONTROL(QLineEdit, Edit2)
+    CONTROL(QLineEdit, MaskEdit1)
+    CONTROL(QLineEdit, MaskEdit2)
+    CONTROL(QRadioButton, RadioGroup1Item0)
+    CONTROL(QRadioButton, RadioGroup1Item1)
+    CONTROL(QRadioButton, RadioGroup2Item0)
+    CONTROL(QRadioButton, RadioGroup2Item1)
+    CONTROL(QPushButton, SpeedButton1)
+    CONTROL(QPushButton, SpeedButton2)
+};
+
+#undef CONTROL
+
 // The three windows in start-up order, as the program makes them.
 struct TWindows
 {
     std::unique_ptr<TFrm_main> main = std::make_unique<TFrm_main>();
-    std::unique_ptr<Tfrm_info> info = std::make_unique<Tfrm_info>(main.get());
-    std::unique_ptr<Tfrm_addspecial> addspecial = std::make_unique<Tfrm_addspecial>(main.get());
-    Ui::TFrm_main &ui = *main->ui;
+    std::unique_ptr<Tfrm_info> info = std::make_unique<Tfrm_info>();
+    std::unique_ptr<Tfrm_addspecial> addspecial = std::make_unique<Tfrm_addspecial>();
+    TSplitPage *split = main->SplitPage();
+    TMainControls ui{*main};
+    TInfoControls infoUi{*info};
+    TAddspecialControls plannerUi{*addspecial};
 
     TWindows() { main->SetDialogs(info.get(), addspecial.get()); }
     ~TWindows()

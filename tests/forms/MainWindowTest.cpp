@@ -63,7 +63,7 @@ private slots:
         QCOMPARE(genres->itemText(0), QString("Blues"));
         QCOMPARE(genres->itemText(84), QString("Bebob"));
         QCOMPARE(genres->itemText(114), QString("Folklore"));
-        QCOMPARE(w.info->ui->ComboBox1->count(), 115);
+        QCOMPARE(w.infoUi.ComboBox1->count(), 115);
     }
 
     void FilterShowsMessagesButSwallowsAccess()

@@ -20,7 +20,7 @@ using Expected::NoFrame;
 using Expected::NoRows;
 
 // The rows as "start-end length" texts, for comparing whole lists at once.
-QStringList Rows(const Ui::TFrm_main &ui)
+QStringList Rows(const TMainControls &ui)
 {
     QStringList rows;
     for (int i = 0; i < ui.ListView2->topLevelItemCount(); ++i) {
@@ -30,7 +30,7 @@ QStringList Rows(const Ui::TFrm_main &ui)
     return rows;
 }
 
-int Selected(const Ui::TFrm_main &ui)
+int Selected(const TMainControls &ui)
 {
     return ui.ListView2->indexOfTopLevelItem(ui.ListView2->currentItem());
 }
@@ -38,10 +38,7 @@ int Selected(const Ui::TFrm_main &ui)
 // A list of one row over a file of the given length, without opening a file.
 void OneRow(TWindows &w, int64_t length)
 {
-    w.main->filelength = length;
-    w.ui.ListView2->clear();
-    w.ui.ListView2->setCurrentItem(
-        w.main->AddRow("00:00.000", QString::fromStdString(FormatMs("nn:ss.zzz", length))));
+    w.split->ShowFile(length);
 }
 
 Bytes Joined(const std::vector<fs::path> &parts, bool stripTags)
@@ -80,24 +77,24 @@ private slots:
         TFakeDialogs dialogs;
         TWindows w;
         OneRow(w, 180000);
-        w.main->additem(60000);
+        w.split->additem(60000);
         QCOMPARE(Rows(w.ui),
                  (QStringList{"00:00.000-01:00.000 01:00.000", "01:00.000-03:00.000 02:00.000"}));
         QCOMPARE(Selected(w.ui), 1);
         QCOMPARE(w.ui.TrackBar1->SelStart(), 60);
         QCOMPARE(w.ui.TrackBar1->SelEnd(), 180);
         w.ui.ListView2->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
-        w.main->additem(30000); // inside the first row: the new row goes right after it
+        w.split->additem(30000); // inside the first row: the new row goes right after it
         QCOMPARE(Rows(w.ui).at(1), QString("00:30.000-01:00.000 00:30.000"));
         QCOMPARE(w.ui.ListView2->topLevelItem(1)->checkState(0), Qt::Unchecked);
         QCOMPARE(Selected(w.ui), 1);
         for (int64_t t : {0, 60000, 180000}) {
             dialogs.Messages.clear();
-            w.main->additem(t);
+            w.split->additem(t);
             QCOMPARE(dialogs.Messages, QStringList{Exists});
         }
         dialogs.Messages.clear();
-        w.main->additem(200000); // past the end: ignored without a word
+        w.split->additem(200000); // past the end: ignored without a word
         QCOMPARE(dialogs.Messages, QStringList{});
         QCOMPARE(Rows(w.ui).size(), 3);
     }
@@ -108,7 +105,7 @@ private slots:
         TWindows w;
         OneRow(w, 144000000); // a 40-hour recording, every minute a part
         w.ui.SpinEdit4->SetText("60");
-        w.main->SpeedButton15Click();
+        w.split->SpeedButton15Click();
         QTreeWidget *list = w.ui.ListView2;
         QCOMPARE(list->topLevelItemCount(), 2400);
         for (int i = 0; i < list->topLevelItemCount(); ++i) {
@@ -117,11 +114,12 @@ private slots:
             QCOMPARE(r->text(2), QString("01:00.000"));
         }
         QCOMPARE(list->topLevelItem(2399)->text(1), QString("2400:00.000"));
-        w.main->additem(1234567); // lands in the right row among thousands
+        w.split->additem(1234567); // lands in the right row among thousands
         QCOMPARE(list->topLevelItem(20)->text(1), QString("20:34.567"));
         QCOMPARE(list->topLevelItem(21)->text(0), QString("20:34.567"));
-        w.main->additem(-60000); // shown without its sign, as an existing cut
-        QCOMPARE(dialogs.Messages, QStringList{Exists});
+        w.split->additem(-60000); // before every row: nothing
+        QCOMPARE(dialogs.Messages, QStringList{});
+        QCOMPARE(list->topLevelItemCount(), 2401);
     }
 
     void TimesPastAnHourKeepTheirMinutes()
@@ -129,8 +127,8 @@ private slots:
         TFakeDialogs dialogs;
         TWindows w;
         OneRow(w, 4000000); // 66:40.000
-        w.main->additem(3700000);
-        w.main->additem(1800000);
+        w.split->additem(3700000);
+        w.split->additem(1800000);
         QCOMPARE(Rows(w.ui),
                  (QStringList{"00:00.000-30:00.000 30:00.000", "30:00.000-61:40.000 31:40.000",
                               "61:40.000-66:40.000 05:00.000"}));
@@ -147,22 +145,22 @@ private slots:
         TWindows w;
         OneRow(w, 300000);
         for (int64_t t : {60000, 120000, 180000, 240000}) {
-            w.main->additem(t);
+            w.split->additem(t);
         }
         w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(0));
-        w.main->N1Click(); // the first row: the second takes its start
+        w.split->N1Click(); // the first row: the second takes its start
         QCOMPARE(Rows(w.ui).at(0), QString("00:00.000-02:00.000 02:00.000"));
         QCOMPARE(Selected(w.ui), 0);
         w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(3));
-        w.main->N1Click(); // the last row: the one before takes its end
+        w.split->N1Click(); // the last row: the one before takes its end
         QCOMPARE(Rows(w.ui).last(), QString("03:00.000-05:00.000 02:00.000"));
 
         w.ui.ListView2->clearSelection();
         w.ui.ListView2->setCurrentItem(nullptr);
-        w.main->N2Click();
+        w.split->N2Click();
         QVERIFY2(Rows(w.ui).size() == 3, "no selected row: nothing merges");
         w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(1));
-        w.main->N2Click();
+        w.split->N2Click();
         QCOMPARE(Rows(w.ui), QStringList{"00:00.000-05:00.000 05:00.000"});
         QCOMPARE(Selected(w.ui), 0);
     }
@@ -172,8 +170,8 @@ private slots:
         TTempDir dir;
         TFakeDialogs dialogs;
         TWindows w;
-        w.main->OpenSplitInput(Q(EncodeWithLame(dir, "s", 6.0, 44100, 2, "-b 64")));
-        w.main->additem(2999);
+        w.split->OpenSplitInput(Q(EncodeWithLame(dir, "s", 6.0, 44100, 2, "-b 64")));
+        w.split->additem(2999);
         QCOMPARE(w.ui.TrackBar1->SelStart(), 2);
         w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(0));
         QCOMPARE(w.ui.TrackBar1->SelStart(), 0);
@@ -197,20 +195,20 @@ private slots:
         TWindows w;
         OneRow(w, 150000);
         w.ui.SpinEdit4->SetText("60");
-        w.main->SpeedButton15Click();
+        w.split->SpeedButton15Click();
         QCOMPARE(Rows(w.ui),
                  (QStringList{"00:00.000-01:00.000 01:00.000", "01:00.000-02:00.000 01:00.000",
                               "02:00.000-02:30.000 00:30.000"}));
         OneRow(w, 180000);
-        w.main->SpeedButton15Click();
+        w.split->SpeedButton15Click();
         QCOMPARE(Rows(w.ui).size(), 3);
         QVERIFY2(dialogs.Messages == QStringList{}, "no complaint at the file's end");
 
         w.ui.RadioButton3->setChecked(true);
-        w.main->filebitrate = 128;
+        w.split->filebitrate = 128;
         OneRow(w, 200000);
         w.ui.SpinEdit5->SetText("1024"); // 65536 ms a part
-        w.main->SpeedButton15Click();
+        w.split->SpeedButton15Click();
         QCOMPARE(Rows(w.ui).at(1), QString("01:05.536-02:11.072 01:05.536"));
 
         const QStringList before = Rows(w.ui);
@@ -218,8 +216,8 @@ private slots:
                  {"0", 128}, {"-5", 128}, {"abc", 128}, {"100", 0}}) {
             dialogs.Messages.clear();
             w.ui.SpinEdit5->SetText(kb);
-            w.main->filebitrate = rate;
-            w.main->SpeedButton15Click();
+            w.split->filebitrate = rate;
+            w.split->SpeedButton15Click();
             QCOMPARE(dialogs.Messages, QStringList{BadStep});
             QVERIFY2(Rows(w.ui) == before, "the list is not touched");
         }
@@ -230,12 +228,12 @@ private slots:
         TFakeDialogs dialogs;
         TWindows w;
         OneRow(w, 180000);
-        w.main->additem(60000);
-        w.main->additem(130000);
+        w.split->additem(60000);
+        w.split->additem(130000);
         w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(1)); // 01:00 to 02:10
-        w.main->N3Click();
+        w.split->N3Click();
         QVERIFY(w.addspecial->isVisible());
-        auto &d = *w.addspecial->ui;
+        auto &d = w.plannerUi;
         QCOMPARE(d.Edit1->text(), QString("00:00.000-03:00.000"));
         QCOMPARE(d.Edit2->text(), QString("01:00.000-02:10.000"));
         QCOMPARE(d.MaskEdit1->text(), QString("1024"));
@@ -257,7 +255,7 @@ private slots:
 
         w.ui.ListView2->clearSelection();
         w.ui.ListView2->setCurrentItem(nullptr);
-        w.main->N3Click();
+        w.split->N3Click();
         QVERIFY2(!d.RadioGroup1Item1->isEnabled(), "no row, no 所选段");
         QVERIFY(d.RadioGroup1Item0->isChecked());
         d.MaskEdit2->setText("0:00.000");
@@ -300,7 +298,7 @@ private slots:
         QCOMPARE(memo.size(), 6);
         QCOMPARE(memo.mid(0, 4),
                  (QStringList{"MPEG版本:1", "压缩层次:3", "位率(kbps):128", "采样频率(HZ):44100"}));
-        QCOMPARE(w.main->filebitrate, 128);
+        QCOMPARE(w.split->filebitrate, 128);
         QCOMPARE(Rows(w.ui).size(), 1);
         QVERIFY(Rows(w.ui)[0].startsWith("00:00.000-00:04."));
         QCOMPARE(w.ui.ListView2->topLevelItem(0)->checkState(0), Qt::Checked);
@@ -330,7 +328,7 @@ private slots:
         TWindows w;
         const auto mp3 = EncodeWithLame(dir, "song", 9.0, 44100, 2, "-V 2");
         fs::create_directory(dir / "out");
-        w.main->OpenSplitInput(Q(mp3));
+        w.split->OpenSplitInput(Q(mp3));
         w.ui.Edit10->setText(Q(dir / "out"));
         w.ui.Edit9->setText("p");
         w.ui.Edit2->setText("标题");
@@ -338,12 +336,12 @@ private slots:
 
         // By list: four rows, the second unticked.
         for (int64_t t : {2000, 4000, 6500}) {
-            w.main->additem(t);
+            w.split->additem(t);
         }
         w.ui.ListView2->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
         QSignalSpy progress(w.ui.ProgressBar2, &QProgressBar::valueChanged);
-        w.main->SpeedButton14Click();
-        w.main->SpeedButton14Click();
+        w.split->SpeedButton14Click();
+        w.split->SpeedButton14Click();
         QCOMPARE(dialogs.Messages, QStringList{Done});
         QVERIFY(fs::exists(dir / "out" / "p002.mp3"));
         QVERIFY2(!fs::exists(dir / "out" / "p003.mp3"), "three ticked rows, three parts");
@@ -376,27 +374,62 @@ private slots:
         dialogs.Messages.clear();
         w.ui.Edit2->clear();
         w.ui.RadioButton2->setChecked(true);
-        w.ui.SpinEdit4->SetText("3");
-        w.main->SpeedButton13Click();
-        w.main->SpeedButton14Click();
-        w.main->SpeedButton14Click();
+        w.ui.SpinEdit4->SetText("4");
+        w.split->SpeedButton13Click();
+        w.split->SpeedButton14Click();
+        w.split->SpeedButton14Click();
         QCOMPARE(dialogs.Messages, QStringList{Done});
         std::vector<fs::path> timed;
         for (int n = 0; fs::exists(dir / "out" / ("p00" + std::to_string(n) + ".mp3")); ++n) {
             timed.push_back(dir / "out" / ("p00" + std::to_string(n) + ".mp3"));
         }
-        QCOMPARE(int(timed.size()), 3); // 0-3, 3-6 and 6 to the end
+        QCOMPARE(int(timed.size()), 3); // 0-4, 4-8 and 8 to the end
         QVERIFY(Joined(timed, false) == AudioOf(mp3, 0, 1 << 30));
 
         // By size: 40 KB steps of the average bitrate.
         dialogs.Messages.clear();
         w.ui.RadioButton3->setChecked(true);
         w.ui.SpinEdit5->SetText("40");
-        w.main->SpeedButton13Click();
-        w.main->SpeedButton14Click();
-        w.main->SpeedButton14Click();
+        w.split->SpeedButton13Click();
+        w.split->SpeedButton14Click();
+        w.split->SpeedButton14Click();
         QCOMPARE(dialogs.Messages, QStringList{Done});
         QVERIFY(fs::exists(dir / "out" / "p001.mp3"));
+    }
+
+    void OutcomesBecomeMessages()
+    {
+        const fs::path part = "/music/p002.mp3";
+        const std::vector<fs::path> two = {"/music/p000.mp3", "/music/p001.mp3"};
+        struct Case
+        {
+            TJobOutcome outcome;
+            QString cut;
+            QString split; // of 5 parts
+        };
+        const std::vector<Case> cases = {
+            {{TJobStatus::Done, {}, {}, two}, Done, Done},
+            {{TJobStatus::Stopped, {}, {}, two}, "", "已停止。已写入 2 个片段（共 5 个）。"},
+            {{TJobStatus::NoAudio, "/a.mp3", "why"}, NoFrame, NoFrame},
+            {{TJobStatus::EmptyRange}, Expected::Empty, NoRows},
+            {{TJobStatus::OutputIsInput, part}, Busy, Busy},
+            {{TJobStatus::FolderUnwritable, "/music", "Permission denied"}, Busy, Busy},
+            {{TJobStatus::InputUnreadable, "/a.mp3", "No such file or directory"},
+             "Cannot open file \"/a.mp3\". No such file or directory",
+             "Cannot open file \"/a.mp3\". No such file or directory"},
+            {{TJobStatus::NameIsFolder, part, {}, two}, Busy + "\n/music/p002.mp3：同名文件夹已存在",
+             Busy + "\n/music/p002.mp3：同名文件夹已存在\n已写入 2 个片段（共 5 个）。"},
+            {{TJobStatus::WriteFailed, part, "No space left on device"},
+             "无法写入文件 /music/p002.mp3：No space left on device",
+             "无法写入文件 /music/p002.mp3：No space left on device\n已写入 0 个片段（共 5 个）。"},
+            {{TJobStatus::ReadFailed, "/a.mp3", "Input/output error", two},
+             "无法读取文件 /a.mp3：Input/output error",
+             "无法读取文件 /a.mp3：Input/output error\n已写入 2 个片段（共 5 个）。"},
+        };
+        for (const Case &c : cases) {
+            QCOMPARE(CutMessage(c.outcome), c.cut);
+            QCOMPARE(SplitMessage(c.outcome, 5), c.split);
+        }
     }
 
     void RefusalsAndStop()
@@ -405,16 +438,16 @@ private slots:
         TFakeDialogs dialogs;
         TWindows w;
         const auto mp3 = FramesFile(dir, "in.mp3", 20.0);
-        w.main->OpenSplitInput(Q(mp3));
+        w.split->OpenSplitInput(Q(mp3));
         w.ui.Edit10->setText(Q(dir.Path()));
         for (int64_t t : {5000, 10000, 15000}) {
-            w.main->additem(t);
+            w.split->additem(t);
         }
         // Nothing ticked.
         for (int i = 0; i < 4; ++i) {
             w.ui.ListView2->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
         }
-        w.main->SpeedButton24Click();
+        w.split->SpeedButton24Click();
         QCOMPARE(dialogs.Messages, QStringList{NoRows});
         for (int i = 0; i < 4; ++i) {
             w.ui.ListView2->topLevelItem(i)->setCheckState(0, Qt::Checked);
@@ -424,25 +457,23 @@ private slots:
         w.ui.Edit7->setText("in001.mp3");
         w.ui.Edit9->setText("in");
         dialogs.Messages.clear();
-        w.main->SpeedButton24Click();
+        w.split->SpeedButton24Click();
         QCOMPARE(dialogs.Messages, QStringList{Busy});
         QVERIFY2(!fs::exists(dir / "in000.mp3"), "nothing written before the refusal");
         w.ui.Edit7->setText("in.mp3");
         w.ui.Edit10->setText(Q(dir / "missing"));
         dialogs.Messages.clear();
-        w.main->SpeedButton24Click();
+        w.split->SpeedButton24Click();
         QCOMPARE(dialogs.Messages, QStringList{Busy});
         // No audio in the input.
         WriteFile(dir / "junk.mp3", Bytes(20000, 0));
         w.ui.Edit7->setText("junk.mp3");
         w.ui.Edit10->setText(Q(dir.Path()));
         dialogs.Messages.clear();
-        w.main->SpeedButton24Click();
+        w.split->SpeedButton24Click();
         QCOMPARE(dialogs.Messages, QStringList{NoFrame});
 
-        // Stop after the first part; during the run the page's commands are off. The input is
-        // VBR, whose parts one writer takes in turn (beside a CBR run's writer a second one
-        // writes the part it holds when the stop comes).
+        // Stop after the first part; during the run the page's commands are off.
         Bytes vbr;
         AppendVbrFrames(vbr, 800); // 20.9 s
         WriteFile(dir / "vbr.mp3", vbr);
@@ -451,13 +482,13 @@ private slots:
         dialogs.Messages.clear();
         bool sawRunning = false;
         QTimer::singleShot(0, w.main.get(), [&] {
-            sawRunning = w.main->Running() && !w.ui.ListView2->isEnabled() &&
+            sawRunning = w.split->Running() && !w.ui.ListView2->isEnabled() &&
                          w.ui.SpeedButton14->isHidden() && !w.ui.SpeedButtonStop->isHidden();
             QTest::mouseClick(w.ui.SpeedButtonStop, Qt::LeftButton);
         });
-        w.main->SpeedButton24Click();
+        w.split->SpeedButton24Click();
         QVERIFY(sawRunning);
-        QCOMPARE(dialogs.Messages, QStringList{});
+        QCOMPARE(dialogs.Messages, QStringList{"已停止。已写入 1 个片段（共 4 个）。"});
         QVERIFY(fs::exists(dir / "s000.mp3"));
         QVERIFY(!fs::exists(dir / "s001.mp3"));
         QVERIFY(w.ui.ListView2->isEnabled());

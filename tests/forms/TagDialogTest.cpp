@@ -1,12 +1,13 @@
 // The tag dialog on a segment row, and the parts that carry their rows' own tags.
 #include "GuiSupport.h"
 #include "MP3TAG.h"
+#include "Shared.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-void PageFields(Ui::TFrm_main &ui)
+void PageFields(const TMainControls &ui)
 {
     ui.Edit2->setText("Page title");
     ui.Edit3->setText("Page artist");
@@ -16,23 +17,40 @@ void PageFields(Ui::TFrm_main &ui)
     ui.ComboBox1->setCurrentIndex(17); // Rock
 }
 
-QStringList Dialog(const Tfrm_info &d)
+QStringList Dialog(const TInfoControls &d)
 {
-    return {d.ui->Edit2->text(),
-            d.ui->Edit3->text(),
-            d.ui->Edit4->text(),
-            d.ui->Edit5->text(),
-            d.ui->ComboBox1->currentText(),
-            d.ui->Edit6->text()};
+    return {d.Edit2->text(), d.Edit3->text(),         d.Edit4->text(),
+            d.Edit5->text(), d.ComboBox1->currentText(), d.Edit6->text()};
 }
 
-QStringList RowTexts(const QTreeWidgetItem *row)
+// The texts a row keeps, as the dialog shows them; empty when it has none of its own.
+QStringList RowTexts(const TWindows &w, size_t row)
 {
-    QStringList texts;
-    for (int i = 2; i <= 7; ++i) {
-        texts.append(TFrm_main::SubItem(row, i));
+    const std::optional<TPartTag> &t = w.split->Segments()[row].Tag;
+    if (!t) {
+        return {};
     }
-    return texts;
+    const int genre = t->GenreID < GenreNames.size() ? int(t->GenreID) : -1;
+    return {FromTagText(t->Title),   FromTagText(t->Artist),
+            FromTagText(t->Album),   FromTagText(t->Year),
+            genre < 0 ? QString() : w.infoUi.ComboBox1->itemText(genre),
+            FromTagText(t->Comment)};
+}
+
+// Gives a row texts of its own through the dialog, as a user does.
+void StoreTexts(TWindows &w, int row, const QStringList &texts)
+{
+    w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(row));
+    w.split->ListView2DblClick();
+    QVERIFY(w.info->isVisible());
+    w.infoUi.Edit2->setText(texts[0]);
+    w.infoUi.Edit3->setText(texts[1]);
+    w.infoUi.Edit4->setText(texts[2]);
+    w.infoUi.Edit5->setText(texts[3]);
+    w.infoUi.ComboBox1->setCurrentIndex(w.infoUi.ComboBox1->findText(texts[4]));
+    w.infoUi.Edit6->setText(texts[5]);
+    QTest::mouseClick(w.infoUi.SpeedButton2, Qt::LeftButton); // 确定
+    QVERIFY(!w.info->isVisible());
 }
 
 } // namespace
@@ -47,20 +65,19 @@ private slots:
         TFakeDialogs dialogs;
         TWindows w;
         PageFields(w.ui);
-        w.main->ListView2DblClick();
+        w.split->ListView2DblClick();
         QVERIFY(!w.info->isVisible()); // no row: nothing opens
-        w.main->filelength = 120000;
-        w.ui.ListView2->setCurrentItem(w.main->AddRow("00:00.000", "02:00.000"));
-        w.main->ListView2DblClick();
+        w.split->ShowFile(120000);
+        w.split->ListView2DblClick();
         QVERIFY(w.info->isVisible());
-        QCOMPARE(Dialog(*w.info), (QStringList{"Page title", "Page artist", "Page album", "1999",
-                                               "Rock", "Page comment"}));
-        w.info->ui->Edit2->setText("changed");
-        QTest::mouseClick(w.info->ui->SpeedButton1, Qt::LeftButton); // 重置
-        QCOMPARE(w.info->ui->Edit2->text(), QString("Page title"));
-        QTest::mouseClick(w.info->ui->SpeedButton3, Qt::LeftButton); // 退出
+        QCOMPARE(Dialog(w.infoUi), (QStringList{"Page title", "Page artist", "Page album", "1999",
+                                                "Rock", "Page comment"}));
+        w.infoUi.Edit2->setText("changed");
+        QTest::mouseClick(w.infoUi.SpeedButton1, Qt::LeftButton); // 重置
+        QCOMPARE(w.infoUi.Edit2->text(), QString("Page title"));
+        QTest::mouseClick(w.infoUi.SpeedButton3, Qt::LeftButton); // 退出
         QVERIFY(!w.info->isVisible());
-        QVERIFY(!TFrm_main::HasOwnTag(w.ui.ListView2->topLevelItem(0)));
+        QCOMPARE(RowTexts(w, 0), QStringList{});
     }
 
     void OkStoresTheTextsAndResetReturnsToThem()
@@ -68,54 +85,52 @@ private slots:
         TFakeDialogs dialogs;
         TWindows w;
         PageFields(w.ui);
-        w.main->filelength = 120000;
-        QTreeWidgetItem *row = w.main->AddRow("00:00.000", "02:00.000");
-        w.ui.ListView2->setCurrentItem(row);
-        w.main->N4Click(); // the popup's 标签...
+        w.split->ShowFile(120000);
+        w.split->N4Click(); // the popup's 标签...
         QVERIFY(w.info->isVisible());
-        auto &d = *w.info->ui;
+        auto &d = w.infoUi;
         d.Edit2->setText("第一章");
         d.Edit5->setText("2024");
         d.ComboBox1->setCurrentIndex(-1);
         QTest::mouseClick(d.SpeedButton2, Qt::LeftButton); // 确定
         QVERIFY(!w.info->isVisible());
-        QCOMPARE(RowTexts(row),
-                 (QStringList{"第一章", "Page artist", "Page album", "", "2024", "Page comment"}));
-        QCOMPARE(row->columnCount(), 3); // the texts are not shown in the list
+        QCOMPARE(RowTexts(w, 0),
+                 (QStringList{"第一章", "Page artist", "Page album", "2024", "", "Page comment"}));
+        QCOMPARE(w.ui.ListView2->columnCount(), 3); // the texts are not shown in the list
 
-        TFrm_main::SetSubItem(row, 5, "bEBoB"); // any letter case finds the genre
-        w.main->ListView2DblClick();
-        QCOMPARE(d.ComboBox1->currentText(), QString("Bebob"));
+        w.split->ListView2DblClick();
+        QCOMPARE(d.Edit2->text(), QString("第一章"));
         d.Edit3->setText("edited");
+        d.ComboBox1->setCurrentIndex(84); // Bebob
         QTest::mouseClick(d.SpeedButton1, Qt::LeftButton);
         QVERIFY2(d.Edit3->text() == QString("Page artist"), "重置 returns to the row's texts");
-        QTest::mouseClick(d.SpeedButton2, Qt::LeftButton);
-        QVERIFY2(TFrm_main::SubItem(row, 5) == QString("Bebob"), "stored as the list writes it");
-
-        TFrm_main::SetSubItem(row, 5, "Unknown");
-        w.main->ListView2DblClick();
         QCOMPARE(d.ComboBox1->currentIndex(), -1);
+        d.ComboBox1->setCurrentIndex(84);
+        QTest::mouseClick(d.SpeedButton2, Qt::LeftButton);
+        QCOMPARE(int(w.split->Segments()[0].Tag->GenreID), 84);
+
+        w.split->ListView2DblClick();
         d.Edit2->setText("not kept");
         QTest::mouseClick(d.SpeedButton3, Qt::LeftButton);
-        QCOMPARE(TFrm_main::SubItem(row, 2), QString("第一章"));
+        QCOMPARE(RowTexts(w, 0).at(0), QString("第一章"));
     }
 
     void SplitsCopyAndMergesKeepTheTexts()
     {
         TFakeDialogs dialogs;
         TWindows w;
-        w.main->filelength = 180000;
-        QTreeWidgetItem *row = w.main->AddRow("00:00.000", "03:00.000");
-        w.ui.ListView2->setCurrentItem(row);
-        TFrm_main::SetSubItem(row, 2, "Whole");
-        w.main->additem(60000);
-        QCOMPARE(TFrm_main::SubItem(w.ui.ListView2->topLevelItem(1), 2), QString("Whole"));
-        TFrm_main::SetSubItem(w.ui.ListView2->topLevelItem(1), 2, "Second");
-        w.main->additem(120000); // splits the second row
-        QCOMPARE(TFrm_main::SubItem(w.ui.ListView2->topLevelItem(2), 2), QString("Second"));
+        w.split->ShowFile(180000);
+        const QStringList whole = {"Whole", "", "", "", "", ""};
+        StoreTexts(w, 0, whole);
+        w.split->additem(60000);
+        QCOMPARE(RowTexts(w, 1), whole);
+        const QStringList second = {"Second", "", "", "", "Rock", ""};
+        StoreTexts(w, 1, second);
+        w.split->additem(120000); // splits the second row
+        QCOMPARE(RowTexts(w, 2), second);
         w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(1));
-        w.main->N1Click(); // merged into the first row, which keeps its own texts
-        QCOMPARE(TFrm_main::SubItem(w.ui.ListView2->topLevelItem(0), 2), QString("Whole"));
+        w.split->N1Click(); // merged into the first row, which keeps its own texts
+        QCOMPARE(RowTexts(w, 0), whole);
         QCOMPARE(w.ui.ListView2->topLevelItem(0)->text(1), QString("02:00.000"));
     }
 
@@ -125,23 +140,16 @@ private slots:
         TFakeDialogs dialogs;
         TWindows w;
         const auto mp3 = FramesFile(dir, "in.mp3", 12.0);
-        w.main->OpenSplitInput(Q(mp3));
+        w.split->OpenSplitInput(Q(mp3));
         PageFields(w.ui);
         w.ui.Edit10->setText(Q(dir.Path()));
         w.ui.Edit9->setText("t");
-        w.main->additem(4000);
-        w.main->additem(8000);
-        QTreeWidgetItem *middle = w.ui.ListView2->topLevelItem(1);
+        w.split->additem(4000);
+        w.split->additem(8000);
         const std::string longTitle = "一二三四五六七八九十一二三四五六"; // 32 bytes in GB18030
-        TFrm_main::SetSubItem(middle, 2, QString::fromStdString(longTitle));
-        TFrm_main::SetSubItem(middle, 3, "Own artist");
-        TFrm_main::SetSubItem(middle, 4, "");
-        TFrm_main::SetSubItem(middle, 5, "folklore");
-        TFrm_main::SetSubItem(middle, 6, "2001");
-        TFrm_main::SetSubItem(middle, 7, "");
-        QTreeWidgetItem *last = w.ui.ListView2->topLevelItem(2);
-        TFrm_main::SetSubItem(last, 2, ""); // its own empty title: no tag
-        w.main->SpeedButton24Click();
+        StoreTexts(w, 1, {QString::fromStdString(longTitle), "Own artist", "", "2001", "Folklore", ""});
+        StoreTexts(w, 2, {"", "", "", "", "", ""}); // its own empty title: no tag
+        w.split->SpeedButton24Click();
         QCOMPARE(dialogs.Messages, QStringList{Expected::Done});
 
         TID3Tag tag;

@@ -41,10 +41,12 @@ protected:
         WriteFile(dir / "song.mp3", source);
     }
 
-    RunResult Run(const std::string &args)
+    // before: shell commands that set up the run (limits, traps).
+    RunResult Run(const std::string &args, const std::string &before = "")
     {
-        const std::string command = "cd '" + dir.Path().string() + "' && '" MP3CUT_BINARY "' " +
-                                    args + " >stdout.txt 2>stderr.txt </dev/null";
+        const std::string command = "cd '" + dir.Path().string() + "' && " + before + " '" +
+                                    MP3CUT_BINARY "' " + args +
+                                    " >stdout.txt 2>stderr.txt </dev/null";
         const int raw = std::system(command.c_str());
         RunResult r;
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -110,7 +112,7 @@ TEST_F(Mp3cut, FailuresAreToldApartAndWriteNothing)
         {"cut song.mp3 abc 0:2.0", 2, "bad time 'abc'"},
         {"frobnicate song.mp3", 2, "unknown command"},
         {"cut song.mp3 0:1.0 0:2.0 --bogus", 2, "unknown option --bogus"},
-        {"cut missing.mp3 0:1.0 0:2.0 -o keep.mp3", 3, "Cannot open file \"missing.mp3\""},
+        {"cut missing.mp3 0:1.0 0:2.0 -o keep.mp3", 3, "cannot read 'missing.mp3': No such"},
         {"cut silence.mp3 0:1.0 0:2.0 -o keep.mp3", 4, "no MPEG audio"},
         {"cut song.mp3 0:5.0 0:5.0 -o keep.mp3", 5, "is empty"},
         {"cut song.mp3 0:30.0 0:40.0 -o keep.mp3", 5, "no audio lies between"},
@@ -122,7 +124,11 @@ TEST_F(Mp3cut, FailuresAreToldApartAndWriteNothing)
         {"split song.mp3 --at 0:1.0,0:99.0", 5, "outside the audio"},
         {"split song.mp3 --every 5 --at 0:1.0", 2, "one of --at"},
         {"split song.mp3 --every 5 --genre Nonsense", 2, "unknown genre"},
+        {"split song.mp3 --every 5 -n taken", 9, "'./taken001.mp3': a folder has that name"},
+        {"split song.mp3 --every 5 -n " + std::string(250, 'n'), 9, "File name too long"},
+        {"cut song.mp3 0:1.0 0:2.0 -o taken001.mp3", 9, "a folder has that name"},
     };
+    fs::create_directory(dir / "taken001.mp3");
     if (!rootIgnoresModes) {
         cases.push_back({"split song.mp3 --every 5 -d locked", 7, "cannot write to the folder"});
     }
@@ -138,6 +144,21 @@ TEST_F(Mp3cut, FailuresAreToldApartAndWriteNothing)
         }
     }
     EXPECT_EQ(ReadFile(dir / "song.mp3"), source) << "the input is never touched";
+}
+
+TEST_F(Mp3cut, AFailedSplitListsThePartsItWroteAndSaysHowMany)
+{
+    // Files may not grow past 30 or 60 KB (the shell counts in blocks of 512 or 1024 bytes):
+    // the parts of one second pass, the part of eight seconds (128 KB) does not.
+    const RunResult r =
+        Run("split song.mp3 --at 0:1.0,0:2.0,0:10.0 -n f", "trap '' XFSZ; ulimit -f 60;");
+    EXPECT_EQ(r.status, 9);
+    EXPECT_EQ(r.out, "./f000.mp3\n./f001.mp3\n");
+    EXPECT_EQ(r.err, "mp3cut: 2 of 4 parts written\nmp3cut: cannot write './f002.mp3': File too "
+                     "large\n");
+    EXPECT_EQ(ReadFile(dir / "f001.mp3"), Audio(39 * 417, 77 * 417));
+    EXPECT_FALSE(fs::exists(dir / "f002.mp3"));
+    EXPECT_EQ(FileCount(), 3u) << "no temporary file left";
 }
 
 TEST_F(Mp3cut, SplitByTimeNamesTagsAndTilesTheAudio)

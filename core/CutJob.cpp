@@ -1,0 +1,66 @@
+#include "CutJob.h"
+
+#include "Errors.h"
+#include "OutputFile.h"
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+fs::path DefaultCutName(const fs::path &input)
+{
+    const std::u8string stem = input.stem().u8string();
+    // A name that is only an extension (".mp3") keeps it as its extension.
+    const bool onlyExtension = !stem.empty() && stem[0] == u8'.' && input.extension().empty();
+    const std::u8string base = onlyExtension ? std::u8string() : stem;
+    const std::u8string ext = onlyExtension ? stem : input.extension().u8string();
+    return input.parent_path() / fs::path(base + u8"_片段" + ext);
+}
+
+TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress)
+{
+    TJobOutcome outcome;
+    TJobInput input;
+    if (!OpenJobInput(job.Input, input, outcome)) {
+        return outcome;
+    }
+    if (job.EndMs && std::max<int64_t>(job.StartMs, 0) >= *job.EndMs) {
+        outcome.Status = TJobStatus::EmptyRange;
+        return outcome;
+    }
+    if (!CheckOutput(job.Output, job.Input, outcome)) {
+        return outcome;
+    }
+    TByteRange range;
+    try {
+        range = JobRangeBytes(input, job.StartMs, job.EndMs);
+    } catch (const EStreamError &e) {
+        Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+        return outcome;
+    }
+    if (range.End <= range.Start) {
+        outcome.Status = TJobStatus::EmptyRange;
+        return outcome;
+    }
+    std::unique_ptr<TOutputFile> out;
+    if (!CreateOutput(job.Output, out, outcome)) {
+        return outcome;
+    }
+    try {
+        const int64_t copied = input.Hdr.CopyBytes(*input.Stream, out->Stream(), range, progress);
+        if (copied < range.End - range.Start) {
+            outcome.Status = TJobStatus::Stopped; // the unfinished file goes with out
+            return outcome;
+        }
+    } catch (const EReadError &e) {
+        Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+        return outcome;
+    } catch (const EStreamError &e) {
+        Failed(outcome, TJobStatus::WriteFailed, job.Output, e);
+        return outcome;
+    }
+    if (CommitOutput(*out, job.Output, outcome)) {
+        outcome.Written.push_back(job.Output);
+    }
+    return outcome;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Cutting one stretch out of a file: the one way both front ends do it.
+
+#include "JobOutcome.h"
+#include "MPEGAFHdr.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+struct TCutJob
+{
+    std::filesystem::path Input;
+    std::filesystem::path Output;
+    int64_t StartMs = 0;
+    std::optional<int64_t> EndMs; // none: to the end of the audio
+};
+
+// "song.mp3" proposes "song_片段.mp3" beside it.
+std::filesystem::path DefaultCutName(const std::filesystem::path &input);
+
+// Checks the request, then writes the whole frames of the range to the output, whole or not at
+// all. Progress, if given, hears between the blocks of a long copy; returning false stops the
+// cut with nothing written (Stopped).
+TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress = {});

@@ -1,0 +1,124 @@
+#include "JobOutcome.h"
+
+#include "Errors.h"
+#include "OutputFile.h"
+
+#include <cerrno>
+#include <cstring>
+
+bool OpenJobInput(const std::filesystem::path &path, TJobInput &input, TJobOutcome &outcome)
+{
+    try {
+        input.Stream = std::make_unique<TFileStream>(path, fmOpenRead);
+        if (input.Hdr.ReadFirstFrame(*input.Stream)) {
+            outcome.AudioMs = input.Hdr.Duration;
+            return true;
+        }
+        outcome.Status = TJobStatus::NoAudio;
+        outcome.File = path;
+        outcome.Reason = input.Stream->Size() == 0
+                             ? "the file is empty"
+                             : "no two frame headers in a row agree within the first 10240 "
+                               "bytes after its tags";
+    } catch (const EFOpenError &e) {
+        outcome.Status = TJobStatus::InputUnreadable;
+        outcome.File = path;
+        outcome.Reason = ReasonText(e.Code, true);
+    } catch (const EStreamError &e) {
+        Failed(outcome, TJobStatus::ReadFailed, path, e);
+    }
+    input.Stream.reset();
+    return false;
+}
+
+TByteRange JobRangeBytes(TJobInput &input, int64_t startMs, const std::optional<int64_t> &endMs)
+{
+    if (endMs) {
+        return input.Hdr.RangeBytes(*input.Stream, startMs, *endMs);
+    }
+    const int64_t start = input.Hdr.FrameOffsetAt(*input.Stream, startMs);
+    return start < input.Hdr.AudioEnd ? TByteRange{start, input.Hdr.AudioEnd} : TByteRange{};
+}
+
+std::string ReasonText(int code, bool reading)
+{
+    if (code != 0) {
+        return std::strerror(code);
+    }
+    return reading ? "the file ended early (it changed while it was read)"
+                   : "the system took no more bytes";
+}
+
+void Failed(TJobOutcome &outcome, TJobStatus status, const std::filesystem::path &file,
+            const EStreamError &error)
+{
+    outcome.Status = status;
+    outcome.File = file;
+    outcome.Reason = ReasonText(error.Code, status == TJobStatus::ReadFailed);
+}
+
+namespace {
+
+std::filesystem::path FolderOf(const std::filesystem::path &file)
+{
+    return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+}
+
+} // namespace
+
+bool CheckOutput(const std::filesystem::path &output, const std::filesystem::path &input,
+                 TJobOutcome &outcome)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    outcome.File = output;
+    if (fs::exists(output, ec) && SameFile(output, input)) {
+        outcome.Status = TJobStatus::OutputIsInput;
+        return false;
+    }
+    if (fs::is_directory(output, ec)) {
+        outcome.Status = TJobStatus::NameIsFolder;
+        return false;
+    }
+    const fs::path folder = FolderOf(output);
+    if (!fs::is_directory(folder, ec)) {
+        outcome.Status = TJobStatus::FolderUnwritable;
+        outcome.File = folder;
+        outcome.Reason = fs::exists(folder, ec) ? std::strerror(ENOTDIR) : std::strerror(ENOENT);
+        return false;
+    }
+    outcome.File.clear();
+    return true;
+}
+
+bool CreateOutput(const std::filesystem::path &output, std::unique_ptr<TOutputFile> &out,
+                  TJobOutcome &outcome)
+{
+    try {
+        out = std::make_unique<TOutputFile>(output);
+        return true;
+    } catch (const EStreamError &e) {
+        // These speak of the folder; any other (a name too long, no descriptors) of the file.
+        const bool folder = e.Code == EACCES || e.Code == EPERM || e.Code == EROFS ||
+                            e.Code == ENOENT || e.Code == ENOTDIR;
+        Failed(outcome, folder ? TJobStatus::FolderUnwritable : TJobStatus::WriteFailed,
+               folder ? FolderOf(output) : output, e);
+        return false;
+    }
+}
+
+bool CommitOutput(TOutputFile &out, const std::filesystem::path &output, TJobOutcome &outcome)
+{
+    try {
+        out.Commit();
+        return true;
+    } catch (const EStreamError &e) {
+        std::error_code ec;
+        Failed(outcome, TJobStatus::WriteFailed, output, e);
+        if (std::filesystem::is_directory(output, ec)) {
+            outcome.Status = TJobStatus::NameIsFolder; // taken since the run began
+            outcome.Reason.clear();
+        }
+        return false;
+    }
+}

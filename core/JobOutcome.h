@@ -1,0 +1,69 @@
+#pragma once
+// How a cut or a split ended, and why. Both front ends get the same outcome for the same request
+// and only choose the words (a message box, or a line on stderr and an exit status).
+
+#include "FileStream.h"
+#include "MPEGAFHdr.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class TJobStatus
+{
+    Done,
+    Stopped,          // the caller asked to stop; Written lists the outputs that are complete
+    InputUnreadable,  // File: the input; Reason: the system's words
+    NoAudio,          // File: the input; Reason: why nothing in it counts as MPEG audio
+    EmptyRange,       // no whole frame lies in the range, or no segment was given
+    OutputIsInput,    // File: the output name that leads to the input
+    FolderUnwritable, // File: the folder; Reason: the system's words
+    NameIsFolder,     // File: the output name, taken by a folder
+    WriteFailed,      // File: the output; Reason: the system's words
+    ReadFailed,       // File: the input; Reason: the system's words
+};
+
+struct TJobOutcome
+{
+    TJobStatus Status = TJobStatus::Done;
+    std::filesystem::path File;
+    std::string Reason;
+    std::vector<std::filesystem::path> Written; // complete outputs, in order
+    int64_t AudioMs = 0; // the input's length, once known: an empty range is told against it
+};
+
+// The input of a job: open, with its first audio frame found.
+struct TJobInput
+{
+    std::unique_ptr<TFileStream> Stream;
+    TMPEGAFHdr Hdr;
+};
+
+// Opens the input and finds its first frame; false with the outcome filled when it cannot.
+bool OpenJobInput(const std::filesystem::path &path, TJobInput &input, TJobOutcome &outcome);
+
+// The bytes from the first frame at or after startMs to the first frame at or after endMs, or
+// to the end of the audio when there is no end.
+TByteRange JobRangeBytes(TJobInput &input, int64_t startMs, const std::optional<int64_t> &endMs);
+
+class TOutputFile;
+
+// Refuses an output name that leads to the input or to a folder, or whose folder is missing.
+bool CheckOutput(const std::filesystem::path &output, const std::filesystem::path &input,
+                 TJobOutcome &outcome);
+// The output's temporary file; false with the outcome filled (the folder refuses new files, or
+// the name cannot be had).
+bool CreateOutput(const std::filesystem::path &output, std::unique_ptr<TOutputFile> &out,
+                  TJobOutcome &outcome);
+// Puts the output in place; false with the outcome filled.
+bool CommitOutput(TOutputFile &out, const std::filesystem::path &output, TJobOutcome &outcome);
+
+// The system's words for an error number; for 0, what a stream error without one means.
+std::string ReasonText(int code, bool reading);
+
+// Fills outcome for a failure of writing output (or of reading input) to a file.
+void Failed(TJobOutcome &outcome, TJobStatus status, const std::filesystem::path &file,
+            const EStreamError &error);

@@ -1,0 +1,67 @@
+#pragma once
+// The segments of a split as the user builds them: rows that tile the file in order, each with
+// a tick (written or not) and, once given, tag texts of its own. The Split page shows it; a
+// split job is made from it.
+
+#include "SplitJob.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+struct TSegment
+{
+    int64_t StartMs = 0;
+    int64_t EndMs = 0;
+    bool Ticked = true;
+    std::optional<TPartTag> Tag;
+};
+
+class TSegmentList
+{
+public:
+    // One ticked row over a file of length ms, or no rows at all.
+    void Reset(int64_t lengthMs);
+    void Clear() { rows_.clear(); }
+
+    size_t Count() const { return rows_.size(); }
+    const TSegment &operator[](size_t row) const { return rows_[row]; }
+    const std::vector<TSegment> &Rows() const { return rows_; }
+
+    enum class TAdd
+    {
+        Added,   // Row: the new row, the second half of the row that held the time
+        Exists,  // the time is a row's start or end already
+        Outside, // the time lies outside every row
+    };
+    struct TAddResult
+    {
+        TAdd What;
+        size_t Row = 0;
+    };
+    // Splits the row that holds t in two; the new row takes the old one's tick and tag.
+    TAddResult AddCut(int64_t t);
+    // Adds the cut points from + step, from + 2 step, ... before to; how many existed already.
+    size_t Plan(int64_t from, int64_t to, int64_t step);
+
+    // Removes a row, its neighbour (the one before, or for the first row the one after) taking
+    // its time; returns the neighbour's new index. The last remaining row is never removed.
+    std::optional<size_t> Remove(size_t row);
+    // Merges every row into one from the first start to the last end, which keeps the first
+    // row's tick and tag.
+    void RemoveAll();
+
+    void SetTicked(size_t row, bool ticked) { rows_[row].Ticked = ticked; }
+    void SetTag(size_t row, const std::optional<TPartTag> &tag) { rows_[row].Tag = tag; }
+
+    // The job that writes the ticked rows; the last row runs to the end of the audio, wherever
+    // a player put the file's end.
+    TSplitJob Job(const std::filesystem::path &input, const std::filesystem::path &folder,
+                  const std::string &baseName, const TPartTag &tag) const;
+
+private:
+    // The last row that starts at or before t, or none.
+    std::optional<size_t> RowAt(int64_t t) const;
+
+    std::vector<TSegment> rows_;
+};

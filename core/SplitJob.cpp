@@ -1,0 +1,105 @@
+#include "SplitJob.h"
+
+#include "Errors.h"
+#include "MP3TAG.h"
+#include "OutputFile.h"
+
+#include <cstdio>
+
+namespace fs = std::filesystem;
+
+std::string PartFileName(const std::string &baseName, size_t number)
+{
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%03zu", number);
+    return baseName + digits + ".mp3";
+}
+
+namespace {
+
+const TPartTag &TextsOf(const TSplitJob &job, size_t n)
+{
+    const TPartSegment &segment = job.Segments[n];
+    return segment.Tag ? *segment.Tag : job.Tag;
+}
+
+void WriteTagTo(TFileStream &out, const TPartTag &texts)
+{
+    TID3Tag tag;
+    tag.Title = texts.Title;
+    tag.Artist = texts.Artist;
+    tag.Album = texts.Album;
+    tag.Year = texts.Year;
+    tag.Comment = texts.Comment;
+    tag.GenreID = texts.GenreID;
+    tag.WriteTag(out);
+}
+
+} // namespace
+
+TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
+{
+    TJobOutcome outcome;
+    TJobInput input;
+    if (!OpenJobInput(job.Input, input, outcome)) {
+        return outcome;
+    }
+    const size_t total = job.Segments.size();
+    if (total == 0) {
+        outcome.Status = TJobStatus::EmptyRange;
+        return outcome;
+    }
+    // Refuse before the first part rather than fail halfway.
+    for (size_t n = 0; n < total; ++n) {
+        if (!CheckOutput(job.Folder / PartFileName(job.BaseName, n), job.Input, outcome)) {
+            return outcome;
+        }
+    }
+
+    bool stop = false;
+    for (size_t n = 0; n < total && !stop; ++n) {
+        const fs::path path = job.Folder / PartFileName(job.BaseName, n);
+        std::unique_ptr<TOutputFile> out;
+        if (!CreateOutput(path, out, outcome)) {
+            return outcome;
+        }
+        // A long part reports between its blocks too, so that a window stays alive; a stop
+        // asked for then ends the run after this part.
+        TMPEGAFHdr::TCopyProgress onBlock;
+        if (progress) {
+            onBlock = [&](int64_t, int64_t) {
+                stop = stop || !progress(n, total);
+                return true;
+            };
+        }
+        const TPartSegment &segment = job.Segments[n];
+        try {
+            const TByteRange range = JobRangeBytes(input, segment.StartMs, segment.EndMs);
+            // The copy ends before the input's trailing tags, so there is none to strip here.
+            input.Hdr.CopyBytes(*input.Stream, out->Stream(), range, onBlock);
+        } catch (const EReadError &e) {
+            Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+            return outcome;
+        } catch (const EStreamError &e) {
+            Failed(outcome, TJobStatus::WriteFailed, path, e);
+            return outcome;
+        }
+        try {
+            if (!TextsOf(job, n).Title.empty()) {
+                WriteTagTo(out->Stream(), TextsOf(job, n));
+            }
+        } catch (const EStreamError &e) {
+            Failed(outcome, TJobStatus::WriteFailed, path, e);
+            return outcome;
+        }
+        if (!CommitOutput(*out, path, outcome)) {
+            return outcome;
+        }
+        outcome.Written.push_back(path);
+        if (progress && !progress(n + 1, total)) {
+            stop = true;
+        }
+    }
+    outcome.Status = outcome.Written.size() < total ? TJobStatus::Stopped : TJobStatus::Done;
+    return outcome;
+}

@@ -1,0 +1,53 @@
+#pragma once
+// Splitting one file into numbered parts: the one way both front ends do it.
+
+#include "JobOutcome.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Tag texts in the tags' code page (GB18030).
+struct TPartTag
+{
+    std::string Title;
+    std::string Artist;
+    std::string Album;
+    std::string Year;
+    std::string Comment;
+    uint8_t GenreID = 255; // 255: no genre
+
+    bool operator==(const TPartTag &) const = default;
+};
+
+struct TPartSegment
+{
+    int64_t StartMs = 0;
+    std::optional<int64_t> EndMs; // none: to the end of the audio
+    std::optional<TPartTag> Tag;  // the segment's own texts; otherwise the job's
+};
+
+struct TSplitJob
+{
+    std::filesystem::path Input;
+    std::filesystem::path Folder;
+    std::string BaseName; // parts are BaseName000.mp3, BaseName001.mp3, ...
+    std::vector<TPartSegment> Segments;
+    TPartTag Tag;
+};
+
+// "song" and 7 give "song007.mp3"; numbers of four or more digits stand as they are.
+std::string PartFileName(const std::string &baseName, size_t number);
+
+// Called with the parts done and the total: after each part and between the blocks of a long
+// one. Returning false stops the run once the part in hand is written.
+using TPartProgress = std::function<bool(size_t done, size_t total)>;
+
+// Checks the request (the input, the folder, every part's name) before the first part, then
+// writes the parts in order, each whole or not at all. The first failure ends the run: the
+// parts before it stay and are listed in Written, the part that failed leaves nothing behind,
+// and an existing file of its name is kept.
+TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress = {});

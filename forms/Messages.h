@@ -1,0 +1,20 @@
+#pragma once
+// Every text the windows report, in one place.
+
+#include "JobOutcome.h"
+
+#include <QString>
+
+inline const QString MsgDone = "文件分割完毕！";
+inline const QString MsgBusy = "目标文件被占用，文件分割失败！";
+inline const QString MsgNoFrame = "未找到MPEG音频帧，文件分割失败！";
+inline const QString MsgEmptyRange = "剪切范围为空，请重新设置起点和终点！";
+inline const QString MsgExists = "已经存在！";
+inline const QString MsgNoRows = "没有选中的片段！";
+inline const QString MsgBadStep = "分割步长无效！";
+
+// The report of a cut's outcome; empty when there is nothing to say (a cancelled cut).
+QString CutMessage(const TJobOutcome &outcome);
+// The report of a split's outcome over total parts; a run that ended early says how many parts
+// it wrote.
+QString SplitMessage(const TJobOutcome &outcome, size_t total);

@@ -1,0 +1,33 @@
+#pragma once
+// What the windows share: time and tag texts, a wait cursor, seeking from a track bar.
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+class QSlider;
+class TMediaPlayer;
+
+// A millisecond count as a display text, and as the whole seconds of a track bar.
+QString DisplayText(int64_t ms);
+inline int Seconds(int64_t ms)
+{
+    return int(ms / 1000);
+}
+
+// Tag texts are GB18030 bytes; the windows show them as text.
+QString FromTagText(const std::string &bytes);
+std::string ToTagText(const QString &text);
+
+// A wait cursor for as long as it lives: for reading a long file on the window's thread.
+struct TWaitCursor
+{
+    TWaitCursor();
+    ~TWaitCursor();
+    TWaitCursor(const TWaitCursor &) = delete;
+    TWaitCursor &operator=(const TWaitCursor &) = delete;
+};
+
+// Only a bar that the user is using seeks; the timer's moves come without the focus.
+void SeekFromBar(TMediaPlayer &player, const QSlider &bar);

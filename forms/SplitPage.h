@@ -1,0 +1,97 @@
+#pragma once
+// The Split page: the segment list (a view over the core's list), the planners, the batch run,
+// the wizard's steps and the page's own preview controls.
+
+#include "SegmentList.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <optional>
+
+namespace Ui {
+class TSplitPage;
+}
+class QTreeWidgetItem;
+class TMediaPlayer;
+class TID3Tag;
+class Tfrm_info;
+class Tfrm_addspecial;
+
+class TSplitPage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TSplitPage(QWidget *parent = nullptr);
+    ~TSplitPage() override;
+
+    // The player both pages share, and the dialogs the list opens.
+    void SetPlayer(TMediaPlayer *player) { player_ = player; }
+    void SetDialogs(Tfrm_info *info, Tfrm_addspecial *addspecial);
+
+    int64_t filelength = 0;  // playing time of the file opened on this page, from its frames
+    int32_t filebitrate = 0; // kbps of its first frame (the average of a VBR file)
+
+    // A file's tag in the information fields (both pages' file choosers fill them).
+    void ShowTag(const TID3Tag &tag);
+    // The list reset to one row over a file of this length.
+    void ShowFile(int64_t lengthMs);
+    // The player's position, while this page plays.
+    void ShowPosition(int64_t ms);
+    bool Running() const { return running_; }
+    const TSegmentList &Segments() const { return list_; }
+    // The user holds the page's track bar: the position display stands still.
+    bool BarHeld() const;
+
+    // The segment list
+    void additem(int64_t t);
+    void N1Click();
+    void N2Click();
+    void N3Click(); // "细分...": the planner dialog
+    void N4Click(); // "标签...": the tag dialog
+    void ListView2SelectItem();
+    void ListView2DblClick();
+    void SpeedButton12Click();
+    void SpeedButton23Click();
+    // Planning and writing
+    void SpeedButton15Click();
+    bool PlanWholeFile(); // false: the step was refused and the list left as it was
+    void SpeedButton24Click();
+    void StopClick();
+    // The wizard, the information and playback
+    void OpenSplitInput(const QString &path);
+    void SpeedButton11Click();
+    void SpeedButton13Click();
+    void SpeedButton14Click();
+    void SpeedButton17Click();
+    void SpeedButton18Click();
+    void SpeedButton19Click();
+    void SpinEdit1Change();
+    void SpeedButton25Click();
+    void TrackBar1Change();
+
+signals:
+    void RunningChanged(bool running);
+    void PlayStarted(); // the position display is this page's from now on
+
+private:
+    void ConnectControls();
+    // The view shows the list again, with row as the current one.
+    void ShowRows(std::optional<size_t> current);
+    std::optional<size_t> SelectedRow() const;
+    TPartTag PageTag() const;
+    void SetRunning(bool running);
+    void StoreTag(const TPartTag &tag);
+    void Plan(int64_t from, int64_t to, int64_t step);
+
+    Ui::TSplitPage *ui;
+    TSegmentList list_;
+    TMediaPlayer *player_ = nullptr;
+    Tfrm_info *frmInfo_ = nullptr;
+    Tfrm_addspecial *frmAddspecial_ = nullptr;
+    std::optional<size_t> taggedRow_; // the row whose texts the tag dialog edits
+    bool running_ = false;
+    bool stopRequested_ = false;
+    bool showing_ = false; // the view is being filled: its changes are not the user's
+};
