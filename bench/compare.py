@@ -191,7 +191,7 @@ def main():
         # Check our split: every part clean, and together exactly the source's frames.
         shutil.rmtree(out, ignore_errors=True)
         os.makedirs(out)
-        sh(f"'{MP3CUT}' split '{src}' --every {step} -d '{out}' -n p --quiet")
+        sh(f"'{MP3CUT}' split '{src}' --every {step} -d '{out}' -n p --quiet >/dev/null")
         parts = sorted(p for p in os.listdir(out) if p.startswith("p"))
         if os.path.getsize(src) < 1 << 30:
             problems += [check_output(os.path.join(out, p)) for p in parts]
