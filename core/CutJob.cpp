@@ -42,6 +42,7 @@ TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress
         outcome.Status = TJobStatus::EmptyRange;
         return outcome;
     }
+    outcome.Planned = 1;
     std::unique_ptr<TOutputFile> out;
     if (!CreateOutput(job.Output, out, outcome)) {
         return outcome;

@@ -16,8 +16,7 @@ public:
 class EStreamError : public Exception
 {
 public:
-    explicit EStreamError(const std::string &message, int code = 0)
-        : Exception(message), Code(code)
+    explicit EStreamError(const std::string &message, int code = 0) : Exception(message), Code(code)
     {
     }
     int Code;

@@ -134,9 +134,9 @@ bool SpliceCopy(int in, int out, int64_t count)
     bool wrote = false;
     while (left > 0 || inPipe > 0) {
         if (left > 0 && capacity - inPipe >= std::min(Granule, capacity)) {
-            const auto n = ::splice(in, nullptr, pipe.In(), nullptr,
-                                    size_t(std::min(left, capacity - inPipe)),
-                                    SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+            const auto n =
+                ::splice(in, nullptr, pipe.In(), nullptr, size_t(std::min(left, capacity - inPipe)),
+                         SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
             if (n > 0) {
                 left -= n;
                 inPipe += n;
@@ -161,8 +161,7 @@ bool SpliceCopy(int in, int out, int64_t count)
             put = inPipe;
         }
         while (put > 0) {
-            const auto n = ::splice(pipe.Out(), nullptr, out, nullptr, size_t(put),
-                                    SPLICE_F_MOVE);
+            const auto n = ::splice(pipe.Out(), nullptr, out, nullptr, size_t(put), SPLICE_F_MOVE);
             if (n > 0) {
                 put -= n;
                 inPipe -= n;

@@ -32,6 +32,7 @@ struct TJobOutcome
     std::filesystem::path File;
     std::string Reason;
     std::vector<std::filesystem::path> Written; // complete outputs, in order
+    size_t Planned = 0;                         // the outputs the run set out to write
     int64_t AudioMs = 0; // the input's length, once known: an empty range is told against it
 };
 

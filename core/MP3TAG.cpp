@@ -112,8 +112,9 @@ std::optional<uint8_t> GenreByName(std::string_view name)
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
     for (size_t i = 0; i < GenreNames.size(); ++i) {
         const std::string_view g = GenreNames[i];
-        if (g.size() == name.size() && std::equal(g.begin(), g.end(), name.begin(),
-                                                  [&](char a, char b) { return lower(a) == lower(b); })) {
+        if (g.size() == name.size() &&
+            std::equal(g.begin(), g.end(), name.begin(),
+                       [&](char a, char b) { return lower(a) == lower(b); })) {
             return uint8_t(i);
         }
     }

@@ -4,6 +4,7 @@
 #include "Errors.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -144,9 +145,9 @@ public:
         streamBits2_ = refHeader[2] & StreamMask2;
         for (int bitrate = 0; bitrate < 16; ++bitrate) {
             for (int padding = 0; padding < 2; ++padding) {
-                const uint8_t header[4] = {
-                    0xFF, uint8_t(streamBits1_ | 1),
-                    uint8_t((bitrate << 4) | streamBits2_ | (padding << 1)), 0};
+                const uint8_t header[4] = {0xFF, uint8_t(streamBits1_ | 1),
+                                           uint8_t((bitrate << 4) | streamBits2_ | (padding << 1)),
+                                           0};
                 const TFrameInfo &frame = frames_[size_t(bitrate * 2 + padding)] =
                     DecodeFrameInfo(header);
                 lengths_[size_t(bitrate * 2 + padding)] = frame.Valid ? frame.FrameLength : 0;
@@ -290,6 +291,7 @@ struct TInfoFrame
     bool Present = false;
     bool Vbr = false;
     int64_t Frames = 0; // audio frames, not counting the information frame; 0 when unknown
+    int64_t Bytes = 0;  // the stream's bytes from the information frame on; 0 when unknown
 };
 
 TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &info)
@@ -303,23 +305,34 @@ TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &i
         return result;
     }
     // Xing and Info follow the side information: 32 or 17 bytes for MPEG-1 (stereo or
-    // mono), 17 or 9 for MPEG-2 and 2.5; a CRC adds 2.
+    // mono), 17 or 9 for MPEG-2 and 2.5. Encoders put them there also when a CRC follows the
+    // header (LAME does, and ffmpeg reads them only there); the CRC's 2 bytes are tried too.
     const bool mono = (b[3] >> 6) == 3;
     const int sideInfo = info.MPEGVersion == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    const int xing = 4 + (info.Protected ? 2 : 0) + sideInfo;
-    if (std::memcmp(b + xing, "Xing", 4) == 0 || std::memcmp(b + xing, "Info", 4) == 0) {
-        result.Present = true;
-        result.Vbr = b[xing] == 'X';
-        const uint32_t flags = BigEndian32(b + xing + 4);
-        if ((flags & 1) != 0) {
-            result.Frames = BigEndian32(b + xing + 8);
+    for (const int xing : {4 + sideInfo, 4 + 2 + sideInfo}) {
+        if (xing == 6 + sideInfo && !info.Protected) {
+            break;
         }
-        return result;
+        if (std::memcmp(b + xing, "Xing", 4) == 0 || std::memcmp(b + xing, "Info", 4) == 0) {
+            result.Present = true;
+            result.Vbr = b[xing] == 'X';
+            const uint32_t flags = BigEndian32(b + xing + 4);
+            int at = xing + 8;
+            if ((flags & 1) != 0) {
+                result.Frames = BigEndian32(b + at);
+                at += 4;
+            }
+            if ((flags & 2) != 0) {
+                result.Bytes = BigEndian32(b + at);
+            }
+            return result;
+        }
     }
     // VBRI stands 32 bytes after the header: id, version, delay, quality, bytes, frames.
     if (std::memcmp(b + 36, "VBRI", 4) == 0) {
         result.Present = true;
         result.Vbr = true;
+        result.Bytes = BigEndian32(b + 36 + 10);
         result.Frames = BigEndian32(b + 36 + 14);
     }
     return result;
@@ -435,11 +448,13 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     AudioEnd = audioEnd;
 
     VBR = infoFrame.Vbr;
+    bool padded = false;
     if (!VBR) {
         TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart);
         TFrameInfo frame;
         int64_t framePos = 0;
         for (int i = 0; i < VbrProbeFrames && walker.Next(frame, framePos); ++i) {
+            padded = padded || frame.PaddingSize > 0;
             if (frame.Bitrate != first_.Bitrate) {
                 VBR = true;
                 break;
@@ -448,12 +463,23 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     }
 
     const int64_t audioBytes = AudioEnd - AudioStart;
+    // An information frame's count stands only while the file still holds about the bytes it
+    // announces (within 1 %, as libmpg123 checks): an editor may have cut audio out since.
+    const int64_t streamBytes = AudioEnd - firstPos;
+    const bool countHolds =
+        infoFrame.Frames > 0 &&
+        (infoFrame.Bytes <= 0 || std::abs(infoFrame.Bytes - streamBytes) * 100 <= streamBytes);
     if (!VBR) {
-        FrameCount = audioBytes / FrameLength;
+        // Frames of one bitrate differ only by a padding slot; where the encoder pads, their
+        // number is the bytes over the average frame length, bits x rate / (kbps x samples).
+        FrameCount = countHolds ? infoFrame.Frames
+                     : padded   ? RoundHalfEven(audioBytes * 8 * SampleRate,
+                                                int64_t(Bitrate) * 1000 * SamplesPerFrame)
+                                : audioBytes / FrameLength;
         Duration = RoundHalfEven(audioBytes * 8, Bitrate); // bits / kbps = ms
         return true;
     }
-    FrameCount = infoFrame.Frames;
+    FrameCount = countHolds ? infoFrame.Frames : 0;
     if (FrameCount <= 0) {
         TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart);
         FrameCount = walker.Skip(std::numeric_limits<int64_t>::max());
@@ -504,6 +530,79 @@ int64_t TMPEGAFHdr::FrameOffsetAt(TFileStream &source, int64_t ms)
     }
     walkPos_ = framePos; // the walk may have resynchronised past junk
     return framePos;
+}
+
+int64_t TMPEGAFHdr::LastCutMs(TFileStream &source)
+{
+    if (!first_.Valid) {
+        return 0;
+    }
+    if (VBR) {
+        // Time t cuts before frame ceil(t x rate / (1000 x samples)); the last is FrameCount - 1.
+        const int64_t secondLast = FrameCount - 2;
+        if (secondLast < 0) {
+            return 0;
+        }
+        return secondLast * 1000 * SamplesPerFrame / SampleRate + 1;
+    }
+    // Constant bitrate: t cuts at the first frame from byte t x kbps / 8 of the audio on, so
+    // every time past the second-to-last frame's start cuts at the last frame or later.
+    TWindowReader reader(source, AudioEnd, window_);
+    const int64_t from = std::max(AudioStart, AudioEnd - 4 * int64_t(FrameLength + 4));
+    TFrameInfo info;
+    int64_t pos = FindFrame(reader, from, AudioEnd, AudioEnd, &first_, info);
+    int64_t last = -1;
+    int64_t secondLast = -1;
+    if (pos >= 0) {
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, pos);
+        int64_t framePos = 0;
+        while (walker.Next(info, framePos)) {
+            secondLast = last;
+            last = framePos;
+        }
+    }
+    if (secondLast < 0) {
+        return from == AudioStart ? 0 : Duration; // one frame; or junk we cannot see through
+    }
+    return (secondLast - AudioStart) / (Bitrate / 8) + 1;
+}
+
+std::vector<int64_t> TMPEGAFHdr::SizeCutTimes(TFileStream &source, int64_t fromMs, int64_t toMs,
+                                              int64_t stepBytes)
+{
+    std::vector<int64_t> times;
+    if (!first_.Valid || stepBytes < 1) {
+        return times;
+    }
+    const int64_t from = FrameOffsetAt(source, fromMs);
+    const int64_t to = FrameOffsetAt(source, toMs);
+    // The frames' numbers count from the first audio frame, as VBR times do.
+    TWindowReader reader(source, AudioEnd, window_);
+    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart);
+    TFrameInfo info;
+    int64_t index = -1;
+    int64_t pos = 0;
+    int64_t before = -1; // the frame before pos, and its number
+    int64_t target = from + stepBytes;
+    while (walker.Next(info, pos)) {
+        ++index;
+        if (pos < target) {
+            before = pos;
+            continue;
+        }
+        if (pos >= to) {
+            break;
+        }
+        // The boundary nearest to the target: this frame's start, or the one before it.
+        const bool takeBefore = before > from && target - before < pos - target;
+        const int64_t at = takeBefore ? before : pos;
+        const int64_t number = takeBefore ? index - 1 : index;
+        times.push_back(VBR ? number * 1000 * SamplesPerFrame / SampleRate
+                            : (at - AudioStart) / (Bitrate / 8));
+        target = at + stepBytes;
+        before = pos;
+    }
+    return times;
 }
 
 TByteRange TMPEGAFHdr::RangeBytes(TFileStream &source, int64_t startMs, int64_t endMs)

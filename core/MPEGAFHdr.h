@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // kbps by [version: MPEG-1, MPEG-2, MPEG-2.5][layer: I, II, III][bitrate index].
 // Index 0 (free format) is 0, index 15 (not allowed) is -1; MPEG-2.5 uses the MPEG-2 rows.
@@ -128,9 +129,17 @@ public:
 
     // Byte offset of the first frame at or after ms, or AudioEnd when there is none.
     int64_t FrameOffsetAt(TFileStream &source, int64_t ms);
+    // The first time at which a cut would leave only the last frame after it, or nothing: a
+    // plan drops its cut points from there on, so that no part is empty or the last frame alone.
+    int64_t LastCutMs(TFileStream &source);
+    // The times of the frames that start nearest to every stepBytes of audio from the frame at
+    // fromMs on, before the frame at toMs: cut points for parts of about that size, which this
+    // object maps back to exactly those frames.
+    std::vector<int64_t> SizeCutTimes(TFileStream &source, int64_t fromMs, int64_t toMs,
+                                      int64_t stepBytes);
 
 private:
-    TFrameInfo first_{}; // the first audio frame: the stream's reference header
+    TFrameInfo first_{};                   // the first audio frame: the stream's reference header
     std::array<uint8_t, 4> firstHeader_{}; // and its bytes
     // Where the last walk over a VBR file stopped: frame number walkIndex_ starts at walkPos_.
     int64_t walkIndex_ = 0;

@@ -4,9 +4,10 @@
 
 #include <algorithm>
 
-void TSegmentList::Reset(int64_t lengthMs)
+void TSegmentList::Reset(int64_t lengthMs, std::optional<int64_t> lastCutMs)
 {
     rows_.assign(1, TSegment{0, lengthMs, true, std::nullopt});
+    lastCutMs_ = lastCutMs.value_or(lengthMs);
 }
 
 std::optional<size_t> TSegmentList::RowAt(int64_t t) const
@@ -29,7 +30,7 @@ TSegmentList::TAddResult TSegmentList::AddCut(int64_t t)
     if (row.StartMs == t || row.EndMs == t) {
         return {TAdd::Exists, *i};
     }
-    if (t > row.EndMs) {
+    if (t > row.EndMs || t >= lastCutMs_) {
         return {TAdd::Outside};
     }
     TSegment second = row;
@@ -41,8 +42,13 @@ TSegmentList::TAddResult TSegmentList::AddCut(int64_t t)
 
 size_t TSegmentList::Plan(int64_t from, int64_t to, int64_t step)
 {
+    return PlanTimes(PlanCutPoints(from, to, step));
+}
+
+size_t TSegmentList::PlanTimes(const std::vector<int64_t> &times)
+{
     size_t existing = 0;
-    for (const int64_t t : PlanCutPoints(from, to, step)) {
+    for (const int64_t t : times) {
         existing += AddCut(t).What == TAdd::Exists ? 1 : 0;
     }
     return existing;
@@ -70,9 +76,8 @@ void TSegmentList::RemoveAll()
     }
 }
 
-TSplitJob TSegmentList::Job(const std::filesystem::path &input,
-                            const std::filesystem::path &folder, const std::string &baseName,
-                            const TPartTag &tag) const
+TSplitJob TSegmentList::Job(const std::filesystem::path &input, const std::filesystem::path &folder,
+                            const std::string &baseName, const TPartTag &tag) const
 {
     TSplitJob job;
     job.Input = input;

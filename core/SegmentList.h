@@ -20,8 +20,9 @@ struct TSegment
 class TSegmentList
 {
 public:
-    // One ticked row over a file of length ms, or no rows at all.
-    void Reset(int64_t lengthMs);
+    // One ticked row over a file of length ms. Cut points from lastCutMs on (see
+    // TMPEGAFHdr::LastCutMs) lie outside the audio.
+    void Reset(int64_t lengthMs, std::optional<int64_t> lastCutMs = std::nullopt);
     void Clear() { rows_.clear(); }
 
     size_t Count() const { return rows_.size(); }
@@ -32,7 +33,7 @@ public:
     {
         Added,   // Row: the new row, the second half of the row that held the time
         Exists,  // the time is a row's start or end already
-        Outside, // the time lies outside every row
+        Outside, // the time lies outside every row, or too near the end of the audio
     };
     struct TAddResult
     {
@@ -43,6 +44,8 @@ public:
     TAddResult AddCut(int64_t t);
     // Adds the cut points from + step, from + 2 step, ... before to; how many existed already.
     size_t Plan(int64_t from, int64_t to, int64_t step);
+    // Adds the given cut points; how many existed already.
+    size_t PlanTimes(const std::vector<int64_t> &times);
 
     // Removes a row, its neighbour (the one before, or for the first row the one after) taking
     // its time; returns the neighbour's new index. The last remaining row is never removed.
@@ -64,4 +67,5 @@ private:
     std::optional<size_t> RowAt(int64_t t) const;
 
     std::vector<TSegment> rows_;
+    int64_t lastCutMs_ = 0;
 };

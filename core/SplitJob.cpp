@@ -44,7 +44,28 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
     if (!OpenJobInput(job.Input, input, outcome)) {
         return outcome;
     }
-    const size_t total = job.Segments.size();
+    // Where every part lies. A segment without a whole frame makes no part: it merges into the
+    // part before, which it adds nothing to, and the parts after it keep consecutive numbers.
+    struct TPart
+    {
+        TByteRange Bytes;
+        const TPartTag *Texts;
+    };
+    std::vector<TPart> parts;
+    try {
+        for (size_t n = 0; n < job.Segments.size(); ++n) {
+            const TPartSegment &segment = job.Segments[n];
+            const TByteRange range = JobRangeBytes(input, segment.StartMs, segment.EndMs);
+            if (range.Start < range.End) {
+                parts.push_back({range, &TextsOf(job, n)});
+            }
+        }
+    } catch (const EStreamError &e) {
+        Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+        return outcome;
+    }
+    const size_t total = parts.size();
+    outcome.Planned = total;
     if (total == 0) {
         outcome.Status = TJobStatus::EmptyRange;
         return outcome;
@@ -72,11 +93,9 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
                 return true;
             };
         }
-        const TPartSegment &segment = job.Segments[n];
         try {
-            const TByteRange range = JobRangeBytes(input, segment.StartMs, segment.EndMs);
             // The copy ends before the input's trailing tags, so there is none to strip here.
-            input.Hdr.CopyBytes(*input.Stream, out->Stream(), range, onBlock);
+            input.Hdr.CopyBytes(*input.Stream, out->Stream(), parts[n].Bytes, onBlock);
         } catch (const EReadError &e) {
             Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
             return outcome;
@@ -85,8 +104,8 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
             return outcome;
         }
         try {
-            if (!TextsOf(job, n).Title.empty()) {
-                WriteTagTo(out->Stream(), TextsOf(job, n));
+            if (!parts[n].Texts->Title.empty()) {
+                WriteTagTo(out->Stream(), *parts[n].Texts);
             }
         } catch (const EStreamError &e) {
             Failed(outcome, TJobStatus::WriteFailed, path, e);

@@ -47,7 +47,8 @@ std::string PartFileName(const std::string &baseName, size_t number);
 using TPartProgress = std::function<bool(size_t done, size_t total)>;
 
 // Checks the request (the input, the folder, every part's name) before the first part, then
-// writes the parts in order, each whole or not at all. The first failure ends the run: the
+// writes the parts in order, each whole or not at all. A segment that holds no whole frame
+// makes no part; the parts are numbered without gaps. The first failure ends the run: the
 // parts before it stay and are listed in Written, the part that failed leaves nothing behind,
 // and an existing file of its name is kept.
 TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress = {});

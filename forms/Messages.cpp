@@ -33,6 +33,18 @@ QString FailureText(const TJobOutcome &o)
 
 } // namespace
 
+QString FileInfoText(const TMPEGAFHdr &hdr)
+{
+    return QString("MPEG版本:%1\n压缩层次:%2\n位率(kbps):%3\n采样频率(HZ):%4\n帧长度(字节):%5\n"
+                   "帧数:%6")
+        .arg(hdr.MPEGVersion)
+        .arg(hdr.Layer)
+        .arg(hdr.Bitrate)
+        .arg(hdr.SampleRate)
+        .arg(hdr.FrameLength)
+        .arg(hdr.FrameCount);
+}
+
 QString CutMessage(const TJobOutcome &o)
 {
     switch (o.Status) {
@@ -47,9 +59,10 @@ QString CutMessage(const TJobOutcome &o)
     }
 }
 
-QString SplitMessage(const TJobOutcome &o, size_t total)
+QString SplitMessage(const TJobOutcome &o)
 {
-    const QString written = QString("已写入 %1 个片段（共 %2 个）。").arg(o.Written.size()).arg(total);
+    const QString written =
+        QString("已写入 %1 个片段（共 %2 个）。").arg(o.Written.size()).arg(o.Planned);
     switch (o.Status) {
     case TJobStatus::Done:
         return MsgDone;

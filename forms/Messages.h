@@ -13,8 +13,10 @@ inline const QString MsgExists = "已经存在！";
 inline const QString MsgNoRows = "没有选中的片段！";
 inline const QString MsgBadStep = "分割步长无效！";
 
+// A file's format as the Split page shows it.
+QString FileInfoText(const TMPEGAFHdr &hdr);
+
 // The report of a cut's outcome; empty when there is nothing to say (a cancelled cut).
 QString CutMessage(const TJobOutcome &outcome);
-// The report of a split's outcome over total parts; a run that ended early says how many parts
-// it wrote.
-QString SplitMessage(const TJobOutcome &outcome, size_t total);
+// The report of a split's outcome; a run that ended early says how many parts it wrote.
+QString SplitMessage(const TJobOutcome &outcome);

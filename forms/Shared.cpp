@@ -3,7 +3,11 @@
 #include "MediaPlayer.h"
 #include "TimeText.h"
 
+#include "MP3TAG.h"
+
+#include <QComboBox>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QSlider>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -24,6 +28,29 @@ std::string ToTagText(const QString &text)
     QStringEncoder encode("GB18030");
     const QByteArray bytes = encode(text);
     return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+void TTagFields::Show(const TPartTag &tag) const
+{
+    Title->setText(FromTagText(tag.Title));
+    Artist->setText(FromTagText(tag.Artist));
+    Album->setText(FromTagText(tag.Album));
+    Year->setText(FromTagText(tag.Year));
+    // A genre number past the table names no entry: the list then shows none.
+    Genre->setCurrentIndex(tag.GenreID < GenreNames.size() ? int(tag.GenreID) : -1);
+    Comment->setText(FromTagText(tag.Comment));
+}
+
+TPartTag TTagFields::Texts() const
+{
+    TPartTag tag;
+    tag.Title = ToTagText(Title->text());
+    tag.Artist = ToTagText(Artist->text());
+    tag.Album = ToTagText(Album->text());
+    tag.Year = ToTagText(Year->text());
+    tag.GenreID = Genre->currentIndex() >= 0 ? uint8_t(Genre->currentIndex()) : 255;
+    tag.Comment = ToTagText(Comment->text());
+    return tag;
 }
 
 TWaitCursor::TWaitCursor()

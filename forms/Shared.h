@@ -1,11 +1,15 @@
 #pragma once
 // What the windows share: time and tag texts, a wait cursor, seeking from a track bar.
 
+#include "SplitJob.h"
+
 #include <QString>
 
 #include <cstdint>
 #include <string>
 
+class QComboBox;
+class QLineEdit;
 class QSlider;
 class TMediaPlayer;
 
@@ -19,6 +23,20 @@ inline int Seconds(int64_t ms)
 // Tag texts are GB18030 bytes; the windows show them as text.
 QString FromTagText(const std::string &bytes);
 std::string ToTagText(const QString &text);
+
+// The six tag fields of a window, shown from and read into a part's texts.
+struct TTagFields
+{
+    QLineEdit *Title;
+    QLineEdit *Artist;
+    QLineEdit *Album;
+    QLineEdit *Year;
+    QComboBox *Genre; // the genre table in order: the index is the genre number
+    QLineEdit *Comment;
+
+    void Show(const TPartTag &tag) const;
+    TPartTag Texts() const;
+};
 
 // A wait cursor for as long as it lives: for reading a long file on the window's thread.
 struct TWaitCursor

@@ -5,6 +5,7 @@
 #include "MediaPlayer.h"
 #include "Messages.h"
 #include "Paths.h"
+#include "SegmentView.h"
 #include "Shared.h"
 #include "SplitJob.h"
 #include "SplitPlan.h"
@@ -34,16 +35,10 @@ void TSplitPage::ConnectControls()
     for (const std::string_view name : GenreNames) {
         ui->ComboBox1->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
     }
-    ui->ListView2->setSelectionMode(QAbstractItemView::SingleSelection);
-    ui->ListView2->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ui->ListView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // 70 pixels a column, the first a little wider for its check box.
-    ui->ListView2->setColumnWidth(0, 84);
-    ui->ListView2->setColumnWidth(1, 63);
-    ui->ListView2->setColumnWidth(2, 63);
+    view_ = new TSegmentView(ui->ListView2, list_);
     // The step groups lie on top of one another: the one in front must hide the others.
-    for (QGroupBox *group : {ui->GroupBoxmain, ui->GroupBoxadv, ui->GroupBoxtime,
-                             ui->GroupBoxsize, ui->GroupBoxfile}) {
+    for (QGroupBox *group : {ui->GroupBoxmain, ui->GroupBoxadv, ui->GroupBoxtime, ui->GroupBoxsize,
+                             ui->GroupBoxfile}) {
         group->setAutoFillBackground(true);
     }
     ui->SpeedButtonStop->hide();
@@ -62,32 +57,30 @@ void TSplitPage::ConnectControls()
     addAction("N3", "细分...", &TSplitPage::N3Click);
     addAction("N4", "标签...", &TSplitPage::N4Click);
     connect(ui->ListView2, &QWidget::customContextMenuRequested, this, [this, menu](QPoint at) {
-        menu->findChild<QAction *>("N4")->setEnabled(SelectedRow().has_value());
+        menu->findChild<QAction *>("N4")->setEnabled(view_->Selected().has_value());
         menu->popup(ui->ListView2->viewport()->mapToGlobal(at));
     });
 
     connect(ui->ListView2, &QTreeWidget::itemSelectionChanged, this,
             &TSplitPage::ListView2SelectItem);
     connect(ui->ListView2, &QTreeWidget::itemDoubleClicked, this, &TSplitPage::ListView2DblClick);
-    // A tick set in the view is the list's.
-    connect(ui->ListView2, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item) {
-        const int row = ui->ListView2->indexOfTopLevelItem(item);
-        if (!showing_ && row >= 0 && size_t(row) < list_.Count()) {
-            list_.SetTicked(size_t(row), item->checkState(0) == Qt::Checked);
-        }
-    });
-    connect(ui->SpeedButton11, &QPushButton::clicked, this, &TSplitPage::SpeedButton11Click);
-    connect(ui->SpeedButton12, &QPushButton::clicked, this, &TSplitPage::SpeedButton12Click);
-    connect(ui->SpeedButton13, &QPushButton::clicked, this, &TSplitPage::SpeedButton13Click);
-    connect(ui->SpeedButton14, &QPushButton::clicked, this, &TSplitPage::SpeedButton14Click);
-    connect(ui->SpeedButton15, &QPushButton::clicked, this, &TSplitPage::SpeedButton15Click);
-    connect(ui->SpeedButton17, &QPushButton::clicked, this, &TSplitPage::SpeedButton17Click);
-    connect(ui->SpeedButton18, &QPushButton::clicked, this, &TSplitPage::SpeedButton18Click);
-    connect(ui->SpeedButton19, &QPushButton::clicked, this, &TSplitPage::SpeedButton19Click);
-    connect(ui->SpeedButton23, &QPushButton::clicked, this, &TSplitPage::SpeedButton23Click);
-    connect(ui->SpeedButton24, &QPushButton::clicked, this, &TSplitPage::SpeedButton24Click);
-    connect(ui->SpeedButton25, &QPushButton::clicked, this, &TSplitPage::SpeedButton25Click);
-    connect(ui->SpeedButtonStop, &QPushButton::clicked, this, &TSplitPage::StopClick);
+    using THandler = void (TSplitPage::*)();
+    const std::pair<QPushButton *, THandler> buttons[] = {
+        {ui->SpeedButton11, &TSplitPage::SpeedButton11Click},
+        {ui->SpeedButton12, &TSplitPage::SpeedButton12Click},
+        {ui->SpeedButton13, &TSplitPage::SpeedButton13Click},
+        {ui->SpeedButton14, &TSplitPage::SpeedButton14Click},
+        {ui->SpeedButton15, &TSplitPage::SpeedButton15Click},
+        {ui->SpeedButton17, &TSplitPage::SpeedButton17Click},
+        {ui->SpeedButton18, &TSplitPage::SpeedButton18Click},
+        {ui->SpeedButton19, &TSplitPage::SpeedButton19Click},
+        {ui->SpeedButton23, &TSplitPage::SpeedButton23Click},
+        {ui->SpeedButton24, &TSplitPage::SpeedButton24Click},
+        {ui->SpeedButton25, &TSplitPage::SpeedButton25Click},
+        {ui->SpeedButtonStop, &TSplitPage::StopClick}};
+    for (const auto &[button, handler] : buttons) {
+        connect(button, &QPushButton::clicked, this, handler);
+    }
     connect(ui->TrackBar1, &QSlider::valueChanged, this, &TSplitPage::TrackBar1Change);
     for (TSpinEdit *f :
          {ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3, ui->SpinEdit4, ui->SpinEdit5}) {
@@ -104,76 +97,33 @@ void TSplitPage::SetDialogs(Tfrm_info *info, Tfrm_addspecial *addspecial)
     }
     if (addspecial != nullptr) {
         connect(addspecial, &Tfrm_addspecial::Planned, this, &TSplitPage::Plan);
+        connect(addspecial, &Tfrm_addspecial::PlannedBySize, this, &TSplitPage::PlanBySize);
     }
 }
 
 // --- The view over the list ------------------------------------------------------------------
 
-void TSplitPage::ShowRows(std::optional<size_t> current)
-{
-    showing_ = true;
-    QTreeWidget *view = ui->ListView2;
-    view->clear();
-    QList<QTreeWidgetItem *> items;
-    items.reserve(qsizetype(list_.Count()));
-    for (const TSegment &s : list_.Rows()) {
-        auto *item = new QTreeWidgetItem;
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, s.Ticked ? Qt::Checked : Qt::Unchecked);
-        item->setText(0, DisplayText(s.StartMs));
-        item->setText(1, DisplayText(s.EndMs));
-        item->setText(2, DisplayText(s.EndMs - s.StartMs));
-        items.append(item);
-    }
-    view->addTopLevelItems(items);
-    showing_ = false;
-    if (current && *current < list_.Count()) {
-        view->setCurrentItem(view->topLevelItem(int(*current)));
-    }
-}
-
-std::optional<size_t> TSplitPage::SelectedRow() const
-{
-    QTreeWidgetItem *item = ui->ListView2->currentItem();
-    if (item == nullptr || !item->isSelected()) {
-        return std::nullopt;
-    }
-    const int row = ui->ListView2->indexOfTopLevelItem(item);
-    if (row < 0 || size_t(row) >= list_.Count()) {
-        return std::nullopt;
-    }
-    return size_t(row);
-}
-
-void TSplitPage::ShowFile(int64_t lengthMs)
+void TSplitPage::ShowFile(int64_t lengthMs, std::optional<int64_t> lastCutMs)
 {
     filelength = lengthMs;
-    list_.Reset(lengthMs);
-    ShowRows(0);
+    lastCut = lastCutMs;
+    list_.Reset(lengthMs, lastCutMs);
+    view_->Show(0);
 }
 
 void TSplitPage::ShowTag(const TID3Tag &tag)
 {
-    ui->Edit2->setText(FromTagText(tag.Title));
-    ui->Edit3->setText(FromTagText(tag.Artist));
-    ui->Edit4->setText(FromTagText(tag.Album));
-    ui->Edit5->setText(FromTagText(tag.Year));
-    ui->Edit6->setText(FromTagText(tag.Comment));
-    // A genre number past the table names no entry: the list then shows none.
-    ui->ComboBox1->setCurrentIndex(tag.GenreID < GenreNames.size() ? int(tag.GenreID) : -1);
+    PageFields().Show({tag.Title, tag.Artist, tag.Album, tag.Year, tag.Comment, tag.GenreID});
+}
+
+TTagFields TSplitPage::PageFields() const
+{
+    return {ui->Edit2, ui->Edit3, ui->Edit4, ui->Edit5, ui->ComboBox1, ui->Edit6};
 }
 
 TPartTag TSplitPage::PageTag() const
 {
-    TPartTag tag;
-    tag.Title = ToTagText(ui->Edit2->text());
-    tag.Artist = ToTagText(ui->Edit3->text());
-    tag.Album = ToTagText(ui->Edit4->text());
-    tag.Year = ToTagText(ui->Edit5->text());
-    tag.Comment = ToTagText(ui->Edit6->text());
-    tag.GenreID =
-        ui->ComboBox1->currentIndex() >= 0 ? uint8_t(ui->ComboBox1->currentIndex()) : 255;
-    return tag;
+    return PageFields().Texts();
 }
 
 // --- The segment list ------------------------------------------------------------------------
@@ -184,26 +134,26 @@ void TSplitPage::additem(int64_t t)
     if (r.What == TSegmentList::TAdd::Exists) {
         TDialogs::Current().Message(this, MsgExists);
     } else if (r.What == TSegmentList::TAdd::Added) {
-        ShowRows(r.Row);
+        view_->Show(r.Row);
     }
 }
 
 void TSplitPage::N1Click()
 {
-    const std::optional<size_t> row = SelectedRow();
+    const std::optional<size_t> row = view_->Selected();
     if (!row) {
         return;
     }
     if (const std::optional<size_t> neighbour = list_.Remove(*row)) {
-        ShowRows(neighbour);
+        view_->Show(neighbour);
     }
 }
 
 void TSplitPage::N2Click()
 {
-    if (SelectedRow() && list_.Count() > 1) {
+    if (view_->Selected() && list_.Count() > 1) {
         list_.RemoveAll();
-        ShowRows(0);
+        view_->Show(0);
     }
 }
 
@@ -213,10 +163,10 @@ void TSplitPage::N3Click()
         return;
     }
     std::optional<std::pair<int64_t, int64_t>> selected;
-    if (const std::optional<size_t> row = SelectedRow()) {
+    if (const std::optional<size_t> row = view_->Selected()) {
         selected = {list_[*row].StartMs, list_[*row].EndMs};
     }
-    frmAddspecial_->SetRanges(filelength, selected, filebitrate);
+    frmAddspecial_->SetRanges(filelength, selected);
     frmAddspecial_->show();
     frmAddspecial_->raise();
 }
@@ -228,7 +178,7 @@ void TSplitPage::N4Click()
 
 void TSplitPage::ListView2SelectItem()
 {
-    const std::optional<size_t> row = SelectedRow();
+    const std::optional<size_t> row = view_->Selected();
     if (!row || (player_ != nullptr && player_->Mode() == TMediaPlayer::mpPlaying)) {
         return;
     }
@@ -238,7 +188,7 @@ void TSplitPage::ListView2SelectItem()
 
 void TSplitPage::ListView2DblClick()
 {
-    const std::optional<size_t> row = SelectedRow();
+    const std::optional<size_t> row = view_->Selected();
     if (row && frmInfo_ != nullptr) {
         taggedRow_ = row;
         frmInfo_->SetTexts(list_[*row].Tag ? *list_[*row].Tag : PageTag());
@@ -270,13 +220,37 @@ void TSplitPage::SpeedButton23Click()
 
 // --- Planning and writing ------------------------------------------------------------------
 
-void TSplitPage::Plan(int64_t from, int64_t to, int64_t step)
+void TSplitPage::Plan(int64_t from, int64_t to, int64_t stepMs)
 {
-    const std::optional<size_t> row = SelectedRow();
-    if (list_.Plan(from, to, step) > 0) {
+    const std::optional<size_t> row = view_->Selected();
+    if (list_.Plan(from, to, stepMs) > 0) {
         TDialogs::Current().Message(this, MsgExists);
     }
-    ShowRows(row);
+    view_->Show(row);
+}
+
+void TSplitPage::PlanBySize(int64_t from, int64_t to, int64_t stepBytes)
+{
+    const std::optional<size_t> row = view_->Selected();
+    if (const auto times = SizeCutTimes(from, to, stepBytes)) {
+        if (list_.PlanTimes(*times) > 0) {
+            TDialogs::Current().Message(this, MsgExists);
+        }
+        view_->Show(row);
+    }
+}
+
+std::optional<std::vector<int64_t>> TSplitPage::SizeCutTimes(int64_t from, int64_t to,
+                                                             int64_t stepBytes)
+{
+    const TWaitCursor busy;
+    TJobInput input;
+    TJobOutcome outcome;
+    if (!OpenJobInput(ToPath(ui->Edit8->text() + ui->Edit7->text()), input, outcome)) {
+        TDialogs::Current().Message(this, CutMessage(outcome));
+        return std::nullopt;
+    }
+    return input.Hdr.SizeCutTimes(*input.Stream, from, to, stepBytes);
 }
 
 void TSplitPage::SpeedButton15Click()
@@ -286,9 +260,10 @@ void TSplitPage::SpeedButton15Click()
 
 bool TSplitPage::PlanWholeFile()
 {
-    const std::optional<int64_t> step = ui->RadioButton3->isChecked()
-                                            ? SizeStepMs(ui->SpinEdit5->Value(), filebitrate)
-                                            : TimeStepMs(ui->SpinEdit4->Value());
+    // A size step cuts at the frame boundaries nearest to every so many bytes, VBR or not.
+    const bool bySize = ui->RadioButton3->isChecked();
+    const std::optional<int64_t> step =
+        bySize ? SizeStepBytes(ui->SpinEdit5->Value()) : TimeStepMs(ui->SpinEdit4->Value());
     if (!step) {
         TDialogs::Current().Message(this, MsgBadStep);
         return false;
@@ -296,10 +271,18 @@ bool TSplitPage::PlanWholeFile()
     if (list_.Count() == 0) {
         return true; // no file yet
     }
+    std::vector<int64_t> times = PlanCutPoints(0, filelength, *step);
+    if (bySize) {
+        const auto sized = SizeCutTimes(0, filelength, *step);
+        if (!sized) {
+            return false;
+        }
+        times = *sized;
+    }
     // A plan starts afresh: every planned part is ticked and has the page's texts.
-    list_.Reset(filelength);
-    list_.Plan(0, filelength, *step);
-    ShowRows(0);
+    list_.Reset(filelength, lastCut);
+    list_.PlanTimes(times);
+    view_->Show(0);
     return true;
 }
 
@@ -326,15 +309,14 @@ void TSplitPage::SpeedButton24Click()
     if (list_.Count() == 0 || running_) {
         return;
     }
-    const TSplitJob job = list_.Job(ToPath(ui->Edit8->text() + ui->Edit7->text()),
-                                    ToPath(ui->Edit10->text()),
-                                    ToPath(ui->Edit9->text()).string(), PageTag());
+    const TSplitJob job =
+        list_.Job(ToPath(ui->Edit8->text() + ui->Edit7->text()), ToPath(ui->Edit10->text()),
+                  ToPath(ui->Edit9->text()).string(), PageTag());
     if (job.Segments.empty()) {
         TDialogs::Current().Message(this, MsgNoRows);
         return;
     }
-    const size_t total = job.Segments.size();
-    ui->ProgressBar2->setMaximum(int(total) + 1);
+    ui->ProgressBar2->setMaximum(int(job.Segments.size()) + 1);
     ui->ProgressBar2->setValue(0);
     stopRequested_ = false;
     SetRunning(true);
@@ -351,7 +333,7 @@ void TSplitPage::SpeedButton24Click()
         }
         ui->ProgressBar2->setValue(ui->ProgressBar2->maximum());
     }
-    TDialogs::Current().Message(this, SplitMessage(outcome, total));
+    TDialogs::Current().Message(this, SplitMessage(outcome));
 }
 
 // --- The wizard and the file's information -----------------------------------------------
@@ -384,19 +366,12 @@ void TSplitPage::OpenSplitInput(const QString &path)
     }
     if (outcome.Status != TJobStatus::Done) {
         list_.Clear();
-        ShowRows(std::nullopt);
+        view_->Show(std::nullopt);
         TDialogs::Current().Message(this, CutMessage(outcome));
         return;
     }
-    const TMPEGAFHdr &hdr = input.Hdr;
-    ui->Memo1->setPlainText(QString("MPEG版本:%1\n压缩层次:%2\n位率(kbps):%3\n采样频率(HZ):%4\n"
-                                    "帧长度(字节):%5\n帧数:%6")
-                                .arg(hdr.MPEGVersion)
-                                .arg(hdr.Layer)
-                                .arg(hdr.Bitrate)
-                                .arg(hdr.SampleRate)
-                                .arg(hdr.FrameLength)
-                                .arg(hdr.FrameCount));
+    TMPEGAFHdr &hdr = input.Hdr;
+    ui->Memo1->setPlainText(FileInfoText(hdr));
     filebitrate = hdr.Bitrate;
     ui->Label14->setText("00:00.000");
     ui->TrackBar1->ShowWhole(Seconds(hdr.Duration));
@@ -405,7 +380,7 @@ void TSplitPage::OpenSplitInput(const QString &path)
         player_->FileName = ToPath(f).string();
         player_->Open();
     }
-    ShowFile(hdr.Duration);
+    ShowFile(hdr.Duration, hdr.LastCutMs(*input.Stream));
 }
 
 void TSplitPage::SpeedButton13Click()
@@ -454,7 +429,7 @@ void TSplitPage::SpeedButton18Click()
 
 void TSplitPage::SpeedButton19Click()
 {
-    if (!SelectedRow() || player_ == nullptr) {
+    if (!view_->Selected() || player_ == nullptr) {
         return;
     }
     const int64_t from = int64_t(ui->TrackBar1->SelStart()) * 1000;

@@ -15,8 +15,10 @@ class TSplitPage;
 class QTreeWidgetItem;
 class TMediaPlayer;
 class TID3Tag;
+class TSegmentView;
 class Tfrm_info;
 class Tfrm_addspecial;
+struct TTagFields;
 
 class TSplitPage : public QWidget
 {
@@ -30,13 +32,15 @@ public:
     void SetPlayer(TMediaPlayer *player) { player_ = player; }
     void SetDialogs(Tfrm_info *info, Tfrm_addspecial *addspecial);
 
-    int64_t filelength = 0;  // playing time of the file opened on this page, from its frames
-    int32_t filebitrate = 0; // kbps of its first frame (the average of a VBR file)
+    int64_t filelength = 0;         // playing time of the file opened on this page, from its frames
+    std::optional<int64_t> lastCut; // where cut points stop being of use in it
+    int32_t filebitrate = 0;        // kbps of its first frame (the average of a VBR file), shown
 
     // A file's tag in the information fields (both pages' file choosers fill them).
     void ShowTag(const TID3Tag &tag);
-    // The list reset to one row over a file of this length.
-    void ShowFile(int64_t lengthMs);
+    // The list reset to one row over a file of this length; cut points from lastCutMs on are
+    // too near its end.
+    void ShowFile(int64_t lengthMs, std::optional<int64_t> lastCutMs = std::nullopt);
     // The player's position, while this page plays.
     void ShowPosition(int64_t ms);
     bool Running() const { return running_; }
@@ -77,21 +81,22 @@ signals:
 
 private:
     void ConnectControls();
-    // The view shows the list again, with row as the current one.
-    void ShowRows(std::optional<size_t> current);
-    std::optional<size_t> SelectedRow() const;
+    TTagFields PageFields() const;
     TPartTag PageTag() const;
     void SetRunning(bool running);
     void StoreTag(const TPartTag &tag);
-    void Plan(int64_t from, int64_t to, int64_t step);
+    void Plan(int64_t from, int64_t to, int64_t stepMs);
+    void PlanBySize(int64_t from, int64_t to, int64_t stepBytes);
+    // The cut points nearest to every stepBytes of the file's audio; none when it cannot be read.
+    std::optional<std::vector<int64_t>> SizeCutTimes(int64_t from, int64_t to, int64_t stepBytes);
 
     Ui::TSplitPage *ui;
     TSegmentList list_;
+    TSegmentView *view_ = nullptr; // a child of the list widget
     TMediaPlayer *player_ = nullptr;
     Tfrm_info *frmInfo_ = nullptr;
     Tfrm_addspecial *frmAddspecial_ = nullptr;
     std::optional<size_t> taggedRow_; // the row whose texts the tag dialog edits
     bool running_ = false;
     bool stopRequested_ = false;
-    bool showing_ = false; // the view is being filled: its changes are not the user's
 };

@@ -29,12 +29,10 @@ Tfrm_addspecial::~Tfrm_addspecial()
 }
 
 void Tfrm_addspecial::SetRanges(int64_t fileLength,
-                                std::optional<std::pair<int64_t, int64_t>> selected,
-                                int32_t bitrate)
+                                std::optional<std::pair<int64_t, int64_t>> selected)
 {
     fileLength_ = fileLength;
     selected_ = selected;
-    bitrate_ = bitrate;
 }
 
 void Tfrm_addspecial::showEvent(QShowEvent *event)
@@ -46,9 +44,9 @@ void Tfrm_addspecial::showEvent(QShowEvent *event)
 void Tfrm_addspecial::FormShow()
 {
     ui->Edit1->setText("00:00.000-" + DisplayText(fileLength_));
-    ui->Edit2->setText(selected_ ? DisplayText(selected_->first) + "-" +
-                                       DisplayText(selected_->second)
-                                 : QString());
+    ui->Edit2->setText(selected_
+                           ? DisplayText(selected_->first) + "-" + DisplayText(selected_->second)
+                           : QString());
     // Without a selected row there is no segment to plan over.
     ui->RadioGroup1Item1->setEnabled(selected_.has_value());
     if (!selected_) {
@@ -66,9 +64,10 @@ void Tfrm_addspecial::SpeedButton1Click()
         a = selected_->first;
         b = selected_->second;
     }
+    const bool bySize = ui->RadioGroup2Item0->isChecked();
     std::optional<int64_t> step;
-    if (ui->RadioGroup2Item0->isChecked()) {
-        step = SizeStepMs(StrToInt(ui->MaskEdit1->text().trimmed().toStdString()), bitrate_);
+    if (bySize) {
+        step = SizeStepBytes(StrToInt(ui->MaskEdit1->text().trimmed().toStdString()));
     } else {
         const int64_t ms = TimeTextToMs(ui->MaskEdit2->text().trimmed().toStdString());
         if (ms >= 1) {
@@ -79,7 +78,11 @@ void Tfrm_addspecial::SpeedButton1Click()
         TDialogs::Current().Message(this, MsgBadStep);
         return;
     }
-    emit Planned(a, b, *step);
+    if (bySize) {
+        emit PlannedBySize(a, b, *step);
+    } else {
+        emit Planned(a, b, *step);
+    }
 }
 
 void Tfrm_addspecial::SpeedButton2Click()

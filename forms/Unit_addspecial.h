@@ -20,15 +20,15 @@ public:
     explicit Tfrm_addspecial(QWidget *parent = nullptr);
     ~Tfrm_addspecial() override;
 
-    // The file's length and bitrate, and the selected row's range when a row is selected.
-    void SetRanges(int64_t fileLength, std::optional<std::pair<int64_t, int64_t>> selected,
-                   int32_t bitrate);
+    // The file's length, and the selected row's range when a row is selected.
+    void SetRanges(int64_t fileLength, std::optional<std::pair<int64_t, int64_t>> selected);
     void FormShow();
     void SpeedButton1Click(); // "确定": lays the cut points; the dialog stays open
     void SpeedButton2Click(); // "退出"
 
 signals:
-    void Planned(int64_t from, int64_t to, int64_t step);
+    void Planned(int64_t from, int64_t to, int64_t stepMs);
+    void PlannedBySize(int64_t from, int64_t to, int64_t stepBytes);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -37,5 +37,4 @@ private:
     Ui::Tfrm_addspecial *ui;
     int64_t fileLength_ = 0;
     std::optional<std::pair<int64_t, int64_t>> selected_;
-    int32_t bitrate_ = 0;
 };

@@ -33,14 +33,14 @@ void Tfrm_info::showEvent(QShowEvent *event)
     FormShow();
 }
 
+TTagFields Tfrm_info::Fields() const
+{
+    return {ui->Edit2, ui->Edit3, ui->Edit4, ui->Edit5, ui->ComboBox1, ui->Edit6};
+}
+
 void Tfrm_info::FormShow()
 {
-    ui->Edit2->setText(FromTagText(texts_.Title));
-    ui->Edit3->setText(FromTagText(texts_.Artist));
-    ui->Edit4->setText(FromTagText(texts_.Album));
-    ui->Edit5->setText(FromTagText(texts_.Year));
-    ui->ComboBox1->setCurrentIndex(texts_.GenreID < GenreNames.size() ? int(texts_.GenreID) : -1);
-    ui->Edit6->setText(FromTagText(texts_.Comment));
+    Fields().Show(texts_);
 }
 
 void Tfrm_info::SpeedButton1Click()
@@ -50,16 +50,8 @@ void Tfrm_info::SpeedButton1Click()
 
 void Tfrm_info::SpeedButton2Click()
 {
-    TPartTag texts;
-    texts.Title = ToTagText(ui->Edit2->text());
-    texts.Artist = ToTagText(ui->Edit3->text());
-    texts.Album = ToTagText(ui->Edit4->text());
-    texts.Year = ToTagText(ui->Edit5->text());
-    texts.GenreID =
-        ui->ComboBox1->currentIndex() >= 0 ? uint8_t(ui->ComboBox1->currentIndex()) : 255;
-    texts.Comment = ToTagText(ui->Edit6->text());
-    texts_ = texts;
-    emit Stored(texts);
+    texts_ = Fields().Texts();
+    emit Stored(texts_);
     close();
 }
 

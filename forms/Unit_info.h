@@ -8,6 +8,7 @@
 namespace Ui {
 class Tfrm_info;
 }
+struct TTagFields;
 
 class Tfrm_info : public QDialog
 {
@@ -31,6 +32,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    TTagFields Fields() const;
+
     Ui::Tfrm_info *ui;
     TPartTag texts_;
 };

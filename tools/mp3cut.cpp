@@ -227,14 +227,15 @@ uint8_t ParseGenre(const std::string &text)
 }
 
 // The segments asked for, laid as the Split page lays them.
-TSegmentList Segments(const std::map<std::string, std::string> &opts, const TMPEGAFHdr &hdr)
+TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput &in)
 {
+    TMPEGAFHdr &hdr = in.Hdr;
     const int methods = int(opts.count("--at") + opts.count("--every") + opts.count("--size"));
     if (methods != 1) {
         Fail(UsageError, "split takes one of --at, --every and --size");
     }
     TSegmentList list;
-    list.Reset(hdr.Duration);
+    list.Reset(hdr.Duration, hdr.LastCutMs(*in.Stream));
     if (opts.count("--at")) {
         const std::string &at = opts.at("--at");
         size_t from = 0;
@@ -247,23 +248,27 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, const TMPE
             case TSegmentList::TAdd::Exists:
                 Fail(EmptyRange, "the cut point " + text + " is given twice or lies at an end");
             case TSegmentList::TAdd::Outside:
-                Fail(EmptyRange, "the cut point " + text + " lies outside the audio (00:00.000 to " +
+                Fail(EmptyRange, "the cut point " + text +
+                                     " lies outside the audio (00:00.000 to " +
                                      FormatMs("nn:ss.zzz", hdr.Duration) + ")");
             }
             from = comma + 1;
         }
         return list;
     }
-    std::optional<int64_t> step;
-    if (opts.count("--every")) {
-        step = TimeStepMs(ParseWhole("--every", opts.at("--every")));
-    } else {
-        step = SizeStepMs(ParseWhole("--size", opts.at("--size")), hdr.Bitrate);
-    }
+    // A size step cuts at the frame boundaries nearest to every so many bytes, VBR or not.
+    const bool bySize = opts.count("--size") != 0;
+    const std::optional<int64_t> step = bySize
+                                            ? SizeStepBytes(ParseWhole("--size", opts.at("--size")))
+                                            : TimeStepMs(ParseWhole("--every", opts.at("--every")));
     if (!step) {
         Fail(BadStep, "the split step must be at least 1 and not larger than the longest time");
     }
-    list.Plan(0, hdr.Duration, *step);
+    if (bySize) {
+        list.PlanTimes(hdr.SizeCutTimes(*in.Stream, 0, hdr.Duration, *step));
+    } else {
+        list.Plan(0, hdr.Duration, *step);
+    }
     return list;
 }
 
@@ -291,7 +296,7 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
                             : input.has_parent_path() ? input.parent_path()
                                                       : fs::path(".");
     const std::string base = opts.count("-n") ? opts.at("-n") : input.stem().string();
-    const TSplitJob job = Segments(opts, in.Hdr).Job(input, folder, base, tag);
+    const TSplitJob job = Segments(opts, in).Job(input, folder, base, tag);
     in.Stream.reset();
 
     const bool showProgress = !opts.count("--quiet") && isatty(2);
@@ -309,8 +314,7 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
         std::cout << part.string() << "\n";
     }
     if (o.Status != TJobStatus::Done && !o.Written.empty()) {
-        std::cerr << "mp3cut: " << o.Written.size() << " of " << job.Segments.size()
-                  << " parts written\n";
+        std::cerr << "mp3cut: " << o.Written.size() << " of " << o.Planned << " parts written\n";
     }
     FailOn(o);
     return Ok;

@@ -83,6 +83,8 @@ TSplitJob Split(const fs::path &dir, const std::string &in, const std::string &f
 
 const std::vector<TPartSegment> Three = {{0, 2000, {}}, {2000, 5000, {}}, {5000, {}, {}}};
 
+// One request to a row.
+// clang-format off
 const TOutcomeCase OutcomeCases[] = {
     {"cut", [](auto d) { return RunCut(Cut(d, "in.mp3", "out/c.mp3", 1000, 2000)); },
      TJobStatus::Done, "", "", {"out/c.mp3"}},
@@ -135,6 +137,7 @@ const TOutcomeCase OutcomeCases[] = {
      [](auto d) { return RunSplit(Split(d, "in.mp3", "out", std::string(250, 'n'), Three)); },
      TJobStatus::WriteFailed, "out/" + std::string(250, 'n') + "000.mp3", "too long", {}},
 };
+// clang-format on
 
 TEST_F(JobFixture, EveryRequestEndsWithItsOutcomeAndWritesOnlyWhatItLists)
 {

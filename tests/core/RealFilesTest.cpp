@@ -3,6 +3,8 @@
 #include "Fixtures.h"
 #include "MP3TAG.h"
 #include "MPEGAFHdr.h"
+#include "SegmentList.h"
+#include "SplitJob.h"
 
 #include <gtest/gtest.h>
 
@@ -64,9 +66,7 @@ TEST_P(RealFile, LengthAndCutsAgreeWithTheDecoder)
     const double frameMs = 1000.0 * hdr.SamplesPerFrame / hdr.SampleRate;
     const double decodedMs = 1000.0 * double(whole.samples) / double(whole.rate);
     EXPECT_NEAR(double(hdr.Duration), decodedMs, 1.5 * frameMs);
-    if (e.vbr) {
-        EXPECT_EQ(hdr.FrameCount, whole.frames);
-    }
+    EXPECT_EQ(hdr.FrameCount, whole.frames);
 
     // Three cuts that tile the file: each decodes cleanly, and together they hold every frame.
     const int64_t cuts[] = {0, 3000, 7777, 999999};
@@ -97,14 +97,87 @@ TEST_P(RealFile, LengthAndCutsAgreeWithTheDecoder)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lame, RealFile,
-                         ::testing::Values(Encoded{"Cbr128Stereo", 44100, 2, "-b 128", 1, false},
-                                           Encoded{"Vbr2Stereo", 44100, 2, "-V 2", 1, true},
-                                           Encoded{"Mpeg2Cbr64Mono", 22050, 1, "-b 64 -m m", 2,
-                                                   false},
-                                           Encoded{"Mpeg25Cbr32", 11025, 2, "-b 32", 3, false},
-                                           Encoded{"Mpeg2Vbr", 24000, 2, "-V 5", 2, true}),
-                         [](const auto &info) { return std::string(info.param.name); });
+// A cut point just before LastCutMs leaves two frames after it, one at LastCutMs is refused,
+// and a plan over the whole file makes no empty part.
+TEST_P(RealFile, NoPlannedPartIsEmptyOrTheLastFrameAlone)
+{
+    const Encoded &e = GetParam();
+    const auto mp3 = EncodeWithLame(dir, "src", 4.0, e.sampleRate, e.channels, e.lameArgs);
+    TFileStream source(mp3, fmOpenRead);
+    TMPEGAFHdr hdr;
+    ASSERT_TRUE(hdr.ReadFirstFrame(source));
+    const int64_t lastCut = hdr.LastCutMs(source);
+    ASSERT_GT(lastCut, hdr.Duration - 200);
+    ASSERT_LE(lastCut, hdr.Duration);
+    TSegmentList edge;
+    edge.Reset(hdr.Duration, lastCut);
+    EXPECT_EQ(edge.AddCut(lastCut).What, TSegmentList::TAdd::Outside);
+    ASSERT_EQ(edge.AddCut(lastCut - 1).What, TSegmentList::TAdd::Added);
+    std::filesystem::create_directory(dir / "edge");
+    const TJobOutcome tail = RunSplit(edge.Job(mp3, dir / "edge", "p", {}));
+    ASSERT_EQ(tail.Written.size(), 2u);
+    EXPECT_EQ(FramesIn(tail.Written[1]), 2) << "the part after the last cut point";
+
+    TSegmentList list;
+    list.Reset(hdr.Duration, lastCut);
+    list.Plan(0, hdr.Duration, 500);
+    std::filesystem::create_directory(dir / "parts");
+    const TJobOutcome r = RunSplit(list.Job(mp3, dir / "parts", "p", {}));
+    ASSERT_EQ(r.Status, TJobStatus::Done);
+    ASSERT_EQ(r.Written.size(), list.Count());
+    long frames = 0;
+    for (const auto &part : r.Written) {
+        const long n = FramesIn(part);
+        EXPECT_GE(n, 2) << part;
+        frames += n;
+    }
+    EXPECT_EQ(frames, hdr.FrameCount);
+}
+
+TEST(RealFileCounts, AStaleInformationFrameGivesWayToTheFrames)
+{
+    // An editor cut the second half of the audio away and left the Xing frame as it was.
+    TTempDir dir;
+    const auto mp3 = EncodeWithLame(dir, "src", 10.0, 44100, 2, "-V 2");
+    int64_t half = 0;
+    {
+        TFileStream source(mp3, fmOpenRead);
+        TMPEGAFHdr hdr;
+        ASSERT_TRUE(hdr.ReadFirstFrame(source));
+        half = hdr.FrameOffsetAt(source, 5000);
+    }
+    Bytes bytes = ReadFile(mp3);
+    bytes.resize(size_t(half));
+    WriteFile(dir / "cut.mp3", bytes);
+    const TDecodeResult decoded = DecodeFile(dir / "cut.mp3");
+    TFileStream source(dir / "cut.mp3", fmOpenRead);
+    TMPEGAFHdr hdr;
+    ASSERT_TRUE(hdr.ReadFirstFrame(source));
+    EXPECT_EQ(hdr.FrameCount, decoded.frames);
+    EXPECT_NEAR(double(hdr.Duration), 5000.0, 30.0);
+
+    TSegmentList list;
+    list.Reset(hdr.Duration, hdr.LastCutMs(source));
+    list.Plan(0, hdr.Duration, 1000);
+    EXPECT_EQ(list.Count(), 5u);
+    const TJobOutcome r = RunSplit(list.Job(dir / "cut.mp3", dir.Path(), "p", {}));
+    ASSERT_EQ(r.Status, TJobStatus::Done);
+    for (const auto &part : r.Written) {
+        EXPECT_GT(FramesIn(part), 30) << part;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lame, RealFile,
+    ::testing::Values(Encoded{"Cbr128Stereo", 44100, 2, "-b 128", 1, false},
+                      Encoded{"Cbr128NoInfoFrame", 44100, 2, "-b 128 -t", 1, false},
+                      Encoded{"Cbr128Crc", 44100, 2, "-b 128 -p", 1, false},
+                      Encoded{"Vbr2Crc", 44100, 2, "-V 2 -p", 1, true},
+                      Encoded{"Vbr2Stereo", 44100, 2, "-V 2", 1, true},
+                      Encoded{"Mpeg2Cbr64Mono", 22050, 1, "-b 64 -m m", 2, false},
+                      Encoded{"Mpeg25Cbr32", 11025, 2, "-b 32", 3, false},
+                      Encoded{"Mpeg2Vbr", 24000, 2, "-V 5", 2, true}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(RealFileTags, CoverArtInFrontAndTagBehind)
 {

@@ -5,6 +5,13 @@
 
 namespace {
 
+TPartTag Titled(const std::string &title)
+{
+    TPartTag tag;
+    tag.Title = title;
+    return tag;
+}
+
 // The rows as "start-end" pairs with a mark for unticked rows and for rows with own texts.
 std::vector<std::string> Shape(const TSegmentList &list)
 {
@@ -49,7 +56,7 @@ TEST(SegmentList, NewRowsInheritTickAndTextsAndRemovalsMerge)
     list.Reset(300000);
     list.AddCut(100000);
     list.SetTicked(1, false);
-    list.SetTag(1, TPartTag{.Title = "T"});
+    list.SetTag(1, Titled("T"));
     list.AddCut(200000);
     EXPECT_EQ(Shape(list),
               (std::vector<std::string>{"0-100000", "100000-200000 off T", "200000-300000 off T"}));
@@ -87,8 +94,8 @@ TEST(SegmentList, TheJobWritesTheTickedRowsAndTheLastRunsToTheEnd)
     list.Reset(9000);
     list.Plan(0, 9000, 3000);
     list.SetTicked(1, false);
-    list.SetTag(2, TPartTag{.Title = "Own"});
-    const TSplitJob job = list.Job("in.mp3", "out", "p", TPartTag{.Title = "Page"});
+    list.SetTag(2, Titled("Own"));
+    const TSplitJob job = list.Job("in.mp3", "out", "p", Titled("Page"));
     EXPECT_EQ(job.Input, "in.mp3");
     EXPECT_EQ(job.Folder, "out");
     EXPECT_EQ(job.BaseName, "p");

@@ -5,9 +5,9 @@
 #include "Application.h"
 #include "Dialogs.h"
 #include "Fixtures.h"
-#include "TimeText.h"
 #include "Messages.h"
 #include "SplitPage.h"
+#include "TimeText.h"
 #include "Unit_addspecial.h"
 #include "Unit_info.h"
 #include "Unit_main.h"
@@ -80,8 +80,7 @@ private:
 };
 
 // A window's control by its designer name, as a user finds it on the screen.
-template <class T>
-T *Control(const QWidget &root, const char *name)
+template <class T> T *Control(const QWidget &root, const char *name)
 {
     T *w = root.findChild<T *>(name);
     if (w == nullptr) {

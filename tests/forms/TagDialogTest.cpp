@@ -19,8 +19,12 @@ void PageFields(const TMainControls &ui)
 
 QStringList Dialog(const TInfoControls &d)
 {
-    return {d.Edit2->text(), d.Edit3->text(),         d.Edit4->text(),
-            d.Edit5->text(), d.ComboBox1->currentText(), d.Edit6->text()};
+    return {d.Edit2->text(),
+            d.Edit3->text(),
+            d.Edit4->text(),
+            d.Edit5->text(),
+            d.ComboBox1->currentText(),
+            d.Edit6->text()};
 }
 
 // The texts a row keeps, as the dialog shows them; empty when it has none of its own.
@@ -31,8 +35,10 @@ QStringList RowTexts(const TWindows &w, size_t row)
         return {};
     }
     const int genre = t->GenreID < GenreNames.size() ? int(t->GenreID) : -1;
-    return {FromTagText(t->Title),   FromTagText(t->Artist),
-            FromTagText(t->Album),   FromTagText(t->Year),
+    return {FromTagText(t->Title),
+            FromTagText(t->Artist),
+            FromTagText(t->Album),
+            FromTagText(t->Year),
             genre < 0 ? QString() : w.infoUi.ComboBox1->itemText(genre),
             FromTagText(t->Comment)};
 }
@@ -147,7 +153,8 @@ private slots:
         w.split->additem(4000);
         w.split->additem(8000);
         const std::string longTitle = "一二三四五六七八九十一二三四五六"; // 32 bytes in GB18030
-        StoreTexts(w, 1, {QString::fromStdString(longTitle), "Own artist", "", "2001", "Folklore", ""});
+        StoreTexts(w, 1,
+                   {QString::fromStdString(longTitle), "Own artist", "", "2001", "Folklore", ""});
         StoreTexts(w, 2, {"", "", "", "", "", ""}); // its own empty title: no tag
         w.split->SpeedButton24Click();
         QCOMPARE(dialogs.Messages, QStringList{Expected::Done});

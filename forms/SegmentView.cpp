@@ -1,0 +1,58 @@
+#include "SegmentView.h"
+
+#include "Shared.h"
+
+#include <QTreeWidget>
+
+TSegmentView::TSegmentView(QTreeWidget *widget, TSegmentList &list)
+    : QObject(widget), widget_(widget), list_(list)
+{
+    widget->setSelectionMode(QAbstractItemView::SingleSelection);
+    widget->setSelectionBehavior(QAbstractItemView::SelectRows);
+    widget->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // 70 pixels a column, the first a little wider for its check box.
+    widget->setColumnWidth(0, 84);
+    widget->setColumnWidth(1, 63);
+    widget->setColumnWidth(2, 63);
+    connect(widget, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item) {
+        const int row = widget_->indexOfTopLevelItem(item);
+        if (!showing_ && row >= 0 && size_t(row) < list_.Count()) {
+            list_.SetTicked(size_t(row), item->checkState(0) == Qt::Checked);
+        }
+    });
+}
+
+void TSegmentView::Show(std::optional<size_t> current)
+{
+    showing_ = true;
+    widget_->clear();
+    QList<QTreeWidgetItem *> items;
+    items.reserve(qsizetype(list_.Count()));
+    for (const TSegment &s : list_.Rows()) {
+        auto *item = new QTreeWidgetItem;
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, s.Ticked ? Qt::Checked : Qt::Unchecked);
+        item->setText(0, DisplayText(s.StartMs));
+        item->setText(1, DisplayText(s.EndMs));
+        item->setText(2, DisplayText(s.EndMs - s.StartMs));
+        items.append(item);
+    }
+    widget_->addTopLevelItems(items); // in one batch: thousands of rows at once
+    showing_ = false;
+    if (current && *current < list_.Count()) {
+        widget_->setCurrentItem(widget_->topLevelItem(int(*current)));
+    }
+}
+
+std::optional<size_t> TSegmentView::Selected() const
+{
+    QTreeWidgetItem *item = widget_->currentItem();
+    if (item == nullptr || !item->isSelected()) {
+        return std::nullopt;
+    }
+    const int row = widget_->indexOfTopLevelItem(item);
+    if (row < 0 || size_t(row) >= list_.Count()) {
+        return std::nullopt;
+    }
+    return size_t(row);
+}
