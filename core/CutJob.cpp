@@ -1,6 +1,7 @@
 #include "CutJob.h"
 
 #include "Errors.h"
+#include "OutputAssembly.h"
 #include "OutputFile.h"
 
 #include <algorithm>
@@ -31,14 +32,14 @@ TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress
     if (!CheckOutput(job.Output, job.Input, outcome)) {
         return outcome;
     }
-    TByteRange range;
+    TOutputPlan plan;
     try {
-        range = JobRangeBytes(input, job.StartMs, job.EndMs);
+        plan = PlanOutputs(input, {{job.StartMs, job.EndMs}}, !job.WholeFrames).front();
     } catch (const EStreamError &e) {
         Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
         return outcome;
     }
-    if (range.End <= range.Start) {
+    if (plan.Bytes.End <= plan.Bytes.Start) {
         outcome.Status = TJobStatus::EmptyRange;
         return outcome;
     }
@@ -48,8 +49,7 @@ TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress
         return outcome;
     }
     try {
-        const int64_t copied = input.Hdr.CopyBytes(*input.Stream, out->Stream(), range, progress);
-        if (copied < range.End - range.Start) {
+        if (!WriteOutput(input, out->Stream(), plan, progress)) {
             outcome.Status = TJobStatus::Stopped; // the unfinished file goes with out
             return outcome;
         }

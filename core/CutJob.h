@@ -14,6 +14,7 @@ struct TCutJob
     std::filesystem::path Output;
     int64_t StartMs = 0;
     std::optional<int64_t> EndMs; // none: to the end of the audio
+    bool WholeFrames = false;     // whole frames instead of the exact samples of the range
 };
 
 // "song.mp3" proposes "song_片段.mp3" beside it.

@@ -1,6 +1,7 @@
 // The one file of the core that speaks to the operating system.
 #include "FileStream.h"
 
+#include "Crc16.h"
 #include "Errors.h"
 
 #include <algorithm>
@@ -67,9 +68,14 @@ public:
 
     bool Open()
     {
+        // A child process must not pour into the pipe its parent goes on using.
+        if (ends_[0] >= 0 && owner_ != ::getpid()) {
+            Discard();
+        }
         if (ends_[0] >= 0) {
             return true;
         }
+        owner_ = ::getpid();
         if (::pipe2(ends_, O_CLOEXEC) != 0) {
             ends_[0] = ends_[1] = -1;
             return false;
@@ -99,6 +105,7 @@ public:
 private:
     int ends_[2] = {-1, -1};
     int64_t capacity_ = 0;
+    pid_t owner_ = 0;
 };
 
 // Moves count bytes from in's position to out's position through a pipe of our own, so that
@@ -328,6 +335,41 @@ void TFileStream::WriteBuffer(const void *buffer, int64_t n)
         }
         done += put;
     }
+}
+
+void TFileStream::WriteBufferAt(int64_t pos, const void *buffer, int64_t n)
+{
+#ifdef _WIN32
+    Seek(pos, soBeginning);
+    WriteBuffer(buffer, n);
+#else
+    const auto *p = static_cast<const char *>(buffer);
+    int64_t done = 0;
+    while (done < n) {
+        const auto chunk = std::min(n - done, MaxChunk);
+        const auto put = ::pwrite(fd_, p + done, static_cast<size_t>(chunk), pos + done);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            throw EWriteError(put < 0 ? errno : 0);
+        }
+        done += put;
+    }
+#endif
+}
+
+uint16_t TFileStream::Crc16Of(int64_t pos, int64_t n, uint16_t crc)
+{
+    // A block at a time, small enough to stay in the cache between the read and the sum.
+    constexpr int64_t Block = 256 * 1024;
+    const std::unique_ptr<uint8_t[]> buffer(new uint8_t[size_t(std::clamp<int64_t>(n, 1, Block))]);
+    for (int64_t at = pos; at < pos + n; at += Block) {
+        const int64_t m = std::min(Block, pos + n - at);
+        ReadBufferAt(at, buffer.get(), m);
+        crc = Crc16(crc, buffer.get(), size_t(m));
+    }
+    return crc;
 }
 
 void TFileStream::SetSize(int64_t size)

@@ -39,6 +39,11 @@ public:
     // ReadBuffer of the n bytes at pos; the position afterwards is unspecified.
     void ReadBufferAt(int64_t pos, void *buffer, int64_t n);
     void WriteBuffer(const void *buffer, int64_t n);
+    // WriteBuffer of n bytes at pos; the position afterwards is unspecified.
+    void WriteBufferAt(int64_t pos, const void *buffer, int64_t n);
+    // The CRC-16 (see Crc16.h) of the n bytes at pos, carried on from crc. Raises the read
+    // error when they are not all there.
+    uint16_t Crc16Of(int64_t pos, int64_t n, uint16_t crc);
     void SetSize(int64_t size);
     // Appends count bytes from source's position to this stream's position, moving both.
     // Raises as ReadBuffer and WriteBuffer.

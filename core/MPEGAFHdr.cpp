@@ -292,6 +292,9 @@ struct TInfoFrame
     bool Vbr = false;
     int64_t Frames = 0; // audio frames, not counting the information frame; 0 when unknown
     int64_t Bytes = 0;  // the stream's bytes from the information frame on; 0 when unknown
+    // The LAME extension after a Xing or Info header, when an encoder wrote one.
+    bool Lame = false;
+    std::array<uint8_t, 36> LameTag{};
 };
 
 TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &info)
@@ -300,8 +303,9 @@ TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &i
     if (info.Layer != 3) {
         return result;
     }
-    const uint8_t *b = reader.At(pos, std::min<int64_t>(info.FrameLength, 64));
-    if (b == nullptr || info.FrameLength < 64) {
+    const int64_t length = std::min<int64_t>(info.FrameLength, 256);
+    const uint8_t *b = reader.At(pos, length);
+    if (b == nullptr || length < 64) {
         return result;
     }
     // Xing and Info follow the side information: 32 or 17 bytes for MPEG-1 (stereo or
@@ -324,6 +328,16 @@ TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &i
             }
             if ((flags & 2) != 0) {
                 result.Bytes = BigEndian32(b + at);
+                at += 4;
+            }
+            at += ((flags & 4) != 0 ? 100 : 0) + ((flags & 8) != 0 ? 4 : 0);
+            // The extension names its encoder in letters first ("LAME3.100", "Lavf"...).
+            if (at + 36 <= length && std::all_of(b + at, b + at + 4, [](uint8_t c) {
+                    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9');
+                })) {
+                result.Lame = true;
+                std::copy_n(b + at, 36, result.LameTag.begin());
             }
             return result;
         }
@@ -415,6 +429,7 @@ int32_t TMPEGAFHdr::SyncOffset(int n) const
 bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
 {
     first_ = TFrameInfo{};
+    HasLameTag = false;
     walkIndex_ = 0;
     walkPos_ = 0;
     VBR = false;
@@ -446,6 +461,11 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     firstHeader_ = Header;
     AudioStart = audioStart;
     AudioEnd = audioEnd;
+    HasLameTag = infoFrame.Lame;
+    LameTag = infoFrame.LameTag;
+    // bytes 21-23 of the extension: delay (12 bits) and padding (12 bits)
+    EncoderDelay = HasLameTag ? (LameTag[21] << 4) | (LameTag[22] >> 4) : 0;
+    EncoderPadding = HasLameTag ? ((LameTag[22] & 0x0F) << 8) | LameTag[23] : 0;
 
     VBR = infoFrame.Vbr;
     bool padded = false;
@@ -472,6 +492,9 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     if (!VBR) {
         // Frames of one bitrate differ only by a padding slot; where the encoder pads, their
         // number is the bytes over the average frame length, bits x rate / (kbps x samples).
+        // Where the encoder pads, a frame holds samples x kbps x 125 / rate bytes on average.
+        cbrNum_ = padded ? int64_t(SamplesPerFrame) * Bitrate * 125 : FrameLength;
+        cbrDen_ = padded ? SampleRate : 1;
         FrameCount = countHolds ? infoFrame.Frames
                      : padded   ? RoundHalfEven(audioBytes * 8 * SampleRate,
                                                 int64_t(Bitrate) * 1000 * SamplesPerFrame)
@@ -603,6 +626,91 @@ std::vector<int64_t> TMPEGAFHdr::SizeCutTimes(TFileStream &source, int64_t fromM
         before = pos;
     }
     return times;
+}
+
+namespace {
+
+// Bytes of Layer III side information: 32 or 17 for MPEG-1 (stereo or mono), 17 or 9 after.
+int32_t SideInfoBytes(int32_t version, bool mono)
+{
+    return version == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+}
+
+} // namespace
+
+std::vector<TMPEGAFHdr::TFrameAt> TMPEGAFHdr::FramesAt(TFileStream &source,
+                                                       const std::vector<int64_t> &indices)
+{
+    std::vector<TFrameAt> frames;
+    if (!first_.Valid || indices.empty()) {
+        return frames;
+    }
+    TWindowReader reader(source, AudioEnd, window_);
+    auto record = [&](int64_t index, int64_t pos, const TFrameInfo &info) {
+        TFrameAt f;
+        f.Index = index;
+        f.Pos = pos;
+        f.Length = info.FrameLength;
+        if (info.Layer == 3) {
+            const uint8_t *b = reader.At(pos, 8);
+            const bool mono = (b[3] >> 6) == 3;
+            const uint8_t *side = b + 4 + (info.Protected ? 2 : 0);
+            // side information, first bits: main_data_begin, 9 bits in MPEG-1, 8 after
+            f.MainDataBegin = info.MPEGVersion == 1 ? (side[0] << 1) | (side[1] >> 7) : side[0];
+            f.MainDataRoom = info.FrameLength - 4 - (info.Protected ? 2 : 0) -
+                             SideInfoBytes(info.MPEGVersion, mono);
+        }
+        frames.push_back(f);
+    };
+    TFrameInfo info;
+    if (!VBR) {
+        for (const int64_t index : indices) {
+            if (index < 0 || index >= FrameCount) {
+                continue;
+            }
+            const int64_t guess = AudioStart + index * cbrNum_ / cbrDen_;
+            const int64_t pos = FindFrame(reader, std::max(AudioStart, guess - 2), AudioEnd,
+                                          AudioEnd, &first_, info);
+            if (pos >= 0 && pos + info.FrameLength <= AudioEnd) {
+                record(index, pos, info);
+            }
+        }
+        return frames;
+    }
+    if (indices.front() < walkIndex_ || walkPos_ < AudioStart) {
+        walkIndex_ = 0;
+        walkPos_ = AudioStart;
+    }
+    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, walkPos_);
+    for (const int64_t index : indices) {
+        if (index < walkIndex_) {
+            continue;
+        }
+        walkIndex_ += walker.Skip(index - walkIndex_);
+        int64_t pos = 0;
+        if (walkIndex_ < index || !walker.Next(info, pos)) {
+            walkPos_ = AudioEnd;
+            break;
+        }
+        // The walk may have resynchronised past junk: it goes on after this frame.
+        walkIndex_ = index + 1;
+        walkPos_ = walker.Position();
+        record(index, pos, info);
+    }
+    return frames;
+}
+
+int64_t TMPEGAFHdr::FrameIndexAt(TFileStream &source, int64_t ms)
+{
+    ms = std::clamp<int64_t>(ms, 0, int64_t(1) << 40);
+    if (VBR) {
+        const int64_t perFrame = int64_t(SamplesPerFrame) * 1000;
+        return std::min(FrameCount, (ms * SampleRate + perFrame - 1) / perFrame);
+    }
+    const int64_t pos = FrameOffsetAt(source, ms);
+    return pos >= AudioEnd
+               ? FrameCount
+               : std::min(FrameCount, RoundHalfEven((pos - AudioStart) * cbrDen_, cbrNum_));
 }
 
 TByteRange TMPEGAFHdr::RangeBytes(TFileStream &source, int64_t startMs, int64_t endMs)

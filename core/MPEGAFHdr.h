@@ -101,6 +101,12 @@ public:
     int32_t SamplesPerFrame = 0;
     int64_t AudioStart = 0; // first audio frame: after ID3v2 tags, junk and a Xing/Info/VBRI frame
     int64_t AudioEnd = 0;   // end of the audio: the start of trailing ID3v1 and APEv2 tags
+    // The encoder's LAME tag, when its information frame has one: the samples a gapless
+    // decoder drops at the start (the delay) and at the end (the padding) of the stream.
+    bool HasLameTag = false;
+    std::array<uint8_t, 36> LameTag{};
+    int32_t EncoderDelay = 0;
+    int32_t EncoderPadding = 0;
 
     // Finds and decodes the first audio frame of the stream and estimates the file's length.
     bool ReadFirstFrame(TFileStream &stream);
@@ -138,12 +144,32 @@ public:
     std::vector<int64_t> SizeCutTimes(TFileStream &source, int64_t fromMs, int64_t toMs,
                                       int64_t stepBytes);
 
+    // One frame of the stream by its number (0: the first audio frame), with what its Layer III
+    // side information says of the bit reservoir.
+    struct TFrameAt
+    {
+        int64_t Index = 0;
+        int64_t Pos = 0;
+        int32_t Length = 0;
+        int32_t MainDataBegin = 0; // bytes of its audio data in the frames before it
+        int32_t MainDataRoom = 0;  // bytes it holds for audio data, its own and later frames'
+    };
+    // The frames of the given numbers, which must rise; numbers past the last frame are left
+    // out. A CBR file finds them by arithmetic, a VBR file by one walk.
+    std::vector<TFrameAt> FramesAt(TFileStream &source, const std::vector<int64_t> &indices);
+    // The number of the frame at or after ms, as FrameOffsetAt finds it.
+    int64_t FrameIndexAt(TFileStream &source, int64_t ms);
+
 private:
     TFrameInfo first_{};                   // the first audio frame: the stream's reference header
     std::array<uint8_t, 4> firstHeader_{}; // and its bytes
     // Where the last walk over a VBR file stopped: frame number walkIndex_ starts at walkPos_.
     int64_t walkIndex_ = 0;
     int64_t walkPos_ = 0;
+    // A CBR frame's average length in bytes, cbrNum_ / cbrDen_: frame i starts within a
+    // byte of i times it.
+    int64_t cbrNum_ = 1;
+    int64_t cbrDen_ = 1;
     // Kept from call to call: a split copies many ranges with one object.
     std::unique_ptr<uint8_t[]> window_;
     std::unique_ptr<char[]> copyBuffer_;

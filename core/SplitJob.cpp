@@ -2,6 +2,7 @@
 
 #include "Errors.h"
 #include "MP3TAG.h"
+#include "OutputAssembly.h"
 #include "OutputFile.h"
 
 #include <cstdio>
@@ -48,16 +49,19 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
     // part before, which it adds nothing to, and the parts after it keep consecutive numbers.
     struct TPart
     {
-        TByteRange Bytes;
+        TOutputPlan Plan;
         const TPartTag *Texts;
     };
     std::vector<TPart> parts;
     try {
-        for (size_t n = 0; n < job.Segments.size(); ++n) {
-            const TPartSegment &segment = job.Segments[n];
-            const TByteRange range = JobRangeBytes(input, segment.StartMs, segment.EndMs);
-            if (range.Start < range.End) {
-                parts.push_back({range, &TextsOf(job, n)});
+        std::vector<TOutputRange> ranges;
+        for (const TPartSegment &segment : job.Segments) {
+            ranges.push_back({segment.StartMs, segment.EndMs});
+        }
+        std::vector<TOutputPlan> plans = PlanOutputs(input, ranges, !job.WholeFrames);
+        for (size_t n = 0; n < plans.size(); ++n) {
+            if (plans[n].Bytes.Start < plans[n].Bytes.End) {
+                parts.push_back({std::move(plans[n]), &TextsOf(job, n)});
             }
         }
     } catch (const EStreamError &e) {
@@ -95,7 +99,7 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
         }
         try {
             // The copy ends before the input's trailing tags, so there is none to strip here.
-            input.Hdr.CopyBytes(*input.Stream, out->Stream(), parts[n].Bytes, onBlock);
+            WriteOutput(input, out->Stream(), parts[n].Plan, onBlock);
         } catch (const EReadError &e) {
             Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
             return outcome;

@@ -37,6 +37,7 @@ struct TSplitJob
     std::string BaseName; // parts are BaseName000.mp3, BaseName001.mp3, ...
     std::vector<TPartSegment> Segments;
     TPartTag Tag;
+    bool WholeFrames = false; // whole frames instead of the exact samples of each segment
 };
 
 // "song" and 7 give "song007.mp3"; numbers of four or more digits stand as they are.

@@ -49,12 +49,14 @@ struct Failure
 
 constexpr const char *Usage = R"(usage:
   mp3cut info FILE
-  mp3cut cut FILE START END [-o OUT]
+  mp3cut cut FILE START END [-o OUT] [--frames]
   mp3cut split FILE (--at T1,T2,... | --every SECONDS | --size KB) [-d DIR] [-n BASE]
                [--title T] [--artist A] [--album B] [--year Y] [--comment C]
-               [--genre NAME|NUMBER] [--quiet]
+               [--genre NAME|NUMBER] [--frames] [--quiet]
 
 Times are minutes:seconds.milliseconds, e.g. 12:30.000 (the last piece counts milliseconds).
+Outputs hold exactly the samples of their range as a gapless player plays them; --frames
+writes the whole frames that start in it instead.
 Exit status: 2 usage, 3 unreadable input, 4 no MPEG audio, 5 empty range, 6 bad step,
 7 output folder not writable, 8 output is the input, 9 write failed.
 )";
@@ -198,6 +200,7 @@ int Cut(const std::vector<std::string> &args, const std::map<std::string, std::s
     job.StartMs = ParseTime(args[1]);
     job.EndMs = ParseTime(args[2]);
     job.Output = opts.count("-o") ? fs::path(opts.at("-o")) : DefaultCutName(job.Input);
+    job.WholeFrames = opts.count("--frames") != 0;
     const TJobOutcome o = RunCut(job);
     if (o.Status == TJobStatus::EmptyRange) {
         if (std::max<int64_t>(job.StartMs, 0) >= *job.EndMs) {
@@ -296,7 +299,8 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
                             : input.has_parent_path() ? input.parent_path()
                                                       : fs::path(".");
     const std::string base = opts.count("-n") ? opts.at("-n") : input.stem().string();
-    const TSplitJob job = Segments(opts, in).Job(input, folder, base, tag);
+    TSplitJob job = Segments(opts, in).Job(input, folder, base, tag);
+    job.WholeFrames = opts.count("--frames") != 0;
     in.Stream.reset();
 
     const bool showProgress = !opts.count("--quiet") && isatty(2);
@@ -343,7 +347,7 @@ int Run(int argc, char **argv)
                 Fail(UsageError, a + " needs a value");
             }
             opts[a] = argv[++i];
-        } else if (a == "--quiet") {
+        } else if (a == "--quiet" || a == "--frames") {
             opts[a] = "";
         } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9')) {
             Fail(UsageError, "unknown option " + a);

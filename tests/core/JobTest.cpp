@@ -1,4 +1,5 @@
 // The cut and split jobs: what each request ends with, and what a failure leaves behind.
+#include "Crc16.h"
 #include "CutJob.h"
 #include "Fixtures.h"
 #include "MPEGAFHdr.h"
@@ -171,8 +172,10 @@ TEST_F(JobFixture, EveryRequestEndsWithItsOutcomeAndWritesOnlyWhatItLists)
 
 TEST_F(JobFixture, ACutHoldsTheFramesOfItsRangeAndAStopWritesNothing)
 {
-    ASSERT_EQ(RunCut(Cut(dir.Path(), "in.mp3", "c.mp3", 7000, {})).Status, TJobStatus::Done);
-    const Bytes tail = ReadFile(dir / "c.mp3");
+    TCutJob whole = Cut(dir.Path(), "in.mp3", "c.mp3", 7000, {});
+    whole.WholeFrames = true;
+    ASSERT_EQ(RunCut(whole).Status, TJobStatus::Done);
+    const Bytes tail = FramesOf(dir / "c.mp3");
     EXPECT_EQ(tail, Bytes(source.begin() + long(audioEnd - tail.size()),
                           source.begin() + long(audioEnd)));
     EXPECT_EQ(tail.size() % 417, 0u) << "whole frames, without the source's tag";
@@ -190,6 +193,15 @@ TEST_F(JobFixture, ACutHoldsTheFramesOfItsRangeAndAStopWritesNothing)
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(o.Written.empty());
     EXPECT_EQ(ReadFile(dir / "c.mp3"), Bytes(2, 'c')) << "the file of that name is kept";
+
+    // Whole, the 12.5 MB output carries the CRC of all its frames, read in many blocks.
+    ASSERT_EQ(RunCut(Cut(dir.Path(), "long.mp3", "c.mp3", 0, {})).Status, TJobStatus::Done);
+    const Bytes out = ReadFile(dir / "c.mp3");
+    const size_t info = size_t(DecodeFrameInfo(out.data()).FrameLength);
+    const size_t crcAt = 4 + 32 + 120 + 32; // header, side information, Xing, LAME tag bytes
+    EXPECT_EQ((out[crcAt] << 8) | out[crcAt + 1],
+              Crc16Bytewise(0, out.data() + info, out.size() - info));
+    EXPECT_EQ((out[crcAt + 2] << 8) | out[crcAt + 3], Crc16Bytewise(0, out.data(), crcAt + 2));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 7) << "no temporary file";
 }
 
@@ -217,6 +229,7 @@ struct FaultFixture : ::testing::TestWithParam<bool>
         job.Input = dir / "in.mp3";
         job.Folder = dir / "out";
         job.BaseName = "p";
+        job.WholeFrames = true; // the frames each part copies, byte for byte
         int64_t t = 0;
         for (size_t n = 0; n < 6; ++n) {
             const int64_t length = n == LongPart ? longPartMs : 500;
@@ -241,7 +254,7 @@ struct FaultFixture : ::testing::TestWithParam<bool>
         ASSERT_EQ(o.Written.size(), count);
         for (size_t n = 0; n < count; ++n) {
             EXPECT_EQ(o.Written[n], job.Folder / PartFileName("p", n));
-            EXPECT_EQ(ReadFile(o.Written[n]), expected[n]) << "part " << n;
+            EXPECT_EQ(FramesOf(o.Written[n]), expected[n]) << "part " << n;
         }
         for (const auto &e : fs::directory_iterator(job.Folder)) {
             const std::string name = e.path().filename().string();

@@ -114,7 +114,9 @@ TEST_P(RealFile, NoPlannedPartIsEmptyOrTheLastFrameAlone)
     EXPECT_EQ(edge.AddCut(lastCut).What, TSegmentList::TAdd::Outside);
     ASSERT_EQ(edge.AddCut(lastCut - 1).What, TSegmentList::TAdd::Added);
     std::filesystem::create_directory(dir / "edge");
-    const TJobOutcome tail = RunSplit(edge.Job(mp3, dir / "edge", "p", {}));
+    TSplitJob edgeJob = edge.Job(mp3, dir / "edge", "p", {});
+    edgeJob.WholeFrames = true; // frames that tile the source, to count
+    const TJobOutcome tail = RunSplit(edgeJob);
     ASSERT_EQ(tail.Written.size(), 2u);
     EXPECT_EQ(FramesIn(tail.Written[1]), 2) << "the part after the last cut point";
 
@@ -122,7 +124,9 @@ TEST_P(RealFile, NoPlannedPartIsEmptyOrTheLastFrameAlone)
     list.Reset(hdr.Duration, lastCut);
     list.Plan(0, hdr.Duration, 500);
     std::filesystem::create_directory(dir / "parts");
-    const TJobOutcome r = RunSplit(list.Job(mp3, dir / "parts", "p", {}));
+    TSplitJob job = list.Job(mp3, dir / "parts", "p", {});
+    job.WholeFrames = true;
+    const TJobOutcome r = RunSplit(job);
     ASSERT_EQ(r.Status, TJobStatus::Done);
     ASSERT_EQ(r.Written.size(), list.Count());
     long frames = 0;

@@ -71,13 +71,14 @@ struct SplitFixture : ::testing::TestWithParam<bool>
         job.Folder = dir / "out";
         job.BaseName = "p";
         job.Segments = {{0, 2000, {}}, {2000, 5000, {}}, {5000, 7836, {}}};
+        job.WholeFrames = true; // the frames each part copies, byte for byte
     }
 
     Bytes Joined(size_t parts, bool stripTags)
     {
         Bytes all;
         for (size_t n = 0; n < parts; ++n) {
-            Bytes part = ReadFile(job.Folder / PartFileName("p", n));
+            Bytes part = FramesOf(job.Folder / PartFileName("p", n));
             if (stripTags) {
                 part.resize(part.size() - 128);
             }
@@ -141,7 +142,7 @@ TEST_P(SplitFixture, EachPartIsTheRangeALoneCopyTakesAndEmptyRangesMakeNoPart)
         }
         ASSERT_LT(n, r.Written.size());
         EXPECT_EQ(r.Written[n], job.Folder / PartFileName("p", n));
-        EXPECT_EQ(ReadFile(r.Written[n]), expected) << "part " << n;
+        EXPECT_EQ(FramesOf(r.Written[n]), expected) << "part " << n;
         ++n;
     }
     EXPECT_EQ(n, 4u);
@@ -183,16 +184,18 @@ TEST_P(SplitFixture, SizeStepsEndPartsOnTheFrameNearestToEachStep)
     list.Reset(hdr.Duration, hdr.LastCutMs(input));
     list.PlanTimes(hdr.SizeCutTimes(input, 0, hdr.Duration, 40 * 1024));
     ASSERT_EQ(list.Count(), 4u);
-    const TJobOutcome r = RunSplit(list.Job(job.Input, job.Folder, "s", {}));
+    TSplitJob sized = list.Job(job.Input, job.Folder, "s", {});
+    sized.WholeFrames = true;
+    const TJobOutcome r = RunSplit(sized);
     ASSERT_EQ(r.Status, TJobStatus::Done);
     ASSERT_EQ(r.Written.size(), 4u);
     for (size_t n = 0; n + 1 < r.Written.size(); ++n) {
-        const auto size = double(fs::file_size(r.Written[n]));
+        const auto size = double(FramesOf(r.Written[n]).size());
         EXPECT_NEAR(size, 40960.0, GetParam() ? 313.0 : 209.0) << "within half a frame";
     }
     Bytes all;
     for (const auto &part : r.Written) {
-        Append(all, ReadFile(part));
+        Append(all, FramesOf(part));
     }
     EXPECT_EQ(all, Bytes(source.begin(), source.begin() + long(audioEnd)));
 }
@@ -211,6 +214,7 @@ TEST(SplitLongParts, StopAskedDuringAPartEndsTheRunAfterIt)
     job.Folder = dir.Path();
     job.BaseName = "p";
     job.Segments = {{0, 1000000, {}}, {1000000, 1200000, {}}, {1200000, 1600000, {}}};
+    job.WholeFrames = true;
     std::vector<size_t> seen;
     const TJobOutcome r = RunSplit(job, [&](size_t done, size_t) {
         seen.push_back(done);
@@ -220,7 +224,7 @@ TEST(SplitLongParts, StopAskedDuringAPartEndsTheRunAfterIt)
     ASSERT_EQ(r.Written.size(), 1u);
     EXPECT_EQ(seen.front(), 0u) << "the long part reported between its blocks";
     EXPECT_EQ(seen.back(), 1u);
-    const size_t size = ReadFile(dir / "p000.mp3").size();
+    const size_t size = FramesOf(dir / "p000.mp3").size();
     EXPECT_TRUE(size % 1460 == 0 || size % 1460 == 626 || size % 1460 == 1043)
         << "the part ends on a frame: every three frames hold 626 + 417 + 417 bytes";
     EXPECT_GT(size, size_t(15) << 20);
@@ -244,6 +248,7 @@ TEST(SplitRealFile, VbrPartsDecodeAndTileTheFrames)
         from = cut;
     }
     job.Segments.push_back({from, hdr.Duration, {}});
+    job.WholeFrames = true; // frames that tile the source
     ASSERT_EQ(job.Segments.size(), 4u);
     const TJobOutcome r = RunSplit(job);
     ASSERT_EQ(r.Status, TJobStatus::Done);

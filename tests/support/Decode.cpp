@@ -54,6 +54,41 @@ TDecodeResult DecodeFile(const fs::path &path)
     return result;
 }
 
+std::vector<int16_t> GaplessSamples(const fs::path &path)
+{
+    std::vector<int16_t> samples;
+    int err = MPG123_OK;
+    mpg123_handle *mh = mpg123_new(nullptr, &err);
+    if (mh == nullptr) {
+        return samples;
+    }
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    mpg123_format_none(mh);
+    for (const long rate :
+         {8000L, 11025L, 12000L, 16000L, 22050L, 24000L, 32000L, 44100L, 48000L}) {
+        mpg123_format(mh, rate, MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    }
+    if (mpg123_open(mh, path.string().c_str()) == MPG123_OK) {
+        std::vector<unsigned char> block(1 << 16);
+        for (;;) {
+            size_t got = 0;
+            const int rc = mpg123_read(mh, block.data(), block.size(), &got);
+            const auto *p = reinterpret_cast<const int16_t *>(block.data());
+            samples.insert(samples.end(), p, p + got / 2);
+            if (rc == MPG123_NEW_FORMAT || rc == MPG123_OK) {
+                continue;
+            }
+            if (rc != MPG123_DONE) {
+                samples.clear();
+            }
+            break;
+        }
+        mpg123_close(mh);
+    }
+    mpg123_delete(mh);
+    return samples;
+}
+
 namespace {
 
 void WriteLE(std::vector<uint8_t> &out, uint32_t v, int bytes)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 struct TDecodeResult
 {
@@ -25,3 +26,7 @@ TDecodeResult DecodeFile(const std::filesystem::path &path);
 // with the given options. Returns the MP3's path; the test fails when lame is missing.
 std::filesystem::path EncodeWithLame(const TTempDir &dir, const std::string &name, double seconds,
                                      int sampleRate, int channels, const std::string &lameArgs);
+
+// The samples a gapless player plays (libmpg123 with its default gapless mode), interleaved,
+// as 16-bit integers; empty when the file does not open or a frame does not decode.
+std::vector<int16_t> GaplessSamples(const std::filesystem::path &path);

@@ -162,3 +162,21 @@ Bytes ReadFile(const fs::path &path)
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+Bytes FramesOf(const std::filesystem::path &output)
+{
+    Bytes b = ReadFile(output);
+    if (b.size() < 4) {
+        return b;
+    }
+    const TFrameInfo info = DecodeFrameInfo(b.data());
+    const bool mono = (b[3] >> 6) == 3;
+    const size_t xing = 4 + size_t(info.MPEGVersion == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+    const bool tagged = info.Valid && info.Layer == 3 && b.size() >= xing + 4 &&
+                        (std::memcmp(b.data() + xing, "Xing", 4) == 0 ||
+                         std::memcmp(b.data() + xing, "Info", 4) == 0);
+    if (tagged && size_t(info.FrameLength) <= b.size()) {
+        b.erase(b.begin(), b.begin() + info.FrameLength);
+    }
+    return b;
+}

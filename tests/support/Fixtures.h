@@ -52,3 +52,7 @@ private:
 
 void WriteFile(const std::filesystem::path &path, const Bytes &bytes);
 Bytes ReadFile(const std::filesystem::path &path);
+
+// An output's frames without its information frame (a Xing or Info frame in front), which is
+// what a whole-frame output copies from its source.
+Bytes FramesOf(const std::filesystem::path &output);

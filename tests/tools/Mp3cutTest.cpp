@@ -82,15 +82,21 @@ TEST_F(Mp3cut, InfoDescribesFormatAndTag)
 
 TEST_F(Mp3cut, CutWritesWholeFramesUnderTheProposedName)
 {
-    const RunResult r = Run("cut song.mp3 0:1.0 0:2.0");
+    const RunResult r = Run("cut song.mp3 0:1.0 0:2.0 --frames");
     ASSERT_EQ(r.status, 0) << r.err;
     const fs::path out = dir / "song_片段.mp3";
     EXPECT_EQ(r.out, "song_片段.mp3\n");
-    EXPECT_EQ(ReadFile(out), Audio(39 * 417, 77 * 417));
+    EXPECT_EQ(FramesOf(out), Audio(39 * 417, 77 * 417)) << "behind an information frame";
+    EXPECT_GT(ReadFile(out).size(), FramesOf(out).size());
 
-    ASSERT_EQ(Run("cut song.mp3 0:20.0 9:0.0 -o tail.mp3").status, 0);
-    EXPECT_EQ(ReadFile(dir / "tail.mp3"), Audio(20000 * 16 / 417 * 417 + 417, audioEnd))
+    ASSERT_EQ(Run("cut song.mp3 0:20.0 9:0.0 -o tail.mp3 --frames").status, 0);
+    EXPECT_EQ(FramesOf(dir / "tail.mp3"), Audio(20000 * 16 / 417 * 417 + 417, audioEnd))
         << "the trailing tag is not carried along";
+
+    // Without --frames the cut holds the samples of the range exactly: one second more of
+    // 44.1 kHz stereo, from frames that start before it.
+    ASSERT_EQ(Run("cut song.mp3 0:1.0 0:2.0 -o exact.mp3").status, 0);
+    EXPECT_EQ(GaplessSamples(dir / "exact.mp3").size(), 2u * 44100u);
 }
 
 TEST_F(Mp3cut, FailuresAreToldApartAndWriteNothing)
@@ -151,12 +157,12 @@ TEST_F(Mp3cut, AFailedSplitListsThePartsItWroteAndSaysHowMany)
     // Files may not grow past 30 or 60 KB (the shell counts in blocks of 512 or 1024 bytes):
     // the parts of one second pass, the part of eight seconds (128 KB) does not.
     const RunResult r =
-        Run("split song.mp3 --at 0:1.0,0:2.0,0:10.0 -n f", "trap '' XFSZ; ulimit -f 60;");
+        Run("split song.mp3 --at 0:1.0,0:2.0,0:10.0 -n f --frames", "trap '' XFSZ; ulimit -f 60;");
     EXPECT_EQ(r.status, 9);
     EXPECT_EQ(r.out, "./f000.mp3\n./f001.mp3\n");
     EXPECT_EQ(r.err, "mp3cut: 2 of 4 parts written\nmp3cut: cannot write './f002.mp3': File too "
                      "large\n");
-    EXPECT_EQ(ReadFile(dir / "f001.mp3"), Audio(39 * 417, 77 * 417));
+    EXPECT_EQ(FramesOf(dir / "f001.mp3"), Audio(39 * 417, 77 * 417));
     EXPECT_FALSE(fs::exists(dir / "f002.mp3"));
     EXPECT_EQ(FileCount(), 3u) << "no temporary file left";
 }
@@ -168,7 +174,7 @@ TEST_F(Mp3cut, SplitByTimeNamesTagsAndTilesTheAudio)
     ASSERT_NE(r.status, 0) << "the folder does not exist yet";
     fs::create_directory(dir / "parts");
     const RunResult ok = Run("split song.mp3 --every 10 -d parts -n ch --title 第一章 "
-                             "--artist 'A B' --genre folklore --year 2024");
+                             "--artist 'A B' --genre folklore --year 2024 --frames");
     ASSERT_EQ(ok.status, 0) << ok.err;
     EXPECT_EQ(ok.err, "") << "no progress line without a terminal";
     EXPECT_EQ(ok.out, "parts/ch000.mp3\nparts/ch001.mp3\nparts/ch002.mp3\n");
@@ -183,29 +189,26 @@ TEST_F(Mp3cut, SplitByTimeNamesTagsAndTilesTheAudio)
         EXPECT_EQ(tag.Year, "2024");
         EXPECT_EQ(tag.GenreID, 114);
         tag.RemoveTag(s);
-        s.Seek(0, soBeginning);
-        Bytes part_bytes(size_t(s.Size()));
-        s.ReadBuffer(part_bytes.data(), s.Size());
-        Append(joined, part_bytes);
+        Append(joined, FramesOf(part));
     }
     EXPECT_EQ(joined, Audio(0, audioEnd));
 }
 
 TEST_F(Mp3cut, SplitBySizeAndAtTimes)
 {
-    // 100 KB at 128 kbps is 6400 ms: five parts of the 26 s file, the first four 102400 bytes
-    // rounded to whole frames.
-    ASSERT_EQ(Run("split song.mp3 --size 100 -n s").status, 0);
+    // 100 KB steps: five parts of the 26 s file, the first four 102400 bytes of frames rounded
+    // to the nearest frame boundary.
+    ASSERT_EQ(Run("split song.mp3 --size 100 -n s --frames").status, 0);
     for (int n = 0; n < 4; ++n) {
-        const auto size = fs::file_size(dir / ("s00" + std::to_string(n) + ".mp3"));
+        const auto size = FramesOf(dir / ("s00" + std::to_string(n) + ".mp3")).size();
         EXPECT_NEAR(double(size), 102400.0, 209.0) << "the frame boundary nearest to 100 KB";
     }
     EXPECT_TRUE(fs::exists(dir / "s004.mp3"));
     EXPECT_FALSE(fs::exists(dir / "s005.mp3"));
-    EXPECT_EQ(ReadFile(dir / "s000.mp3").size() % 417, 0u);
+    EXPECT_EQ(FramesOf(dir / "s000.mp3").size() % 417, 0u);
 
-    ASSERT_EQ(Run("split song.mp3 --at 0:20.0,0:2.0 -n at").status, 0);
-    EXPECT_EQ(ReadFile(dir / "at000.mp3"), Audio(0, 77 * 417)) << "cut points are sorted";
+    ASSERT_EQ(Run("split song.mp3 --at 0:20.0,0:2.0 -n at --frames").status, 0);
+    EXPECT_EQ(FramesOf(dir / "at000.mp3"), Audio(0, 77 * 417)) << "cut points are sorted";
     EXPECT_TRUE(fs::exists(dir / "at002.mp3"));
     TFileStream last(dir / "at002.mp3", fmOpenRead);
     TID3Tag tag;
@@ -246,9 +249,10 @@ TEST_P(Mp3cutFormats, CutsWholeFrames)
     AppendFrames(file, shape, 400);
     WriteFile(dir / "in.mp3", file);
     const std::string command = "'" MP3CUT_BINARY "' cut '" + (dir / "in.mp3").string() +
-                                "' 0:1.0 0:3.0 -o '" + (dir / "out.mp3").string() + "' >/dev/null";
+                                "' 0:1.0 0:3.0 --frames -o '" + (dir / "out.mp3").string() +
+                                "' >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    const Bytes out = ReadFile(dir / "out.mp3");
+    const Bytes out = FramesOf(dir / "out.mp3");
     const auto frame = size_t(DecodeFrameInfo(file.data()).FrameLength);
     ASSERT_FALSE(out.empty());
     EXPECT_EQ(out.size() % frame, 0u);
@@ -269,7 +273,7 @@ TEST_F(Mp3cut, ASplitNeverEndsInAnEmptyPartOrTheLastFrameAlone)
     Bytes layer2;
     AppendFrames(layer2, THeaderSpec{1, 2, 10, 1}, 12501);
     WriteFile(dir / "l2.mp3", layer2);
-    const RunResult r = Run("split l2.mp3 --every 60 -n l");
+    const RunResult r = Run("split l2.mp3 --every 60 -n l"); // Layer II: whole frames
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "./l000.mp3\n./l001.mp3\n./l002.mp3\n./l003.mp3\n./l004.mp3\n");
     EXPECT_EQ(ReadFile(dir / "l004.mp3").size(), 2501u * 576u);
@@ -280,7 +284,7 @@ TEST(Mp3cutReal, VbrCutDecodesCleanly)
     TTempDir dir;
     const auto mp3 = EncodeWithLame(dir, "v", 20.0, 44100, 2, "-V 2");
     const std::string command = "'" MP3CUT_BINARY "' cut '" + mp3.string() +
-                                "' 0:3.0 0:9.500 -o '" + (dir / "cut.mp3").string() +
+                                "' 0:3.0 0:9.500 --frames -o '" + (dir / "cut.mp3").string() +
                                 "' >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const TDecodeResult d = DecodeFile(dir / "cut.mp3");

@@ -1,0 +1,352 @@
+#include "OutputAssembly.h"
+
+#include "Arith.h"
+#include "Crc16.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// libmpg123 and LAME's decoder count 529 samples of their own delay before the first sample of
+// the first frame comes out: a gapless decoder drops the tag's delay plus these.
+constexpr int64_t DecoderDelay = 529;
+// The tag's delay and padding are 12 bits wide.
+constexpr int64_t MaxDelay = 4095;
+// How far in front of the first wanted frame the bit reservoir may reach, in frames: 511
+// bytes of MPEG-1 (255 of MPEG-2 and 2.5) from frames that hold at least 31 bytes of audio
+// data each, the smallest of MPEG-2.5 stereo at 8 kbps.
+constexpr int64_t MaxLead = 12;
+
+int32_t SideInfoBytes(int32_t version, bool mono)
+{
+    return version == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+}
+
+void PutBigEndian(uint8_t *at, uint64_t value, int bytes)
+{
+    for (int i = bytes - 1; i >= 0; --i) {
+        at[i] = uint8_t(value);
+        value >>= 8;
+    }
+}
+
+const TMPEGAFHdr::TFrameAt *Find(const std::vector<TMPEGAFHdr::TFrameAt> &frames, int64_t index)
+{
+    const auto it =
+        std::lower_bound(frames.begin(), frames.end(), index,
+                         [](const TMPEGAFHdr::TFrameAt &f, int64_t i) { return f.Index < i; });
+    return it != frames.end() && it->Index == index ? &*it : nullptr;
+}
+
+void SortUnique(std::vector<int64_t> &v)
+{
+    std::sort(v.begin(), v.end());
+    v.erase(std::unique(v.begin(), v.end()), v.end());
+}
+
+// The last n bytes of audio data before frame index: the ends of the audio-data areas of the
+// frames before it, read from the last back. Zeros stand for what lies before the first frame.
+std::vector<uint8_t> ReservoirBytes(TFileStream &source,
+                                    const std::vector<TMPEGAFHdr::TFrameAt> &frames, int64_t index,
+                                    int64_t n)
+{
+    std::vector<uint8_t> bytes(size_t(n), 0);
+    int64_t filled = 0;
+    for (int64_t q = index - 1; q >= 0 && filled < n; --q) {
+        const TMPEGAFHdr::TFrameAt *f = Find(frames, q);
+        if (f == nullptr) {
+            break;
+        }
+        const int64_t take = std::min<int64_t>(f->MainDataRoom, n - filled);
+        filled += take;
+        source.ReadBufferAt(f->Pos + f->Length - take, bytes.data() + (n - filled), take);
+    }
+    return bytes;
+}
+
+struct TSpan
+{
+    int64_t First = 0; // the first frame copied
+    int64_t End = 0;   // the frame after the last
+};
+
+// The frame at t hundredths of a span, for the seek table.
+int64_t TocIndex(const TSpan &span, int64_t t)
+{
+    return span.First + t * (span.End - span.First) / 100;
+}
+
+} // namespace
+
+std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutputRange> &ranges,
+                                     bool exact)
+{
+    TMPEGAFHdr &hdr = input.Hdr;
+    TFileStream &source = *input.Stream;
+    const bool layer3 = hdr.Layer == 3;
+    std::vector<TOutputPlan> plans(ranges.size());
+    std::vector<TSpan> spans(ranges.size());
+    if (!exact || !layer3) {
+        for (size_t i = 0; i < ranges.size(); ++i) {
+            const TOutputRange &r = ranges[i];
+            TOutputPlan &plan = plans[i];
+            plan.Bytes = JobRangeBytes(input, r.StartMs, r.EndMs);
+            if (plan.Bytes.End <= plan.Bytes.Start) {
+                continue;
+            }
+            spans[i].First = hdr.FrameIndexAt(source, r.StartMs);
+            spans[i].End = r.EndMs ? hdr.FrameIndexAt(source, *r.EndMs) : hdr.FrameCount;
+            plan.Frames = std::max<int64_t>(1, spans[i].End - spans[i].First);
+            plan.InfoFrame = layer3;
+            // Whole frames play as they decode, but for the source's own ends.
+            if (hdr.HasLameTag) {
+                plan.Delay = spans[i].First == 0 ? hdr.EncoderDelay : 0;
+                plan.Padding = spans[i].End >= hdr.FrameCount ? hdr.EncoderPadding : 0;
+            }
+        }
+    } else {
+        // Samples: a gapless decoder drops lead samples before the source's first played one.
+        const int64_t s = hdr.SamplesPerFrame;
+        const int64_t lead = hdr.HasLameTag ? hdr.EncoderDelay + DecoderDelay : 0;
+        const int64_t played =
+            hdr.FrameCount * s - (hdr.HasLameTag ? hdr.EncoderDelay + hdr.EncoderPadding : 0);
+        struct TSamples
+        {
+            int64_t r = 0; // the first wanted sample of the decoder's output, and the end
+            int64_t e = 0;
+        };
+        std::vector<TSamples> samples(ranges.size());
+        std::vector<int64_t> wanted;
+        for (size_t i = 0; i < ranges.size(); ++i) {
+            const TOutputRange &range = ranges[i];
+            const int64_t s0 =
+                std::max<int64_t>(0, RoundHalfEven(range.StartMs * hdr.SampleRate, 1000));
+            const int64_t s1 =
+                range.EndMs ? std::min(played, RoundHalfEven(*range.EndMs * hdr.SampleRate, 1000))
+                            : played;
+            if (s0 >= s1) {
+                samples[i] = {-1, -1};
+                continue;
+            }
+            samples[i] = {s0 + lead, s1 + lead};
+            const int64_t k = samples[i].r / s;
+            // The first wanted frame k takes its first samples from the overlap of the granule
+            // before it and from the synthesis filter's memory of it: that granule must decode
+            // from whole data. It is frame k - 1 in MPEG-1, whose frames hold two granules,
+            // and k - 2 and k - 1 in MPEG-2 and 2.5, whose frames hold one.
+            spans[i].First = std::max<int64_t>(0, k - (hdr.MPEGVersion == 1 ? 1 : 2));
+            spans[i].End = std::min(hdr.FrameCount, (samples[i].e + s - 1) / s);
+            for (int64_t q = std::max<int64_t>(0, k - MaxLead); q <= k; ++q) {
+                wanted.push_back(q);
+            }
+            wanted.push_back(spans[i].End);
+            // The seek table's frames, found by the same walk.
+            for (int64_t t = 0; hdr.VBR && t < 100; ++t) {
+                wanted.push_back(TocIndex(spans[i], t));
+            }
+        }
+        SortUnique(wanted);
+        const std::vector<TMPEGAFHdr::TFrameAt> frames = hdr.FramesAt(source, wanted);
+        for (size_t i = 0; i < ranges.size(); ++i) {
+            const auto [r, e] = samples[i];
+            if (r < 0) {
+                continue;
+            }
+            const int64_t k = r / s;
+            const int64_t j = spans[i].First;
+            const TMPEGAFHdr::TFrameAt *first = Find(frames, j);
+            const TMPEGAFHdr::TFrameAt *end = Find(frames, spans[i].End);
+            if (first == nullptr) {
+                continue; // the audio ended first: no frame lies in the range
+            }
+            TOutputPlan &plan = plans[i];
+            if (hdr.VBR) {
+                plan.Toc.resize(100);
+                for (int64_t t = 0; t < 100; ++t) {
+                    const auto *f = Find(frames, TocIndex(spans[i], t));
+                    plan.Toc[size_t(t)] = f != nullptr ? f->Pos - first->Pos : 0;
+                }
+            }
+            // The bit reservoir bytes those frames reach back for, before frame j, go into a
+            // silent frame in front of them.
+            int64_t reach = 0;
+            int64_t room = 0;
+            for (int64_t q = j; q < k; ++q) {
+                const TMPEGAFHdr::TFrameAt *f = Find(frames, q);
+                if (f == nullptr) {
+                    break;
+                }
+                reach = std::max(reach, f->MainDataBegin - room);
+                room += f->MainDataRoom;
+            }
+            // A silent frame also makes room for the decoder's own delay when a file without
+            // a LAME tag is cut from its very start.
+            int64_t fillers = 0;
+            if (reach > 0 || r - j * s < DecoderDelay) {
+                plan.Filler = SilentFrame(hdr, ReservoirBytes(source, frames, j, reach));
+                fillers = 1;
+            }
+            // The output's frames are the source's moved by shift frames.
+            const int64_t shift = fillers - first->Index;
+            plan.Bytes = {first->Pos, end != nullptr ? end->Pos : hdr.AudioEnd};
+            plan.Frames = spans[i].End + shift;
+            plan.InfoFrame = true;
+            plan.Delay = int32_t(std::clamp<int64_t>(r + shift * s - DecoderDelay, 0, MaxDelay));
+            plan.Padding =
+                int32_t(std::clamp<int64_t>(plan.Frames * s - plan.Delay - (e - r), 0, MaxDelay));
+        }
+    }
+
+    // The seek table: where the frames at every hundredth of each output start. A CBR
+    // output's frames lie evenly; a VBR output's are found with one more walk.
+    std::vector<int64_t> tocIndices;
+    std::vector<bool> walked(plans.size(), false);
+    for (size_t i = 0; i < plans.size(); ++i) {
+        TOutputPlan &plan = plans[i];
+        if (!plan.InfoFrame || plan.Bytes.End <= plan.Bytes.Start || !plan.Toc.empty()) {
+            continue;
+        }
+        walked[i] = hdr.VBR;
+        plan.Toc.resize(100);
+        for (int64_t t = 0; t < 100; ++t) {
+            if (hdr.VBR) {
+                tocIndices.push_back(TocIndex(spans[i], t));
+            } else {
+                plan.Toc[size_t(t)] = (plan.Bytes.End - plan.Bytes.Start) * t / 100;
+            }
+        }
+    }
+    if (!tocIndices.empty()) {
+        SortUnique(tocIndices);
+        const std::vector<TMPEGAFHdr::TFrameAt> frames = hdr.FramesAt(source, tocIndices);
+        for (size_t i = 0; i < plans.size(); ++i) {
+            TOutputPlan &plan = plans[i];
+            for (int64_t t = 0; walked[i] && t < int64_t(plan.Toc.size()); ++t) {
+                const auto *f = Find(frames, TocIndex(spans[i], t));
+                plan.Toc[size_t(t)] = f != nullptr ? f->Pos - plan.Bytes.Start : 0;
+            }
+        }
+    }
+    return plans;
+}
+
+namespace {
+
+// The length of a frame of the stream's format at a bitrate index, without padding.
+int32_t LengthAt(const TMPEGAFHdr &hdr, int index)
+{
+    const int32_t kbps = BitrateTable[size_t(hdr.MPEGVersion - 1)][2][size_t(index)];
+    return (hdr.MPEGVersion == 1 ? 144000 : 72000) * kbps / hdr.SampleRate;
+}
+
+// The four header bytes of a frame of the stream's format at a bitrate index: the stream's
+// version, layer, sample rate and channel mode, no CRC, no padding, no mode extension.
+void PutHeader(const TMPEGAFHdr &hdr, int index, uint8_t *b)
+{
+    b[0] = 0xFF;
+    b[1] = uint8_t(hdr.Header[1] | 0x01);
+    b[2] = uint8_t((index << 4) | (hdr.Header[2] & 0x0D));
+    b[3] = uint8_t(hdr.Header[3] & 0xCF);
+}
+
+// The lowest bitrate index whose frames have room for n bytes after the side information.
+int IndexWithRoom(const TMPEGAFHdr &hdr, int32_t n)
+{
+    const int32_t side = 4 + SideInfoBytes(hdr.MPEGVersion, hdr.ChannelMode == 3);
+    int index = 1;
+    while (index < 14 && LengthAt(hdr, index) - side < n) {
+        ++index;
+    }
+    return index;
+}
+
+} // namespace
+
+std::vector<uint8_t> SilentFrame(const TMPEGAFHdr &hdr, const std::vector<uint8_t> &reservoir)
+{
+    const int index = IndexWithRoom(hdr, int32_t(reservoir.size()));
+    std::vector<uint8_t> frame(size_t(LengthAt(hdr, index)), 0);
+    PutHeader(hdr, index, frame.data());
+    // Side information of zeros: no audio data of its own (part2_3_length 0) and none before.
+    const size_t n = std::min(reservoir.size(), frame.size() - 4);
+    std::copy(reservoir.end() - long(n), reservoir.end(), frame.end() - long(n));
+    return frame;
+}
+
+std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &plan,
+                                    uint16_t musicCrc)
+{
+    const int version = hdr.MPEGVersion;
+    const bool mono = hdr.ChannelMode == 3;
+    const int32_t xing = 4 + SideInfoBytes(version, mono);
+    const int32_t lame = xing + 120;  // Xing: id, flags, frames, bytes, 100 toc, quality
+    const int32_t needed = lame + 36; // and the LAME extension
+    // A CBR stream's information frame has the stream's own bitrate when the tag fits in it.
+    int index = (hdr.Header[2] >> 4) & 0x0F;
+    if (hdr.VBR || index == 0 || index == 15 || LengthAt(hdr, index) < needed) {
+        index = IndexWithRoom(hdr, needed - xing);
+    }
+    std::vector<uint8_t> frame(size_t(LengthAt(hdr, index)), 0);
+    uint8_t *b = frame.data();
+    PutHeader(hdr, index, b);
+
+    // Stream positions count from the information frame's first byte.
+    const int64_t audioStart = int64_t(frame.size() + plan.Filler.size());
+    const int64_t bytes = audioStart + (plan.Bytes.End - plan.Bytes.Start);
+    std::memcpy(b + xing, hdr.VBR ? "Xing" : "Info", 4);
+    PutBigEndian(b + xing + 4, 0x0F, 4); // frames, bytes, seek table and quality follow
+    PutBigEndian(b + xing + 8, uint64_t(plan.Frames), 4);
+    PutBigEndian(b + xing + 12, uint64_t(bytes), 4);
+    for (size_t t = 0; t < 100; ++t) {
+        const int64_t at = audioStart + (t < plan.Toc.size() ? plan.Toc[t] : 0);
+        b[xing + 16 + int32_t(t)] = uint8_t(std::min<int64_t>(255, at * 256 / bytes));
+    }
+    PutBigEndian(b + xing + 116, 0, 4); // quality: unknown
+
+    // The LAME extension: the source's, with what is this output's own rewritten; replay
+    // gain measured over the whole source does not hold for a part of it.
+    uint8_t *ext = b + lame;
+    if (hdr.HasLameTag) {
+        std::memcpy(ext, hdr.LameTag.data(), 36);
+        std::memset(ext + 11, 0, 8); // peak, radio and audiophile gain
+    } else {
+        // A tag in LAME's format names it so: ffmpeg reads the delay and padding only then.
+        std::memcpy(ext, "LAME     ", 9);
+        ext[9] = uint8_t(0x10 | (hdr.VBR ? 4 : 1)); // revision 1; VBR or CBR
+        ext[20] = 0xFF;                             // no ABR bitrate
+    }
+    // bytes 21-23: delay and padding, 12 bits each
+    ext[21] = uint8_t(plan.Delay >> 4);
+    ext[22] = uint8_t(((plan.Delay & 0x0F) << 4) | (plan.Padding >> 8));
+    ext[23] = uint8_t(plan.Padding);
+    PutBigEndian(ext + 28, uint64_t(bytes), 4);                // music length, this frame included
+    PutBigEndian(ext + 32, musicCrc, 2);                       // CRC of the audio frames
+    PutBigEndian(ext + 34, Crc16(0, b, size_t(lame + 34)), 2); // CRC of all before it
+    return frame;
+}
+
+bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
+                 const TMPEGAFHdr::TCopyProgress &progress)
+{
+    // The information frame goes first with its music CRC still open, and is filled in once
+    // the frames behind it are written.
+    const int64_t infoAt = out.Position();
+    const int64_t total = plan.Bytes.End - plan.Bytes.Start;
+    std::vector<uint8_t> frame;
+    if (plan.InfoFrame) {
+        frame = InfoFrameBytes(input.Hdr, plan, 0);
+        out.WriteBuffer(frame.data(), int64_t(frame.size()));
+        out.WriteBuffer(plan.Filler.data(), int64_t(plan.Filler.size()));
+    }
+    if (input.Hdr.CopyBytes(*input.Stream, out, plan.Bytes, progress) < total) {
+        return false;
+    }
+    if (plan.InfoFrame) {
+        const uint16_t crc = input.Stream->Crc16Of(
+            plan.Bytes.Start, total, Crc16(0, plan.Filler.data(), plan.Filler.size()));
+        frame = InfoFrameBytes(input.Hdr, plan, crc);
+        out.WriteBufferAt(infoAt, frame.data(), int64_t(frame.size()));
+    }
+    return true;
+}
