@@ -11,7 +11,7 @@ bool OpenJobInput(const std::filesystem::path &path, TJobInput &input, TJobOutco
     try {
         input.Stream = std::make_unique<TFileStream>(path, fmOpenRead);
         if (input.Hdr.ReadFirstFrame(*input.Stream)) {
-            outcome.AudioMs = input.Hdr.Duration;
+            outcome.AudioMs = input.Hdr.PlayedMs();
             return true;
         }
         outcome.Status = TJobStatus::NoAudio;

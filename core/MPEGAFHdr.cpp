@@ -555,6 +555,16 @@ int64_t TMPEGAFHdr::FrameOffsetAt(TFileStream &source, int64_t ms)
     return framePos;
 }
 
+int64_t TMPEGAFHdr::PlayedMs() const
+{
+    if (!HasLameTag || SampleRate <= 0) {
+        return Duration;
+    }
+    const int64_t samples =
+        FrameCount * SamplesPerFrame - int64_t(EncoderDelay) - int64_t(EncoderPadding);
+    return std::max<int64_t>(0, RoundHalfEven(samples * 1000, SampleRate));
+}
+
 int64_t TMPEGAFHdr::LastCutMs(TFileStream &source)
 {
     if (!first_.Valid) {

@@ -107,6 +107,9 @@ public:
     std::array<uint8_t, 36> LameTag{};
     int32_t EncoderDelay = 0;
     int32_t EncoderPadding = 0;
+    // The playing time as a gapless player plays the file: Duration less the delay and the
+    // padding its LAME tag names.
+    int64_t PlayedMs() const;
 
     // Finds and decodes the first audio frame of the stream and estimates the file's length.
     bool ReadFirstFrame(TFileStream &stream);

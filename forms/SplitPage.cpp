@@ -374,13 +374,13 @@ void TSplitPage::OpenSplitInput(const QString &path)
     ui->Memo1->setPlainText(FileInfoText(hdr));
     filebitrate = hdr.Bitrate;
     ui->Label14->setText("00:00.000");
-    ui->TrackBar1->ShowWhole(Seconds(hdr.Duration));
+    ui->TrackBar1->ShowWhole(Seconds(hdr.PlayedMs()));
     if (player_ != nullptr) {
         const TWaitCursor busy; // the player reads the whole file for its exact length
         player_->FileName = ToPath(f).string();
         player_->Open();
     }
-    ShowFile(hdr.Duration, hdr.LastCutMs(*input.Stream));
+    ShowFile(hdr.PlayedMs(), std::min(hdr.PlayedMs(), hdr.LastCutMs(*input.Stream)));
 }
 
 void TSplitPage::SpeedButton13Click()

@@ -225,7 +225,7 @@ void TFrm_main::OpenCutInput(const QString &path)
         SplitPage()->ShowTag(tag);
     }
     const TMPEGAFHdr &hdr = input.Hdr;
-    ui->TrackBar2->ShowWhole(Seconds(hdr.Duration));
+    ui->TrackBar2->ShowWhole(Seconds(hdr.PlayedMs()));
     {
         // The player reads the whole file for its exact length: seconds for a long recording.
         const TWaitCursor busy;

@@ -174,7 +174,7 @@ int Info(const std::vector<std::string> &args)
               << "sample rate: " << h.SampleRate << " Hz\n"
               << "frame length: " << h.FrameLength << " bytes\n"
               << "frame count: " << h.FrameCount << "\n"
-              << "duration: " << FormatMs("nn:ss.zzz", h.Duration) << "\n"
+              << "duration: " << FormatMs("nn:ss.zzz", h.PlayedMs()) << "\n"
               << "encoding: " << (h.VBR ? "VBR" : "CBR") << "\n";
     TID3Tag tag;
     if (!tag.ReadTag(*in.Stream)) {
@@ -238,7 +238,8 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
         Fail(UsageError, "split takes one of --at, --every and --size");
     }
     TSegmentList list;
-    list.Reset(hdr.Duration, hdr.LastCutMs(*in.Stream));
+    const int64_t length = hdr.PlayedMs();
+    list.Reset(length, std::min(length, hdr.LastCutMs(*in.Stream)));
     if (opts.count("--at")) {
         const std::string &at = opts.at("--at");
         size_t from = 0;
@@ -253,7 +254,7 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
             case TSegmentList::TAdd::Outside:
                 Fail(EmptyRange, "the cut point " + text +
                                      " lies outside the audio (00:00.000 to " +
-                                     FormatMs("nn:ss.zzz", hdr.Duration) + ")");
+                                     FormatMs("nn:ss.zzz", length) + ")");
             }
             from = comma + 1;
         }
@@ -268,9 +269,9 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
         Fail(BadStep, "the split step must be at least 1 and not larger than the longest time");
     }
     if (bySize) {
-        list.PlanTimes(hdr.SizeCutTimes(*in.Stream, 0, hdr.Duration, *step));
+        list.PlanTimes(hdr.SizeCutTimes(*in.Stream, 0, length, *step));
     } else {
-        list.Plan(0, hdr.Duration, *step);
+        list.Plan(0, length, *step);
     }
     return list;
 }

@@ -66,6 +66,14 @@ TEST_P(RealFile, LengthAndCutsAgreeWithTheDecoder)
     const double frameMs = 1000.0 * hdr.SamplesPerFrame / hdr.SampleRate;
     const double decodedMs = 1000.0 * double(whole.samples) / double(whole.rate);
     EXPECT_NEAR(double(hdr.Duration), decodedMs, 1.5 * frameMs);
+    // lame writes a LAME tag but for -t: then the playing time is the samples a gapless
+    // player plays, to the millisecond.
+    EXPECT_EQ(hdr.HasLameTag, std::string(e.lameArgs).find("-t") == std::string::npos);
+    if (hdr.HasLameTag) {
+        const double played = 1000.0 * double(GaplessSamples(mp3).size()) / e.channels / whole.rate;
+        EXPECT_NEAR(double(hdr.PlayedMs()), played, 1.0);
+        EXPECT_EQ(hdr.PlayedMs(), 12000) << "lame encoded 12 s";
+    }
     EXPECT_EQ(hdr.FrameCount, whole.frames);
 
     // Three cuts that tile the file: each decodes cleanly, and together they hold every frame.
