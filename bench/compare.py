@@ -189,7 +189,7 @@ def main():
             split = {k: v for k, v in split.items() if k in ("mp3cut split", "cp (limit)")}
         settle = float(os.environ.get("SETTLE", "3")) if os.path.getsize(src) > 1 << 30 else 0.0
         rows += bench(f"{label}: split every {step} s", split, "cp (limit)", out, settle)
-        # Check our split: every part clean, and together exactly the source's frames.
+        # Check our split: every part clean, and together the source, sample for sample.
         shutil.rmtree(out, ignore_errors=True)
         os.makedirs(out)
         sh(f"'{MP3CUT}' split '{src}' --every {step} -d '{out}' -n p --quiet >/dev/null")
