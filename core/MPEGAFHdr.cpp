@@ -312,7 +312,7 @@ TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &i
     // mono), 17 or 9 for MPEG-2 and 2.5. Encoders put them there also when a CRC follows the
     // header (LAME does, and ffmpeg reads them only there); the CRC's 2 bytes are tried too.
     const bool mono = (b[3] >> 6) == 3;
-    const int sideInfo = info.MPEGVersion == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    const int sideInfo = SideInfoBytes(info.MPEGVersion, mono);
     for (const int xing : {4 + sideInfo, 4 + 2 + sideInfo}) {
         if (xing == 6 + sideInfo && !info.Protected) {
             break;
@@ -637,16 +637,6 @@ std::vector<int64_t> TMPEGAFHdr::SizeCutTimes(TFileStream &source, int64_t fromM
     }
     return times;
 }
-
-namespace {
-
-// Bytes of Layer III side information: 32 or 17 for MPEG-1 (stereo or mono), 17 or 9 after.
-int32_t SideInfoBytes(int32_t version, bool mono)
-{
-    return version == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-}
-
-} // namespace
 
 std::vector<TMPEGAFHdr::TFrameAt> TMPEGAFHdr::FramesAt(TFileStream &source,
                                                        const std::vector<int64_t> &indices)

@@ -63,6 +63,13 @@ constexpr bool IsSync(uint8_t b0, uint8_t b1)
 
 TFrameInfo DecodeFrameInfo(const uint8_t *header);
 
+// Bytes of Layer III side information after the header (and its CRC): 32 or 17 for MPEG-1
+// (stereo or mono), 17 or 9 for MPEG-2 and 2.5. Xing and Info headers follow it.
+constexpr int32_t SideInfoBytes(int32_t version, bool mono)
+{
+    return version == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+}
+
 // Frames of one stream agree on these; a header that differs is not the next frame.
 constexpr bool SameStream(const TFrameInfo &a, const TFrameInfo &b)
 {

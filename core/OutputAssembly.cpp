@@ -18,11 +18,6 @@ constexpr int64_t MaxDelay = 4095;
 // data each, the smallest of MPEG-2.5 stereo at 8 kbps.
 constexpr int64_t MaxLead = 12;
 
-int32_t SideInfoBytes(int32_t version, bool mono)
-{
-    return version == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-}
-
 void PutBigEndian(uint8_t *at, uint64_t value, int bytes)
 {
     for (int i = bytes - 1; i >= 0; --i) {
@@ -233,13 +228,6 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
 
 namespace {
 
-// The length of a frame of the stream's format at a bitrate index, without padding.
-int32_t LengthAt(const TMPEGAFHdr &hdr, int index)
-{
-    const int32_t kbps = BitrateTable[size_t(hdr.MPEGVersion - 1)][2][size_t(index)];
-    return (hdr.MPEGVersion == 1 ? 144000 : 72000) * kbps / hdr.SampleRate;
-}
-
 // The four header bytes of a frame of the stream's format at a bitrate index: the stream's
 // version, layer, sample rate and channel mode, no CRC, no padding, no mode extension.
 void PutHeader(const TMPEGAFHdr &hdr, int index, uint8_t *b)
@@ -248,6 +236,14 @@ void PutHeader(const TMPEGAFHdr &hdr, int index, uint8_t *b)
     b[1] = uint8_t(hdr.Header[1] | 0x01);
     b[2] = uint8_t((index << 4) | (hdr.Header[2] & 0x0D));
     b[3] = uint8_t(hdr.Header[3] & 0xCF);
+}
+
+// The length of that frame, by the header decoder's own rule.
+int32_t LengthAt(const TMPEGAFHdr &hdr, int index)
+{
+    uint8_t header[4];
+    PutHeader(hdr, index, header);
+    return DecodeFrameInfo(header).FrameLength;
 }
 
 // The lowest bitrate index whose frames have room for n bytes after the side information.
