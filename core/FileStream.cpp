@@ -57,140 +57,6 @@ int OpenFlags(TFileMode mode)
 // Largest chunk handed to one read or write call; both platforms take int-sized counts.
 constexpr int64_t MaxChunk = 1 << 30;
 
-#ifdef __linux__
-// One pipe a thread, kept from copy to copy: a split copies a part at a time, and making and
-// sizing a pipe each time cost more than a small part's copy. A copy that fails may leave bytes
-// in it, so it is then thrown away.
-class TCopyPipe
-{
-public:
-    ~TCopyPipe() { Discard(); }
-
-    bool Open()
-    {
-        // A child process must not pour into the pipe its parent goes on using.
-        if (ends_[0] >= 0 && owner_ != ::getpid()) {
-            Discard();
-        }
-        if (ends_[0] >= 0) {
-            return true;
-        }
-        owner_ = ::getpid();
-        if (::pipe2(ends_, O_CLOEXEC) != 0) {
-            ends_[0] = ends_[1] = -1;
-            return false;
-        }
-        ::fcntl(ends_[1], F_SETPIPE_SZ, 1 << 20); // the default 64 KiB if refused
-        capacity_ = ::fcntl(ends_[1], F_GETPIPE_SZ);
-        if (capacity_ <= 0) {
-            Discard();
-            return false;
-        }
-        return true;
-    }
-
-    void Discard()
-    {
-        if (ends_[0] >= 0) {
-            ::close(ends_[0]);
-            ::close(ends_[1]);
-            ends_[0] = ends_[1] = -1;
-        }
-    }
-
-    int Out() const { return ends_[0]; }
-    int In() const { return ends_[1]; }
-    int64_t Capacity() const { return capacity_; }
-
-private:
-    int ends_[2] = {-1, -1};
-    int64_t capacity_ = 0;
-    pid_t owner_ = 0;
-};
-
-// Moves count bytes from in's position to out's position through a pipe of our own, so that
-// the kernel copies each byte once instead of into our buffer and out again. Frames start
-// anywhere in a page, so the writes are gathered to start and end on the target's 64 KiB
-// boundaries: the page cache then takes the target in whole pieces instead of splitting every
-// page between two writes. Returns false, having moved nothing, when these two files cannot be
-// spliced.
-bool SpliceCopy(int in, int out, int64_t count)
-{
-    constexpr int64_t Granule = 64 << 10;
-    static thread_local TCopyPipe pipe;
-    int64_t target = ::lseek(out, 0, SEEK_CUR);
-    if (target < 0 || !pipe.Open()) {
-        return false;
-    }
-    // Unless the copy ends with the pipe empty, nothing of it may reach the next copy.
-    struct TEmptyOrDiscard
-    {
-        int64_t &inPipe;
-        ~TEmptyOrDiscard()
-        {
-            if (inPipe != 0) {
-                pipe.Discard();
-            }
-        }
-    };
-    const int64_t capacity = pipe.Capacity();
-    const auto unsupported = [] { return errno == EINVAL || errno == ENOSYS || errno == EBADF; };
-    int64_t left = count;
-    int64_t inPipe = 0;
-    const TEmptyOrDiscard guard{inPipe};
-    bool wrote = false;
-    while (left > 0 || inPipe > 0) {
-        if (left > 0 && capacity - inPipe >= std::min(Granule, capacity)) {
-            const auto n =
-                ::splice(in, nullptr, pipe.In(), nullptr, size_t(std::min(left, capacity - inPipe)),
-                         SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
-            if (n > 0) {
-                left -= n;
-                inPipe += n;
-                continue;
-            }
-            if (n == 0) {
-                throw EReadError(); // the source ended first
-            }
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno != EAGAIN || inPipe == 0) {
-                if (inPipe == 0 && !wrote && unsupported()) {
-                    return false;
-                }
-                throw EReadError(errno);
-            }
-            // EAGAIN: the pipe's pages are taken though its bytes are not; empty it first.
-        }
-        int64_t put = left > 0 ? (target + inPipe) / Granule * Granule - target : inPipe;
-        if (put <= 0) {
-            put = inPipe;
-        }
-        while (put > 0) {
-            const auto n = ::splice(pipe.Out(), nullptr, out, nullptr, size_t(put), SPLICE_F_MOVE);
-            if (n > 0) {
-                put -= n;
-                inPipe -= n;
-                target += n;
-                wrote = true;
-            } else if (n < 0 && errno == EINTR) {
-                continue;
-            } else if (n < 0 && !wrote && unsupported()) {
-                // Give the source back what the pipe took, and copy another way.
-                if (::lseek(in, -(count - left), SEEK_CUR) < 0) {
-                    throw EReadError(errno);
-                }
-                return false;
-            } else {
-                throw EWriteError(errno);
-            }
-        }
-    }
-    return true;
-}
-#endif
-
 } // namespace
 
 TFileStream::TFileStream(const std::filesystem::path &path, TFileMode mode) : path_(path)
@@ -359,19 +225,6 @@ void TFileStream::WriteBufferAt(int64_t pos, const void *buffer, int64_t n)
 #endif
 }
 
-uint16_t TFileStream::Crc16Of(int64_t pos, int64_t n, uint16_t crc)
-{
-    // A block at a time, small enough to stay in the cache between the read and the sum.
-    constexpr int64_t Block = 256 * 1024;
-    const std::unique_ptr<uint8_t[]> buffer(new uint8_t[size_t(std::clamp<int64_t>(n, 1, Block))]);
-    for (int64_t at = pos; at < pos + n; at += Block) {
-        const int64_t m = std::min(Block, pos + n - at);
-        ReadBufferAt(at, buffer.get(), m);
-        crc = Crc16(crc, buffer.get(), size_t(m));
-    }
-    return crc;
-}
-
 void TFileStream::SetSize(int64_t size)
 {
 #ifdef _WIN32
@@ -389,45 +242,30 @@ void TFileStream::SetSize(int64_t size)
 
 void TFileStream::CopyFrom(TFileStream &source, int64_t count)
 {
-    constexpr int64_t Block = 1 << 20;
+    constexpr int64_t Block = 256 << 10; // to stay in the cache between the read and the write
     const int64_t size = std::max<int64_t>(1, std::min(count, Block));
     const std::unique_ptr<char[]> buffer(new char[size_t(size)]);
     CopyFrom(source, count, buffer.get(), size);
 }
 
-void TFileStream::CopyFrom(TFileStream &source, int64_t count, char *buffer, int64_t bufferSize)
+void TFileStream::CopyFrom(TFileStream &source, int64_t count, char *buffer, int64_t bufferSize,
+                           uint16_t *crc)
 {
-#ifdef __linux__
-    // Three ways, by size, as measured on splits here. From 8 MiB on the kernel's own
-    // copy_file_range; from 64 KiB our pipe, which moves each byte once and writes whole pieces
-    // of the target (over gigabytes the kernel's copy measured faster); the smallest copies
-    // through the buffer. Where copy_file_range refuses two files, the pipe takes the rest.
-    constexpr int64_t KernelCopyFrom = 8 << 20;
-    constexpr int64_t SpliceFrom = 64 << 10;
-    if (count >= KernelCopyFrom) {
-        while (count > 0) {
-            const auto chunk = size_t(std::min(count, MaxChunk));
-            const auto moved = ::copy_file_range(source.fd_, nullptr, fd_, nullptr, chunk, 0u);
-            if (moved > 0) {
-                count -= moved;
-            } else if (moved == 0) {
-                throw EReadError(); // the source ended first
-            } else if (errno != EINTR) {
-                if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL) {
-                    throw EWriteError(errno);
-                }
-                break;
-            }
-        }
+    // Through the buffer, a block at a time: the CRC is summed while a block is still in the
+    // cache, so no byte is read twice. The first block ends on a page of the target, so that
+    // no later write splits a page with the one before it.
+    constexpr int64_t Page = 4096;
+    int64_t n = std::min(count, bufferSize - Position() % Page);
+    if (n <= 0) {
+        n = std::min(count, bufferSize);
     }
-    if (count >= SpliceFrom && SpliceCopy(source.fd_, fd_, count)) {
-        return;
-    }
-#endif
     while (count > 0) {
-        const int64_t n = std::min(count, bufferSize);
         source.ReadBuffer(buffer, n);
+        if (crc) {
+            *crc = Crc16(*crc, reinterpret_cast<const uint8_t *>(buffer), size_t(n));
+        }
         WriteBuffer(buffer, n);
         count -= n;
+        n = std::min(count, bufferSize);
     }
 }

@@ -41,15 +41,14 @@ public:
     void WriteBuffer(const void *buffer, int64_t n);
     // WriteBuffer of n bytes at pos; the position afterwards is unspecified.
     void WriteBufferAt(int64_t pos, const void *buffer, int64_t n);
-    // The CRC-16 (see Crc16.h) of the n bytes at pos, carried on from crc. Raises the read
-    // error when they are not all there.
-    uint16_t Crc16Of(int64_t pos, int64_t n, uint16_t crc);
     void SetSize(int64_t size);
     // Appends count bytes from source's position to this stream's position, moving both.
     // Raises as ReadBuffer and WriteBuffer.
     void CopyFrom(TFileStream &source, int64_t count);
-    // The same through the caller's buffer, for callers that copy many times.
-    void CopyFrom(TFileStream &source, int64_t count, char *buffer, int64_t bufferSize);
+    // The same through the caller's buffer, for callers that copy many times; with crc, the
+    // CRC-16 (see Crc16.h) of the bytes copied is carried on in it.
+    void CopyFrom(TFileStream &source, int64_t count, char *buffer, int64_t bufferSize,
+                  uint16_t *crc = nullptr);
     const std::filesystem::path &FileName() const { return path_; }
 
 private:

@@ -19,7 +19,7 @@ constexpr int64_t ReaderBlock = 64 * 1024;
 // A search usually ends within a frame or two: the first read is small, and each further
 // read of the same search doubles up to ReaderBlock.
 constexpr int64_t FirstReadBlock = 4 * 1024;
-constexpr int64_t CopyBlock = 1024 * 1024;
+constexpr int64_t CopyBlock = 256 * 1024; // read, summed and written while in the cache
 constexpr int64_t ProgressStep = 8 * 1024 * 1024;
 
 int32_t FrameLengthOf(int32_t version, int32_t layer, int32_t bitrate, int32_t sampleRate,
@@ -735,7 +735,7 @@ TByteRange TMPEGAFHdr::RangeBytes(TFileStream &source, int64_t startMs, int64_t 
 }
 
 int64_t TMPEGAFHdr::CopyBytes(TFileStream &source, TFileStream &target, TByteRange range,
-                              const TCopyProgress &progress)
+                              const TCopyProgress &progress, uint16_t *crc)
 {
     if (range.End <= range.Start) {
         return 0;
@@ -750,7 +750,7 @@ int64_t TMPEGAFHdr::CopyBytes(TFileStream &source, TFileStream &target, TByteRan
     int64_t copied = 0;
     while (copied < total) {
         const int64_t n = std::min(step, total - copied);
-        target.CopyFrom(source, n, copyBuffer_.get(), CopyBlock);
+        target.CopyFrom(source, n, copyBuffer_.get(), CopyBlock, crc);
         copied += n;
         if (progress && copied < total && !progress(copied, total)) {
             break;

@@ -136,10 +136,11 @@ public:
     // fewer than the range holds only when progress stopped it.
     int64_t CopyRange(TFileStream &source, TFileStream &target, int64_t startMs, int64_t endMs,
                       const TCopyProgress &progress = {});
-    // CopyRange in two steps: the bytes it would copy (empty when none), then their copy.
+    // CopyRange in two steps: the bytes it would copy (empty when none), then their copy; with
+    // crc, the CRC-16 of the bytes copied is carried on in it.
     TByteRange RangeBytes(TFileStream &source, int64_t startMs, int64_t endMs);
     int64_t CopyBytes(TFileStream &source, TFileStream &target, TByteRange range,
-                      const TCopyProgress &progress = {});
+                      const TCopyProgress &progress = {}, uint16_t *crc = nullptr);
     // Position of the first sync among the first n bytes of Buffer, or -1.
     int32_t SyncOffset(int n) const;
 

@@ -326,22 +326,22 @@ bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
                  const TMPEGAFHdr::TCopyProgress &progress)
 {
     // The information frame goes first with its music CRC still open, and is filled in once
-    // the frames behind it are written.
+    // the frames behind it are written and summed on their way.
     const int64_t infoAt = out.Position();
     const int64_t total = plan.Bytes.End - plan.Bytes.Start;
-    std::vector<uint8_t> frame;
+    uint16_t crc = 0;
     if (plan.InfoFrame) {
-        frame = InfoFrameBytes(input.Hdr, plan, 0);
+        const std::vector<uint8_t> frame = InfoFrameBytes(input.Hdr, plan, 0);
         out.WriteBuffer(frame.data(), int64_t(frame.size()));
         out.WriteBuffer(plan.Filler.data(), int64_t(plan.Filler.size()));
+        crc = Crc16(0, plan.Filler.data(), plan.Filler.size());
     }
-    if (input.Hdr.CopyBytes(*input.Stream, out, plan.Bytes, progress) < total) {
+    if (input.Hdr.CopyBytes(*input.Stream, out, plan.Bytes, progress,
+                            plan.InfoFrame ? &crc : nullptr) < total) {
         return false;
     }
     if (plan.InfoFrame) {
-        const uint16_t crc = input.Stream->Crc16Of(
-            plan.Bytes.Start, total, Crc16(0, plan.Filler.data(), plan.Filler.size()));
-        frame = InfoFrameBytes(input.Hdr, plan, crc);
+        const std::vector<uint8_t> frame = InfoFrameBytes(input.Hdr, plan, crc);
         out.WriteBufferAt(infoAt, frame.data(), int64_t(frame.size()));
     }
     return true;

@@ -1,11 +1,12 @@
 #include "FileStream.h"
+#include "Crc16.h"
 #include "Errors.h"
 #include "Fixtures.h"
 #include "OutputFile.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib> // mkdtemp
+#include <memory>
 
 namespace {
 
@@ -126,8 +127,8 @@ TEST(OutputFile, SameFileSeesThroughOtherNames)
 
 namespace {
 
-// Each way of copying is covered: small copies go through a buffer, middle ones through a pipe
-// (the target starts two bytes in, so its writes are realigned), large ones through the kernel.
+// Copies of less than a block and of many; the target starts two bytes in, so that the first
+// block is shortened to end on a page of the target.
 class CopyFrom : public ::testing::TestWithParam<size_t>
 {
 };
@@ -145,7 +146,10 @@ TEST_P(CopyFrom, MovesBytesBetweenPositions)
         TFileStream target(dir / "dst", fmCreate);
         target.WriteBuffer("ab", 2);
         source.Seek(1000, soBeginning);
-        target.CopyFrom(source, int64_t(data.size()) - 2000);
+        std::unique_ptr<char[]> buffer(new char[64 * 1024]);
+        uint16_t crc = 0x1234;
+        target.CopyFrom(source, int64_t(data.size()) - 2000, buffer.get(), 64 * 1024, &crc);
+        EXPECT_EQ(crc, Crc16(0x1234, data.data() + 1000, data.size() - 2000));
         EXPECT_EQ(source.Position(), int64_t(data.size()) - 1000);
         EXPECT_EQ(target.Position(), int64_t(data.size()) - 1998);
     }
@@ -166,30 +170,6 @@ TEST_P(CopyFrom, MovesBytesBetweenPositions)
         again.CopyFrom(source, int64_t(data.size()) - 1);
     }
     EXPECT_EQ(ReadFile(dir / "again"), Bytes(data.begin() + 1, data.end()));
-}
-
-TEST(CopyFromElsewhere, LargeCopiesBetweenFileSystemsArriveWhole)
-{
-    // The kernel's copy refuses two file systems; the copy then goes another way.
-    TTempDir dir;
-    char shm[] = "/dev/shm/mp3cut-test-XXXXXX";
-    if (!std::filesystem::is_directory("/dev/shm") || ::mkdtemp(shm) == nullptr) {
-        GTEST_SKIP() << "no second file system at hand";
-    }
-    const std::filesystem::path other = shm;
-    Bytes data(9 * 1024 * 1024 + 11);
-    for (size_t i = 0; i < data.size(); ++i) {
-        data[i] = uint8_t(i * 7 + i / 1000);
-    }
-    WriteFile(other / "src", data);
-    {
-        TFileStream source(other / "src", fmOpenRead);
-        TFileStream target(dir / "dst", fmCreate);
-        source.Seek(5, soBeginning);
-        target.CopyFrom(source, int64_t(data.size()) - 5);
-    }
-    std::filesystem::remove_all(other);
-    EXPECT_EQ(ReadFile(dir / "dst"), Bytes(data.begin() + 5, data.end()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, CopyFrom,

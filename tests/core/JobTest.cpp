@@ -315,8 +315,7 @@ TEST_P(FaultFixture, AStopEndsTheRunAfterThePartInHand)
 }
 
 // Disk full, as the system reports it: a child process whose files may not grow past a limit
-// that only the long part reaches. Its size picks the copy's way: our buffer, our pipe, or the
-// kernel's copy.
+// that only the long part reaches: within its first block, a few blocks in, or after many.
 struct DiskFull : FaultFixture
 {
     TJobOutcome RunLimited(off_t limit)
