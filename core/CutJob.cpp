@@ -33,8 +33,14 @@ TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress
         return outcome;
     }
     TOutputPlan plan;
+    TOutputTags tags;
     try {
         plan = PlanOutputs(input, {{job.StartMs, job.EndMs}}, !job.WholeFrames).front();
+        if (job.KeepTags) {
+            const TSourceTags source = ReadSourceTags(*input.Stream, input.Hdr.AudioStart);
+            outcome.TagNote = source.Note;
+            tags = RenderTags(source, {}, TTagFrames::All);
+        }
     } catch (const EStreamError &e) {
         Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
         return outcome;
@@ -49,7 +55,7 @@ TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress
         return outcome;
     }
     try {
-        if (!WriteOutput(input, out->Stream(), plan, progress)) {
+        if (!WriteOutput(input, out->Stream(), plan, tags, progress)) {
             outcome.Status = TJobStatus::Stopped; // the unfinished file goes with out
             return outcome;
         }

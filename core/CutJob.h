@@ -3,6 +3,7 @@
 
 #include "JobOutcome.h"
 #include "MPEGAFHdr.h"
+#include "OutputTags.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -15,6 +16,7 @@ struct TCutJob
     int64_t StartMs = 0;
     std::optional<int64_t> EndMs; // none: to the end of the audio
     bool WholeFrames = false;     // whole frames instead of the exact samples of the range
+    bool KeepTags = false;        // the source's tags, whole, go with the audio
 };
 
 // "song.mp3" proposes "song_片段.mp3" beside it.

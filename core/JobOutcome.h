@@ -34,6 +34,7 @@ struct TJobOutcome
     std::vector<std::filesystem::path> Written; // complete outputs, in order
     size_t Planned = 0;                         // the outputs the run set out to write
     int64_t AudioMs = 0; // the input's length, once known: an empty range is told against it
+    std::string TagNote; // a tag of the input left out of the outputs, and why; empty: none
 };
 
 // The input of a job: open, with its first audio frame found.

@@ -69,6 +69,7 @@ bool TID3Tag::ReadTag(TFileStream &stream)
     Year = FieldText(RawTag.data() + 93, 4);
     Comment = FieldText(RawTag.data() + 97, 30);
     GenreID = RawTag[127];
+    Track = RawTag[125] == 0 && RawTag[126] != 0 ? RawTag[126] : 0;
     Genre = GenreID < GenreNames.size() ? std::string(GenreNames[GenreID]) : "Unknown";
     return true;
 }
@@ -79,7 +80,7 @@ void TID3Tag::PutField(std::string_view text, int offset, int width)
     std::copy(fitting.begin(), fitting.end(), RawTag.begin() + offset);
 }
 
-bool TID3Tag::WriteTag(TFileStream &stream)
+const std::array<uint8_t, 128> &TID3Tag::Render()
 {
     RawTag.fill(0x20);
     std::memcpy(RawTag.data(), "TAG", 3);
@@ -88,8 +89,19 @@ bool TID3Tag::WriteTag(TFileStream &stream)
     PutField(Artist, 33, 30);
     PutField(Album, 63, 30);
     PutField(Year, 93, 4);
-    PutField(Comment, 97, 30);
+    if (Track != 0) { // ID3v1.1: the comment gives its last two bytes to the track
+        PutField(Comment, 97, 28);
+        RawTag[125] = 0;
+        RawTag[126] = Track;
+    } else {
+        PutField(Comment, 97, 30);
+    }
+    return RawTag;
+}
 
+bool TID3Tag::WriteTag(TFileStream &stream)
+{
+    Render();
     if (ReadLastBlock(stream, TailBlock) && IsTag(TailBlock)) {
         stream.Seek(-TagSize, soEnd);
     } else {

@@ -22,11 +22,14 @@ public:
     std::string Comment;
     uint8_t GenreID = 0;
     std::string Genre; // the name ReadTag found for GenreID
+    uint8_t Track = 0; // ID3v1.1: the track number in the comment's last byte; 0: none
 
     // True when the stream ends in a tag; then the texts and the genre hold its contents.
     bool ReadTag(TFileStream &stream);
     // Writes the texts and GenreID as the stream's tag, replacing one that is there.
     bool WriteTag(TFileStream &stream);
+    // The tag's 128 bytes as WriteTag writes them (RawTag afterwards holds them too).
+    const std::array<uint8_t, 128> &Render();
     // Cuts a tag off the end of the stream when there is one.
     bool RemoveTag(TFileStream &stream);
 

@@ -254,9 +254,13 @@ int64_t SkipID3v2(TWindowReader &reader, int64_t size)
         const int64_t body =
             (int64_t(b[6]) << 21) | (int64_t(b[7]) << 14) | (int64_t(b[8]) << 7) | int64_t(b[9]);
         const bool hasFooter = (b[5] & 0x10) != 0;
-        pos += 10 + body + (hasFooter ? 10 : 0);
+        const int64_t end = pos + 10 + body + (hasFooter ? 10 : 0);
+        if (end > size) {
+            break; // a damaged size: the frame search steps over the tag instead
+        }
+        pos = end;
     }
-    return std::min(pos, size);
+    return pos;
 }
 
 // Start of the trailing tags: an ID3v1 tag at the very end, and an APEv2 tag before it (or at

@@ -323,8 +323,9 @@ std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &pl
 }
 
 bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
-                 const TMPEGAFHdr::TCopyProgress &progress)
+                 const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress)
 {
+    out.WriteBuffer(tags.Front.data(), int64_t(tags.Front.size()));
     // The information frame goes first with its music CRC still open, and is filled in once
     // the frames behind it are written and summed on their way.
     const int64_t infoAt = out.Position();
@@ -343,6 +344,10 @@ bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
     if (plan.InfoFrame) {
         const std::vector<uint8_t> frame = InfoFrameBytes(input.Hdr, plan, crc);
         out.WriteBufferAt(infoAt, frame.data(), int64_t(frame.size()));
+    }
+    if (tags.Back) {
+        out.Seek(0, soEnd);
+        out.WriteBuffer(tags.Back->data(), int64_t(tags.Back->size()));
     }
     return true;
 }

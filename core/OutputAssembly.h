@@ -7,6 +7,7 @@
 // range, as whole-frame outputs (--frames) of Layer III are, with an information frame.
 
 #include "JobOutcome.h"
+#include "OutputTags.h"
 
 #include <array>
 #include <cstdint>
@@ -47,7 +48,7 @@ std::vector<uint8_t> SilentFrame(const TMPEGAFHdr &hdr, const std::vector<uint8_
 std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &plan,
                                     uint16_t musicCrc);
 
-// Writes the output: the information frame, then the frames; false when progress stopped it.
-// Raises the stream errors.
+// Writes the output: its ID3v2 tag, the information frame, the frames, its ID3v1 tag; false
+// when progress stopped it. Raises the stream errors.
 bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
-                 const TMPEGAFHdr::TCopyProgress &progress = {});
+                 const TOutputTags &tags = {}, const TMPEGAFHdr::TCopyProgress &progress = {});

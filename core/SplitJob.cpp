@@ -1,7 +1,6 @@
 #include "SplitJob.h"
 
 #include "Errors.h"
-#include "MP3TAG.h"
 #include "OutputAssembly.h"
 #include "OutputFile.h"
 
@@ -24,18 +23,6 @@ const TPartTag &TextsOf(const TSplitJob &job, size_t n)
     return segment.Tag ? *segment.Tag : job.Tag;
 }
 
-void WriteTagTo(TFileStream &out, const TPartTag &texts)
-{
-    TID3Tag tag;
-    tag.Title = texts.Title;
-    tag.Artist = texts.Artist;
-    tag.Album = texts.Album;
-    tag.Year = texts.Year;
-    tag.Comment = texts.Comment;
-    tag.GenreID = texts.GenreID;
-    tag.WriteTag(out);
-}
-
 } // namespace
 
 TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
@@ -53,7 +40,12 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
         const TPartTag *Texts;
     };
     std::vector<TPart> parts;
+    TSourceTags source;
     try {
+        if (job.Tags != TTagFrames::None) {
+            source = ReadSourceTags(*input.Stream, input.Hdr.AudioStart);
+            outcome.TagNote = source.Note;
+        }
         std::vector<TOutputRange> ranges;
         for (const TPartSegment &segment : job.Segments) {
             ranges.push_back({segment.StartMs, segment.EndMs});
@@ -97,20 +89,17 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
                 return true;
             };
         }
+        const TPartTag &texts = *parts[n].Texts;
+        const bool tagged = job.Tags == TTagFrames::All ||
+                            (job.Tags == TTagFrames::TextsAndPictures && !texts.Title.empty());
         try {
-            // The copy ends before the input's trailing tags, so there is none to strip here.
-            WriteOutput(input, out->Stream(), parts[n].Plan, onBlock);
+            // The copy ends before the input's trailing tags: the part's own go around it.
+            const TOutputTags tags =
+                tagged ? RenderTags(source, texts, job.Tags, int(n + 1), int(total)) : TOutputTags{};
+            WriteOutput(input, out->Stream(), parts[n].Plan, tags, onBlock);
         } catch (const EReadError &e) {
             Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
             return outcome;
-        } catch (const EStreamError &e) {
-            Failed(outcome, TJobStatus::WriteFailed, path, e);
-            return outcome;
-        }
-        try {
-            if (!parts[n].Texts->Title.empty()) {
-                WriteTagTo(out->Stream(), *parts[n].Texts);
-            }
         } catch (const EStreamError &e) {
             Failed(outcome, TJobStatus::WriteFailed, path, e);
             return outcome;

@@ -2,6 +2,7 @@
 // Splitting one file into numbered parts: the one way both front ends do it.
 
 #include "JobOutcome.h"
+#include "OutputTags.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -9,19 +10,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-// Tag texts in the tags' code page (GB18030).
-struct TPartTag
-{
-    std::string Title;
-    std::string Artist;
-    std::string Album;
-    std::string Year;
-    std::string Comment;
-    uint8_t GenreID = 255; // 255: no genre
-
-    bool operator==(const TPartTag &) const = default;
-};
 
 struct TPartSegment
 {
@@ -37,6 +25,11 @@ struct TSplitJob
     std::string BaseName; // parts are BaseName000.mp3, BaseName001.mp3, ...
     std::vector<TPartSegment> Segments;
     TPartTag Tag;
+    // Which tags the parts carry. TextsAndPictures: a part whose texts have a title gets them
+    // in both tags, with the source's pictures; a part without a title gets none. All: every
+    // part carries the source's tags, with the texts that are given set over them. Parts get
+    // their track number n/N either way.
+    TTagFrames Tags = TTagFrames::TextsAndPictures;
     bool WholeFrames = false; // whole frames instead of the exact samples of each segment
 };
 

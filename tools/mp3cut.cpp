@@ -49,14 +49,16 @@ struct Failure
 
 constexpr const char *Usage = R"(usage:
   mp3cut info FILE
-  mp3cut cut FILE START END [-o OUT] [--frames]
+  mp3cut cut FILE START END [-o OUT] [--frames] [--no-tags]
   mp3cut split FILE (--at T1,T2,... | --every SECONDS | --size KB) [-d DIR] [-n BASE]
                [--title T] [--artist A] [--album B] [--year Y] [--comment C]
-               [--genre NAME|NUMBER] [--frames] [--quiet]
+               [--genre NAME|NUMBER] [--frames] [--no-tags] [--quiet]
 
 Times are minutes:seconds.milliseconds, e.g. 12:30.000 (the last piece counts milliseconds).
 Outputs hold exactly the samples of their range as a gapless player plays them; --frames
-writes the whole frames that start in it instead.
+writes the whole frames that start in it instead. Outputs carry the source's tags (ID3v2 with
+its pictures, as ID3v2.4, and ID3v1); parts are numbered n/N and take the texts given for
+them; --no-tags writes none.
 Exit status: 2 usage, 3 unreadable input, 4 no MPEG audio, 5 empty range, 6 bad step,
 7 output folder not writable, 8 output is the input, 9 write failed.
 )";
@@ -131,6 +133,14 @@ void FailOn(const TJobOutcome &o)
 }
 
 // The input's facts for planning; the failures are the jobs' own.
+// A tag of the input left out of the outputs: the audio is written all the same.
+void NoteOn(const std::string &note)
+{
+    if (!note.empty()) {
+        std::cerr << "mp3cut: note: " << note << "\n";
+    }
+}
+
 void OpenInput(const fs::path &path, TJobInput &input)
 {
     TJobOutcome o;
@@ -176,17 +186,39 @@ int Info(const std::vector<std::string> &args)
               << "frame count: " << h.FrameCount << "\n"
               << "duration: " << FormatMs("nn:ss.zzz", h.PlayedMs()) << "\n"
               << "encoding: " << (h.VBR ? "VBR" : "CBR") << "\n";
-    TID3Tag tag;
-    if (!tag.ReadTag(*in.Stream)) {
+    const TSourceTags tags = ReadSourceTags(*in.Stream, h.AudioStart);
+    NoteOn(tags.Note);
+    const std::optional<TPartTag> texts = SourceTexts(tags);
+    if (!texts) {
         std::cout << "tag: none\n";
         return Ok;
     }
-    std::cout << "title: " << GB18030ToUtf8(tag.Title) << "\n"
-              << "artist: " << GB18030ToUtf8(tag.Artist) << "\n"
-              << "album: " << GB18030ToUtf8(tag.Album) << "\n"
-              << "year: " << GB18030ToUtf8(tag.Year) << "\n"
-              << "comment: " << GB18030ToUtf8(tag.Comment) << "\n"
-              << "genre: " << tag.Genre << " (" << int(tag.GenreID) << ")\n";
+    std::string kinds = tags.Id3v2Texts ? "ID3v2" : "";
+    if (tags.Id3v1) {
+        kinds += kinds.empty() ? "ID3v1" : ", ID3v1";
+    }
+    const TPartTag &t = *texts;
+    std::cout << "tag: " << kinds << "\n"
+              << "title: " << GB18030ToUtf8(t.Title) << "\n"
+              << "artist: " << GB18030ToUtf8(t.Artist) << "\n"
+              << "album: " << GB18030ToUtf8(t.Album) << "\n"
+              << "year: " << GB18030ToUtf8(t.Year) << "\n"
+              << "comment: " << GB18030ToUtf8(t.Comment) << "\n"
+              << "genre: "
+              << (t.GenreID < GenreNames.size() ? std::string(GenreNames[t.GenreID]) : "Unknown")
+              << " (" << int(t.GenreID) << ")\n";
+    static const char *PictureTypes[] = {
+        "other",         "file icon",          "other file icon", "front cover",
+        "back cover",    "leaflet page",       "media",           "lead artist",
+        "artist",        "conductor",          "band",            "composer",
+        "lyricist",      "recording location", "during recording", "during performance",
+        "screen capture", "bright fish",       "illustration",    "band logo",
+        "publisher logo"};
+    for (const TPictureInfo &p : tags.Pictures) {
+        const bool named = p.Type >= 0 && p.Type < int(std::size(PictureTypes));
+        std::cout << "picture: " << (named ? PictureTypes[p.Type] : "other") << ", "
+                  << p.MimeType << ", " << p.Bytes << " bytes\n";
+    }
     return Ok;
 }
 
@@ -201,7 +233,9 @@ int Cut(const std::vector<std::string> &args, const std::map<std::string, std::s
     job.EndMs = ParseTime(args[2]);
     job.Output = opts.count("-o") ? fs::path(opts.at("-o")) : DefaultCutName(job.Input);
     job.WholeFrames = opts.count("--frames") != 0;
+    job.KeepTags = opts.count("--no-tags") == 0;
     const TJobOutcome o = RunCut(job);
+    NoteOn(o.TagNote);
     if (o.Status == TJobStatus::EmptyRange) {
         if (std::max<int64_t>(job.StartMs, 0) >= *job.EndMs) {
             Fail(EmptyRange, "the range " + args[1] + " to " + args[2] + " is empty");
@@ -302,6 +336,7 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
     const std::string base = opts.count("-n") ? opts.at("-n") : input.stem().string();
     TSplitJob job = Segments(opts, in).Job(input, folder, base, tag);
     job.WholeFrames = opts.count("--frames") != 0;
+    job.Tags = opts.count("--no-tags") != 0 ? TTagFrames::None : TTagFrames::All;
     in.Stream.reset();
 
     const bool showProgress = !opts.count("--quiet") && isatty(2);
@@ -315,6 +350,7 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
     if (showProgress) {
         std::fprintf(stderr, "\n");
     }
+    NoteOn(o.TagNote);
     for (const auto &part : o.Written) {
         std::cout << part.string() << "\n";
     }
@@ -348,7 +384,7 @@ int Run(int argc, char **argv)
                 Fail(UsageError, a + " needs a value");
             }
             opts[a] = argv[++i];
-        } else if (a == "--quiet" || a == "--frames") {
+        } else if (a == "--quiet" || a == "--frames" || a == "--no-tags") {
             opts[a] = "";
         } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9')) {
             Fail(UsageError, "unknown option " + a);

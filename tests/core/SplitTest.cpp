@@ -74,15 +74,11 @@ struct SplitFixture : ::testing::TestWithParam<bool>
         job.WholeFrames = true; // the frames each part copies, byte for byte
     }
 
-    Bytes Joined(size_t parts, bool stripTags)
+    Bytes Joined(size_t parts)
     {
         Bytes all;
         for (size_t n = 0; n < parts; ++n) {
-            Bytes part = FramesOf(job.Folder / PartFileName("p", n));
-            if (stripTags) {
-                part.resize(part.size() - 128);
-            }
-            Append(all, part);
+            Append(all, FramesOf(job.Folder / PartFileName("p", n)));
         }
         return all;
     }
@@ -101,7 +97,7 @@ TEST_P(SplitFixture, PartsHoldExactlyTheSourceFramesAndTheTag)
     EXPECT_EQ(r.Status, TJobStatus::Done);
     EXPECT_EQ(r.Written.size(), 3u);
     EXPECT_EQ(seen, (std::vector<size_t>{1, 2, 3}));
-    EXPECT_EQ(Joined(3, true), Bytes(source.begin(), source.begin() + long(audioEnd)));
+    EXPECT_EQ(Joined(3), Bytes(source.begin(), source.begin() + long(audioEnd)));
     for (size_t n = 0; n < 3; ++n) {
         TFileStream part(job.Folder / PartFileName("p", n), fmOpenRead);
         TID3Tag tag;
@@ -109,10 +105,7 @@ TEST_P(SplitFixture, PartsHoldExactlyTheSourceFramesAndTheTag)
         EXPECT_EQ(tag.Title, "Part");
         EXPECT_EQ(tag.Artist, "Someone");
         EXPECT_EQ(tag.GenreID, 255);
-        Bytes head(4);
-        part.Seek(0, soBeginning);
-        part.ReadBuffer(head.data(), 4);
-        EXPECT_TRUE(DecodeFrameInfo(head.data()).Valid);
+        EXPECT_EQ(tag.Track, n + 1);
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(job.Folder), {}), 3) << "no temporary files";
 }
@@ -171,7 +164,7 @@ TEST_P(SplitFixture, ThePartsGoToTheEndOfTheAudioWhenTheLastHasNoEnd)
 {
     job.Segments = {{0, 2000, {}}, {2000, std::nullopt, {}}};
     ASSERT_EQ(RunSplit(job).Status, TJobStatus::Done);
-    EXPECT_EQ(Joined(2, false), Bytes(source.begin(), source.begin() + long(audioEnd)));
+    EXPECT_EQ(Joined(2), Bytes(source.begin(), source.begin() + long(audioEnd)));
 }
 
 TEST_P(SplitFixture, SizeStepsEndPartsOnTheFrameNearestToEachStep)

@@ -53,6 +53,6 @@ private:
 void WriteFile(const std::filesystem::path &path, const Bytes &bytes);
 Bytes ReadFile(const std::filesystem::path &path);
 
-// An output's frames without its information frame (a Xing or Info frame in front), which is
-// what a whole-frame output copies from its source.
+// An output's frames without its tags (ID3v2 in front, ID3v1 behind) and its information frame
+// (a Xing or Info frame in front): what a whole-frame output copies from its source.
 Bytes FramesOf(const std::filesystem::path &output);

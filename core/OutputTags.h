@@ -1,0 +1,71 @@
+#pragma once
+// The tags an output carries: an ID3v2.4 tag in UTF-8 in front of its audio, rendered here with
+// TagLib from the source's own ID3v2 tag, and an ID3v1 tag after it. The frame code never sees
+// either: the output assembly writes the bytes made here.
+
+#include "FileStream.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Tag texts in the ID3v1 tag's code page (GB18030), whole: the ID3v1 tag cuts them to its
+// fields, the ID3v2 tag holds them as they are.
+struct TPartTag
+{
+    std::string Title;
+    std::string Artist;
+    std::string Album;
+    std::string Year;
+    std::string Comment;
+    uint8_t GenreID = 255; // 255: no genre
+
+    bool operator==(const TPartTag &) const = default;
+};
+
+struct TPictureInfo
+{
+    int Type = 0;         // the ID3v2 picture type: 3 front cover, 4 back cover, ...
+    std::string MimeType; // "image/jpeg"
+    size_t Bytes = 0;     // the picture's own size
+};
+
+// What the source holds, read once a job.
+struct TSourceTags
+{
+    std::vector<uint8_t> Id3v2; // the source's leading ID3v2 tag as it stands; empty: none used
+    std::optional<TPartTag> Id3v1;
+    std::optional<TPartTag> Id3v2Texts;
+    std::vector<TPictureInfo> Pictures;
+    // Why a tag of the source was left out ("damaged ID3v2 tag: ..."); empty when none was.
+    std::string Note;
+};
+
+// Reads the tags of an MP3 file: a leading ID3v2 tag that ends before audioStart, and a trailing
+// ID3v1 tag. A damaged ID3v2 tag is left out with a note; it never raises for one.
+TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart);
+
+// The texts a listener sees: the ID3v2 tag's when the source has one, else the ID3v1 tag's.
+std::optional<TPartTag> SourceTexts(const TSourceTags &tags);
+
+enum class TTagFrames
+{
+    None,             // no tags
+    All,              // the source's tags whole (every ID3v2 frame), the given texts set over them
+    TextsAndPictures, // the given texts and the source's pictures only
+};
+
+struct TOutputTags
+{
+    std::vector<uint8_t> Front;               // the ID3v2 tag; empty: none
+    std::optional<std::array<uint8_t, 128>> Back; // the ID3v1 tag
+};
+
+// The tags of one output; none in None, and none in All when the source has no tag and no text
+// is given. In All, a text left empty keeps the source's (a genre of 255 too);
+// in TextsAndPictures the tags hold exactly the texts given. Track n of tracks (1-based) goes
+// into TRCK as "n/N" and into the ID3v1.1 track byte; 0 leaves the track as the source has it.
+TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFrames frames,
+                       int track = 0, int tracks = 0);
