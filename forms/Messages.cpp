@@ -31,6 +31,17 @@ QString FailureText(const TJobOutcome &o)
     return QString();
 }
 
+// A damaged tag of the input was left out: said after whatever else the run has to say.
+QString WithTagNote(const QString &message, const TJobOutcome &o)
+{
+    if (o.TagNote.empty() || o.Written.empty()) {
+        return message;
+    }
+    const QString note = "源文件的ID3v2标签已损坏，未写入输出文件（" +
+                         QString::fromStdString(o.TagNote) + "）。";
+    return message.isEmpty() ? note : message + "\n" + note;
+}
+
 } // namespace
 
 QString FileInfoText(const TMPEGAFHdr &hdr)
@@ -45,7 +56,9 @@ QString FileInfoText(const TMPEGAFHdr &hdr)
         .arg(hdr.FrameCount);
 }
 
-QString CutMessage(const TJobOutcome &o)
+namespace {
+
+QString CutReport(const TJobOutcome &o)
 {
     switch (o.Status) {
     case TJobStatus::Done:
@@ -59,7 +72,7 @@ QString CutMessage(const TJobOutcome &o)
     }
 }
 
-QString SplitMessage(const TJobOutcome &o)
+QString SplitReport(const TJobOutcome &o)
 {
     const QString written =
         QString("已写入 %1 个片段（共 %2 个）。").arg(o.Written.size()).arg(o.Planned);
@@ -78,4 +91,16 @@ QString SplitMessage(const TJobOutcome &o)
         }
         return FailureText(o) + "\n" + written;
     }
+}
+
+} // namespace
+
+QString CutMessage(const TJobOutcome &o)
+{
+    return WithTagNote(CutReport(o), o);
+}
+
+QString SplitMessage(const TJobOutcome &o)
+{
+    return WithTagNote(SplitReport(o), o);
 }

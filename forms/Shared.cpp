@@ -53,6 +53,16 @@ TPartTag TTagFields::Texts() const
     return tag;
 }
 
+TPartTag ReadSourceTexts(TJobInput &input)
+{
+    return SourceTexts(ReadSourceTags(*input.Stream, input.Hdr.AudioStart)).value_or(TPartTag{});
+}
+
+QSettings WindowSettings()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, "mp3cut", "window");
+}
+
 TWaitCursor::TWaitCursor()
 {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);

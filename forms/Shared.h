@@ -3,6 +3,7 @@
 
 #include "SplitJob.h"
 
+#include <QSettings>
 #include <QString>
 
 #include <cstdint>
@@ -37,6 +38,15 @@ struct TTagFields
     void Show(const TPartTag &tag) const;
     TPartTag Texts() const;
 };
+
+struct TJobInput;
+
+// The texts a file shows: its ID3v2 tag's, else its ID3v1 tag's; empty fields when it has
+// neither (a damaged ID3v2 tag counts as none).
+TPartTag ReadSourceTexts(TJobInput &input);
+
+// Where the windows remember their choices from run to run.
+QSettings WindowSettings();
 
 // A wait cursor for as long as it lives: for reading a long file on the window's thread.
 struct TWaitCursor

@@ -111,9 +111,9 @@ void TSplitPage::ShowFile(int64_t lengthMs, std::optional<int64_t> lastCutMs)
     view_->Show(0);
 }
 
-void TSplitPage::ShowTag(const TID3Tag &tag)
+void TSplitPage::ShowTag(const TPartTag &tag)
 {
-    PageFields().Show({tag.Title, tag.Artist, tag.Album, tag.Year, tag.Comment, tag.GenreID});
+    PageFields().Show(tag);
 }
 
 TTagFields TSplitPage::PageFields() const
@@ -359,9 +359,7 @@ void TSplitPage::OpenSplitInput(const QString &path)
     {
         const TWaitCursor busy; // a VBR file without a Xing frame is walked to its end
         if (OpenJobInput(ToPath(f), input, outcome)) {
-            TID3Tag tag;
-            tag.ReadTag(*input.Stream);
-            ShowTag(tag);
+            ShowTag(ReadSourceTexts(input));
         }
     }
     if (outcome.Status != TJobStatus::Done) {

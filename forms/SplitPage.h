@@ -14,7 +14,6 @@ class TSplitPage;
 }
 class QTreeWidgetItem;
 class TMediaPlayer;
-class TID3Tag;
 class TSegmentView;
 class Tfrm_info;
 class Tfrm_addspecial;
@@ -37,7 +36,7 @@ public:
     int32_t filebitrate = 0;        // kbps of its first frame (the average of a VBR file), shown
 
     // A file's tag in the information fields (both pages' file choosers fill them).
-    void ShowTag(const TID3Tag &tag);
+    void ShowTag(const TPartTag &tag);
     // The list reset to one row over a file of this length; cut points from lastCutMs on are
     // too near its end.
     void ShowFile(int64_t lengthMs, std::optional<int64_t> lastCutMs = std::nullopt);

@@ -25,6 +25,7 @@
 namespace {
 
 const QString Mp3Filter = "MP3 (*.mp3)";
+const QString KeepTagsKey = "cut/keepTags";
 
 } // namespace
 
@@ -78,6 +79,10 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
     connect(ui->BitBtn2, &QPushButton::clicked, this, &TFrm_main::BitBtn2Click);
     connect(ui->BitBtn3, &QPushButton::clicked, this, &TFrm_main::BitBtn3Click);
     connect(ui->BitBtn4, &QPushButton::clicked, this, &TFrm_main::BitBtn4Click);
+    // Whether a cut keeps the source's tags is remembered from run to run.
+    ui->CheckBox1->setChecked(WindowSettings().value(KeepTagsKey, false).toBool());
+    connect(ui->CheckBox1, &QCheckBox::toggled, this,
+            [](bool on) { WindowSettings().setValue(KeepTagsKey, on); });
     FormCreate();
 }
 
@@ -220,9 +225,7 @@ void TFrm_main::OpenCutInput(const QString &path)
             }
             return; // no audio: the cut command says so when it is asked to cut
         }
-        TID3Tag tag;
-        tag.ReadTag(*input.Stream);
-        SplitPage()->ShowTag(tag);
+        SplitPage()->ShowTag(ReadSourceTexts(input));
     }
     const TMPEGAFHdr &hdr = input.Hdr;
     ui->TrackBar2->ShowWhole(Seconds(hdr.PlayedMs()));
@@ -333,6 +336,7 @@ void TFrm_main::BitBtn3Click()
     job.Output = ToPath(ui->Edit11->text());
     job.StartMs = TimeTextToMs(CutRangeText(0).toStdString());
     job.EndMs = TimeTextToMs(CutRangeText(1).toStdString());
+    job.KeepTags = ui->CheckBox1->isChecked();
     if (*job.EndMs >= filelength && *job.EndMs > std::max<int64_t>(job.StartMs, 0) &&
         job.Input.string() == MediaPlayer1.FileName) {
         // The player's length leaves out the encoder's padding; its end is the file's end.

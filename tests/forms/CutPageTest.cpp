@@ -96,7 +96,17 @@ private slots:
         const auto plain = FramesFile(dir, "plain.mp3", 3.0);
         w.main->OpenCutInput(Q(plain));
         QCOMPARE(w.ui.Edit2->text(), QString());
-        QCOMPARE(w.ui.ComboBox1->currentIndex(), 0);
+        QCOMPARE(w.ui.ComboBox1->currentIndex(), -1); // no tag, no genre
+
+        // An ID3v2 tag's texts come first, whole.
+        const std::string title = "一个很长很长很长很长很长很长很长的标题"; // 19 characters
+        Bytes tagged = Id3v2TextTag({{"TIT2", title}, {"TCON", "Folklore"}});
+        AppendFrames(tagged, THeaderSpec{}, 100);
+        Append(tagged, Id3v1Tag("v1", 17));
+        WriteFile(dir / "v2.mp3", tagged);
+        w.main->OpenCutInput(Q(dir / "v2.mp3"));
+        QCOMPARE(w.ui.Edit2->text(), QString::fromStdString(title));
+        QCOMPARE(w.ui.ComboBox1->currentIndex(), 114);
 
         const auto odd = FramesFile(dir, "odd.mp3", 3.0, Id3v1Tag("x", 200));
         w.main->OpenCutInput(Q(odd));
@@ -206,6 +216,42 @@ private slots:
         QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
         QVERIFY(ReadFile(out) == CoreCut(mp3, 0, 1 << 30));
         QVERIFY(GaplessSamples(out) == GaplessSamples(mp3)); // the whole file, sample for sample
+    }
+
+    void KeepsTheTagsOnlyWhenAskedAndRemembersIt()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        const Bytes cover(5000, 0x5A);
+        Bytes source = Id3v2TextTag({{"TIT2", "Cover song"}}, cover);
+        AppendFrames(source, THeaderSpec{}, 200);
+        Append(source, Id3v1Tag("Cover song", 13));
+        WriteFile(dir / "in.mp3", source);
+        const auto out = dir / "in_片段.mp3";
+        {
+            TWindows w;
+            QVERIFY(!w.ui.CheckBox1->isChecked());
+            QCOMPARE(w.ui.CheckBox1->text(), QString("保留标签"));
+            w.main->OpenCutInput(Q(dir / "in.mp3"));
+            TypeRange(w.ui, "0:1.000", "0:3.000");
+            QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
+            QCOMPARE(dialogs.Messages, QStringList{Done});
+            QVERIFY2(!SourceTexts(TagsOf(out)), "no tag unless asked");
+
+            QTest::mouseClick(w.ui.CheckBox1, Qt::LeftButton);
+            QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
+            const TSourceTags kept = TagsOf(out);
+            QVERIFY(kept.Id3v2Texts && kept.Id3v1);
+            QCOMPARE(kept.Id3v2Texts->Title, std::string("Cover song"));
+            QCOMPARE(int(kept.Pictures.size()), 1);
+            QCOMPARE(kept.Pictures[0].Bytes, cover.size());
+            WriteFile(dir / "untagged.mp3", CoreCut(dir / "in.mp3", 1000, 3000));
+            QVERIFY(FramesOf(out) == FramesOf(dir / "untagged.mp3")); // the same audio
+        }
+        TWindows again;
+        QVERIFY2(again.ui.CheckBox1->isChecked(), "remembered from the last run");
+        QTest::mouseClick(again.ui.CheckBox1, Qt::LeftButton);
+        QVERIFY(!TWindows().ui.CheckBox1->isChecked());
     }
 
     void RefusalsWriteNothingAndKeepTheOldOutput()

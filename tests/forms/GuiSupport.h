@@ -3,6 +3,8 @@
 // and MP3 files to open.
 
 #include "Application.h"
+#include "JobOutcome.h"
+#include "OutputTags.h"
 #include "Dialogs.h"
 #include "Fixtures.h"
 #include "Messages.h"
@@ -14,6 +16,7 @@
 #include "widgets/SpinEdit.h"
 #include "widgets/TrackBar.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -22,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QStringList>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -96,6 +100,7 @@ struct TMainControls
 {
     const QWidget &root;
     CONTROL(QTabWidget, PageControl1)
+    CONTROL(QCheckBox, CheckBox1)
     CONTROL(QWidget, TabSheet1)
     CONTROL(QWidget, TabSheet2)
     CONTROL(QLabel, ProgramIcon)
@@ -240,6 +245,17 @@ inline std::filesystem::path FramesFile(const TTempDir &dir, const std::string &
     return dir / name;
 }
 
+// The tags an output holds, as the core reads a source's.
+inline TSourceTags TagsOf(const std::filesystem::path &file)
+{
+    TJobInput input;
+    TJobOutcome outcome;
+    if (!OpenJobInput(file, input, outcome)) {
+        return {};
+    }
+    return ReadSourceTags(*input.Stream, input.Hdr.AudioStart);
+}
+
 // An MPEG-2.5 file of 8 kbps fixture frames: an hour of it is a few megabytes.
 inline std::filesystem::path LongFile(const TTempDir &dir, const std::string &name, double seconds)
 {
@@ -257,6 +273,9 @@ inline std::filesystem::path LongFile(const TTempDir &dir, const std::string &na
             qputenv("SDL_AUDIODRIVER", "dummy");                                                   \
         }                                                                                          \
         TApplication app(argc, argv);                                                              \
+        const TTempDir settings; /* what the windows remember stays with the test */               \
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,                             \
+                           QString::fromStdString(settings.Path().string()));                      \
         TestClass tc;                                                                              \
         return QTest::qExec(&tc, argc, argv);                                                      \
     }

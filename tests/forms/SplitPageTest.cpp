@@ -3,6 +3,7 @@
 #include "GuiSupport.h"
 #include "MP3TAG.h"
 #include "MPEGAFHdr.h"
+#include "TextCodec.h"
 
 #include <QAction>
 #include <QDir>
@@ -393,6 +394,39 @@ private slots:
         QVERIFY(fs::exists(dir / "out" / "p001.mp3"));
     }
 
+    void PartsGetWholeTextsTheirNumberAndTheSourcesPictures()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        const std::string title = "第一章：一个很长很长的标题，远远超过三十个字节";
+        const Bytes cover(7000, 0xA5);
+        Bytes source = Id3v2TextTag({{"TIT2", title}, {"TPE1", "Reader"}, {"TLEN", "5000"}}, cover);
+        AppendFrames(source, THeaderSpec{}, 200); // 5.2 s
+        WriteFile(dir / "book.mp3", source);
+        w.split->OpenSplitInput(Q(dir / "book.mp3"));
+        QCOMPARE(w.ui.Edit2->text(), QString::fromStdString(title)); // whole, not 30 bytes
+        QCOMPARE(w.ui.Edit3->text(), QString("Reader"));
+        w.ui.Edit10->setText(Q(dir.Path()));
+        w.ui.Edit9->setText("ch");
+        w.split->additem(2000);
+        w.split->SpeedButton14Click();
+        w.split->SpeedButton14Click();
+        QCOMPARE(dialogs.Messages, QStringList{Done});
+        for (const char *name : {"ch000.mp3", "ch001.mp3"}) {
+            const TSourceTags tags = TagsOf(dir / name);
+            QVERIFY(tags.Id3v2Texts && tags.Id3v1);
+            QCOMPARE(GB18030ToUtf8(tags.Id3v2Texts->Title), title);
+            QCOMPARE(tags.Id3v1->Title.size(), size_t(30)); // cut at a character boundary
+            QCOMPARE(int(tags.Pictures.size()), 1);
+            QCOMPARE(tags.Pictures[0].Bytes, cover.size());
+            const Bytes bytes = ReadFile(dir / name);
+            const std::string text(bytes.begin(), bytes.end());
+            QVERIFY2(text.find("TLEN") == std::string::npos, "only the texts and the pictures");
+            QVERIFY(text.find(name[4] == '0' ? "1/2" : "2/2") != std::string::npos);
+        }
+    }
+
     void OutcomesBecomeMessages()
     {
         const fs::path part = "/music/p002.mp3";
@@ -437,6 +471,18 @@ private slots:
             c.outcome.Planned = 5;
             QCOMPARE(SplitMessage(c.outcome), c.split);
         }
+
+        // A damaged tag left out is told after the report, once something was written.
+        TJobOutcome noted = outcome(TJobStatus::Stopped, {}, {}, two);
+        noted.Planned = 5;
+        noted.TagNote = "damaged ID3v2 tag left out: its header is not valid";
+        const QString note =
+            "源文件的ID3v2标签已损坏，未写入输出文件（damaged ID3v2 tag left out: its header is "
+            "not valid）。";
+        QCOMPARE(CutMessage(noted), note);
+        QCOMPARE(SplitMessage(noted), "已停止。已写入 2 个片段（共 5 个）。\n" + note);
+        noted.Written.clear();
+        QCOMPARE(SplitMessage(noted), QString("已停止。已写入 0 个片段（共 5 个）。"));
     }
 
     void RefusalsAndStop()

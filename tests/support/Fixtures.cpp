@@ -47,6 +47,49 @@ Bytes XingFrame(const THeaderSpec &shape, uint32_t frameCount, bool vbr)
     return frame;
 }
 
+namespace {
+
+void PutSyncSafe(Bytes &to, size_t n)
+{
+    for (int shift : {21, 14, 7, 0}) {
+        to.push_back(uint8_t((n >> shift) & 0x7F));
+    }
+}
+
+} // namespace
+
+Bytes Id3v2TextTag(const std::vector<std::pair<std::string, std::string>> &texts,
+                   const Bytes &cover)
+{
+    Bytes body;
+    const auto frame = [&](const std::string &id, const Bytes &data) {
+        body.insert(body.end(), id.begin(), id.end());
+        PutSyncSafe(body, data.size());
+        body.push_back(0);
+        body.push_back(0);
+        Append(body, data);
+    };
+    for (const auto &[id, text] : texts) {
+        Bytes data = {3}; // UTF-8
+        data.insert(data.end(), text.begin(), text.end());
+        frame(id, data);
+    }
+    if (!cover.empty()) {
+        const std::string mime = "image/jpeg";
+        Bytes data = {3};
+        data.insert(data.end(), mime.begin(), mime.end());
+        data.push_back(0);
+        data.push_back(3); // front cover
+        data.push_back(0); // no description
+        Append(data, cover);
+        frame("APIC", data);
+    }
+    Bytes tag = {'I', 'D', '3', 4, 0, 0};
+    PutSyncSafe(tag, body.size());
+    Append(tag, body);
+    return tag;
+}
+
 Bytes Id3v2Tag(uint32_t bodySize, bool footer, uint8_t fill)
 {
     Bytes tag(10 + size_t(bodySize), fill);

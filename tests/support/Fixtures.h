@@ -28,6 +28,9 @@ Bytes Frame(const THeaderSpec &shape, uint8_t fill = 0x55);
 Bytes XingFrame(const THeaderSpec &shape, uint32_t frameCount, bool vbr = true);
 Bytes Id3v2Tag(uint32_t bodySize, bool footer = false, uint8_t fill = 0x00);
 Bytes Id3v1Tag(const std::string &title, uint8_t genre = 12);
+// An ID3v2.4 tag with UTF-8 texts (frame id to text) and a front cover of the given bytes.
+Bytes Id3v2TextTag(const std::vector<std::pair<std::string, std::string>> &texts,
+                   const Bytes &cover = {});
 Bytes ApeTag(uint32_t itemsSize, bool withHeader);
 
 void Append(Bytes &to, const Bytes &what);
