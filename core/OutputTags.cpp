@@ -21,6 +21,9 @@
 
 namespace {
 
+// Room left in every tag, as TagLib leaves it, so that a tag editor can grow the tag in place.
+constexpr size_t TagPadding = 1024;
+
 int64_t SyncSafe(const uint8_t *b)
 {
     return (int64_t(b[0]) << 21) | (int64_t(b[1]) << 14) | (int64_t(b[2]) << 7) | int64_t(b[3]);
@@ -82,28 +85,19 @@ TagLib::String StringOf(const std::string &gb18030)
     return TagLib::String(GB18030ToUtf8(gb18030), TagLib::String::UTF8);
 }
 
-// A parsed ID3v2 tag, with the file object that owns it.
+// A tag parsed from its bytes, with the file object that owns it; null when TagLib finds none.
 struct TParsedTag
 {
     TagLib::ByteVector Bytes;
-    std::unique_ptr<TagLib::ByteVectorStream> Stream;
-    std::unique_ptr<TagLib::MPEG::File> File;
-    TagLib::ID3v2::Tag *Tag = nullptr;
-    TagLib::ID3v2::Tag Empty;
+    TagLib::ByteVectorStream Stream;
+    TagLib::MPEG::File File;
+    TagLib::ID3v2::Tag *Tag;
 
     explicit TParsedTag(const std::vector<uint8_t> &bytes)
+        : Bytes(reinterpret_cast<const char *>(bytes.data()), static_cast<unsigned>(bytes.size())),
+          Stream(Bytes), File(&Stream, TagLib::ID3v2::FrameFactory::instance(), false),
+          Tag(File.ID3v2Tag(false))
     {
-        if (!bytes.empty()) {
-            Bytes = TagLib::ByteVector(reinterpret_cast<const char *>(bytes.data()),
-                                       static_cast<unsigned>(bytes.size()));
-            Stream = std::make_unique<TagLib::ByteVectorStream>(Bytes);
-            File = std::make_unique<TagLib::MPEG::File>(
-                Stream.get(), TagLib::ID3v2::FrameFactory::instance(), false);
-            Tag = File->ID3v2Tag(false);
-        }
-        if (Tag == nullptr) {
-            Tag = &Empty;
-        }
     }
 };
 
@@ -135,44 +129,74 @@ void ToUtf8(TagLib::ID3v2::Frame *frame)
     }
 }
 
-void SetText(TagLib::ID3v2::Tag &tag, const char *id, const std::string &utf8)
+// A new frame's bytes as an ID3v2.4 tag holds it (new frames are of that version).
+std::vector<uint8_t> FrameBytes(TagLib::ID3v2::Frame &frame)
 {
-    tag.removeFrames(id);
-    auto *frame = new TagLib::ID3v2::TextIdentificationFrame(id, TagLib::String::UTF8);
-    frame->setText(TagLib::String(utf8, TagLib::String::UTF8));
-    tag.addFrame(frame);
+    const TagLib::ByteVector bytes = frame.render();
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
-void SetComment(TagLib::ID3v2::Tag &tag, const std::string &gb18030)
+// The frames of a tag as TagLib renders it in ID3v2.4, up to its padding.
+std::vector<TTagFrame> SplitFrames(const TagLib::ByteVector &tag)
 {
-    // The comment without a description is the one players show; others stay.
-    for (TagLib::ID3v2::Frame *f : TagLib::ID3v2::FrameList(tag.frameList("COMM"))) {
-        auto *c = dynamic_cast<TagLib::ID3v2::CommentsFrame *>(f);
-        if (c != nullptr && c->description().isEmpty()) {
-            tag.removeFrame(f);
-        }
+    std::vector<TTagFrame> frames;
+    const auto *b = reinterpret_cast<const uint8_t *>(tag.data());
+    const int64_t end = std::min<int64_t>(tag.size(), 10 + SyncSafe(b + 6));
+    int64_t pos = 10;
+    while (pos + 10 <= end && b[pos] != 0) {
+        const int64_t next = std::min(end, pos + 10 + SyncSafe(b + pos + 4));
+        TTagFrame f{std::string(b + pos, b + pos + 4), false,
+                    std::vector<uint8_t>(b + pos, b + next)};
+        // A comment: encoding, language, then its description; an empty one ends at once.
+        f.PlainComment = f.Id == "COMM" && pos + 14 < next && b[pos + 14] == 0;
+        frames.push_back(std::move(f));
+        pos = next;
     }
-    auto *frame = new TagLib::ID3v2::CommentsFrame(TagLib::String::UTF8);
-    frame->setLanguage("eng");
-    frame->setText(StringOf(gb18030));
-    tag.addFrame(frame);
+    return frames;
 }
 
-// The texts that are not empty, over what the tag holds.
-void SetTexts(TagLib::ID3v2::Tag &tag, const TPartTag &texts)
+std::vector<uint8_t> TextFrame(const char *id, const std::string &utf8)
 {
+    TagLib::ID3v2::TextIdentificationFrame frame(id, TagLib::String::UTF8);
+    frame.setText(TagLib::String(utf8, TagLib::String::UTF8));
+    return FrameBytes(frame);
+}
+
+std::vector<uint8_t> CommentFrame(const std::string &gb18030)
+{
+    TagLib::ID3v2::CommentsFrame frame(TagLib::String::UTF8);
+    frame.setLanguage("eng");
+    frame.setText(StringOf(gb18030));
+    return FrameBytes(frame);
+}
+
+// The frames of the texts that are not empty.
+std::vector<TTagFrame> TextFrames(const TPartTag &texts)
+{
+    std::vector<TTagFrame> frames;
     for (const auto &[id, text] : {std::pair{"TIT2", texts.Title}, {"TPE1", texts.Artist},
                                    {"TALB", texts.Album}, {"TDRC", texts.Year}}) {
         if (!text.empty()) {
-            SetText(tag, id, GB18030ToUtf8(text));
+            frames.push_back({id, false, TextFrame(id, GB18030ToUtf8(text))});
         }
     }
-    if (!texts.Comment.empty()) {
-        SetComment(tag, texts.Comment);
-    }
     if (texts.GenreID < GenreNames.size()) {
-        SetText(tag, "TCON", std::string(GenreNames[texts.GenreID]));
+        frames.push_back({"TCON", false, TextFrame("TCON", std::string(GenreNames[texts.GenreID]))});
     }
+    if (!texts.Comment.empty()) {
+        frames.push_back({"COMM", true, CommentFrame(texts.Comment)});
+    }
+    return frames;
+}
+
+bool DescribesTheWholeAudio(TagLib::ID3v2::Frame *frame)
+{
+    const TagLib::ByteVector id = frame->frameID();
+    if (id == "TLEN" || id == "MLLT" || id == "ASPI" || id == "SEEK" || id == "RVA2") {
+        return true;
+    }
+    auto *t = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame *>(frame);
+    return t != nullptr && t->description().upper().startsWith("REPLAYGAIN_");
 }
 
 } // namespace
@@ -186,27 +210,32 @@ TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
         source.ReadBufferAt(0, h, 10);
     }
     if (std::memcmp(h, "ID3", 3) == 0) {
-        const bool valid = h[3] >= 2 && h[3] <= 4 && h[4] != 0xFF && (h[6] | h[7] | h[8] | h[9]) < 0x80;
+        const bool valid =
+            h[3] >= 2 && h[3] <= 4 && h[4] != 0xFF && (h[6] | h[7] | h[8] | h[9]) < 0x80;
         const int64_t end = valid ? 10 + SyncSafe(h + 6) + ((h[5] & 0x10) != 0 ? 10 : 0) : 0;
+        std::vector<uint8_t> bytes;
         std::string fault;
         if (!valid) {
             fault = "its header is not valid";
         } else if (end > std::min(size, audioStart)) {
             fault = "its size runs past the start of the audio";
         } else {
-            tags.Id3v2.resize(size_t(end));
-            source.ReadBufferAt(0, tags.Id3v2.data(), end);
-            fault = FramesFault(tags.Id3v2);
+            bytes.resize(size_t(end));
+            source.ReadBufferAt(0, bytes.data(), end);
+            fault = FramesFault(bytes);
         }
-        TParsedTag parsed(fault.empty() ? tags.Id3v2 : std::vector<uint8_t>());
-        if (fault.empty() && parsed.Tag == &parsed.Empty) {
-            fault = "TagLib cannot read it";
+        std::optional<TParsedTag> parsed;
+        if (fault.empty()) {
+            parsed.emplace(bytes);
+            if (parsed->Tag == nullptr) {
+                fault = "TagLib cannot read it";
+            }
         }
         if (!fault.empty()) {
-            tags.Id3v2.clear();
             tags.Note = "damaged ID3v2 tag left out: " + fault;
         } else {
-            TagLib::ID3v2::Tag &t = *parsed.Tag;
+            TagLib::ID3v2::Tag &t = *parsed->Tag;
+            tags.HasId3v2 = true;
             TPartTag texts;
             texts.Title = Utf8ToGB18030(Utf8Of(t.title()));
             texts.Artist = Utf8ToGB18030(Utf8Of(t.artist()));
@@ -215,12 +244,18 @@ TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
             texts.Comment = Utf8ToGB18030(Utf8Of(t.comment()));
             texts.GenreID = GenreByName(Utf8Of(t.genre())).value_or(255);
             tags.Id3v2Texts = texts;
-            for (TagLib::ID3v2::Frame *f : t.frameList("APIC")) {
+            for (TagLib::ID3v2::Frame *f : TagLib::ID3v2::FrameList(t.frameList())) {
                 if (auto *p = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(f)) {
                     tags.Pictures.push_back({int(p->type()), Utf8Of(p->mimeType()),
                                              size_t(p->picture().size())});
                 }
+                if (DescribesTheWholeAudio(f)) {
+                    t.removeFrame(f);
+                } else {
+                    ToUtf8(f);
+                }
             }
+            tags.Frames = SplitFrames(t.render(TagLib::ID3v2::v4));
         }
     }
     TID3Tag v1;
@@ -240,52 +275,51 @@ TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFra
 {
     TOutputTags out;
     const bool all = frames == TTagFrames::All;
-    const bool anyText = texts != TPartTag{};
-    if (frames == TTagFrames::None || (all && source.Id3v2.empty() && !source.Id3v1 && !anyText)) {
+    if (frames == TTagFrames::None ||
+        (all && !source.HasId3v2 && !source.Id3v1 && texts == TPartTag{})) {
         return out; // nothing to carry
     }
 
-    TParsedTag parsed(all ? source.Id3v2 : std::vector<uint8_t>());
-    TagLib::ID3v2::Tag &tag = *parsed.Tag;
-    // What describes the source's audio as a whole is not true of a stretch of it: its length,
-    // its seek tables and its replay gain.
-    for (const char *id : {"TLEN", "MLLT", "ASPI", "SEEK", "RVA2"}) {
-        tag.removeFrames(id);
-    }
-    for (TagLib::ID3v2::Frame *f : TagLib::ID3v2::FrameList(tag.frameList("TXXX"))) {
-        auto *t = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame *>(f);
-        if (t != nullptr && t->description().upper().startsWith("REPLAYGAIN_")) {
-            tag.removeFrame(t);
-        }
-    }
-    if (!all) {
-        // The source's pictures, and nothing else of its tag.
-        TParsedTag from(source.Id3v2);
-        for (TagLib::ID3v2::Frame *f : from.Tag->frameList("APIC")) {
-            auto *p = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(f);
-            if (p != nullptr) {
-                auto *copy = new TagLib::ID3v2::AttachedPictureFrame;
-                copy->setMimeType(p->mimeType());
-                copy->setType(p->type());
-                copy->setDescription(p->description());
-                copy->setPicture(p->picture());
-                tag.addFrame(copy);
+    // The texts given, then (in All) those of a source that has only an ID3v1 tag, then the
+    // source's frames that neither replaces: all but its pictures in TextsAndPictures.
+    std::vector<TTagFrame> tag = TextFrames(texts);
+    const auto taken = [&](const TTagFrame &f) {
+        return std::any_of(tag.begin(), tag.end(), [&](const TTagFrame &t) {
+            return t.Id == f.Id && (f.Id != "COMM" || (t.PlainComment && f.PlainComment));
+        });
+    };
+    if (all && !source.HasId3v2 && source.Id3v1) {
+        for (TTagFrame &f : TextFrames(*source.Id3v1)) {
+            if (!taken(f)) {
+                tag.push_back(std::move(f));
             }
         }
     }
-    // In All, a source with only an ID3v1 tag gives its texts to the ID3v2 tag as well.
-    if (all && source.Id3v2.empty() && source.Id3v1) {
-        SetTexts(tag, *source.Id3v1);
-    }
-    SetTexts(tag, texts);
     if (track > 0) {
-        SetText(tag, "TRCK", std::to_string(track) + "/" + std::to_string(tracks));
+        tag.push_back({"TRCK", false,
+                       TextFrame("TRCK", std::to_string(track) + "/" + std::to_string(tracks))});
     }
-    for (TagLib::ID3v2::Frame *f : tag.frameList()) {
-        ToUtf8(f);
+    size_t size = TagPadding;
+    for (const TTagFrame &f : tag) {
+        size += f.Bytes.size();
     }
-    const TagLib::ByteVector bytes = tag.render(TagLib::ID3v2::v4);
-    out.Front.assign(bytes.begin(), bytes.end());
+    std::vector<const TTagFrame *> kept;
+    for (const TTagFrame &f : source.Frames) {
+        if ((all || f.Id == "APIC") && !taken(f) && !(track > 0 && f.Id == "TRCK")) {
+            kept.push_back(&f);
+            size += f.Bytes.size();
+        }
+    }
+    out.Front = {'I', 'D', '3', 4, 0, 0, uint8_t((size >> 21) & 0x7F), uint8_t((size >> 14) & 0x7F),
+                 uint8_t((size >> 7) & 0x7F), uint8_t(size & 0x7F)};
+    out.Front.reserve(10 + size);
+    for (const TTagFrame &f : tag) {
+        out.Front.insert(out.Front.end(), f.Bytes.begin(), f.Bytes.end());
+    }
+    for (const TTagFrame *f : kept) {
+        out.Front.insert(out.Front.end(), f->Bytes.begin(), f->Bytes.end());
+    }
+    out.Front.resize(10 + size, 0); // the padding
 
     // The ID3v1 tag: the source's, or one made from the ID3v2 texts, with the given texts over
     // it; cut to its fields at a character boundary.

@@ -32,10 +32,21 @@ struct TPictureInfo
     size_t Bytes = 0;     // the picture's own size
 };
 
+// One frame of the source's ID3v2 tag, rendered as ID3v2.4 with its texts in UTF-8.
+struct TTagFrame
+{
+    std::string Id;          // "TIT2", "APIC", ...
+    bool PlainComment = false; // a comment without a description: the one players show
+    std::vector<uint8_t> Bytes;
+};
+
 // What the source holds, read once a job.
 struct TSourceTags
 {
-    std::vector<uint8_t> Id3v2; // the source's leading ID3v2 tag as it stands; empty: none used
+    // The frames of the source's leading ID3v2 tag, but those that describe its audio as a
+    // whole (length, seek tables, replay gain): they are not true of a stretch of it.
+    std::vector<TTagFrame> Frames;
+    bool HasId3v2 = false;
     std::optional<TPartTag> Id3v1;
     std::optional<TPartTag> Id3v2Texts;
     std::vector<TPictureInfo> Pictures;
