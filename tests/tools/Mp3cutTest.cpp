@@ -78,6 +78,23 @@ TEST_F(Mp3cut, InfoDescribesFormatAndTag)
           "encoding: CBR\n", "title: Tagged\n", "genre: Pop (13)\n"}) {
         EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
     }
+
+    // An ID3v2 tag's texts in UTF-8, and its pictures.
+    Bytes tagged = Id3v2TextTag({{"TIT2", "中文标题"}, {"TPE1", "歌手"}}, Bytes(1234, 7));
+    Append(tagged, source);
+    WriteFile(dir / "v2.mp3", tagged);
+    const RunResult v2 = Run("info v2.mp3");
+    EXPECT_NE(v2.out.find("tag: ID3v2, ID3v1\ntitle: 中文标题\nartist: 歌手\n"), std::string::npos)
+        << v2.out;
+    EXPECT_NE(v2.out.find("picture: front cover, image/jpeg, 1234 bytes\n"), std::string::npos)
+        << v2.out;
+
+    // --no-tags: parts of nothing but frames.
+    ASSERT_EQ(Run("split v2.mp3 --every 10 -n bare --no-tags --frames").status, 0);
+    for (const char *name : {"bare000.mp3", "bare002.mp3"}) {
+        const Bytes part = ReadFile(dir / name);
+        EXPECT_EQ(part.size(), FramesOf(dir / name).size() + 417) << name;
+    }
 }
 
 TEST_F(Mp3cut, CutWritesWholeFramesUnderTheProposedName)
