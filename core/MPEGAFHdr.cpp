@@ -289,6 +289,55 @@ int64_t TrailingTagsStart(TWindowReader &reader, int64_t audioStart, int64_t siz
     return end;
 }
 
+// Where the audio ends: audioEnd when a frame of the stream ends there, as in a whole file.
+// Otherwise junk follows the audio (zeros, a frame cut off, another file's bytes), and the end
+// is that of the last whole frame that the frame before it leads to, found by one scan back,
+// so that no time and no copy reaches into the junk.
+int64_t EndOfFrames(TFileStream &stream, TWindowReader &reader, const TFrameInfo &ref,
+                    int64_t audioStart, int64_t audioEnd)
+{
+    constexpr int64_t LongestFrame = 2881; // MPEG-2.5 Layer III, 160 kbps at 8 kHz, padded
+    const auto frameAt = [&](int64_t pos, TFrameInfo &info) {
+        const uint8_t *b = reader.At(pos, 4);
+        if (b == nullptr || !IsSync(b[0], b[1])) {
+            return false;
+        }
+        info = DecodeFrameInfo(b);
+        return info.Valid && SameStream(ref, info);
+    };
+    // A frame that ends at pos, from the frame before it: found going forwards.
+    const auto endsAt = [&](int64_t pos) {
+        TFrameInfo info;
+        for (int64_t q = std::max(audioStart, pos - LongestFrame); q + 4 <= pos; ++q) {
+            if (frameAt(q, info) && q + info.FrameLength == pos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    if (endsAt(audioEnd)) {
+        return audioEnd;
+    }
+    std::vector<uint8_t> block(static_cast<size_t>(ReaderBlock));
+    for (int64_t blockEnd = audioEnd; blockEnd > audioStart;) {
+        const int64_t blockStart = std::max(audioStart, blockEnd - ReaderBlock);
+        stream.ReadBufferAt(blockStart, block.data(), blockEnd - blockStart);
+        for (int64_t p = blockEnd - blockStart - 1; p >= 0; --p) {
+            if (block[size_t(p)] != 0xFF) {
+                continue;
+            }
+            TFrameInfo info;
+            const int64_t pos = blockStart + p;
+            if (frameAt(pos, info) && pos + info.FrameLength <= audioEnd &&
+                (pos == audioStart || endsAt(pos))) {
+                return pos + info.FrameLength;
+            }
+        }
+        blockEnd = blockStart;
+    }
+    return audioEnd;
+}
+
 // What an encoder's information frame (Xing, Info or VBRI) in the first frame tells.
 struct TInfoFrame
 {
@@ -464,7 +513,7 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     first_ = info;
     firstHeader_ = Header;
     AudioStart = audioStart;
-    AudioEnd = audioEnd;
+    AudioEnd = EndOfFrames(stream, reader, first_, audioStart, audioEnd);
     HasLameTag = infoFrame.Lame;
     LameTag = infoFrame.LameTag;
     // bytes 21-23 of the extension: delay (12 bits) and padding (12 bits)

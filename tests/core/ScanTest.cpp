@@ -52,10 +52,10 @@ TEST(ReadFirstFrame, CbrFileOfFourMillionBytes)
     EXPECT_EQ(s.hdr.ChannelMode, 1);
     EXPECT_EQ(s.hdr.ModeExtension, 2);
     EXPECT_EQ(s.hdr.FrameCount, 9592);
-    EXPECT_EQ(s.hdr.Duration, 250000);
+    EXPECT_EQ(s.hdr.Duration, 249992) << "9592 frames of 417 bytes at 128 kbps";
     EXPECT_FALSE(s.hdr.VBR);
     EXPECT_EQ(s.hdr.AudioStart, 0);
-    EXPECT_EQ(s.hdr.AudioEnd, 4000000);
+    EXPECT_EQ(s.hdr.AudioEnd, 9592 * 417) << "the frame cut short by the file's end is not audio";
 }
 
 TEST(ReadFirstFrame, NothingToFind)
@@ -185,6 +185,51 @@ TEST(ReadFirstFrame, SyncInsideAudioDataIsNotTheFirstFrame)
     ASSERT_TRUE(s.found);
     EXPECT_EQ(s.hdr.AudioStart, 208);
     EXPECT_EQ(s.hdr.MPEGVersion, 1);
+}
+
+// Junk after the audio (zeros an editor padded with, a frame cut off, noise, another file's
+// frames) is not audio: the length, the count and every range stop at the last whole
+// frame, found once, whatever the number of cut points planned past it.
+TEST(ReadFirstFrame, JunkAfterTheAudioIsNotAudio)
+{
+    Bytes noise(70000);
+    for (size_t i = 0; i < noise.size(); ++i) {
+        noise[i] = uint8_t(i * 2654435761u >> 13);
+    }
+    Bytes otherStream; // frames of another file: MPEG-2 at 22 kHz
+    AppendFrames(otherStream, THeaderSpec{2, 3, 9, 0}, 5);
+    Bytes cutOff = Frame(Cbr128);
+    cutOff.resize(300);
+    for (const bool vbr : {false, true}) {
+        for (const auto &[name, junk] : std::vector<std::pair<const char *, Bytes>>{
+                 {"zeros", Bytes(3 << 20, 0x00)},
+                 {"a frame cut off", cutOff},
+                 {"noise", noise},
+                 {"another stream's frames", otherStream}}) {
+            SCOPED_TRACE(std::string(name) + (vbr ? " after VBR" : " after CBR"));
+            Bytes bytes;
+            if (vbr) {
+                AppendVbrFrames(bytes, 300);
+            } else {
+                AppendFrames(bytes, Cbr128, 300);
+            }
+            const size_t audioEnd = bytes.size();
+            Append(bytes, junk);
+            Append(bytes, Id3v1Tag("after the junk"));
+            TTempDir dir;
+            WriteFile(dir / "in.mp3", bytes);
+            TFileStream stream(dir / "in.mp3", fmOpenRead);
+            TMPEGAFHdr hdr;
+            ASSERT_TRUE(hdr.ReadFirstFrame(stream));
+            EXPECT_EQ(hdr.AudioEnd, int64_t(audioEnd));
+            EXPECT_EQ(hdr.FrameCount, 300);
+            EXPECT_EQ(hdr.Duration, vbr ? 7837 : RoundHalfEvenMs(300 * 417));
+            // Every time past the audio maps to its end, on a CBR file by arithmetic.
+            for (int64_t ms = 7900; ms < 200000; ms += 997) {
+                ASSERT_EQ(hdr.FrameOffsetAt(stream, ms), int64_t(audioEnd)) << ms;
+            }
+        }
+    }
 }
 
 TEST(ReadFirstFrame, TrailingTagsAreNotAudio)
