@@ -1,6 +1,7 @@
 // Start-up: the application, then the main window, the tag dialog and the planner dialog, in
 // that order; the program ends when the main window closes.
 #include "Application.h"
+#include "OutputFile.h"
 #include "Unit_addspecial.h"
 #include "Unit_info.h"
 #include "Unit_main.h"
@@ -46,6 +47,7 @@ int main(int argc, char **argv)
         return 1;
 #endif
     }
+    RemoveTemporariesOnSignals();
     TApplication app(argc, argv);
     QApplication::setApplicationName("LirvaneMP3剪切器");
     QApplication::setFont(WindowFont());

@@ -35,6 +35,9 @@ int OpenFlags(TFileMode mode)
     switch (mode) {
     case fmOpenRead:
         flags = O_RDONLY;
+#ifndef _WIN32
+        flags |= O_NONBLOCK; // a FIFO opens at once, to be refused as no file to stream
+#endif
         break;
     case fmCreate:
         flags = O_RDWR | O_CREAT | O_TRUNC;
@@ -82,6 +85,44 @@ TFileStream::TFileStream(const std::filesystem::path &path, TFileMode mode) : pa
         throw EFOpenError("Cannot open file \"" + path.string() + "\". " + std::strerror(EISDIR),
                           EISDIR);
     }
+#endif
+}
+
+TFileStream::TFileStream(int fd, const std::filesystem::path &name) : path_(name), fd_(fd)
+{
+}
+
+std::string TFileStream::Kind() const
+{
+#ifdef _WIN32
+    return {};
+#else
+    struct stat st
+    {
+    };
+    return fstat(fd_, &st) == 0 ? KindOf(st.st_mode) : std::string();
+#endif
+}
+
+std::string KindOf(unsigned mode)
+{
+#ifdef _WIN32
+    (void)mode;
+    return {};
+#else
+    if (S_ISREG(mode)) {
+        return {};
+    }
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "a device";
 #endif
 }
 

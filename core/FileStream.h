@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 enum TFileMode
 {
@@ -22,10 +23,16 @@ enum TSeekOrigin
     soEnd
 };
 
+// Empty for a regular file's mode bits; otherwise what the file is: "a folder", "a FIFO",
+// "a socket" or "a device".
+std::string KindOf(unsigned mode);
+
 class TFileStream
 {
 public:
     TFileStream(const std::filesystem::path &path, TFileMode mode);
+    // Takes over an open file descriptor; name stands for it in messages.
+    TFileStream(int fd, const std::filesystem::path &name);
     ~TFileStream();
     TFileStream(const TFileStream &) = delete;
     TFileStream &operator=(const TFileStream &) = delete;
@@ -50,6 +57,9 @@ public:
     void CopyFrom(TFileStream &source, int64_t count, char *buffer, int64_t bufferSize,
                   uint16_t *crc = nullptr);
     const std::filesystem::path &FileName() const { return path_; }
+    int Handle() const { return fd_; }
+    // Empty for a regular file; otherwise what it is (see KindOf).
+    std::string Kind() const;
 
 private:
     std::filesystem::path path_;

@@ -10,6 +10,13 @@ bool OpenJobInput(const std::filesystem::path &path, TJobInput &input, TJobOutco
 {
     try {
         input.Stream = std::make_unique<TFileStream>(path, fmOpenRead);
+        if (const std::string kind = input.Stream->Kind(); !kind.empty()) {
+            outcome.Status = TJobStatus::InputUnreadable;
+            outcome.File = path;
+            outcome.Reason = "it is " + kind + ", not a regular file";
+            input.Stream.reset();
+            return false;
+        }
         if (input.Hdr.ReadFirstFrame(*input.Stream)) {
             outcome.AudioMs = input.Hdr.PlayedMs();
             return true;
@@ -72,15 +79,35 @@ bool CheckOutput(const std::filesystem::path &output, const std::filesystem::pat
     namespace fs = std::filesystem;
     std::error_code ec;
     outcome.File = output;
-    if (fs::exists(output, ec) && SameFile(output, input)) {
+    if (output.empty()) {
+        outcome.Status = TJobStatus::WriteFailed;
+        outcome.Reason = "no file name was given";
+        return false;
+    }
+    fs::path target;
+    try {
+        target = OutputTarget(output); // a link's target is what gets written
+    } catch (const EStreamError &e) {
+        Failed(outcome, TJobStatus::WriteFailed, output, e);
+        return false;
+    }
+    const fs::file_status status = fs::status(target, ec);
+    if (fs::exists(status) && SameFile(target, input)) {
         outcome.Status = TJobStatus::OutputIsInput;
         return false;
     }
-    if (fs::is_directory(output, ec)) {
+    if (fs::is_directory(status)) {
         outcome.Status = TJobStatus::NameIsFolder;
         return false;
     }
-    const fs::path folder = FolderOf(output);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        outcome.Status = TJobStatus::NotAFile;
+        outcome.Reason = status.type() == fs::file_type::fifo     ? "a FIFO"
+                         : status.type() == fs::file_type::socket ? "a socket"
+                                                                  : "a device";
+        return false;
+    }
+    const fs::path folder = FolderOf(target);
     if (!fs::is_directory(folder, ec)) {
         outcome.Status = TJobStatus::FolderUnwritable;
         outcome.File = folder;

@@ -16,12 +16,13 @@ enum class TJobStatus
 {
     Done,
     Stopped,          // the caller asked to stop; Written lists the outputs that are complete
-    InputUnreadable,  // File: the input; Reason: the system's words
+    InputUnreadable,  // File: the input; Reason: the system's words, or what it is if no file
     NoAudio,          // File: the input; Reason: why nothing in it counts as MPEG audio
     EmptyRange,       // no whole frame lies in the range, or no segment was given
     OutputIsInput,    // File: the output name that leads to the input
     FolderUnwritable, // File: the folder; Reason: the system's words
     NameIsFolder,     // File: the output name, taken by a folder
+    NotAFile,         // File: the output name, taken by a device, a FIFO or a socket; Reason: which
     WriteFailed,      // File: the output; Reason: the system's words
     ReadFailed,       // File: the input; Reason: the system's words
 };

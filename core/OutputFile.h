@@ -1,6 +1,14 @@
 #pragma once
 // An output written whole or not at all: the bytes go to a temporary file beside the target,
 // which replaces the target only on Commit. A file of the target's name survives every failure.
+//
+// Where the system allows it (Linux), the temporary file has no name until it is complete, so
+// that nothing is left behind whatever ends the process, even SIGKILL; it is given a short name
+// only for the moment between its completion and the rename over the target. Elsewhere it has
+// a name from the start, which the signals that end a process remove (see
+// RemoveTemporariesOnSignals). A target named by a symbolic link is the link's target: the
+// link stays and its target is replaced. A replaced file keeps its permission bits, and its
+// owner and group where the process may set them.
 
 #include "FileStream.h"
 
@@ -16,16 +24,27 @@ public:
     TOutputFile &operator=(const TOutputFile &) = delete;
 
     TFileStream &Stream() { return *stream_; }
-    const std::filesystem::path &TempPath() const { return temp_; }
-    // Closes the stream and renames the temporary file over the target.
+    // Closes the stream and puts the file in the target's place.
     void Commit();
+
+    // For tests: temporary files with a name from the start, as where no unnamed ones exist.
+    static void UseNamedTemporaries(bool named);
 
 private:
     std::filesystem::path target_;
-    std::filesystem::path temp_;
+    std::filesystem::path temp_; // empty while the file has no name
+    int slot_ = -1;              // where the signal handler finds temp_
     std::unique_ptr<TFileStream> stream_;
     bool committed_ = false;
 };
 
+// The file an output name stands for: symbolic links followed to the name they end at, which
+// need not exist yet. Raises EFOpenError for a loop of links.
+std::filesystem::path OutputTarget(const std::filesystem::path &name);
+
 // True when both names lead to one existing file (links, "..", case folding and all).
 bool SameFile(const std::filesystem::path &a, const std::filesystem::path &b);
+
+// Makes SIGINT, SIGTERM, SIGHUP and SIGXFSZ remove the named temporary files of the outputs in
+// progress before they end the process as they would have. A signal that is ignored stays so.
+void RemoveTemporariesOnSignals();

@@ -19,6 +19,8 @@ QString FailureText(const TJobOutcome &o)
         return MsgBusy;
     case TJobStatus::NameIsFolder:
         return MsgBusy + "\n" + file + "：同名文件夹已存在";
+    case TJobStatus::NotAFile:
+        return MsgBusy + "\n" + file + "：不是普通文件（" + QString::fromStdString(o.Reason) + "）";
     case TJobStatus::WriteFailed:
         return QString("无法写入文件 %1：%2").arg(file, reason);
     case TJobStatus::ReadFailed:

@@ -2,6 +2,7 @@
 #include "CutJob.h"
 #include "Errors.h"
 #include "MP3TAG.h"
+#include "OutputFile.h"
 #include "SegmentList.h"
 #include "SplitJob.h"
 #include "SplitPlan.h"
@@ -92,6 +93,8 @@ std::string OutcomeMessage(const TJobOutcome &o)
         return "cannot write to the folder " + file + ": " + o.Reason;
     case TJobStatus::NameIsFolder:
         return "cannot write " + file + ": a folder has that name";
+    case TJobStatus::NotAFile:
+        return "cannot write " + file + ": it is " + o.Reason + ", not a regular file";
     case TJobStatus::WriteFailed:
         return "cannot write " + file + ": " + o.Reason;
     case TJobStatus::Done:
@@ -119,6 +122,7 @@ Status ExitStatus(TJobStatus status)
     case TJobStatus::FolderUnwritable:
         return OutputUnwritable;
     case TJobStatus::NameIsFolder:
+    case TJobStatus::NotAFile:
     case TJobStatus::WriteFailed:
         return WriteFailed;
     }
@@ -408,6 +412,7 @@ int Run(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    RemoveTemporariesOnSignals();
     try {
         return Run(argc, argv);
     } catch (const Failure &f) {

@@ -87,32 +87,86 @@ TEST(FileStream, SizesAndPositionsBeyondFourGibibytes)
     EXPECT_EQ(back, 0xAB);
 }
 
-TEST(OutputFile, ReplacesTheTargetOnlyOnCommit)
+// Both kinds of temporary file: unnamed until complete (Linux), and named from the start.
+class OutputFile : public ::testing::TestWithParam<bool>
+{
+protected:
+    void SetUp() override { TOutputFile::UseNamedTemporaries(GetParam()); }
+    void TearDown() override { TOutputFile::UseNamedTemporaries(false); }
+
+    static size_t Entries(const TTempDir &dir)
+    {
+        return size_t(std::distance(std::filesystem::directory_iterator(dir.Path()), {}));
+    }
+    static void Write(const std::filesystem::path &target, const Bytes &data, bool commit)
+    {
+        TOutputFile out(target);
+        out.Stream().WriteBuffer(data.data(), int64_t(data.size()));
+        if (commit) {
+            out.Commit();
+        }
+    }
+};
+
+TEST_P(OutputFile, ReplacesTheTargetOnlyOnCommit)
 {
     TTempDir dir;
     const auto target = dir / "out.mp3";
     WriteFile(target, Bytes(7, 'o'));
-    {
-        TOutputFile out(target);
-        const Bytes data(3, 'n');
-        out.Stream().WriteBuffer(data.data(), 3);
-        EXPECT_EQ(ReadFile(target), Bytes(7, 'o'));
-        EXPECT_EQ(out.TempPath().parent_path(), dir.Path());
-    }
+    Write(target, Bytes(3, 'n'), false);
     EXPECT_EQ(ReadFile(target), Bytes(7, 'o')) << "an uncommitted output leaves the target";
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1)
-        << "and no temporary file";
-    {
-        TOutputFile out(target);
-        const Bytes data(3, 'n');
-        out.Stream().WriteBuffer(data.data(), 3);
-        out.Commit();
-    }
+    EXPECT_EQ(Entries(dir), 1u) << "and no temporary file";
+    Write(target, Bytes(3, 'n'), true);
     EXPECT_EQ(ReadFile(target), Bytes(3, 'n'));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+    EXPECT_EQ(Entries(dir), 1u);
+    // A name as long as a file's may be: the temporary name does not grow with it.
+    const auto longName = dir / (std::string(240, 'a') + ".mp3");
+    Write(longName, Bytes(2, 'l'), true);
+    EXPECT_EQ(ReadFile(longName), Bytes(2, 'l'));
 }
 
-TEST(OutputFile, SameFileSeesThroughOtherNames)
+TEST_P(OutputFile, AReplacedFileKeepsItsPermissions)
+{
+    namespace fs = std::filesystem;
+    TTempDir dir;
+    for (const fs::perms mode : {fs::perms::owner_read | fs::perms::owner_write,
+                                 fs::perms::owner_all | fs::perms::group_read}) {
+        const auto target = dir / "private.mp3";
+        WriteFile(target, Bytes(7, 'o'));
+        fs::permissions(target, mode);
+        Write(target, Bytes(3, 'n'), true);
+        EXPECT_EQ(fs::status(target).permissions(), mode);
+        EXPECT_EQ(ReadFile(target), Bytes(3, 'n'));
+    }
+}
+
+TEST_P(OutputFile, ALinkIsWrittenThroughToItsTarget)
+{
+    namespace fs = std::filesystem;
+    TTempDir dir;
+    fs::create_directory(dir / "real");
+    WriteFile(dir / "real" / "song.mp3", Bytes(7, 'o'));
+    fs::create_symlink("real/song.mp3", dir / "link.mp3");      // relative to its folder
+    fs::create_symlink(dir / "link.mp3", dir / "chain.mp3");     // a link to a link
+    fs::create_symlink("real/new.mp3", dir / "dangling.mp3");    // to a name not taken yet
+    Write(dir / "chain.mp3", Bytes(3, 'n'), true);
+    EXPECT_TRUE(fs::is_symlink(dir / "chain.mp3"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.mp3"));
+    EXPECT_EQ(ReadFile(dir / "real" / "song.mp3"), Bytes(3, 'n'));
+    Write(dir / "dangling.mp3", Bytes(2, 'd'), true);
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.mp3"));
+    EXPECT_EQ(ReadFile(dir / "real" / "new.mp3"), Bytes(2, 'd'));
+    EXPECT_EQ(Entries(dir), 4u) << "no temporary file beside the links";
+
+    fs::create_symlink("loop-b", dir / "loop-a");
+    fs::create_symlink("loop-a", dir / "loop-b");
+    EXPECT_THROW(Write(dir / "loop-a", Bytes(1, 'x'), true), EFOpenError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Temporaries, OutputFile, ::testing::Bool(),
+                         [](const auto &info) { return info.param ? "Named" : "Unnamed"; });
+
+TEST(OutputFileNames, SameFileSeesThroughOtherNames)
 {
     TTempDir dir;
     WriteFile(dir / "a.mp3", Bytes(1, 0));

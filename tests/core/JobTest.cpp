@@ -9,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <set>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,6 +52,9 @@ struct JobFixture : ::testing::Test
         fs::create_directories(dir / "out" / "taken.mp3");
         fs::create_directories(dir / "out" / "p001.mp3");
         WriteFile(dir / "out" / "keep.mp3", Bytes(4, 'k'));
+        for (const char *fifo : {"fifo.mp3", "out/fifo.mp3", "out/f001.mp3"}) {
+            ::mkfifo((dir / fifo).c_str(), 0644);
+        }
     }
 };
 
@@ -95,6 +100,8 @@ const TOutcomeCase OutcomeCases[] = {
      TJobStatus::InputUnreadable, "no.mp3", "No such file", {}},
     {"cut of a folder", [](auto d) { return RunCut(Cut(d, "out", "c.mp3", 0, 1000)); },
      TJobStatus::InputUnreadable, "out", "Is a directory", {}},
+    {"cut of a FIFO", [](auto d) { return RunCut(Cut(d, "fifo.mp3", "c.mp3", 0, 1000)); },
+     TJobStatus::InputUnreadable, "fifo.mp3", "it is a FIFO, not a regular file", {}},
     {"cut of zeros", [](auto d) { return RunCut(Cut(d, "silence.mp3", "c.mp3", 0, 1000)); },
      TJobStatus::NoAudio, "silence.mp3", "no two frame headers", {}},
     {"cut of an empty file", [](auto d) { return RunCut(Cut(d, "empty.mp3", "c.mp3", 0, 9)); },
@@ -109,6 +116,12 @@ const TOutcomeCase OutcomeCases[] = {
     {"cut onto a folder",
      [](auto d) { return RunCut(Cut(d, "in.mp3", "out/taken.mp3", 0, 1000)); },
      TJobStatus::NameIsFolder, "out/taken.mp3", "", {}},
+    {"cut onto a FIFO",
+     [](auto d) { return RunCut(Cut(d, "in.mp3", "out/fifo.mp3", 0, 1000)); },
+     TJobStatus::NotAFile, "out/fifo.mp3", "a FIFO", {}},
+    {"cut without a name",
+     [](auto d) { return RunCut(TCutJob{d / "in.mp3", "", 0, 1000}); },
+     TJobStatus::WriteFailed, "", "no file name", {}},
     {"cut into a missing folder",
      [](auto d) { return RunCut(Cut(d, "in.mp3", "none/c.mp3", 0, 1000)); },
      TJobStatus::FolderUnwritable, "none", "No such file", {}},
@@ -125,6 +138,9 @@ const TOutcomeCase OutcomeCases[] = {
     {"split with a part named as a folder",
      [](auto d) { return RunSplit(Split(d, "in.mp3", "out", "p", Three)); },
      TJobStatus::NameIsFolder, "out/p001.mp3", "", {}},
+    {"split with a part named as a FIFO",
+     [](auto d) { return RunSplit(Split(d, "in.mp3", "out", "f", Three)); },
+     TJobStatus::NotAFile, "out/f001.mp3", "a FIFO", {}},
     {"split over the input",
      [](auto d) {
          fs::copy_file(d / "in.mp3", d / "out" / "in000.mp3");
@@ -202,7 +218,7 @@ TEST_F(JobFixture, ACutHoldsTheFramesOfItsRangeAndAStopWritesNothing)
     EXPECT_EQ((out[crcAt] << 8) | out[crcAt + 1],
               Crc16Bytewise(0, out.data() + info, out.size() - info));
     EXPECT_EQ((out[crcAt + 2] << 8) | out[crcAt + 3], Crc16Bytewise(0, out.data(), crcAt + 2));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 7) << "no temporary file";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 8) << "no temporary file";
 }
 
 // --- Failures during a split ------------------------------------------------------------------
@@ -371,5 +387,67 @@ INSTANTIATE_TEST_SUITE_P(Input, FaultFixture, ::testing::Bool(),
                          [](const auto &info) { return info.param ? "Vbr" : "Cbr"; });
 INSTANTIATE_TEST_SUITE_P(Input, DiskFull, ::testing::Bool(),
                          [](const auto &info) { return info.param ? "Vbr" : "Cbr"; });
+
+// --- Signals ----------------------------------------------------------------------------------
+
+// A split of three parts of 9.6 MB ended by a signal in the middle of its second part (a
+// progress report comes between its blocks), or by the file-size limit in its first, leaves the
+// parts it finished and no temporary file: an unnamed one dies with the process, a named one is
+// removed by the handler. SIGKILL allows no handler: only the unnamed kind survives it clean.
+TEST(Signals, AnInterruptedSplitLeavesOnlyWholeParts)
+{
+    TTempDir dir;
+    Bytes source;
+    AppendFrames(source, THeaderSpec{}, 3 * 23000); // 28.8 MB, 30 minutes
+    WriteFile(dir / "in.mp3", source);
+    TSplitJob job;
+    job.Input = dir / "in.mp3";
+    job.BaseName = "p";
+    job.Segments = {{0, 600000, {}}, {600000, 1200000, {}}, {1200000, {}, {}}};
+    struct Case
+    {
+        int signal;
+        bool named;
+        size_t partsLeft;
+    };
+    for (const Case c : {Case{SIGINT, false, 1}, Case{SIGTERM, true, 1}, Case{SIGHUP, true, 1},
+                         Case{SIGKILL, false, 1}, Case{SIGXFSZ, true, 0}, Case{SIGXFSZ, false, 0}}) {
+        SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.named ? ", named" : ", unnamed"));
+        job.Folder = dir / ("out" + std::to_string(c.signal) + (c.named ? "n" : "u"));
+        fs::create_directory(job.Folder);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            TOutputFile::UseNamedTemporaries(c.named);
+            RemoveTemporariesOnSignals();
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            if (c.signal == SIGXFSZ) {
+                const rlimit lim{5 << 20, 5 << 20};
+                ::setrlimit(RLIMIT_FSIZE, &lim);
+            }
+            int reports = 0;
+            RunSplit(job, [&](size_t done, size_t) {
+                if (done == 1 && ++reports == 2) { // the first report inside the second part
+                    ::raise(c.signal);
+                }
+                return true;
+            });
+            std::_Exit(0);
+        }
+        int raw = 0;
+        ::waitpid(child, &raw, 0);
+        ASSERT_TRUE(WIFSIGNALED(raw)) << "the signal ends the process as it would have";
+        EXPECT_EQ(WTERMSIG(raw), c.signal);
+        std::set<std::string> left;
+        for (const auto &e : fs::directory_iterator(job.Folder)) {
+            left.insert(e.path().filename().string());
+        }
+        std::set<std::string> whole;
+        for (size_t n = 0; n < c.partsLeft; ++n) {
+            whole.insert(PartFileName("p", n));
+        }
+        EXPECT_EQ(left, whole);
+    }
+}
 
 } // namespace

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -175,8 +177,13 @@ TEST_F(Mp3cut, FailuresAreToldApartAndWriteNothing)
         {"split song.mp3 --every 5 -n taken", 9, "'./taken001.mp3': a folder has that name"},
         {"split song.mp3 --every 5 -n " + std::string(250, 'n'), 9, "File name too long"},
         {"cut song.mp3 0:1.0 0:2.0 -o taken001.mp3", 9, "a folder has that name"},
+        {"cut song.mp3 0:1.0 0:2.0 -o pipe.mp3", 9, "'pipe.mp3': it is a FIFO, not a regular"},
+        {"cut song.mp3 0:1.0 0:2.0 -o ''", 9, "cannot write '': no file name was given"},
+        {"info pipe.mp3", 3, "cannot read 'pipe.mp3': it is a FIFO, not a regular file"},
+        {"cut pipe.mp3 0:1.0 0:2.0 -o keep.mp3", 3, "it is a FIFO"},
     };
     fs::create_directory(dir / "taken001.mp3");
+    ASSERT_EQ(::mkfifo((dir / "pipe.mp3").c_str(), 0644), 0);
     if (!rootIgnoresModes) {
         cases.push_back({"split song.mp3 --every 5 -d locked", 7, "cannot write to the folder"});
     }
@@ -196,6 +203,17 @@ TEST_F(Mp3cut, FailuresAreToldApartAndWriteNothing)
 
 TEST_F(Mp3cut, AFailedSplitListsThePartsItWroteAndSaysHowMany)
 {
+    // Killed by the file-size limit instead, it leaves the parts it finished and no temporary
+    // file.
+    const RunResult killed = Run("split song.mp3 --at 0:1.0,0:2.0,0:10.0 -n k --frames",
+                                 "ulimit -c 0; ulimit -f 60;");
+    EXPECT_TRUE(killed.status == -1 || killed.status == 128 + SIGXFSZ) << "ended by SIGXFSZ";
+    EXPECT_TRUE(fs::exists(dir / "k001.mp3"));
+    EXPECT_FALSE(fs::exists(dir / "k002.mp3"));
+    EXPECT_EQ(FileCount(), 3u) << "no temporary file left";
+    fs::remove(dir / "k000.mp3");
+    fs::remove(dir / "k001.mp3");
+
     // Files may not grow past 30 or 60 KB (the shell counts in blocks of 512 or 1024 bytes):
     // the parts of one second pass, the part of eight seconds (128 KB) does not.
     const RunResult r =
