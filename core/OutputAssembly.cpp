@@ -160,7 +160,11 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
                 plan.Toc.resize(100);
                 for (int64_t t = 0; t < 100; ++t) {
                     const auto *f = Find(frames, TocIndex(spans[i], t));
-                    plan.Toc[size_t(t)] = f != nullptr ? f->Pos - first->Pos : 0;
+                    // A frame the walk did not reach (a count that promised more) lies no
+                    // earlier than the one before it.
+                    plan.Toc[size_t(t)] = f != nullptr ? f->Pos - first->Pos
+                                          : t > 0      ? plan.Toc[size_t(t - 1)]
+                                                       : 0;
                 }
             }
             // The bit reservoir bytes those frames reach back for, before frame j, go into a
@@ -219,7 +223,9 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
             TOutputPlan &plan = plans[i];
             for (int64_t t = 0; walked[i] && t < int64_t(plan.Toc.size()); ++t) {
                 const auto *f = Find(frames, TocIndex(spans[i], t));
-                plan.Toc[size_t(t)] = f != nullptr ? f->Pos - plan.Bytes.Start : 0;
+                plan.Toc[size_t(t)] = f != nullptr ? f->Pos - plan.Bytes.Start
+                                      : t > 0      ? plan.Toc[size_t(t - 1)]
+                                                   : 0;
             }
         }
     }

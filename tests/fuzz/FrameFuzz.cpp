@@ -1,0 +1,77 @@
+// Reading the first frame and the stream's facts, then planning and copying ranges: whatever
+// the bytes, the facts are consistent, ranges stay inside the audio and join exactly, a copy is
+// the input's own bytes, and every plan fits the information frame's fields.
+#include "FuzzSupport.h"
+
+#include "JobOutcome.h"
+#include "MPEGAFHdr.h"
+#include "OutputAssembly.h"
+
+#include <algorithm>
+#include <cstring>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const TMemoryFile file(data, size);
+    TJobInput input;
+    TJobOutcome outcome;
+    if (!OpenJobInput(file.Path(), input, outcome)) {
+        FUZZ_CHECK(outcome.Status == TJobStatus::NoAudio);
+        return 0;
+    }
+    TMPEGAFHdr &hdr = input.Hdr;
+    TFileStream &stream = *input.Stream;
+    FUZZ_CHECK(0 <= hdr.AudioStart && hdr.AudioStart < hdr.AudioEnd);
+    FUZZ_CHECK(hdr.AudioEnd <= int64_t(size));
+    FUZZ_CHECK(hdr.FrameCount >= 0 && hdr.Duration >= 0 && hdr.PlayedMs() >= 0);
+
+    // Three times, sorted: two ranges that meet.
+    TTail tail(data, size);
+    const auto span = uint32_t(std::min<int64_t>(hdr.Duration + 2000, 1 << 30));
+    int64_t t[3] = {tail.Next(span), tail.Next(span), tail.Next(span)};
+    std::sort(t, t + 3);
+    const TByteRange a = hdr.RangeBytes(stream, t[0], t[1]);
+    const TByteRange b = hdr.RangeBytes(stream, t[1], t[2]);
+    for (const TByteRange &r : {a, b}) {
+        if (r.Start < r.End) {
+            FUZZ_CHECK(hdr.AudioStart <= r.Start && r.End <= hdr.AudioEnd);
+        }
+    }
+    if (a.Start < a.End && b.Start < b.End) {
+        FUZZ_CHECK(a.End == b.Start);
+    }
+
+    // A copy holds the input's bytes of its range.
+    if (a.Start < a.End) {
+        const TMemoryFile copy(nullptr, 0);
+        TFileStream target(copy.Path(), fmOpenReadWrite);
+        FUZZ_CHECK(hdr.CopyBytes(stream, target, a) == a.End - a.Start);
+        std::vector<uint8_t> back(size_t(a.End - a.Start));
+        target.ReadBufferAt(0, back.data(), int64_t(back.size()));
+        FUZZ_CHECK(std::memcmp(back.data(), data + a.Start, back.size()) == 0);
+    }
+
+    // Plans, exact and of whole frames: inside the audio, in order, within their fields.
+    for (const bool exact : {true, false}) {
+        const std::vector<TOutputPlan> plans =
+            PlanOutputs(input, {{t[0], t[1]}, {t[1], t[2]}, {t[2], std::nullopt}}, exact);
+        FUZZ_CHECK(plans.size() == 3);
+        int64_t end = hdr.AudioStart;
+        for (const TOutputPlan &p : plans) {
+            if (p.Bytes.Start >= p.Bytes.End) {
+                continue;
+            }
+            FUZZ_CHECK(hdr.AudioStart <= p.Bytes.Start && p.Bytes.End <= hdr.AudioEnd);
+            FUZZ_CHECK(exact || p.Bytes.Start >= end); // whole frames never overlap
+            end = p.Bytes.End;
+            FUZZ_CHECK(p.Frames > 0);
+            FUZZ_CHECK(0 <= p.Delay && p.Delay < 4096 && 0 <= p.Padding && p.Padding < 4096);
+            FUZZ_CHECK(std::is_sorted(p.Toc.begin(), p.Toc.end()));
+            if (p.InfoFrame) {
+                const std::vector<uint8_t> info = InfoFrameBytes(hdr, p, 0);
+                FUZZ_CHECK(info.size() >= 4 && info[0] == 0xFF);
+            }
+        }
+    }
+    return 0;
+}
