@@ -18,6 +18,9 @@
 #include <QDir>
 #include <QMenu>
 
+#include <algorithm>
+#include <initializer_list>
+
 TSplitPage::TSplitPage(QWidget *parent) : QWidget(parent), ui(new Ui::TSplitPage)
 {
     ui->setupUi(this);
@@ -41,6 +44,7 @@ void TSplitPage::ConnectControls()
                              ui->GroupBoxfile}) {
         group->setAutoFillBackground(true);
     }
+    ShowStep({ui->GroupBoxmain});
     ui->SpeedButtonStop->hide();
 
     auto *menu = new QMenu(this);
@@ -349,11 +353,6 @@ void TSplitPage::SpeedButton11Click()
 void TSplitPage::OpenSplitInput(const QString &path)
 {
     const QString f = QDir::toNativeSeparators(path);
-    const int slash = f.lastIndexOf(QDir::separator());
-    ui->Edit7->setText(f.mid(slash + 1));
-    ui->Edit8->setText(f.left(slash + 1));
-    ui->Edit9->setText(ui->Edit7->text().chopped(std::min<qsizetype>(4, ui->Edit7->text().size())));
-
     TJobInput input;
     TJobOutcome outcome;
     {
@@ -362,6 +361,19 @@ void TSplitPage::OpenSplitInput(const QString &path)
             ShowTag(ReadSourceTexts(input));
         }
     }
+    if (outcome.Status == TJobStatus::InputUnreadable) {
+        // A folder, a file that cannot be read: the page keeps the file it had.
+        TDialogs::Current().Message(this, CutMessage(outcome));
+        return;
+    }
+    const int slash = f.lastIndexOf(QDir::separator());
+    ui->Edit7->setText(f.mid(slash + 1));
+    ui->Edit8->setText(f.left(slash + 1));
+    ui->Edit9->setText(ui->Edit7->text().chopped(std::min<qsizetype>(4, ui->Edit7->text().size())));
+    for (QLineEdit *field : {ui->Edit7, ui->Edit8, ui->Edit9}) {
+        field->setCursorPosition(0); // the start of a long name shows
+    }
+    ui->ProgressBar2->setValue(0); // a new file: no run yet
     if (outcome.Status != TJobStatus::Done) {
         list_.Clear();
         view_->Show(std::nullopt);
@@ -381,9 +393,22 @@ void TSplitPage::OpenSplitInput(const QString &path)
     ShowFile(hdr.PlayedMs(), std::min(hdr.PlayedMs(), hdr.LastCutMs(*input.Stream)));
 }
 
+void TSplitPage::ShowStep(std::initializer_list<QGroupBox *> front)
+{
+    // Only the groups of the step in front show: the others would still be reached by Tab and
+    // by a screen reader behind them.
+    for (QGroupBox *group : {ui->GroupBoxmain, ui->GroupBoxadv, ui->GroupBoxtime, ui->GroupBoxsize,
+                             ui->GroupBoxfile}) {
+        group->setVisible(std::find(front.begin(), front.end(), group) != front.end());
+    }
+    for (QGroupBox *group : front) {
+        group->raise();
+    }
+}
+
 void TSplitPage::SpeedButton13Click()
 {
-    ui->GroupBoxmain->raise();
+    ShowStep({ui->GroupBoxmain});
     ui->SpeedButton14->setText("下一步");
 }
 
@@ -393,14 +418,10 @@ void TSplitPage::SpeedButton14Click()
         return;
     }
     if (ui->SpeedButton14->text() == "下一步") {
-        ui->GroupBoxfile->raise();
-        if (ui->RadioButton1->isChecked()) {
-            ui->GroupBoxadv->raise();
-        } else if (ui->RadioButton2->isChecked()) {
-            ui->GroupBoxtime->raise();
-        } else {
-            ui->GroupBoxsize->raise();
-        }
+        ShowStep({ui->GroupBoxfile, ui->RadioButton1->isChecked()   ? ui->GroupBoxadv
+                                    : ui->RadioButton2->isChecked() ? ui->GroupBoxtime
+                                                                    : ui->GroupBoxsize});
+        ui->ProgressBar2->setValue(0); // the method may have changed since the last run
         ui->SpeedButton14->setText("开始");
         return;
     }

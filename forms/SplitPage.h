@@ -13,6 +13,7 @@ namespace Ui {
 class TSplitPage;
 }
 class QTreeWidgetItem;
+class QGroupBox;
 class TMediaPlayer;
 class TSegmentView;
 class Tfrm_info;
@@ -80,6 +81,8 @@ signals:
 
 private:
     void ConnectControls();
+    // The step in front: its groups show, the others hide.
+    void ShowStep(std::initializer_list<QGroupBox *> front);
     TTagFields PageFields() const;
     TPartTag PageTag() const;
     void SetRunning(bool running);

@@ -212,21 +212,28 @@ void TFrm_main::SpeedButton1Click()
 void TFrm_main::OpenCutInput(const QString &path)
 {
     const QString f = QDir::toNativeSeparators(path);
-    ui->Edit1->setText(f);
-    ui->Edit11->setText(FromPath(DefaultCutName(ToPath(f))));
-
     TJobInput input;
     TJobOutcome outcome;
     {
         const TWaitCursor busy; // a VBR file without a Xing frame is walked to its end
-        if (!OpenJobInput(ToPath(f), input, outcome)) {
-            if (outcome.Status != TJobStatus::NoAudio) {
-                TDialogs::Current().Message(this, CutMessage(outcome));
-            }
-            return; // no audio: the cut command says so when it is asked to cut
-        }
-        SplitPage()->ShowTag(ReadSourceTexts(input));
+        OpenJobInput(ToPath(f), input, outcome);
     }
+    if (outcome.Status == TJobStatus::InputUnreadable) {
+        // A folder, a file that cannot be read: the page keeps the file it had.
+        TDialogs::Current().Message(this, CutMessage(outcome));
+        return;
+    }
+    ui->Edit1->setText(f);
+    ui->Edit1->setCursorPosition(0); // the start of a long name shows
+    ui->Edit11->setText(FromPath(DefaultCutName(ToPath(f))));
+    ui->Edit11->setCursorPosition(0);
+    if (outcome.Status != TJobStatus::Done) {
+        if (outcome.Status != TJobStatus::NoAudio) {
+            TDialogs::Current().Message(this, CutMessage(outcome));
+        }
+        return; // no audio: the cut command says so when it is asked to cut
+    }
+    SplitPage()->ShowTag(ReadSourceTexts(input));
     const TMPEGAFHdr &hdr = input.Hdr;
     ui->TrackBar2->ShowWhole(Seconds(hdr.PlayedMs()));
     {

@@ -348,6 +348,24 @@ private slots:
         QDropEvent again(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(w.main.get(), &again);
         QCOMPARE(w.ui.Edit7->text(), QString("dropped.mp3"));
+
+        // A folder dropped on either page is refused with the reason; the page keeps its file.
+        QMimeData folder;
+        folder.setUrls({QUrl::fromLocalFile(Q(dir.Path()))});
+        for (const int page : {1, 0}) {
+            w.ui.PageControl1->setCurrentIndex(page);
+            dialogs.Messages.clear();
+            QDragEnterEvent over(QPoint(100, 100), Qt::CopyAction, &folder, Qt::LeftButton,
+                                 Qt::NoModifier);
+            QApplication::sendEvent(w.main.get(), &over);
+            QDropEvent onto(QPointF(100, 100), Qt::CopyAction, &folder, Qt::LeftButton,
+                            Qt::NoModifier);
+            QApplication::sendEvent(w.main.get(), &onto);
+            QCOMPARE(dialogs.Messages.size(), 1);
+            QVERIFY2(dialogs.Messages[0].contains("Is a directory"), qPrintable(dialogs.Messages[0]));
+        }
+        QCOMPARE(w.ui.Edit1->text(), Q(file));
+        QCOMPARE(w.ui.Edit7->text(), QString("dropped.mp3"));
     }
 
     void SpinFieldsKeepTypedTextUntilTheFocusLeaves()

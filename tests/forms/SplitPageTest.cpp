@@ -295,6 +295,11 @@ private slots:
         QCOMPARE(memo.mid(0, 4),
                  (QStringList{"MPEG版本:1", "压缩层次:3", "位率(kbps):128", "采样频率(HZ):44100"}));
         QCOMPARE(w.split->filebitrate, 128);
+        const auto vbr = EncodeWithLame(dir, "vbr", 2.0, 44100, 2, "-V 2");
+        w.split->OpenSplitInput(Q(vbr));
+        QVERIFY2(w.ui.Memo1->toPlainText().contains(QRegularExpression("位率\\(kbps\\):\\d+ VBR\n")),
+                 qPrintable(w.ui.Memo1->toPlainText()));
+        w.split->OpenSplitInput(Q(mp3));
         QCOMPARE(Rows(w.ui).size(), 1);
         QVERIFY(Rows(w.ui)[0].startsWith("00:00.000-00:04."));
         QCOMPARE(w.ui.ListView2->topLevelItem(0)->checkState(0), Qt::Checked);
@@ -306,8 +311,14 @@ private slots:
         QCOMPARE(w.ui.TabSheet2->childAt(40, 60), w.ui.GroupBoxsize);
         QWidget *below = w.ui.TabSheet2->childAt(40, 190);
         QVERIFY(below == w.ui.GroupBoxfile || below->parentWidget() == w.ui.GroupBoxfile);
+        // The groups of the other step are hidden, not only covered: Tab and screen readers
+        // do not reach them.
+        QVERIFY(w.ui.GroupBoxmain->isHidden() && w.ui.GroupBoxadv->isHidden());
+        QVERIFY(!w.ui.GroupBoxsize->isHidden() && !w.ui.GroupBoxfile->isHidden());
         QTest::mouseClick(w.ui.SpeedButton13, Qt::LeftButton);
         QCOMPARE(w.ui.SpeedButton14->text(), QString("下一步"));
+        QVERIFY(!w.ui.GroupBoxmain->isHidden());
+        QVERIFY(w.ui.GroupBoxsize->isHidden() && w.ui.GroupBoxfile->isHidden());
         QVERIFY(w.ui.TabSheet2->childAt(40, 60) == w.ui.GroupBoxmain ||
                 w.ui.TabSheet2->childAt(40, 60)->parentWidget() == w.ui.GroupBoxmain);
 
@@ -374,6 +385,7 @@ private slots:
         w.ui.SpinEdit4->SetText("4");
         w.split->SpeedButton13Click();
         w.split->SpeedButton14Click();
+        QCOMPARE(w.ui.ProgressBar2->value(), 0); // the last run's bar does not stay full
         w.split->SpeedButton14Click();
         QCOMPARE(dialogs.Messages, QStringList{Done});
         std::vector<fs::path> timed;
