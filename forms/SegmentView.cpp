@@ -4,6 +4,8 @@
 
 #include <QTreeWidget>
 
+#include <algorithm>
+
 TSegmentView::TSegmentView(QTreeWidget *widget, TSegmentList &list)
     : QObject(widget), widget_(widget), list_(list)
 {
@@ -39,6 +41,12 @@ void TSegmentView::Show(std::optional<size_t> current)
     }
     widget_->addTopLevelItems(items); // in one batch: thousands of rows at once
     showing_ = false;
+    // The columns as wide as the longest time of the file ("180:00.000" for three hours).
+    const int64_t longest = list_.Count() > 0 ? list_.Rows().back().EndMs : 0;
+    const int text = widget_->fontMetrics().horizontalAdvance(DisplayText(longest)) + 14;
+    widget_->setColumnWidth(0, std::max(84, text + 22)); // and the check box
+    widget_->setColumnWidth(1, std::max(63, text));
+    widget_->setColumnWidth(2, std::max(63, text));
     if (current && *current < list_.Count()) {
         widget_->setCurrentItem(widget_->topLevelItem(int(*current)));
     }

@@ -39,6 +39,9 @@ void TTagFields::Show(const TPartTag &tag) const
     // A genre number past the table names no entry: the list then shows none.
     Genre->setCurrentIndex(tag.GenreID < GenreNames.size() ? int(tag.GenreID) : -1);
     Comment->setText(FromTagText(tag.Comment));
+    for (QLineEdit *field : {Title, Artist, Album, Year, Comment}) {
+        field->setCursorPosition(0); // the start of a long text shows
+    }
 }
 
 TPartTag TTagFields::Texts() const

@@ -133,6 +133,13 @@ private slots:
         w.ui.SpinEdit3->SetText("5");
         QTest::mouseClick(w.ui.SpeedButton12, Qt::LeftButton);
         QCOMPARE(Rows(w.ui).at(3), QString("65:00.005-66:40.000 01:39.995"));
+
+        // Three hours: every column holds "180:00.000" whole.
+        OneRow(w, 10800000);
+        const int needed = w.ui.ListView2->fontMetrics().horizontalAdvance("180:00.000");
+        for (int column = 0; column < 3; ++column) {
+            QVERIFY(w.ui.ListView2->columnWidth(column) > needed);
+        }
     }
 
     void DeletingMergesIntoTheNeighbour()
@@ -418,6 +425,7 @@ private slots:
         WriteFile(dir / "book.mp3", source);
         w.split->OpenSplitInput(Q(dir / "book.mp3"));
         QCOMPARE(w.ui.Edit2->text(), QString::fromStdString(title)); // whole, not 30 bytes
+        QCOMPARE(w.ui.Edit2->cursorPosition(), 0); // its start shows
         QCOMPARE(w.ui.Edit3->text(), QString("Reader"));
         w.ui.Edit10->setText(Q(dir.Path()));
         w.ui.Edit9->setText("ch");
