@@ -79,6 +79,11 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
     connect(ui->BitBtn2, &QPushButton::clicked, this, &TFrm_main::BitBtn2Click);
     connect(ui->BitBtn3, &QPushButton::clicked, this, &TFrm_main::BitBtn3Click);
     connect(ui->BitBtn4, &QPushButton::clicked, this, &TFrm_main::BitBtn4Click);
+    // The marked range follows the typed times: the length shown and the track bar's range.
+    for (TSpinEdit *field : {ui->SpinEdit6, ui->SpinEdit7, ui->SpinEdit8, ui->SpinEdit9,
+                             ui->SpinEdit10, ui->SpinEdit11}) {
+        connect(field, &TSpinEdit::Changed, this, &TFrm_main::CutRangeChanged);
+    }
     // Whether a cut keeps the source's tags is remembered from run to run.
     ui->CheckBox1->setChecked(WindowSettings().value(KeepTagsKey, false).toBool());
     connect(ui->CheckBox1, &QCheckBox::toggled, this,
@@ -248,9 +253,17 @@ void TFrm_main::OpenCutInput(const QString &path)
                              .arg(hdr.VBR ? " VBR" : "")
                              .arg(hdr.SampleRate)
                              .arg(DisplayText(filelength)));
+    // A new file: the whole of it is marked, and nothing of the last one shows.
+    settingRange_ = true;
+    for (TSpinEdit *field : {ui->SpinEdit6, ui->SpinEdit7, ui->SpinEdit8}) {
+        field->setValue(0);
+    }
     ui->SpinEdit9->setValue(std::stoi(FormatMs("nn", filelength)));
     ui->SpinEdit10->setValue(std::stoi(FormatMs("ss", filelength)));
     ui->SpinEdit11->setValue(std::stoi(FormatMs("zzz", filelength)));
+    settingRange_ = false;
+    ui->Label21->setText(DisplayText(0));
+    ShowSegmentLength(true);
 }
 
 void TFrm_main::SpeedButton2Click()
@@ -289,6 +302,20 @@ void TFrm_main::ShowSegmentLength(bool clearWhenNegative)
     } else {
         ui->Label20->setText(clearWhenNegative ? QString() : QString("剪切片段长度："));
     }
+}
+
+void TFrm_main::CutRangeChanged()
+{
+    if (settingRange_) {
+        return;
+    }
+    try {
+        ui->TrackBar2->SetSelStart(Seconds(TimeTextToMs(CutRangeText(0).toStdString())));
+        ui->TrackBar2->SetSelEnd(Seconds(TimeTextToMs(CutRangeText(1).toStdString())));
+    } catch (const EConvertError &) {
+        return; // a field being typed, empty for now
+    }
+    ShowSegmentLength(true);
 }
 
 void TFrm_main::MarkFromPlayer(int which)

@@ -70,8 +70,11 @@ private:
     std::array<TSpinEdit *, 3> CutFields(int which) const;
     QString CutRangeText(int which) const;
     void MarkFromPlayer(int which);
+    // A time field changed: the marked range and its length follow it.
+    void CutRangeChanged();
     void SplitRunning(bool running);
 
     Ui::TFrm_main *ui;
+    bool settingRange_ = false; // a new file's range is being set: one update at its end
     QToolButton *SplitPageButton = nullptr; // "高级分割" in the tab row's corner
 };

@@ -150,8 +150,22 @@ private slots:
         QTest::mouseClick(w.ui.SpeedButton3, Qt::LeftButton);
         QCOMPARE(w.ui.Label20->text(), QString("剪切片段长度："));
 
-        w.ui.SpinEdit6->SetText("0"); // typing changes nothing until a button is pressed
-        QCOMPARE(w.ui.Label20->text(), QString("剪切片段长度："));
+        // Typed times count at once: the length and the marked range follow them.
+        w.ui.SpinEdit6->SetText("0");
+        QCOMPARE(w.ui.Label20->text(), QString("剪切片段长度：00:30.000"));
+        QCOMPARE(w.ui.TrackBar2->SelStart(), 0);
+        w.ui.SpinEdit10->SetText("45");
+        QCOMPARE(w.ui.Label20->text(), QString("剪切片段长度：00:45.000"));
+        QCOMPARE(w.ui.TrackBar2->SelEnd(), 45);
+
+        // Another file: its whole length is marked, nothing of the last one shows.
+        w.ui.Label21->setText("01:02.005");
+        w.main->OpenCutInput(Q(FramesFile(dir, "short.mp3", 20.0)));
+        QCOMPARE(w.ui.SpinEdit7->Value(), 0);
+        QCOMPARE(w.ui.TrackBar2->SelStart(), 0);
+        QCOMPARE(w.ui.TrackBar2->SelEnd(), 19);
+        QCOMPARE(w.ui.Label21->text(), QString("00:00.000"));
+        QVERIFY(w.ui.Label20->text().startsWith("剪切片段长度：00:19."));
     }
 
     void MarksAndCutsPastAnHourInTotalMinutes()
