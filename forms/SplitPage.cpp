@@ -386,8 +386,7 @@ void TSplitPage::OpenSplitInput(const QString &path)
     ui->Label14->setText("00:00.000");
     ui->TrackBar1->ShowWhole(Seconds(hdr.PlayedMs()));
     if (player_ != nullptr) {
-        const TWaitCursor busy; // the player reads the whole file for its exact length
-        player_->FileName = ToPath(f).string();
+        player_->FileName = ToPath(f).string(); // it reads the whole file on its own thread
         player_->Open();
     }
     ShowFile(hdr.PlayedMs(), std::min(hdr.PlayedMs(), hdr.LastCutMs(*input.Stream)));

@@ -241,13 +241,10 @@ void TFrm_main::OpenCutInput(const QString &path)
     SplitPage()->ShowTag(ReadSourceTexts(input));
     const TMPEGAFHdr &hdr = input.Hdr;
     ui->TrackBar2->ShowWhole(Seconds(hdr.PlayedMs()));
-    {
-        // The player reads the whole file for its exact length: seconds for a long recording.
-        const TWaitCursor busy;
-        MediaPlayer1.FileName = ToPath(f).string();
-        MediaPlayer1.Open();
-        filelength = MediaPlayer1.Length();
-    }
+    // The length is the core's: the player reads the whole file on a thread of its own.
+    MediaPlayer1.FileName = ToPath(f).string();
+    MediaPlayer1.Open();
+    filelength = hdr.PlayedMs();
     ui->Label17->setText(QString("位率(kbps):%1%2 采样频率(HZ):%3 长度:%4")
                              .arg(hdr.Bitrate)
                              .arg(hdr.VBR ? " VBR" : "")

@@ -4,7 +4,9 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -25,7 +27,49 @@ bool InitLibraries(std::string &noSound)
     return decoderReady;
 }
 
+// A handle that decodes fileName to 16-bit samples at its own rate, or null with the reason.
+mpg123_handle *OpenDecoder(const std::string &fileName, long &rate, int &channels,
+                           std::string &error)
+{
+    int err = MPG123_OK;
+    mpg123_handle *mh = mpg123_new(nullptr, &err);
+    if (mh == nullptr) {
+        error = mpg123_plain_strerror(err);
+        return nullptr;
+    }
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    int encoding = 0;
+    if (mpg123_open(mh, fileName.c_str()) != MPG123_OK ||
+        mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK) {
+        error = mpg123_strerror(mh);
+        mpg123_close(mh);
+        mpg123_delete(mh);
+        return nullptr;
+    }
+    mpg123_format_none(mh);
+    mpg123_format(mh, rate, channels, MPG123_ENC_SIGNED_16);
+    return mh;
+}
+
+void CloseDecoder(mpg123_handle *mh)
+{
+    if (mh != nullptr) {
+        mpg123_close(mh);
+        mpg123_delete(mh);
+    }
+}
+
 } // namespace
+
+struct TMediaPlayer::TScan
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    bool abandoned = false;          // the player closed the file meanwhile
+    mpg123_handle *handle = nullptr; // read through: its exact length and seek index
+    int64_t length = -1;
+};
 
 TMediaPlayer::TMediaPlayer() = default;
 
@@ -41,12 +85,19 @@ void TMediaPlayer::Close()
         SDL_CloseAudioDevice(device_);
         device_ = 0;
     }
-    std::lock_guard lock(mutex_);
-    if (handle_ != nullptr) {
-        mpg123_close(handle_);
-        mpg123_delete(handle_);
-        handle_ = nullptr;
+    if (scan_) {
+        // The reading goes on to its end on its own thread, and then drops what it read.
+        std::lock_guard lock(scan_->mutex);
+        scan_->abandoned = true;
+        if (scan_->done) {
+            CloseDecoder(scan_->handle);
+            scan_->handle = nullptr;
+        }
     }
+    scan_.reset();
+    std::lock_guard lock(mutex_);
+    CloseDecoder(handle_);
+    handle_ = nullptr;
     mode_ = mpNotReady;
     positionSamples_ = lengthSamples_ = 0;
     periods_ = 0;
@@ -59,41 +110,42 @@ void TMediaPlayer::Open()
     if (!InitLibraries(noSound)) {
         throw EMCIDeviceError("The MPEG audio decoder cannot be started");
     }
-    int err = MPG123_OK;
-    mpg123_handle *mh = mpg123_new(nullptr, &err);
-    if (mh == nullptr) {
-        throw EMCIDeviceError(mpg123_plain_strerror(err));
-    }
-    auto fail = [&](const std::string &why) {
-        mpg123_close(mh);
-        mpg123_delete(mh);
-        throw EMCIDeviceError(why);
-    };
-    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
     long rate = 0;
     int channels = 0;
-    int encoding = 0;
-    if (mpg123_open(mh, FileName.c_str()) != MPG123_OK ||
-        mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK) {
-        fail(mpg123_strerror(mh));
+    std::string error;
+    mpg123_handle *mh = OpenDecoder(FileName, rate, channels, error);
+    if (mh == nullptr) {
+        throw EMCIDeviceError(error);
     }
-    // Decode to 16-bit samples at the file's own rate and channel count.
-    mpg123_format_none(mh);
-    mpg123_format(mh, rate, channels, MPG123_ENC_SIGNED_16);
-    if (mpg123_scan(mh) != MPG123_OK) { // exact length and sample-accurate seeking
-        fail(mpg123_strerror(mh));
-    }
-    const off_t length = mpg123_length(mh);
-    if (length < 0) {
-        fail(mpg123_strerror(mh));
-    }
-    mpg123_seek(mh, 0, SEEK_SET);
+    const off_t length = mpg123_length(mh); // exact with an encoder's tag; else an estimate
+    // The whole file is read on a thread of its own, through a handle of its own.
+    auto scan = std::make_shared<TScan>();
+    std::thread([scan, fileName = FileName] {
+        long r = 0;
+        int c = 0;
+        std::string why;
+        mpg123_handle *h = OpenDecoder(fileName, r, c, why);
+        int64_t n = -1;
+        if (h != nullptr && mpg123_scan(h) == MPG123_OK) {
+            n = mpg123_length(h);
+        }
+        std::lock_guard lock(scan->mutex);
+        if (scan->abandoned || n < 0) {
+            CloseDecoder(h);
+            h = nullptr;
+        }
+        scan->handle = h;
+        scan->length = n;
+        scan->done = true;
+        scan->ended.notify_all();
+    }).detach();
+    scan_ = scan;
     {
         std::lock_guard lock(mutex_);
         handle_ = mh;
         rate_ = rate;
         channels_ = channels;
-        lengthSamples_ = length;
+        lengthSamples_ = std::max<int64_t>(length, 0);
         positionSamples_ = 0;
         endSample_ = -1;
         mode_ = mpStopped;
@@ -119,6 +171,33 @@ void TMediaPlayer::Open()
     }
 }
 
+void TMediaPlayer::Settle()
+{
+    if (!scan_) {
+        return;
+    }
+    std::unique_lock wait(scan_->mutex);
+    scan_->ended.wait(wait, [&] { return scan_->done; });
+    mpg123_handle *read = scan_->handle;
+    const int64_t length = scan_->length;
+    scan_->handle = nullptr;
+    wait.unlock();
+    scan_.reset();
+    if (read == nullptr) {
+        return; // the reading failed: the first handle decodes as it can
+    }
+    std::lock_guard lock(mutex_);
+    const off_t at = mpg123_seek(read, off_t(positionSamples_), SEEK_SET);
+    if (at < 0) {
+        CloseDecoder(read);
+        return;
+    }
+    std::swap(handle_, read);
+    CloseDecoder(read);
+    lengthSamples_ = length;
+    positionSamples_ = at;
+}
+
 void TMediaPlayer::CheckOpen() const
 {
     if (handle_ == nullptr) {
@@ -136,6 +215,7 @@ void TMediaPlayer::SeekSamples(int64_t sample)
 void TMediaPlayer::Play()
 {
     CheckOpen();
+    Settle();
     if (!noDevice_.empty()) {
         throw EMCIDeviceError("No sound output device is available (" + noDevice_ + ")");
     }
@@ -174,15 +254,17 @@ int64_t TMediaPlayer::Position() const
 void TMediaPlayer::SetPosition(int64_t ms)
 {
     CheckOpen();
+    Settle();
     std::lock_guard lock(mutex_);
     SeekSamples((ms * rate_ + 500) / 1000);
     endSample_ = -1;
     mode_ = mpStopped;
 }
 
-int64_t TMediaPlayer::Length() const
+int64_t TMediaPlayer::Length()
 {
     CheckOpen();
+    Settle();
     std::lock_guard lock(mutex_);
     return lengthSamples_ * 1000 / rate_;
 }

@@ -5,6 +5,7 @@
 #include "Errors.h"
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -36,9 +37,11 @@ public:
 
     std::string FileName;
 
-    // Closes the open file, then opens FileName and waits until its exact length is known.
-    // Raises EMCIDeviceError with libmpg123's text when the file cannot be decoded. Without a
-    // sound device the file still opens; Play then raises.
+    // Closes the open file, then opens FileName. Raises EMCIDeviceError with libmpg123's text
+    // when the file cannot be decoded. Without a sound device the file still opens; Play then
+    // raises. The exact length and sample-accurate seeking need the whole file read: that
+    // runs on a thread of its own, so that opening a long file does not hold up the window.
+    // Length, SetPosition and Play wait for it (it takes about 0.3 s for an hour of audio).
     void Open();
     void Close();
     // Plays from the current position, within StartPos and EndPos when they were set for this
@@ -49,7 +52,7 @@ public:
     int64_t Position() const;
     // Seeks and leaves playback stopped there.
     void SetPosition(int64_t ms);
-    int64_t Length() const;
+    int64_t Length();
     int Mode() const;
     void SetTimeFormat(int) {} // positions are always milliseconds
     void SetStartPos(int64_t ms) { startPos_ = ms; }
@@ -63,6 +66,11 @@ private:
     void Fill(uint8_t *stream, int len);
     void CheckOpen() const;
     void SeekSamples(int64_t sample); // caller holds mutex_
+    // Waits for the file's reading to end, then decodes from the handle that read it.
+    void Settle();
+
+    struct TScan; // the reading of the whole file, shared with the thread that does it
+    std::shared_ptr<TScan> scan_;
 
     mutable std::mutex mutex_;
     mpg123_handle_struct *handle_ = nullptr;
