@@ -24,6 +24,7 @@ void TTrackBar::SetSelEnd(int v)
 
 void TTrackBar::ShowWhole(int maximum)
 {
+    showsRange_ = true;
     setMinimum(0);
     selStart_ = 0;
     setValue(0);
@@ -35,8 +36,8 @@ void TTrackBar::ShowWhole(int maximum)
 void TTrackBar::paintEvent(QPaintEvent *event)
 {
     QSlider::paintEvent(event);
-    if (selEnd_ <= selStart_ || maximum() <= minimum()) {
-        return;
+    if (!showsRange_ || selEnd_ <= selStart_ || maximum() <= minimum()) {
+        return; // no file yet, or nothing marked
     }
     QStyleOptionSlider opt;
     initStyleOption(&opt);
@@ -50,11 +51,9 @@ void TTrackBar::paintEvent(QPaintEvent *event)
         return groove.x() + handle.width() / 2 +
                QStyle::sliderPositionFromValue(minimum(), maximum(), clamped, span);
     };
+    // A band of its own colour under the groove: the groove's own fill (the played part, in
+    // the highlight colour) would hide a range drawn in it left of the thumb.
     QPainter p(this);
-    QColor fill = palette().color(QPalette::Highlight);
-    fill.setAlpha(150);
-    const int h = std::max(3, groove.height() / 2);
-    p.fillRect(QRect(QPoint(x(selStart_), groove.center().y() - h / 2),
-                     QPoint(x(selEnd_), groove.center().y() + h / 2)),
-               fill);
+    const int top = std::min(groove.bottom() + 1, height() - 3);
+    p.fillRect(QRect(QPoint(x(selStart_), top), QPoint(x(selEnd_), top + 2)), RangeColor);
 }

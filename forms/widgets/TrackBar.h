@@ -14,8 +14,12 @@ public:
     int SelEnd() const { return selEnd_; }
     void SetSelStart(int v);
     void SetSelEnd(int v);
-    // Runs from 0 to maximum, at 0, with all of it selected.
+    // Runs from 0 to maximum, at 0, with all of it selected; from the first call on, the
+    // selection shows.
     void ShowWhole(int maximum);
+
+    // The marked range's colour, apart from the highlight of the played part.
+    static constexpr QRgb RangeColor = 0xFFE07800;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -23,4 +27,5 @@ protected:
 private:
     int selStart_ = 0;
     int selEnd_ = 0;
+    bool showsRange_ = false; // no file yet: no range to show
 };

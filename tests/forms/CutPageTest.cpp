@@ -168,6 +168,37 @@ private slots:
         QVERIFY(w.ui.Label20->text().startsWith("剪切片段长度：00:19."));
     }
 
+    void TheMarkedRangeShowsApartFromThePlayedPart()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        // The columns of the track bar drawn in the marked range's colour.
+        const auto marked = [&] {
+            const QImage image = w.ui.TrackBar2->grab().toImage();
+            std::vector<bool> columns(size_t(image.width()), false);
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if (image.pixel(x, y) == TTrackBar::RangeColor) {
+                        columns[size_t(x)] = true;
+                    }
+                }
+            }
+            return columns;
+        };
+        const std::vector<bool> none = marked();
+        QVERIFY2(std::count(none.begin(), none.end(), true) == 0, "no file, no range");
+
+        w.main->OpenCutInput(Q(FramesFile(dir, "t.mp3", 80.0)));
+        TypeRange(w.ui, "0:20.000", "1:00.000");
+        w.ui.TrackBar2->setValue(70); // played past the range: it must still show
+        const std::vector<bool> range = marked();
+        const int width = int(range.size());
+        QVERIFY(range[size_t(width * 40 / 79)]);  // inside, left of the thumb
+        QVERIFY(!range[size_t(width * 5 / 79)]);  // before it
+        QVERIFY(!range[size_t(width * 75 / 79)]); // after it
+    }
+
     void MarksAndCutsPastAnHourInTotalMinutes()
     {
         TTempDir dir;
