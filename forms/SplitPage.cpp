@@ -479,8 +479,10 @@ void TSplitPage::TrackBar1Change()
 void TSplitPage::SpinEdit1Change()
 {
     if (player_ != nullptr && player_->IsOpen()) {
-        player_->SetPosition(
-            FieldsToMs(ui->SpinEdit1->Value(), ui->SpinEdit2->Value(), ui->SpinEdit3->Value()));
+        const int64_t ms =
+            FieldsToMs(ui->SpinEdit1->Value(), ui->SpinEdit2->Value(), ui->SpinEdit3->Value());
+        player_->SetPosition(ms);
+        ShowPosition(player_->Position()); // the display follows the typed time
     }
 }
 

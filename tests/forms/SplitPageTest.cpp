@@ -308,6 +308,11 @@ private slots:
                  qPrintable(w.ui.Memo1->toPlainText()));
         w.split->OpenSplitInput(Q(mp3));
         QCOMPARE(Rows(w.ui).size(), 1);
+        // A typed time moves the player, and the position display follows it.
+        w.ui.SpinEdit2->SetText("2");
+        w.ui.SpinEdit3->SetText("500");
+        QCOMPARE(w.ui.Label14->text(), QString("00:02.500"));
+        QCOMPARE(w.ui.TrackBar1->value(), 2);
         QVERIFY(Rows(w.ui)[0].startsWith("00:00.000-00:04."));
         QCOMPARE(w.ui.ListView2->topLevelItem(0)->checkState(0), Qt::Checked);
         QCOMPARE(Selected(w.ui), 0);
