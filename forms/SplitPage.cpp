@@ -38,6 +38,7 @@ void TSplitPage::ConnectControls()
     for (const std::string_view name : GenreNames) {
         ui->ComboBox1->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
     }
+    ui->ComboBox1->setCurrentIndex(-1); // no file, no genre
     view_ = new TSegmentView(ui->ListView2, list_);
     // The step groups lie on top of one another: the one in front must hide the others.
     for (QGroupBox *group : {ui->GroupBoxmain, ui->GroupBoxadv, ui->GroupBoxtime, ui->GroupBoxsize,

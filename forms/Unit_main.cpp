@@ -46,14 +46,21 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
 
     // The Split page has no tab of its own: a button in the tab row's corner opens it.
     ui->PageControl1->setTabVisible(1, false);
+    // A hidden tab that is current still has its label painted, clipped, above the tab row:
+    // the caption goes to the page's accessible name instead.
+    ui->TabSheet2->setAccessibleName(ui->PageControl1->tabText(1).trimmed());
+    ui->PageControl1->setTabText(1, QString());
     SplitPageButton = new QToolButton(ui->PageControl1);
     SplitPageButton->setObjectName("SplitPageButton");
     SplitPageButton->setText("高级分割");
-    SplitPageButton->setAutoRaise(true);
+    // A button that stays down while its page is in front, as a tab looks selected.
+    SplitPageButton->setCheckable(true);
     SplitPageButton->setFocusPolicy(Qt::NoFocus);
     ui->PageControl1->setCornerWidget(SplitPageButton, Qt::TopRightCorner);
-    connect(SplitPageButton, &QToolButton::clicked, this,
-            [this] { ui->PageControl1->setCurrentIndex(1); });
+    connect(SplitPageButton, &QToolButton::clicked, this, [this] {
+        ui->PageControl1->setCurrentIndex(1);
+        SplitPageButton->setChecked(true); // a second click leaves it down
+    });
     connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TFrm_main::PageControl1Change);
 
     ui->TrackBar2->setRange(0, 323424);
@@ -199,6 +206,7 @@ void TFrm_main::TrackBar2Change()
 
 void TFrm_main::PageControl1Change(int index)
 {
+    SplitPageButton->setChecked(index == 1);
     if (index == 1) {
         SplitPage()->SpeedButton13Click();
     }
