@@ -107,6 +107,12 @@ private slots:
         w.main->OpenCutInput(Q(dir / "v2.mp3"));
         QCOMPARE(w.ui.Edit2->text(), QString::fromStdString(title));
         QCOMPARE(w.ui.ComboBox1->currentIndex(), 114);
+        QCOMPARE(w.ui.Edit1->cursorPosition(), 0); // the start of a long path shows
+        QCOMPARE(w.ui.Edit11->cursorPosition(), 0);
+        // The genre box holds the longer names of the table whole.
+        w.ui.ComboBox1->setCurrentIndex(52);
+        QVERIFY(w.ui.ComboBox1->width() - 24 >=
+                w.ui.ComboBox1->fontMetrics().horizontalAdvance("Electronic"));
 
         const auto odd = FramesFile(dir, "odd.mp3", 3.0, Id3v1Tag("x", 200));
         w.main->OpenCutInput(Q(odd));
