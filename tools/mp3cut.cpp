@@ -4,12 +4,14 @@
 #include "MP3TAG.h"
 #include "OutputFile.h"
 #include "SegmentList.h"
+#include "SilenceScan.h"
 #include "SplitJob.h"
 #include "SplitPlan.h"
 #include "TextCodec.h"
 #include "TimeText.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -51,7 +53,8 @@ struct Failure
 constexpr const char *Usage = R"(usage:
   mp3cut info FILE
   mp3cut cut FILE START END [-o OUT] [--frames] [--no-tags]
-  mp3cut split FILE (--at T1,T2,... | --every SECONDS | --size KB) [-d DIR] [-n BASE]
+  mp3cut split FILE (--at T1,T2,... | --every SECONDS | --size KB | --silence) [-d DIR] [-n BASE]
+               [--threshold DB] [--min-silence SECONDS] [--min-part SECONDS]
                [--title T] [--artist A] [--album B] [--year Y] [--comment C]
                [--genre NAME|NUMBER] [--frames] [--no-tags] [--quiet]
 
@@ -60,6 +63,8 @@ Outputs hold exactly the samples of their range as a gapless player plays them; 
 writes the whole frames that start in it instead. Outputs carry the source's tags (ID3v2 with
 its pictures, as ID3v2.4, and ID3v1); parts are numbered n/N and take the texts given for
 them; --no-tags writes none.
+--silence cuts in the middle of every stretch quieter than --threshold (default -48 dB) for
+at least --min-silence seconds (default 1); --min-part merges shorter parts into the one before.
 Exit status: 2 usage, 3 unreadable input, 4 no MPEG audio, 5 empty range, 6 bad step,
 7 output folder not writable, 8 output is the input, 9 write failed.
 )";
@@ -267,13 +272,30 @@ uint8_t ParseGenre(const std::string &text)
     Fail(UsageError, "unknown genre '" + text + "'");
 }
 
+// A number option's value, or the fallback when it is not given.
+double ParseNumber(const std::map<std::string, std::string> &opts, const char *option,
+                   double fallback)
+{
+    if (!opts.count(option)) {
+        return fallback;
+    }
+    const std::string &text = opts.at(option);
+    char *end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !std::isfinite(value) || std::abs(value) > 1e6) {
+        Fail(UsageError, std::string(option) + " takes a number, not '" + text + "'");
+    }
+    return value;
+}
+
 // The segments asked for, laid as the Split page lays them.
 TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput &in)
 {
     TMPEGAFHdr &hdr = in.Hdr;
-    const int methods = int(opts.count("--at") + opts.count("--every") + opts.count("--size"));
+    const int methods = int(opts.count("--at") + opts.count("--every") + opts.count("--size") +
+                            opts.count("--silence"));
     if (methods != 1) {
-        Fail(UsageError, "split takes one of --at, --every and --size");
+        Fail(UsageError, "split takes one of --at, --every, --size and --silence");
     }
     TSegmentList list;
     const int64_t length = hdr.PlayedMs();
@@ -296,6 +318,26 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
             }
             from = comma + 1;
         }
+        return list;
+    }
+    if (opts.count("--silence")) {
+        TSilenceOptions silence;
+        silence.ThresholdDb = ParseNumber(opts, "--threshold", silence.ThresholdDb);
+        silence.MinSilenceMs = int64_t(ParseNumber(opts, "--min-silence", 1.0) * 1000);
+        silence.MinPartMs = int64_t(ParseNumber(opts, "--min-part", 0.0) * 1000);
+        const TSilenceScan scan = FindSilences(in.Stream->FileName(), silence);
+        if (!scan.Error.empty()) {
+            Fail(InputUnreadable, "cannot decode " + Quoted(in.Stream->FileName()) + ": " + scan.Error);
+        }
+        const std::vector<int64_t> points = SilenceCutPoints(scan, silence);
+        if (points.empty()) {
+            char limits[96];
+            std::snprintf(limits, sizeof limits, "%.1f s under %.1f dB",
+                          double(silence.MinSilenceMs) / 1000, silence.ThresholdDb);
+            Fail(EmptyRange, "no silence of " + std::string(limits) + " to cut at in " +
+                                 Quoted(in.Stream->FileName()));
+        }
+        list.PlanTimes(points);
         return list;
     }
     // A size step cuts at the frame boundaries nearest to every so many bytes, VBR or not.
@@ -378,7 +420,8 @@ int Run(int argc, char **argv)
     const std::string command = argv[1];
     static const std::vector<std::string> WithValue = {"-o",      "-d",     "-n",        "--at",
                                                        "--every", "--size", "--title",   "--artist",
-                                                       "--album", "--year", "--comment", "--genre"};
+                                                       "--album", "--year", "--comment", "--genre",
+                                                       "--threshold", "--min-silence", "--min-part"};
     std::vector<std::string> args;
     std::map<std::string, std::string> opts;
     for (int i = 2; i < argc; ++i) {
@@ -388,7 +431,7 @@ int Run(int argc, char **argv)
                 Fail(UsageError, a + " needs a value");
             }
             opts[a] = argv[++i];
-        } else if (a == "--quiet" || a == "--frames" || a == "--no-tags") {
+        } else if (a == "--quiet" || a == "--frames" || a == "--no-tags" || a == "--silence") {
             opts[a] = "";
         } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9')) {
             Fail(UsageError, "unknown option " + a);

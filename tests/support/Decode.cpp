@@ -104,8 +104,31 @@ fs::path EncodeWithLame(const TTempDir &dir, const std::string &name, double sec
                         int sampleRate, int channels, const std::string &lameArgs)
 {
     const auto frames = uint32_t(seconds * sampleRate);
+    std::vector<int16_t> samples;
+    samples.reserve(size_t(frames) * size_t(channels));
+    uint32_t noise = 12345;
+    double phase = 0;
+    for (uint32_t i = 0; i < frames; ++i) {
+        const double t = double(i) / sampleRate;
+        const double pitch = 220.0 + 660.0 * (0.5 + 0.5 * std::sin(t * 0.7));
+        phase += 2 * M_PI * pitch / sampleRate;
+        noise = noise * 1664525u + 1013904223u;
+        const double loud = 0.5 + 0.5 * std::sin(t * 1.3);
+        const double hiss = (double(noise >> 8) / double(1 << 24) - 0.5) * loud;
+        const double v = 0.4 * std::sin(phase) * loud + 0.2 * hiss;
+        for (int c = 0; c < channels; ++c) {
+            samples.push_back(int16_t(v * 32000));
+        }
+    }
+    return EncodeSamplesWithLame(dir, name, samples, sampleRate, channels, lameArgs);
+}
+
+fs::path EncodeSamplesWithLame(const TTempDir &dir, const std::string &name,
+                               const std::vector<int16_t> &samples, int sampleRate, int channels,
+                               const std::string &lameArgs)
+{
     std::vector<uint8_t> wav;
-    const uint32_t dataBytes = frames * uint32_t(channels) * 2;
+    const auto dataBytes = uint32_t(samples.size() * 2);
     wav.insert(wav.end(), {'R', 'I', 'F', 'F'});
     WriteLE(wav, 36 + dataBytes, 4);
     wav.insert(wav.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
@@ -118,19 +141,8 @@ fs::path EncodeWithLame(const TTempDir &dir, const std::string &name, double sec
     WriteLE(wav, 16, 2);
     wav.insert(wav.end(), {'d', 'a', 't', 'a'});
     WriteLE(wav, dataBytes, 4);
-    uint32_t noise = 12345;
-    double phase = 0;
-    for (uint32_t i = 0; i < frames; ++i) {
-        const double t = double(i) / sampleRate;
-        const double pitch = 220.0 + 660.0 * (0.5 + 0.5 * std::sin(t * 0.7));
-        phase += 2 * M_PI * pitch / sampleRate;
-        noise = noise * 1664525u + 1013904223u;
-        const double loud = 0.5 + 0.5 * std::sin(t * 1.3);
-        const double hiss = (double(noise >> 8) / double(1 << 24) - 0.5) * loud;
-        const double v = 0.4 * std::sin(phase) * loud + 0.2 * hiss;
-        for (int c = 0; c < channels; ++c) {
-            WriteLE(wav, uint32_t(uint16_t(int16_t(v * 32000))), 2);
-        }
+    for (const int16_t v : samples) {
+        WriteLE(wav, uint32_t(uint16_t(v)), 2);
     }
     const fs::path wavPath = dir / (name + ".wav");
     const fs::path mp3Path = dir / (name + ".mp3");

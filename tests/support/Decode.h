@@ -27,6 +27,11 @@ TDecodeResult DecodeFile(const std::filesystem::path &path);
 std::filesystem::path EncodeWithLame(const TTempDir &dir, const std::string &name, double seconds,
                                      int sampleRate, int channels, const std::string &lameArgs);
 
+// The given interleaved samples, encoded by lame with the given options.
+std::filesystem::path EncodeSamplesWithLame(const TTempDir &dir, const std::string &name,
+                                            const std::vector<int16_t> &samples, int sampleRate,
+                                            int channels, const std::string &lameArgs);
+
 // The samples a gapless player plays (libmpg123 with its default gapless mode), interleaved,
 // as 16-bit integers; empty when the file does not open or a frame does not decode.
 std::vector<int16_t> GaplessSamples(const std::filesystem::path &path);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -275,6 +276,27 @@ TEST_F(Mp3cut, SplitBySizeAndAtTimes)
     ASSERT_TRUE(tag.ReadTag(last)) << "the source's tag goes with every part";
     EXPECT_EQ(tag.Title, "Tagged");
     EXPECT_EQ(tag.Track, 3);
+}
+
+TEST_F(Mp3cut, SplitAtSilences)
+{
+    // Two seconds of tone, a second and a half of silence, three of tone.
+    std::vector<int16_t> samples;
+    for (int i = 0; i < 44100 * 13 / 2; ++i) {
+        const bool quiet = i >= 2 * 44100 && i < 44100 * 7 / 2;
+        samples.push_back(quiet ? 0 : int16_t(9000 * std::sin(i * 0.0627)));
+    }
+    EncodeSamplesWithLame(dir, "talk", samples, 44100, 1, "-b 64");
+    const RunResult r = Run("split talk.mp3 --silence --min-silence 1 --threshold -50 -n t");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "./t000.mp3\n./t001.mp3\n");
+    EXPECT_NEAR(double(GaplessSamples(dir / "t000.mp3").size()), 2.75 * 44100, 0.05 * 44100)
+        << "cut in the middle of the silence";
+
+    const RunResult none = Run("split talk.mp3 --silence --min-silence 2 -n u");
+    EXPECT_EQ(none.status, 5);
+    EXPECT_EQ(none.err, "mp3cut: no silence of 2.0 s under -48.0 dB to cut at in 'talk.mp3'\n");
+    EXPECT_EQ(Run("split talk.mp3 --silence --threshold loud").status, 2);
 }
 
 TEST_F(Mp3cut, LongTitlesAreCutAtACharacterBoundary)

@@ -1,0 +1,124 @@
+#include "SilenceScan.h"
+
+#include <mpg123.h>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+struct TDecoder
+{
+    mpg123_handle *Handle = nullptr;
+    ~TDecoder()
+    {
+        if (Handle != nullptr) {
+            mpg123_close(Handle);
+            mpg123_delete(Handle);
+        }
+    }
+};
+
+} // namespace
+
+TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptions &options,
+                          const TScanProgress &progress)
+{
+    TSilenceScan scan;
+    static const bool ready = mpg123_init() == MPG123_OK;
+    int err = MPG123_OK;
+    TDecoder d;
+    d.Handle = ready ? mpg123_new(nullptr, &err) : nullptr;
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (d.Handle == nullptr) {
+        scan.Error = "the decoder cannot be started";
+        return scan;
+    }
+    mpg123_param(d.Handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    if (mpg123_open(d.Handle, file.c_str()) != MPG123_OK ||
+        mpg123_getformat(d.Handle, &rate, &channels, &encoding) != MPG123_OK || rate <= 0) {
+        scan.Error = mpg123_strerror(d.Handle);
+        return scan;
+    }
+    mpg123_format_none(d.Handle);
+    mpg123_format(d.Handle, rate, channels, MPG123_ENC_SIGNED_16);
+
+    // Windows of 10 ms; a window is silent when its mean square lies under the threshold's.
+    const int64_t window = std::max<int64_t>(1, rate / 100);
+    const double limit = std::pow(10.0, options.ThresholdDb / 10.0) * 32768.0 * 32768.0;
+    const auto ms = [&](int64_t sample) { return sample * 1000 / rate; };
+    std::vector<int16_t> buffer(size_t(64 * 1024));
+    int64_t sample = 0;      // samples (per channel) measured so far
+    int64_t inWindow = 0;    // of the current window
+    double sum = 0;          // its squares
+    int64_t quietFrom = -1;  // the first sample of the current quiet stretch
+    const auto endQuiet = [&](int64_t at) {
+        if (quietFrom >= 0 && ms(at - quietFrom) >= options.MinSilenceMs) {
+            scan.Silences.push_back({ms(quietFrom), ms(at)});
+        }
+        quietFrom = -1;
+    };
+    int64_t reported = 0;
+    for (;;) {
+        size_t bytes = 0;
+        const int rc = mpg123_read(d.Handle, buffer.data(), buffer.size() * 2, &bytes);
+        const size_t n = bytes / 2;
+        for (size_t i = 0; i + size_t(channels) <= n; i += size_t(channels)) {
+            for (int c = 0; c < channels; ++c) {
+                const double v = buffer[i + size_t(c)];
+                sum += v * v;
+            }
+            ++inWindow;
+            ++sample;
+            if (inWindow == window) {
+                const bool quiet = sum / double(window * channels) < limit;
+                if (quiet && quietFrom < 0) {
+                    quietFrom = sample - window;
+                } else if (!quiet) {
+                    endQuiet(sample - window);
+                }
+                inWindow = 0;
+                sum = 0;
+            }
+        }
+        if (progress && ms(sample) - reported >= 10000) {
+            reported = ms(sample);
+            if (!progress(reported)) {
+                scan.Stopped = true;
+                break;
+            }
+        }
+        if (rc == MPG123_NEW_FORMAT) {
+            continue;
+        }
+        if (rc != MPG123_OK) {
+            break; // MPG123_DONE at the end
+        }
+    }
+    endQuiet(sample - inWindow);
+    scan.LengthMs = ms(sample);
+    return scan;
+}
+
+std::vector<int64_t> SilenceCutPoints(const TSilenceScan &scan, const TSilenceOptions &options)
+{
+    std::vector<int64_t> points;
+    int64_t last = 0;
+    for (const TSilence &s : scan.Silences) {
+        if (s.StartMs <= 0 || s.EndMs >= scan.LengthMs) {
+            continue; // silence at an end parts nothing
+        }
+        const int64_t middle = (s.StartMs + s.EndMs) / 2;
+        if (middle - last < options.MinPartMs) {
+            continue; // the part before would be too short: it goes on into the next
+        }
+        points.push_back(middle);
+        last = middle;
+    }
+    if (!points.empty() && scan.LengthMs - points.back() < options.MinPartMs) {
+        points.pop_back(); // so would the last part: it merges into the one before
+    }
+    return points;
+}

@@ -1,0 +1,116 @@
+// Finding silences by decoding: generated recordings with known quiet stretches.
+#include "Decode.h"
+#include "SilenceScan.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr int Rate = 44100;
+
+// Stretches of a 440 Hz tone, of noise at a level in dB, or of digital silence.
+struct TPiece
+{
+    enum { Tone, Noise, Quiet } kind;
+    double seconds;
+    double levelDb = -12;
+};
+
+std::vector<int16_t> Render(const std::vector<TPiece> &pieces)
+{
+    std::vector<int16_t> samples;
+    uint32_t noise = 99;
+    int64_t t = 0;
+    for (const TPiece &p : pieces) {
+        const double amplitude = 32767 * std::pow(10.0, p.levelDb / 20);
+        for (int64_t i = 0; i < int64_t(p.seconds * Rate); ++i, ++t) {
+            double v = 0;
+            if (p.kind == TPiece::Tone) {
+                v = amplitude * std::sin(2 * M_PI * 440 * double(t) / Rate);
+            } else if (p.kind == TPiece::Noise) {
+                noise = noise * 1664525u + 1013904223u;
+                v = amplitude * 1.7 * (double(noise >> 8) / double(1 << 24) - 0.5) * 2;
+            }
+            samples.push_back(int16_t(std::clamp(v, -32767.0, 32767.0)));
+            samples.push_back(samples.back());
+        }
+    }
+    return samples;
+}
+
+TEST(Silences, EveryGapIsFoundAtItsMiddleAndNothingElse)
+{
+    struct Case
+    {
+        const char *name;
+        std::vector<TPiece> pieces;
+        TSilenceOptions options;
+        std::vector<int64_t> cuts; // ms
+    };
+    const TSilenceOptions plain;
+    TSilenceOptions longParts;
+    longParts.MinPartMs = 3000;
+    const std::vector<Case> cases = {
+        {"tone, gaps, tone",
+         {{TPiece::Tone, 2}, {TPiece::Quiet, 1.5}, {TPiece::Tone, 2}, {TPiece::Quiet, 2},
+          {TPiece::Tone, 1}, {TPiece::Quiet, 0.5}, {TPiece::Tone, 1}},
+         plain,
+         {2750, 6500}},
+        {"quiet noise is silence, loud noise is not",
+         {{TPiece::Noise, 2, -20}, {TPiece::Noise, 1.5, -60}, {TPiece::Noise, 2, -30},
+          {TPiece::Noise, 1.2, -55}, {TPiece::Noise, 2, -25}},
+         plain,
+         {2750, 6100}},
+        {"silence at the very start and end cuts nothing",
+         {{TPiece::Quiet, 1.5}, {TPiece::Tone, 3}, {TPiece::Quiet, 1.5}},
+         plain,
+         {}},
+        {"short parts merge into the one before",
+         {{TPiece::Tone, 2}, {TPiece::Quiet, 1.2}, {TPiece::Tone, 1}, {TPiece::Quiet, 1.2},
+          {TPiece::Tone, 3}, {TPiece::Quiet, 1.2}, {TPiece::Tone, 1}},
+         longParts,
+         {4800}}, // 2600 would leave 2.6 s before it, 9000 1.0 s after it
+    };
+    TTempDir dir;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = EncodeSamplesWithLame(dir, "s", Render(c.pieces), Rate, 2, "-V 2");
+        const TSilenceScan scan = FindSilences(file, c.options);
+        EXPECT_EQ(scan.Error, "");
+        const std::vector<int64_t> cuts = SilenceCutPoints(scan, c.options);
+        ASSERT_EQ(cuts.size(), c.cuts.size());
+        for (size_t i = 0; i < cuts.size(); ++i) {
+            EXPECT_NEAR(double(cuts[i]), double(c.cuts[i]), 50.0) << "cut " << i;
+        }
+    }
+}
+
+TEST(Silences, AFileThatDoesNotDecodeSaysSo)
+{
+    TTempDir dir;
+    WriteFile(dir / "junk.mp3", Bytes(5000, 0x00));
+    const TSilenceScan scan = FindSilences(dir / "junk.mp3", {});
+    EXPECT_NE(scan.Error, "");
+    EXPECT_TRUE(scan.Silences.empty());
+}
+
+TEST(Silences, AScanCanBeStopped)
+{
+    TTempDir dir;
+    const auto file = EncodeSamplesWithLame(
+        dir, "long", Render({{TPiece::Tone, 25}, {TPiece::Quiet, 2}, {TPiece::Tone, 5}}), Rate, 2,
+        "-b 64");
+    int calls = 0;
+    const TSilenceScan scan = FindSilences(file, {}, [&](int64_t done) {
+        ++calls;
+        EXPECT_GE(done, 10000);
+        return false;
+    });
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(scan.Stopped);
+    EXPECT_LT(scan.LengthMs, 25000);
+}
+
+} // namespace
