@@ -2,7 +2,9 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -121,4 +123,25 @@ std::vector<int64_t> SilenceCutPoints(const TSilenceScan &scan, const TSilenceOp
         points.pop_back(); // so would the last part: it merges into the one before
     }
     return points;
+}
+
+std::vector<int64_t> AdjustToSilences(const std::vector<int64_t> &points, const TSilenceScan &scan,
+                                      int64_t withinMs)
+{
+    std::vector<int64_t> moved;
+    for (const int64_t p : points) {
+        int64_t best = p;
+        int64_t distance = withinMs + 1;
+        for (const TSilence &s : scan.Silences) {
+            const int64_t middle = (s.StartMs + s.EndMs) / 2;
+            if (s.StartMs > 0 && s.EndMs < scan.LengthMs && std::abs(middle - p) < distance) {
+                best = middle;
+                distance = std::abs(middle - p);
+            }
+        }
+        moved.push_back(best);
+    }
+    std::sort(moved.begin(), moved.end());
+    moved.erase(std::unique(moved.begin(), moved.end()), moved.end());
+    return moved;
 }

@@ -41,3 +41,8 @@ TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptio
 // The cut points: the middle of every silence that does not touch either end of the
 // recording, without those that would leave a part shorter than MinPartMs.
 std::vector<int64_t> SilenceCutPoints(const TSilenceScan &scan, const TSilenceOptions &options);
+
+// Each point moved to the middle of the nearest silence whose middle lies within withinMs of
+// it; points with no silence that near stay. Sorted, each once.
+std::vector<int64_t> AdjustToSilences(const std::vector<int64_t> &points, const TSilenceScan &scan,
+                                      int64_t withinMs);

@@ -55,6 +55,7 @@ constexpr const char *Usage = R"(usage:
   mp3cut cut FILE START END [-o OUT] [--frames] [--no-tags]
   mp3cut split FILE (--at T1,T2,... | --every SECONDS | --size KB | --silence) [-d DIR] [-n BASE]
                [--threshold DB] [--min-silence SECONDS] [--min-part SECONDS]
+               [--adjust SECONDS (with --every)]
                [--title T] [--artist A] [--album B] [--year Y] [--comment C]
                [--genre NAME|NUMBER] [--frames] [--no-tags] [--quiet]
 
@@ -65,6 +66,7 @@ its pictures, as ID3v2.4, and ID3v1); parts are numbered n/N and take the texts 
 them; --no-tags writes none.
 --silence cuts in the middle of every stretch quieter than --threshold (default -48 dB) for
 at least --min-silence seconds (default 1); --min-part merges shorter parts into the one before.
+--every S --adjust N moves each point to the middle of the nearest such silence within N s.
 Exit status: 2 usage, 3 unreadable input, 4 no MPEG audio, 5 empty range, 6 bad step,
 7 output folder not writable, 8 output is the input, 9 write failed.
 )";
@@ -297,6 +299,9 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
     if (methods != 1) {
         Fail(UsageError, "split takes one of --at, --every, --size and --silence");
     }
+    if (opts.count("--adjust") && !opts.count("--every")) {
+        Fail(UsageError, "--adjust moves the points of --every");
+    }
     TSegmentList list;
     const int64_t length = hdr.PlayedMs();
     list.Reset(length, std::min(length, hdr.LastCutMs(*in.Stream)));
@@ -350,6 +355,17 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
     }
     if (bySize) {
         list.PlanTimes(hdr.SizeCutTimes(*in.Stream, 0, length, *step));
+    } else if (opts.count("--adjust")) {
+        // Each point moves to the nearest silence within so many seconds of it.
+        TSilenceOptions silence;
+        silence.ThresholdDb = ParseNumber(opts, "--threshold", silence.ThresholdDb);
+        silence.MinSilenceMs = int64_t(ParseNumber(opts, "--min-silence", 1.0) * 1000);
+        const auto within = int64_t(ParseNumber(opts, "--adjust", 0.0) * 1000);
+        const TSilenceScan scan = FindSilences(in.Stream->FileName(), silence);
+        if (!scan.Error.empty()) {
+            Fail(InputUnreadable, "cannot decode " + Quoted(in.Stream->FileName()) + ": " + scan.Error);
+        }
+        list.PlanTimes(AdjustToSilences(PlanCutPoints(0, length, *step), scan, within));
     } else {
         list.Plan(0, length, *step);
     }
@@ -421,7 +437,8 @@ int Run(int argc, char **argv)
     static const std::vector<std::string> WithValue = {"-o",      "-d",     "-n",        "--at",
                                                        "--every", "--size", "--title",   "--artist",
                                                        "--album", "--year", "--comment", "--genre",
-                                                       "--threshold", "--min-silence", "--min-part"};
+                                                       "--threshold", "--min-silence", "--min-part",
+                                                       "--adjust"};
     std::vector<std::string> args;
     std::map<std::string, std::string> opts;
     for (int i = 2; i < argc; ++i) {

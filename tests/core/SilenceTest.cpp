@@ -87,6 +87,19 @@ TEST(Silences, EveryGapIsFoundAtItsMiddleAndNothingElse)
     }
 }
 
+TEST(Silences, TimeStepsMoveToTheNearestSilence)
+{
+    TSilenceScan scan;
+    scan.LengthMs = 20000;
+    scan.Silences = {{0, 1500}, {2500, 3500}, {6400, 7600}, {19000, 20000}};
+    // 3000 moves to 3000 (a silence's middle), 6000 to 7000, 9000 has none within 1.5 s, and
+    // the silences at the ends are no points.
+    EXPECT_EQ(AdjustToSilences({1000, 3000, 6000, 9000, 19000}, scan, 1500),
+              (std::vector<int64_t>{1000, 3000, 7000, 9000, 19000}));
+    EXPECT_EQ(AdjustToSilences({2600, 3400}, scan, 1000), (std::vector<int64_t>{3000}))
+        << "two points drawn to one silence make one";
+}
+
 TEST(Silences, AFileThatDoesNotDecodeSaysSo)
 {
     TTempDir dir;

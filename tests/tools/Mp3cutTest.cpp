@@ -297,6 +297,15 @@ TEST_F(Mp3cut, SplitAtSilences)
     EXPECT_EQ(none.status, 5);
     EXPECT_EQ(none.err, "mp3cut: no silence of 2.0 s under -48.0 dB to cut at in 'talk.mp3'\n");
     EXPECT_EQ(Run("split talk.mp3 --silence --threshold loud").status, 2);
+
+    // Time steps moved to the nearest silence within a second: 3 s goes to 2.75 s.
+    const RunResult adjusted = Run("split talk.mp3 --every 3 --adjust 1 -n a");
+    ASSERT_EQ(adjusted.status, 0) << adjusted.err;
+    EXPECT_EQ(adjusted.out, "./a000.mp3\n./a001.mp3\n./a002.mp3\n");
+    EXPECT_NEAR(double(GaplessSamples(dir / "a000.mp3").size()), 2.75 * 44100, 0.05 * 44100);
+    EXPECT_NEAR(double(GaplessSamples(dir / "a001.mp3").size()), 3.25 * 44100, 0.05 * 44100)
+        << "6 s has no silence near it and stays";
+    EXPECT_EQ(Run("split talk.mp3 --at 0:3.0 --adjust 1").status, 2);
 }
 
 TEST_F(Mp3cut, LongTitlesAreCutAtACharacterBoundary)
