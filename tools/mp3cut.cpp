@@ -54,7 +54,7 @@ constexpr const char *Usage = R"(usage:
   mp3cut info FILE
   mp3cut cut FILE START END [-o OUT] [--frames] [--no-tags]
   mp3cut split FILE (--at T1,T2,... | --every SECONDS | --size KB | --silence) [-d DIR] [-n BASE]
-               [--threshold DB] [--min-silence SECONDS] [--min-part SECONDS]
+               [--threshold DB] [--min-silence SECONDS] [--min-part SECONDS] [--trim]
                [--adjust SECONDS (with --every)]
                [--title T] [--artist A] [--album B] [--year Y] [--comment C]
                [--genre NAME|NUMBER] [--frames] [--no-tags] [--quiet]
@@ -66,7 +66,7 @@ its pictures, as ID3v2.4, and ID3v1); parts are numbered n/N and take the texts 
 them; --no-tags writes none.
 --silence cuts in the middle of every stretch quieter than --threshold (default -48 dB) for
 at least --min-silence seconds (default 1); --min-part merges shorter parts into the one before.
---every S --adjust N moves each point to the middle of the nearest such silence within N s.
+--trim leaves those silences out of the parts. --every S --adjust N moves each point to the middle of the nearest such silence within N s.
 Exit status: 2 usage, 3 unreadable input, 4 no MPEG audio, 5 empty range, 6 bad step,
 7 output folder not writable, 8 output is the input, 9 write failed.
 )";
@@ -342,7 +342,29 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
             Fail(EmptyRange, "no silence of " + std::string(limits) + " to cut at in " +
                                  Quoted(in.Stream->FileName()));
         }
-        list.PlanTimes(points);
+        if (!opts.count("--trim")) {
+            list.PlanTimes(points);
+            return list;
+        }
+        // The silences the parts are cut at, and those at the ends, are left out of the parts.
+        std::vector<int64_t> edges;
+        for (const TSilence &q : scan.Silences) {
+            const int64_t middle = (q.StartMs + q.EndMs) / 2;
+            const bool atEnd = q.StartMs <= 0 || q.EndMs >= scan.LengthMs;
+            if (atEnd || std::find(points.begin(), points.end(), middle) != points.end()) {
+                edges.push_back(q.StartMs);
+                edges.push_back(q.EndMs);
+            }
+        }
+        list.PlanTimes(edges);
+        for (size_t row = 0; row < list.Count(); ++row) {
+            const TSegment &r = list.Rows()[row];
+            for (const TSilence &q : scan.Silences) {
+                if (r.StartMs >= q.StartMs && r.EndMs <= q.EndMs) {
+                    list.SetTicked(row, false);
+                }
+            }
+        }
         return list;
     }
     // A size step cuts at the frame boundaries nearest to every so many bytes, VBR or not.
@@ -448,7 +470,8 @@ int Run(int argc, char **argv)
                 Fail(UsageError, a + " needs a value");
             }
             opts[a] = argv[++i];
-        } else if (a == "--quiet" || a == "--frames" || a == "--no-tags" || a == "--silence") {
+        } else if (a == "--quiet" || a == "--frames" || a == "--no-tags" || a == "--silence" ||
+                   a == "--trim") {
             opts[a] = "";
         } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9')) {
             Fail(UsageError, "unknown option " + a);

@@ -293,6 +293,12 @@ TEST_F(Mp3cut, SplitAtSilences)
     EXPECT_NEAR(double(GaplessSamples(dir / "t000.mp3").size()), 2.75 * 44100, 0.05 * 44100)
         << "cut in the middle of the silence";
 
+    // --trim leaves the silence out: the tone before it and the tone after it.
+    ASSERT_EQ(Run("split talk.mp3 --silence --trim -n tr").status, 0);
+    EXPECT_NEAR(double(GaplessSamples(dir / "tr000.mp3").size()), 2.0 * 44100, 0.05 * 44100);
+    EXPECT_NEAR(double(GaplessSamples(dir / "tr001.mp3").size()), 3.0 * 44100, 0.05 * 44100);
+    EXPECT_FALSE(fs::exists(dir / "tr002.mp3"));
+
     const RunResult none = Run("split talk.mp3 --silence --min-silence 2 -n u");
     EXPECT_EQ(none.status, 5);
     EXPECT_EQ(none.err, "mp3cut: no silence of 2.0 s under -48.0 dB to cut at in 'talk.mp3'\n");
