@@ -2,6 +2,7 @@
 
     bench/compare            # (installs its tools, then runs this) 60-min CBR and 10-min VBR, 5 runs
     RUNS=9 bench/compare     # more runs
+    SILENCE=0 bench/compare  # without the silence split (it takes a minute or two)
     BIG=1 bench/compare      # also a CBR file over 2.5 GB, its split runs 3 s apart
     SETTLE=0 BIG=1 ...       # ... or back to back
 
@@ -178,6 +179,47 @@ def bench(name, variants, limit, outdir, settle=0.0):
     return rows
 
 
+def silence_bench(rows, problems):
+    """A silence split of a 60-minute recording with two seconds of silence every minute,
+    against mp3splt's and the limit, a plain decode of the file (mpg123 -t)."""
+    talk = os.path.join(WORK, "talk60.mp3")
+    if not os.path.exists(talk):
+        print("encoding a 60-minute recording with a silence every minute...", flush=True)
+        # Tone and hiss for 58 s, then 2 s of digital silence: silences at 58-60, 118-120, ...
+        sh("ffmpeg -v error -f lavfi -i \"aevalsrc='if(lt(mod(t,60),58),"
+           "0.3*sin(2*PI*330*t)+0.05*(random(0)-0.5),0)':s=44100:d=3600\" "
+           f"-ac 2 -f s16le - | lame --quiet -r -s 44.1 --bitwidth 16 -V 4 - '{talk}.tmp' "
+           f"&& mv '{talk}.tmp' '{talk}'")
+    out = os.path.join(WORK, "out")
+    variants = {
+        "mp3cut split --silence": f"'{MP3CUT}' split '{talk}' --silence -d '{out}' -n s --quiet",
+        # Run in the emptied output folder: mp3splt keeps what it found in mp3splt.log in the
+        # folder it runs in, and a second run would read it instead of decoding.
+        "mp3splt -s": f"sh -c \"cd '{out}' && mp3splt -q -s -d . '{talk}'\"",
+        "mpg123 -t (limit)": f"mpg123 -q -t '{talk}'",
+    }
+    rows += bench("VBR 60 min, a silence a minute: split at silences", variants,
+                  "mpg123 -t (limit)", out)
+    # The points found: one in the middle of each silence, 59 s, 119 s, ... to 3539 s.
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    sh(f"'{MP3CUT}' split '{talk}' --silence -d '{out}' -n s --quiet >/dev/null")
+    parts = sorted(p for p in os.listdir(out) if p.startswith("s"))
+    if len(parts) != 60:
+        problems.append(f"silence split: {len(parts)} parts instead of 60")
+    else:
+        for p in parts[:-1]:
+            info = subprocess.run([MP3CUT, "info", os.path.join(out, p)], capture_output=True,
+                                  text=True).stdout
+            length = next(l for l in info.splitlines() if l.startswith("duration:"))
+            minutes, rest = length.split()[1].split(":")
+            seconds = int(minutes) * 60 + float(rest)
+            expected = 59.0 if p == parts[0] else 60.0
+            if abs(seconds - expected) > 0.05:
+                problems.append(f"silence split: {p} lasts {seconds} s, not {expected} s")
+    shutil.rmtree(out, ignore_errors=True)
+
+
 def main():
     setup()
     rows, problems = [], []
@@ -229,6 +271,9 @@ def main():
             if joins.returncode != 0:
                 problems.append(f"{label}: {joins.stdout.strip()}")
         shutil.rmtree(out, ignore_errors=True)
+
+    if os.environ.get("SILENCE", "1") == "1":
+        silence_bench(rows, problems)
 
     print()
     print(f"Medians of {RUNS} runs; peak memory is the largest of the runs.")

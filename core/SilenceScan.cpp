@@ -66,14 +66,19 @@ TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptio
     for (;;) {
         size_t bytes = 0;
         const int rc = mpg123_read(d.Handle, buffer.data(), buffer.size() * 2, &bytes);
-        const size_t n = bytes / 2;
-        for (size_t i = 0; i + size_t(channels) <= n; i += size_t(channels)) {
-            for (int c = 0; c < channels; ++c) {
-                const double v = buffer[i + size_t(c)];
-                sum += v * v;
+        const auto frames = int64_t(bytes / 2 / size_t(channels));
+        for (int64_t i = 0; i < frames;) {
+            // The rest of the window, or of the buffer: summed in one run of integer squares.
+            const int64_t take = std::min(frames - i, window - inWindow);
+            const int16_t *q = buffer.data() + i * channels;
+            int64_t squares = 0;
+            for (int64_t k = 0; k < take * channels; ++k) {
+                squares += int32_t(q[k]) * q[k];
             }
-            ++inWindow;
-            ++sample;
+            sum += double(squares);
+            inWindow += take;
+            sample += take;
+            i += take;
             if (inWindow == window) {
                 const bool quiet = sum / double(window * channels) < limit;
                 if (quiet && quietFrom < 0) {
