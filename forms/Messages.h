@@ -12,6 +12,7 @@ inline const QString MsgEmptyRange = "剪切范围为空，请重新设置起点
 inline const QString MsgExists = "已经存在！";
 inline const QString MsgNoRows = "没有选中的片段！";
 inline const QString MsgBadStep = "分割步长无效！";
+inline const QString MsgNoSilence = "未找到可分割的静音！";
 
 // A file's format as the Split page shows it.
 QString FileInfoText(const TMPEGAFHdr &hdr);

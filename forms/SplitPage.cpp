@@ -6,6 +6,7 @@
 #include "Messages.h"
 #include "Paths.h"
 #include "SegmentView.h"
+#include "SilenceScan.h"
 #include "Shared.h"
 #include "SplitJob.h"
 #include "SplitPlan.h"
@@ -42,7 +43,7 @@ void TSplitPage::ConnectControls()
     view_ = new TSegmentView(ui->ListView2, list_);
     // The step groups lie on top of one another: the one in front must hide the others.
     for (QGroupBox *group : {ui->GroupBoxmain, ui->GroupBoxadv, ui->GroupBoxtime, ui->GroupBoxsize,
-                             ui->GroupBoxfile}) {
+                             ui->GroupBoxsilence, ui->GroupBoxfile}) {
         group->setAutoFillBackground(true);
     }
     ShowStep({ui->GroupBoxmain});
@@ -263,8 +264,50 @@ void TSplitPage::SpeedButton15Click()
     PlanWholeFile();
 }
 
+bool TSplitPage::PlanAtSilences()
+{
+    if (list_.Count() == 0) {
+        return true; // no file yet
+    }
+    TSilenceOptions options;
+    options.ThresholdDb = ui->SpinEdit12->Value();
+    options.MinSilenceMs = ui->SpinEdit13->Value();
+    // The file is decoded: long work, with the progress bar and "停止", the window alive.
+    ui->ProgressBar2->setMaximum(int(std::max<int64_t>(1, filelength / 1000)));
+    ui->ProgressBar2->setValue(0);
+    stopRequested_ = false;
+    SetRunning(true);
+    const TSilenceScan scan =
+        FindSilences(ToPath(ui->Edit8->text() + ui->Edit7->text()), options, [this](int64_t done) {
+            ui->ProgressBar2->setValue(int(done / 1000));
+            QCoreApplication::processEvents();
+            return !stopRequested_;
+        });
+    SetRunning(false);
+    ui->ProgressBar2->setValue(0);
+    if (scan.Stopped) {
+        return false;
+    }
+    if (!scan.Error.empty()) {
+        TDialogs::Current().Message(this, MsgNoFrame);
+        return false;
+    }
+    const std::vector<int64_t> points = SilenceCutPoints(scan, options);
+    if (points.empty()) {
+        TDialogs::Current().Message(this, MsgNoSilence);
+        return false;
+    }
+    list_.Reset(filelength, lastCut);
+    list_.PlanTimes(points);
+    view_->Show(0);
+    return true;
+}
+
 bool TSplitPage::PlanWholeFile()
 {
+    if (ui->RadioButton4->isChecked()) {
+        return PlanAtSilences();
+    }
     // A size step cuts at the frame boundaries nearest to every so many bytes, VBR or not.
     const bool bySize = ui->RadioButton3->isChecked();
     const std::optional<int64_t> step =
@@ -295,7 +338,8 @@ void TSplitPage::SetRunning(bool running)
 {
     running_ = running;
     for (QWidget *w : std::initializer_list<QWidget *>{
-             ui->GroupBoxmain, ui->GroupBoxadv, ui->GroupBoxtime, ui->GroupBoxsize, ui->Edit9,
+             ui->GroupBoxmain, ui->GroupBoxadv, ui->GroupBoxtime, ui->GroupBoxsize,
+             ui->GroupBoxsilence, ui->Edit9,
              ui->SpeedButton25, ui->SpeedButton13}) {
         w->setEnabled(!running);
     }
@@ -398,7 +442,7 @@ void TSplitPage::ShowStep(std::initializer_list<QGroupBox *> front)
     // Only the groups of the step in front show: the others would still be reached by Tab and
     // by a screen reader behind them.
     for (QGroupBox *group : {ui->GroupBoxmain, ui->GroupBoxadv, ui->GroupBoxtime, ui->GroupBoxsize,
-                             ui->GroupBoxfile}) {
+                             ui->GroupBoxsilence, ui->GroupBoxfile}) {
         group->setVisible(std::find(front.begin(), front.end(), group) != front.end());
     }
     for (QGroupBox *group : front) {
@@ -420,7 +464,8 @@ void TSplitPage::SpeedButton14Click()
     if (ui->SpeedButton14->text() == "下一步") {
         ShowStep({ui->GroupBoxfile, ui->RadioButton1->isChecked()   ? ui->GroupBoxadv
                                     : ui->RadioButton2->isChecked() ? ui->GroupBoxtime
-                                                                    : ui->GroupBoxsize});
+                                    : ui->RadioButton3->isChecked() ? ui->GroupBoxsize
+                                                                    : ui->GroupBoxsilence});
         ui->ProgressBar2->setValue(0); // the method may have changed since the last run
         ui->SpeedButton14->setText("开始");
         return;

@@ -61,6 +61,8 @@ public:
     // Planning and writing
     void SpeedButton15Click();
     bool PlanWholeFile(); // false: the step was refused and the list left as it was
+    // The list cut in the middle of every silence of the file; false: none, or stopped.
+    bool PlanAtSilences();
     void SpeedButton24Click();
     void StopClick();
     // The wizard, the information and playback

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QMenu>
 
+#include <cmath>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -450,6 +452,43 @@ private slots:
             QVERIFY2(text.find("TLEN") == std::string::npos, "only the texts and the pictures");
             QVERIFY(text.find(name[4] == '0' ? "1/2" : "2/2") != std::string::npos);
         }
+    }
+
+    void SplitsAtSilences()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        // Two seconds of tone, a second and a half of silence, three of tone.
+        std::vector<int16_t> samples;
+        for (int i = 0; i < 44100 * 13 / 2; ++i) {
+            const bool quiet = i >= 2 * 44100 && i < 44100 * 7 / 2;
+            samples.push_back(quiet ? 0 : int16_t(9000 * std::sin(i * 0.0627)));
+        }
+        const auto mp3 = EncodeSamplesWithLame(dir, "talk", samples, 44100, 1, "-b 64");
+        w.split->OpenSplitInput(Q(mp3));
+        w.ui.Edit10->setText(Q(dir.Path()));
+        auto *silence = w.main->findChild<QRadioButton *>("RadioButton4");
+        QVERIFY(silence != nullptr);
+        QCOMPARE(silence->text(), QString("按静音分割"));
+        silence->setChecked(true);
+        w.split->SpeedButton14Click(); // 下一步
+        auto *group = w.main->findChild<QGroupBox *>("GroupBoxsilence");
+        QVERIFY(group != nullptr && !group->isHidden());
+        auto *minimum = w.main->findChild<TSpinEdit *>("SpinEdit13");
+        minimum->SetText("3000");
+        w.split->SpeedButton14Click(); // 开始: no silence of three seconds
+        QCOMPARE(dialogs.Messages, QStringList{"未找到可分割的静音！"});
+        QVERIFY(!fs::exists(dir / "talk000.mp3"));
+
+        dialogs.Messages.clear();
+        minimum->SetText("1000");
+        w.split->SpeedButton14Click();
+        QCOMPARE(dialogs.Messages, QStringList{Done});
+        QCOMPARE(Rows(w.ui).size(), 2);
+        QVERIFY(std::abs(double(GaplessSamples(dir / "talk000.mp3").size()) - 2.75 * 44100) <
+                0.05 * 44100);
+        QVERIFY(fs::exists(dir / "talk001.mp3"));
     }
 
     void OutcomesBecomeMessages()
