@@ -64,14 +64,6 @@ void Failed(TJobOutcome &outcome, TJobStatus status, const std::filesystem::path
     outcome.Reason = ReasonText(error.Code, status == TJobStatus::ReadFailed);
 }
 
-namespace {
-
-std::filesystem::path FolderOf(const std::filesystem::path &file)
-{
-    return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-}
-
-} // namespace
 
 bool CheckOutput(const std::filesystem::path &output, const std::filesystem::path &input,
                  TJobOutcome &outcome)

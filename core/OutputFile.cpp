@@ -70,11 +70,6 @@ extern "C" void RemoveAndEnd(int signal)
 }
 #endif
 
-fs::path FolderOf(const fs::path &file)
-{
-    return file.has_parent_path() ? file.parent_path() : fs::path(".");
-}
-
 // A short name in the folder that no file has: it does not grow with the target's name.
 fs::path FreshName(const fs::path &folder)
 {
@@ -89,6 +84,11 @@ fs::path FreshName(const fs::path &folder)
 }
 
 } // namespace
+
+fs::path FolderOf(const fs::path &file)
+{
+    return file.has_parent_path() ? file.parent_path() : fs::path(".");
+}
 
 fs::path OutputTarget(const fs::path &name)
 {

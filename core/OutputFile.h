@@ -38,6 +38,9 @@ private:
     bool committed_ = false;
 };
 
+// The folder a file name lies in: its parent, or "." for a bare name.
+std::filesystem::path FolderOf(const std::filesystem::path &file);
+
 // The file an output name stands for: symbolic links followed to the name they end at, which
 // need not exist yet. Raises EFOpenError for a loop of links.
 std::filesystem::path OutputTarget(const std::filesystem::path &name);

@@ -17,7 +17,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
+#include <optional>
 
 namespace {
 
@@ -107,26 +107,25 @@ std::string FrameText(TagLib::ID3v2::Tag &tag, const char *id)
     return frames.isEmpty() ? std::string() : Utf8Of(frames.front()->toString());
 }
 
+// The frame's text encoding set to UTF-8 when it is one of the kinds given.
+template <typename... TKinds> void SetUtf8(TagLib::ID3v2::Frame *frame)
+{
+    const auto set = [&](auto *f) {
+        if (f != nullptr) {
+            f->setTextEncoding(TagLib::String::UTF8);
+        }
+        return f != nullptr;
+    };
+    (set(dynamic_cast<TKinds *>(frame)) || ...);
+}
+
 // Every text a frame holds in UTF-8, as the tag is rendered.
 void ToUtf8(TagLib::ID3v2::Frame *frame)
 {
     using namespace TagLib::ID3v2;
-    constexpr auto Utf8 = TagLib::String::UTF8;
-    if (auto *f = dynamic_cast<TextIdentificationFrame *>(frame)) {
-        f->setTextEncoding(Utf8);
-    } else if (auto *f = dynamic_cast<CommentsFrame *>(frame)) {
-        f->setTextEncoding(Utf8);
-    } else if (auto *f = dynamic_cast<AttachedPictureFrame *>(frame)) {
-        f->setTextEncoding(Utf8);
-    } else if (auto *f = dynamic_cast<UnsynchronizedLyricsFrame *>(frame)) {
-        f->setTextEncoding(Utf8);
-    } else if (auto *f = dynamic_cast<SynchronizedLyricsFrame *>(frame)) {
-        f->setTextEncoding(Utf8);
-    } else if (auto *f = dynamic_cast<UserUrlLinkFrame *>(frame)) {
-        f->setTextEncoding(Utf8);
-    } else if (auto *f = dynamic_cast<GeneralEncapsulatedObjectFrame *>(frame)) {
-        f->setTextEncoding(Utf8);
-    }
+    SetUtf8<TextIdentificationFrame, CommentsFrame, AttachedPictureFrame,
+            UnsynchronizedLyricsFrame, SynchronizedLyricsFrame, UserUrlLinkFrame,
+            GeneralEncapsulatedObjectFrame>(frame);
 }
 
 // A new frame's bytes as an ID3v2.4 tag holds it (new frames are of that version).

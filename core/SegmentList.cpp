@@ -54,6 +54,17 @@ size_t TSegmentList::PlanTimes(const std::vector<int64_t> &times)
     return existing;
 }
 
+void TSegmentList::LeaveOut(int64_t startMs, int64_t endMs)
+{
+    AddCut(startMs);
+    AddCut(endMs);
+    for (TSegment &row : rows_) {
+        if (row.StartMs >= startMs && row.EndMs <= endMs) {
+            row.Ticked = false;
+        }
+    }
+}
+
 std::optional<size_t> TSegmentList::Remove(size_t row)
 {
     if (rows_.size() < 2 || row >= rows_.size()) {

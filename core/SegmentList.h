@@ -46,6 +46,8 @@ public:
     size_t Plan(int64_t from, int64_t to, int64_t step);
     // Adds the given cut points; how many existed already.
     size_t PlanTimes(const std::vector<int64_t> &times);
+    // Cuts at both ends of the stretch and unticks the rows inside it: no part holds it.
+    void LeaveOut(int64_t startMs, int64_t endMs);
 
     // Removes a row, its neighbour (the one before, or for the first row the one after) taking
     // its time; returns the neighbour's new index. The last remaining row is never removed.

@@ -1,24 +1,20 @@
 #include "SilenceScan.h"
 
+#include "Decoder.h"
+
 #include <mpg123.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
 
 namespace {
 
+// Closes the handle when the scan returns, whichever way.
 struct TDecoder
 {
     mpg123_handle *Handle = nullptr;
-    ~TDecoder()
-    {
-        if (Handle != nullptr) {
-            mpg123_close(Handle);
-            mpg123_delete(Handle);
-        }
-    }
+    ~TDecoder() { CloseDecoder(Handle); }
 };
 
 } // namespace
@@ -27,25 +23,13 @@ TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptio
                           const TScanProgress &progress)
 {
     TSilenceScan scan;
-    static const bool ready = mpg123_init() == MPG123_OK;
-    int err = MPG123_OK;
-    TDecoder d;
-    d.Handle = ready ? mpg123_new(nullptr, &err) : nullptr;
     long rate = 0;
     int channels = 0;
-    int encoding = 0;
+    TDecoder d;
+    d.Handle = OpenDecoder(file.string(), rate, channels, scan.Error);
     if (d.Handle == nullptr) {
-        scan.Error = "the decoder cannot be started";
         return scan;
     }
-    mpg123_param(d.Handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-    if (mpg123_open(d.Handle, file.c_str()) != MPG123_OK ||
-        mpg123_getformat(d.Handle, &rate, &channels, &encoding) != MPG123_OK || rate <= 0) {
-        scan.Error = mpg123_strerror(d.Handle);
-        return scan;
-    }
-    mpg123_format_none(d.Handle);
-    mpg123_format(d.Handle, rate, channels, MPG123_ENC_SIGNED_16);
 
     // Windows of 10 ms; a window is silent when its mean square lies under the threshold's.
     const int64_t window = std::max<int64_t>(1, rate / 100);
@@ -149,4 +133,17 @@ std::vector<int64_t> AdjustToSilences(const std::vector<int64_t> &points, const 
     std::sort(moved.begin(), moved.end());
     moved.erase(std::unique(moved.begin(), moved.end()), moved.end());
     return moved;
+}
+
+std::vector<TSilence> SilencesLeftOut(const TSilenceScan &scan, const std::vector<int64_t> &points)
+{
+    std::vector<TSilence> out;
+    for (const TSilence &s : scan.Silences) {
+        const int64_t middle = (s.StartMs + s.EndMs) / 2;
+        const bool atEnd = s.StartMs <= 0 || s.EndMs >= scan.LengthMs;
+        if (atEnd || std::find(points.begin(), points.end(), middle) != points.end()) {
+            out.push_back(s);
+        }
+    }
+    return out;
 }

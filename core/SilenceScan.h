@@ -42,6 +42,10 @@ TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptio
 // recording, without those that would leave a part shorter than MinPartMs.
 std::vector<int64_t> SilenceCutPoints(const TSilenceScan &scan, const TSilenceOptions &options);
 
+// The silences a split that drops them leaves out: those at the cut points, and those at
+// either end of the recording.
+std::vector<TSilence> SilencesLeftOut(const TSilenceScan &scan, const std::vector<int64_t> &points);
+
 // Each point moved to the middle of the nearest silence whose middle lies within withinMs of
 // it; points with no silence that near stay. Sorted, each once.
 std::vector<int64_t> AdjustToSilences(const std::vector<int64_t> &points, const TSilenceScan &scan,

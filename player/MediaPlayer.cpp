@@ -1,5 +1,7 @@
 #include "MediaPlayer.h"
 
+#include "Decoder.h"
+
 #include <SDL.h>
 #include <mpg123.h>
 
@@ -25,38 +27,6 @@ bool InitLibraries(std::string &noSound)
     }();
     noSound = soundReady ? "" : soundError;
     return decoderReady;
-}
-
-// A handle that decodes fileName to 16-bit samples at its own rate, or null with the reason.
-mpg123_handle *OpenDecoder(const std::string &fileName, long &rate, int &channels,
-                           std::string &error)
-{
-    int err = MPG123_OK;
-    mpg123_handle *mh = mpg123_new(nullptr, &err);
-    if (mh == nullptr) {
-        error = mpg123_plain_strerror(err);
-        return nullptr;
-    }
-    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-    int encoding = 0;
-    if (mpg123_open(mh, fileName.c_str()) != MPG123_OK ||
-        mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK) {
-        error = mpg123_strerror(mh);
-        mpg123_close(mh);
-        mpg123_delete(mh);
-        return nullptr;
-    }
-    mpg123_format_none(mh);
-    mpg123_format(mh, rate, channels, MPG123_ENC_SIGNED_16);
-    return mh;
-}
-
-void CloseDecoder(mpg123_handle *mh)
-{
-    if (mh != nullptr) {
-        mpg123_close(mh);
-        mpg123_delete(mh);
-    }
 }
 
 } // namespace

@@ -290,6 +290,21 @@ double ParseNumber(const std::map<std::string, std::string> &opts, const char *o
     return value;
 }
 
+// The silences of the input, found with the options given (--threshold, --min-silence,
+// --min-part), which go into silence.
+TSilenceScan ScanSilences(const std::map<std::string, std::string> &opts, TJobInput &in,
+                          TSilenceOptions &silence)
+{
+    silence.ThresholdDb = ParseNumber(opts, "--threshold", silence.ThresholdDb);
+    silence.MinSilenceMs = int64_t(ParseNumber(opts, "--min-silence", 1.0) * 1000);
+    silence.MinPartMs = int64_t(ParseNumber(opts, "--min-part", 0.0) * 1000);
+    TSilenceScan scan = FindSilences(in.Stream->FileName(), silence);
+    if (!scan.Error.empty()) {
+        Fail(InputUnreadable, "cannot decode " + Quoted(in.Stream->FileName()) + ": " + scan.Error);
+    }
+    return scan;
+}
+
 // The segments asked for, laid as the Split page lays them.
 TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput &in)
 {
@@ -327,13 +342,7 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
     }
     if (opts.count("--silence")) {
         TSilenceOptions silence;
-        silence.ThresholdDb = ParseNumber(opts, "--threshold", silence.ThresholdDb);
-        silence.MinSilenceMs = int64_t(ParseNumber(opts, "--min-silence", 1.0) * 1000);
-        silence.MinPartMs = int64_t(ParseNumber(opts, "--min-part", 0.0) * 1000);
-        const TSilenceScan scan = FindSilences(in.Stream->FileName(), silence);
-        if (!scan.Error.empty()) {
-            Fail(InputUnreadable, "cannot decode " + Quoted(in.Stream->FileName()) + ": " + scan.Error);
-        }
+        const TSilenceScan scan = ScanSilences(opts, in, silence);
         const std::vector<int64_t> points = SilenceCutPoints(scan, silence);
         if (points.empty()) {
             char limits[96];
@@ -346,24 +355,8 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
             list.PlanTimes(points);
             return list;
         }
-        // The silences the parts are cut at, and those at the ends, are left out of the parts.
-        std::vector<int64_t> edges;
-        for (const TSilence &q : scan.Silences) {
-            const int64_t middle = (q.StartMs + q.EndMs) / 2;
-            const bool atEnd = q.StartMs <= 0 || q.EndMs >= scan.LengthMs;
-            if (atEnd || std::find(points.begin(), points.end(), middle) != points.end()) {
-                edges.push_back(q.StartMs);
-                edges.push_back(q.EndMs);
-            }
-        }
-        list.PlanTimes(edges);
-        for (size_t row = 0; row < list.Count(); ++row) {
-            const TSegment &r = list.Rows()[row];
-            for (const TSilence &q : scan.Silences) {
-                if (r.StartMs >= q.StartMs && r.EndMs <= q.EndMs) {
-                    list.SetTicked(row, false);
-                }
-            }
+        for (const TSilence &q : SilencesLeftOut(scan, points)) {
+            list.LeaveOut(q.StartMs, q.EndMs);
         }
         return list;
     }
@@ -380,13 +373,8 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
     } else if (opts.count("--adjust")) {
         // Each point moves to the nearest silence within so many seconds of it.
         TSilenceOptions silence;
-        silence.ThresholdDb = ParseNumber(opts, "--threshold", silence.ThresholdDb);
-        silence.MinSilenceMs = int64_t(ParseNumber(opts, "--min-silence", 1.0) * 1000);
+        const TSilenceScan scan = ScanSilences(opts, in, silence);
         const auto within = int64_t(ParseNumber(opts, "--adjust", 0.0) * 1000);
-        const TSilenceScan scan = FindSilences(in.Stream->FileName(), silence);
-        if (!scan.Error.empty()) {
-            Fail(InputUnreadable, "cannot decode " + Quoted(in.Stream->FileName()) + ": " + scan.Error);
-        }
         list.PlanTimes(AdjustToSilences(PlanCutPoints(0, length, *step), scan, within));
     } else {
         list.Plan(0, length, *step);

@@ -1,0 +1,12 @@
+#pragma once
+// A libmpg123 handle that decodes a file gaplessly, as the player plays it, to interleaved
+// 16-bit samples at the file's own rate: the one way the player and the silence scan open one.
+
+#include <string>
+
+struct mpg123_handle_struct;
+
+// The handle, or null with the reason in error.
+mpg123_handle_struct *OpenDecoder(const std::string &fileName, long &rate, int &channels,
+                                  std::string &error);
+void CloseDecoder(mpg123_handle_struct *handle); // null is nothing to close
