@@ -60,6 +60,23 @@ int OpenFlags(TFileMode mode)
 // Largest chunk handed to one read or write call; both platforms take int-sized counts.
 constexpr int64_t MaxChunk = 1 << 30;
 
+// Calls call(done, chunk) until n bytes have moved, again where a signal interrupted it; a
+// call that moves nothing raises TError with the system's code.
+template <typename TError, typename TCall> void MoveAll(int64_t n, TCall call)
+{
+    int64_t done = 0;
+    while (done < n) {
+        const int64_t moved = int64_t(call(done, std::min(n - done, MaxChunk)));
+        if (moved < 0 && errno == EINTR) {
+            continue;
+        }
+        if (moved <= 0) {
+            throw TError(moved < 0 ? errno : 0);
+        }
+        done += moved;
+    }
+}
+
 } // namespace
 
 TFileStream::TFileStream(const std::filesystem::path &path, TFileMode mode) : path_(path)
@@ -208,40 +225,22 @@ void TFileStream::ReadBufferAt(int64_t pos, void *buffer, int64_t n)
 #else
     // One call instead of a seek and a read: a frame walk reads thousands of windows.
     auto *p = static_cast<char *>(buffer);
-    int64_t done = 0;
-    while (done < n) {
-        const auto chunk = std::min(n - done, MaxChunk);
-        const auto got = ::pread(fd_, p + done, static_cast<size_t>(chunk), pos + done);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            throw EReadError(got < 0 ? errno : 0);
-        }
-        done += got;
-    }
+    MoveAll<EReadError>(n, [&](int64_t done, int64_t chunk) {
+        return ::pread(fd_, p + done, static_cast<size_t>(chunk), pos + done);
+    });
 #endif
 }
 
 void TFileStream::WriteBuffer(const void *buffer, int64_t n)
 {
     const auto *p = static_cast<const char *>(buffer);
-    int64_t done = 0;
-    while (done < n) {
-        const auto chunk = std::min(n - done, MaxChunk);
+    MoveAll<EWriteError>(n, [&](int64_t done, int64_t chunk) {
 #ifdef _WIN32
-        const auto put = _write(fd_, p + done, static_cast<unsigned>(chunk));
+        return _write(fd_, p + done, static_cast<unsigned>(chunk));
 #else
-        const auto put = ::write(fd_, p + done, static_cast<size_t>(chunk));
+        return ::write(fd_, p + done, static_cast<size_t>(chunk));
 #endif
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            throw EWriteError(put < 0 ? errno : 0);
-        }
-        done += put;
-    }
+    });
 }
 
 void TFileStream::WriteBufferAt(int64_t pos, const void *buffer, int64_t n)
@@ -251,18 +250,9 @@ void TFileStream::WriteBufferAt(int64_t pos, const void *buffer, int64_t n)
     WriteBuffer(buffer, n);
 #else
     const auto *p = static_cast<const char *>(buffer);
-    int64_t done = 0;
-    while (done < n) {
-        const auto chunk = std::min(n - done, MaxChunk);
-        const auto put = ::pwrite(fd_, p + done, static_cast<size_t>(chunk), pos + done);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            throw EWriteError(put < 0 ? errno : 0);
-        }
-        done += put;
-    }
+    MoveAll<EWriteError>(n, [&](int64_t done, int64_t chunk) {
+        return ::pwrite(fd_, p + done, static_cast<size_t>(chunk), pos + done);
+    });
 #endif
 }
 
