@@ -23,6 +23,7 @@ enum class TJobStatus
     FolderUnwritable, // File: the folder; Reason: the system's words
     NameIsFolder,     // File: the output name, taken by a folder
     NotAFile,         // File: the output name, taken by a device, a FIFO or a socket; Reason: which
+    SameName,         // File: a name that two parts of a split would get
     WriteFailed,      // File: the output; Reason: the system's words
     ReadFailed,       // File: the input; Reason: the system's words
 };

@@ -174,7 +174,8 @@ std::vector<TTagFrame> TextFrames(const TPartTag &texts)
 {
     std::vector<TTagFrame> frames;
     for (const auto &[id, text] : {std::pair{"TIT2", texts.Title}, {"TPE1", texts.Artist},
-                                   {"TALB", texts.Album}, {"TDRC", texts.Year}}) {
+                                   {"TALB", texts.Album}, {"TDRC", texts.Year},
+                                   {"TPE2", texts.AlbumArtist}}) {
         if (!text.empty()) {
             frames.push_back({id, false, TextFrame(id, GB18030ToUtf8(text))});
         }
@@ -259,7 +260,7 @@ TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
     }
     TID3Tag v1;
     if (size - 128 >= audioStart && v1.ReadTag(source)) {
-        tags.Id3v1 = TPartTag{v1.Title, v1.Artist, v1.Album, v1.Year, v1.Comment, v1.GenreID};
+        tags.Id3v1 = TPartTag{v1.Title, v1.Artist, v1.Album, v1.Year, v1.Comment, v1.GenreID, {}};
     }
     return tags;
 }

@@ -20,7 +20,8 @@ struct TPartTag
     std::string Album;
     std::string Year;
     std::string Comment;
-    uint8_t GenreID = 255; // 255: no genre
+    uint8_t GenreID = 255;   // 255: no genre
+    std::string AlbumArtist; // the ID3v2 tag's only (TPE2): the ID3v1 tag has no field for it
 
     bool operator==(const TPartTag &) const = default;
 };

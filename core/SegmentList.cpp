@@ -65,6 +65,23 @@ void TSegmentList::LeaveOut(int64_t startMs, int64_t endMs)
     }
 }
 
+size_t TSegmentList::PlanTracks(const std::vector<TCueTrack> &tracks)
+{
+    RemoveAll();
+    size_t outside = 0;
+    for (const TCueTrack &t : tracks) {
+        outside += t.StartMs > 0 && AddCut(t.StartMs).What != TAdd::Added ? 1 : 0;
+    }
+    for (TSegment &row : rows_) {
+        const auto track = std::find_if(tracks.begin(), tracks.end(), [&](const TCueTrack &t) {
+            return t.StartMs == row.StartMs;
+        });
+        row.Ticked = track != tracks.end();
+        row.Tag = row.Ticked ? std::optional<TPartTag>(track->Tag) : std::nullopt;
+    }
+    return outside;
+}
+
 std::optional<size_t> TSegmentList::Remove(size_t row)
 {
     if (rows_.size() < 2 || row >= rows_.size()) {

@@ -3,6 +3,7 @@
 // a tick (written or not) and, once given, tag texts of its own. The Split page shows it; a
 // split job is made from it.
 
+#include "CueSheet.h"
 #include "SplitJob.h"
 
 #include <cstdint>
@@ -46,6 +47,10 @@ public:
     size_t Plan(int64_t from, int64_t to, int64_t step);
     // Adds the given cut points; how many existed already.
     size_t PlanTimes(const std::vector<int64_t> &times);
+    // Replaces the rows with one for each track, from its start to the next one's, with the
+    // track's texts; a stretch before the first track stays unticked. Tracks that start outside
+    // the audio are left out: returns how many.
+    size_t PlanTracks(const std::vector<TCueTrack> &tracks);
     // Cuts at both ends of the stretch and unticks the rows inside it: no part holds it.
     void LeaveOut(int64_t startMs, int64_t endMs);
 

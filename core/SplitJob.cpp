@@ -3,16 +3,84 @@
 #include "Errors.h"
 #include "OutputAssembly.h"
 #include "OutputFile.h"
+#include "TextCodec.h"
+
+#include <algorithm>
+#include <cstring>
 
 #include <cstdio>
 
 namespace fs = std::filesystem;
 
-std::string PartFileName(const std::string &baseName, size_t number)
+namespace {
+
+bool IsPattern(const std::string &baseName)
 {
-    char digits[32];
-    std::snprintf(digits, sizeof digits, "%03zu", number);
-    return baseName + digits + ".mp3";
+    for (size_t at = baseName.find('@'); at != std::string::npos; at = baseName.find('@', at + 1)) {
+        if (at + 1 < baseName.size() && std::strchr("ntpa", baseName[at + 1]) != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A tag text as a piece of a file name.
+std::string NamePiece(const std::string &gb18030)
+{
+    std::string text = GB18030ToUtf8(gb18030);
+    for (char &c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F ||
+            std::strchr("/\\:*?\"<>|", c) != nullptr) {
+            c = '_';
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+std::string PartFileName(const std::string &baseName, size_t number, size_t total,
+                         const TPartTag &texts)
+{
+    if (!IsPattern(baseName)) {
+        char digits[32];
+        std::snprintf(digits, sizeof digits, "%03zu", number);
+        return baseName + digits + ".mp3";
+    }
+    const int width = std::max<int>(2, int(std::to_string(std::max(total, number + 1)).size()));
+    char track[32];
+    std::snprintf(track, sizeof track, "%0*zu", width, number + 1);
+    std::string name;
+    for (size_t i = 0; i < baseName.size(); ++i) {
+        const char key = i + 1 < baseName.size() && baseName[i] == '@' ? baseName[i + 1] : 0;
+        if (key == 'n') {
+            name += track;
+        } else if (key == 't') {
+            name += texts.Title.empty() ? "Track " + std::string(track) : NamePiece(texts.Title);
+        } else if (key == 'p') {
+            name += NamePiece(texts.Artist);
+        } else if (key == 'a') {
+            name += NamePiece(texts.Album);
+        } else {
+            name += baseName[i];
+            continue;
+        }
+        ++i;
+    }
+    // No blanks at either end, no hidden file, and room for ".mp3" in a name of 255 bytes.
+    const size_t first = name.find_first_not_of(' ');
+    name = first == std::string::npos ? "" : name.substr(first, name.find_last_not_of(' ') + 1 - first);
+    if (name.empty() || name[0] == '.') {
+        name.insert(0, "_");
+    }
+    if (name.size() > 251) {
+        size_t cut = 251;
+        while ((static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        name.resize(cut);
+    }
+    return name + ".mp3";
 }
 
 namespace {
@@ -66,16 +134,23 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
         outcome.Status = TJobStatus::EmptyRange;
         return outcome;
     }
-    // Refuse before the first part rather than fail halfway.
+    // Refuse before the first part rather than fail halfway, or let one part replace another.
+    std::vector<fs::path> paths;
     for (size_t n = 0; n < total; ++n) {
-        if (!CheckOutput(job.Folder / PartFileName(job.BaseName, n), job.Input, outcome)) {
+        paths.push_back(job.Folder / PartFileName(job.BaseName, n, total, *parts[n].Texts));
+        if (std::find(paths.begin(), paths.end() - 1, paths.back()) != paths.end() - 1) {
+            outcome.Status = TJobStatus::SameName;
+            outcome.File = paths.back();
+            return outcome;
+        }
+        if (!CheckOutput(paths.back(), job.Input, outcome)) {
             return outcome;
         }
     }
 
     bool stop = false;
     for (size_t n = 0; n < total && !stop; ++n) {
-        const fs::path path = job.Folder / PartFileName(job.BaseName, n);
+        const fs::path &path = paths[n];
         std::unique_ptr<TOutputFile> out;
         if (!CreateOutput(path, out, outcome)) {
             return outcome;

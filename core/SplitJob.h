@@ -33,8 +33,13 @@ struct TSplitJob
     bool WholeFrames = false; // whole frames instead of the exact samples of each segment
 };
 
-// "song" and 7 give "song007.mp3"; numbers of four or more digits stand as they are.
-std::string PartFileName(const std::string &baseName, size_t number);
+// The name of part number (from 0) of total, with its texts. "song" and 7 give "song007.mp3";
+// numbers of four or more digits stand as they are. A base name that holds @n, @t, @p or @a is
+// a pattern instead: @n is the track number from 1 (two digits or more), @t the title ("Track"
+// and the number when there is none), @p the artist and @a the album, in UTF-8, with the
+// characters that file systems refuse (/ \ : * ? " < > | and controls) made "_".
+std::string PartFileName(const std::string &baseName, size_t number, size_t total = 0,
+                         const TPartTag &texts = {});
 
 // Called with the parts done and the total: after each part and between the blocks of a long
 // one. Returning false stops the run once the part in hand is written.

@@ -76,3 +76,40 @@ std::string GB18030ToUtf8(const std::string &gb18030)
     return Convert(gb18030, "GB18030", "UTF-8");
 }
 #endif
+
+bool IsUtf8(const std::string &text)
+{
+    const auto *b = reinterpret_cast<const unsigned char *>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned c = b[i];
+        size_t length = 0;
+        unsigned low = 0x80, high = 0xBF; // the range of the second byte
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            low = c == 0xE0 ? 0xA0 : 0x80;
+            high = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            low = c == 0xF0 ? 0x90 : 0x80;
+            high = c == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (i + length > n || b[i + 1] < low || b[i + 1] > high) {
+            return false;
+        }
+        for (size_t k = 2; k < length; ++k) {
+            if ((b[i + k] & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}

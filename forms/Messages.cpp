@@ -21,6 +21,8 @@ QString FailureText(const TJobOutcome &o)
         return MsgBusy + "\n" + file + "：同名文件夹已存在";
     case TJobStatus::NotAFile:
         return MsgBusy + "\n" + file + "：不是普通文件（" + QString::fromStdString(o.Reason) + "）";
+    case TJobStatus::SameName:
+        return QString("两个片段的文件名相同：%1\n请在文件名中加入 @n。").arg(file);
     case TJobStatus::WriteFailed:
         return QString("无法写入文件 %1：%2").arg(file, reason);
     case TJobStatus::ReadFailed:

@@ -53,7 +53,8 @@ struct Failure
 constexpr const char *Usage = R"(usage:
   mp3cut info FILE
   mp3cut cut FILE START END [-o OUT] [--frames] [--no-tags]
-  mp3cut split FILE (--at T1,T2,... | --every SECONDS | --size KB | --silence) [-d DIR] [-n BASE]
+  mp3cut split FILE (--at T1,T2,... | --every SECONDS | --size KB | --silence | --cue SHEET)
+               [-d DIR] [-n BASE]
                [--threshold DB] [--min-silence SECONDS] [--min-part SECONDS] [--trim]
                [--adjust SECONDS (with --every)]
                [--title T] [--artist A] [--album B] [--year Y] [--comment C]
@@ -67,6 +68,9 @@ them; --no-tags writes none.
 --silence cuts in the middle of every stretch quieter than --threshold (default -48 dB) for
 at least --min-silence seconds (default 1); --min-part merges shorter parts into the one before.
 --trim leaves those silences out of the parts. --every S --adjust N moves each point to the middle of the nearest such silence within N s.
+--cue cuts at the tracks' INDEX 01 and gives each part its track's texts.
+-n BASE names the parts BASE000.mp3, BASE001.mp3, ...; a BASE with @n (track number from 01),
+@t (title), @p (artist) or @a (album) is a pattern instead, e.g. -n "@n - @t".
 Exit status: 2 usage, 3 unreadable input, 4 no MPEG audio, 5 empty range, 6 bad step,
 7 output folder not writable, 8 output is the input, 9 write failed.
 )";
@@ -102,6 +106,8 @@ std::string OutcomeMessage(const TJobOutcome &o)
         return "cannot write " + file + ": a folder has that name";
     case TJobStatus::NotAFile:
         return "cannot write " + file + ": it is " + o.Reason + ", not a regular file";
+    case TJobStatus::SameName:
+        return "two parts would be named " + file + " (put @n in the name)";
     case TJobStatus::WriteFailed:
         return "cannot write " + file + ": " + o.Reason;
     case TJobStatus::Done:
@@ -128,6 +134,8 @@ Status ExitStatus(TJobStatus status)
         return OutputIsInput;
     case TJobStatus::FolderUnwritable:
         return OutputUnwritable;
+    case TJobStatus::SameName:
+        return UsageError;
     case TJobStatus::NameIsFolder:
     case TJobStatus::NotAFile:
     case TJobStatus::WriteFailed:
@@ -310,9 +318,9 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
 {
     TMPEGAFHdr &hdr = in.Hdr;
     const int methods = int(opts.count("--at") + opts.count("--every") + opts.count("--size") +
-                            opts.count("--silence"));
+                            opts.count("--silence") + opts.count("--cue"));
     if (methods != 1) {
-        Fail(UsageError, "split takes one of --at, --every, --size and --silence");
+        Fail(UsageError, "split takes one of --at, --every, --size, --silence and --cue");
     }
     if (opts.count("--adjust") && !opts.count("--every")) {
         Fail(UsageError, "--adjust moves the points of --every");
@@ -337,6 +345,30 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
                                      FormatMs("nn:ss.zzz", length) + ")");
             }
             from = comma + 1;
+        }
+        return list;
+    }
+    if (opts.count("--cue")) {
+        const fs::path cue = opts.at("--cue");
+        const TCueRead read = ReadCueSheet(cue, in.Stream->FileName());
+        if (!read.Sheet) {
+            Fail(InputUnreadable,
+                 read.Line > 0 ? "bad CUE sheet " + Quoted(cue) + ", line " +
+                                     std::to_string(read.Line) + ": " + read.Reason
+                               : "cannot use the CUE sheet " + Quoted(cue) + ": " + read.Reason);
+        }
+        NoteOn(read.Sheet->Note);
+        const size_t tracks = read.Sheet->Tracks.size();
+        const size_t outside = list.PlanTracks(read.Sheet->Tracks);
+        const std::string end = FormatMs("nn:ss.zzz", length);
+        if (outside == tracks) {
+            Fail(EmptyRange, "every track of the CUE sheet starts after the end of the audio (" +
+                                 end + ")");
+        }
+        if (outside > 0) {
+            NoteOn(std::to_string(outside) + " of the " + std::to_string(tracks) +
+                   " tracks of the CUE sheet start after the end of the audio (" + end +
+                   ") and are left out");
         }
         return list;
     }
@@ -448,7 +480,7 @@ int Run(int argc, char **argv)
                                                        "--every", "--size", "--title",   "--artist",
                                                        "--album", "--year", "--comment", "--genre",
                                                        "--threshold", "--min-silence", "--min-part",
-                                                       "--adjust"};
+                                                       "--adjust", "--cue"};
     std::vector<std::string> args;
     std::map<std::string, std::string> opts;
     for (int i = 2; i < argc; ++i) {

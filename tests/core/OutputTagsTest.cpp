@@ -220,7 +220,7 @@ TEST_F(OutputTags, TheWindowsPartsHoldTheirTextsAndTheSourcesPicturesOnly)
 {
     const fs::path in = Source(SourceId3v2(), Id3v1Tag("v1", 3));
     TSplitJob job = Split(in);
-    job.Tag = {Utf8ToGB18030(LongTitle), "Artist", "", "1999", "", 13};
+    job.Tag = {Utf8ToGB18030(LongTitle), "Artist", "", "1999", "", 13, {}};
     TPartTag untitled;
     untitled.Artist = "no title";
     job.Segments[1].Tag = untitled;

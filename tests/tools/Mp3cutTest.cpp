@@ -5,6 +5,8 @@
 #include "MPEGAFHdr.h"
 
 #include <gtest/gtest.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
 
 #include <cmath>
 #include <csignal>
@@ -376,6 +378,86 @@ TEST_F(Mp3cut, ASplitNeverEndsInAnEmptyPartOrTheLastFrameAlone)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "./l000.mp3\n./l001.mp3\n./l002.mp3\n./l003.mp3\n./l004.mp3\n");
     EXPECT_EQ(ReadFile(dir / "l004.mp3").size(), 2501u * 576u);
+}
+
+TEST_F(Mp3cut, SplitByACueSheetNamesAndTagsEveryTrack)
+{
+    const fs::path album = EncodeWithLame(dir, "album", 6.0, 44100, 2, "-V 2");
+    const std::string sheet = "PERFORMER \"Band\"\nTITLE \"LP\"\nFILE \"album.wav\" WAVE\n"
+                              "TRACK 01 AUDIO\nTITLE \"One\"\nINDEX 01 00:00:00\n"
+                              "TRACK 02 AUDIO\nTITLE \"Two/Three\"\nPERFORMER \"Guest\"\n"
+                              "INDEX 00 00:01:50\nINDEX 01 00:02:10\n"
+                              "TRACK 03 AUDIO\nINDEX 01 00:04:00\n"
+                              "TRACK 04 AUDIO\nTITLE \"Bonus\"\nINDEX 01 00:10:00\n";
+    WriteFile(dir / "album.cue", Bytes(sheet.begin(), sheet.end()));
+    const RunResult r = Run("split album.mp3 --cue album.cue -n '@n - @t'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "./01 - One.mp3\n./02 - Two_Three.mp3\n./03 - Track 03.mp3\n");
+    EXPECT_EQ(r.err, "mp3cut: note: 1 of the 4 tracks of the CUE sheet start after the end of the "
+                     "audio (00:06.000) and are left out\n");
+
+    // The tracks start at their INDEX 01, to the sample (2:10 is 2133 ms), and tile the audio.
+    std::vector<int16_t> joined;
+    const char *names[] = {"01 - One.mp3", "02 - Two_Three.mp3", "03 - Track 03.mp3"};
+    for (const char *name : names) {
+        const std::vector<int16_t> part = GaplessSamples(dir / name);
+        ASSERT_FALSE(part.empty()) << name;
+        if (joined.empty()) {
+            EXPECT_EQ(part.size(), 94065u * 2);
+        }
+        joined.insert(joined.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(joined, GaplessSamples(album));
+
+    const struct
+    {
+        const char *name, *title, *artist, *track;
+    } tags[] = {{names[0], "One", "Band", "1/3"},
+                {names[1], "Two/Three", "Guest", "2/3"},
+                {names[2], "", "Band", "3/3"}};
+    for (const auto &t : tags) {
+        TagLib::MPEG::File file((dir / t.name).c_str(), false);
+        TagLib::ID3v2::Tag *v2 = file.ID3v2Tag();
+        ASSERT_NE(v2, nullptr) << t.name;
+        EXPECT_EQ(v2->title().to8Bit(true), t.title);
+        EXPECT_EQ(v2->artist().to8Bit(true), t.artist);
+        EXPECT_EQ(v2->album().to8Bit(true), "LP");
+        EXPECT_EQ(v2->frameListMap()["TPE2"].front()->toString().to8Bit(true), "Band");
+        EXPECT_EQ(v2->frameListMap()["TRCK"].front()->toString().to8Bit(true), t.track);
+    }
+}
+
+TEST_F(Mp3cut, ABadCueSheetOrNameWritesNothing)
+{
+    const std::string head = "FILE \"song.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+    const std::string bad = head + "TRACK 02 AUDIO\nINDEX 01 00:10:80\n";
+    const std::string good = head + "TRACK 02 AUDIO\nINDEX 01 00:10:00\n";
+    WriteFile(dir / "bad.cue", Bytes(bad.begin(), bad.end()));
+    WriteFile(dir / "good.cue", Bytes(good.begin(), good.end()));
+    const size_t files = FileCount();
+    const struct
+    {
+        std::string args;
+        int status;
+        std::string err;
+    } cases[] = {
+        {"--cue bad.cue", 3,
+         "mp3cut: bad CUE sheet 'bad.cue', line 5: bad time '00:10:80' (use "
+         "minutes:seconds:frames, 75 frames a second)\n"},
+        {"--cue none.cue", 3, "mp3cut: cannot use the CUE sheet 'none.cue': No such file or directory\n"},
+        {"--cue good.cue -n '@p'", 2,
+         "mp3cut: two parts would be named './_.mp3' (put @n in the name)\nTry 'mp3cut --help'.\n"},
+        {"--cue good.cue --every 5", 2,
+         "mp3cut: split takes one of --at, --every, --size, --silence and --cue\n"
+         "Try 'mp3cut --help'.\n"},
+    };
+    for (const auto &c : cases) {
+        const RunResult r = Run("split song.mp3 " + c.args);
+        EXPECT_EQ(r.status, c.status) << c.args;
+        EXPECT_EQ(r.err, c.err) << c.args;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(FileCount(), files) << c.args;
+    }
 }
 
 TEST(Mp3cutReal, VbrCutDecodesCleanly)
