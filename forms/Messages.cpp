@@ -109,3 +109,27 @@ QString SplitMessage(const TJobOutcome &o)
 {
     return WithTagNote(SplitReport(o), o);
 }
+
+QString CueFaultMessage(const QString &cue, const TCueRead &read)
+{
+    const QString reason = QString::fromStdString(read.Reason);
+    if (read.Line > 0) {
+        return QString("CUE文件 %1 第 %2 行有误：%3").arg(cue).arg(read.Line).arg(reason);
+    }
+    return QString("无法使用CUE文件 %1：%2").arg(cue, reason);
+}
+
+QString CueNoteMessage(const TCueSheet &sheet, size_t outside)
+{
+    QStringList notes;
+    if (!sheet.Note.empty()) {
+        notes << QString("CUE文件写的是 %1，已按它的时间分割本文件。")
+                     .arg(QString::fromStdString(sheet.File));
+    }
+    if (outside > 0) {
+        notes << QString("%1 条音轨（共 %2 条）的起点在音频结束之后，已略去。")
+                     .arg(outside)
+                     .arg(sheet.Tracks.size());
+    }
+    return notes.join("\n");
+}

@@ -1,6 +1,7 @@
 #pragma once
 // Every text the windows report, in one place.
 
+#include "CueSheet.h"
 #include "JobOutcome.h"
 
 #include <QString>
@@ -13,6 +14,7 @@ inline const QString MsgExists = "已经存在！";
 inline const QString MsgNoRows = "没有选中的片段！";
 inline const QString MsgBadStep = "分割步长无效！";
 inline const QString MsgNoSilence = "未找到可分割的静音！";
+inline const QString MsgCueOutside = "CUE文件中所有音轨的起点都在音频结束之后！";
 
 // A file's format as the Split page shows it.
 QString FileInfoText(const TMPEGAFHdr &hdr);
@@ -21,3 +23,9 @@ QString FileInfoText(const TMPEGAFHdr &hdr);
 QString CutMessage(const TJobOutcome &outcome);
 // The report of a split's outcome; a run that ended early says how many parts it wrote.
 QString SplitMessage(const TJobOutcome &outcome);
+
+// Why a CUE sheet cannot be used, with its line when one is at fault.
+QString CueFaultMessage(const QString &cue, const TCueRead &read);
+// What the user should know of a sheet that was used: it names another audio file, or some of
+// its tracks (outside of them) start after the end of the audio. Empty: nothing.
+QString CueNoteMessage(const TCueSheet &sheet, size_t outside);

@@ -37,6 +37,11 @@ void TSegmentView::Show(std::optional<size_t> current)
         item->setText(0, DisplayText(s.StartMs));
         item->setText(1, DisplayText(s.EndMs));
         item->setText(2, DisplayText(s.EndMs - s.StartMs));
+        if (s.Tag && !s.Tag->Title.empty()) {
+            for (int column = 0; column < 3; ++column) {
+                item->setToolTip(column, FromTagText(s.Tag->Title)); // a track's title
+            }
+        }
         items.append(item);
     }
     widget_->addTopLevelItems(items); // in one batch: thousands of rows at once

@@ -62,8 +62,11 @@ void TSplitPage::ConnectControls()
     menu->addSeparator();
     addAction("N3", "细分...", &TSplitPage::N3Click);
     addAction("N4", "标签...", &TSplitPage::N4Click);
+    menu->addSeparator();
+    addAction("N5", "导入CUE...", &TSplitPage::N5Click);
     connect(ui->ListView2, &QWidget::customContextMenuRequested, this, [this, menu](QPoint at) {
         menu->findChild<QAction *>("N4")->setEnabled(view_->Selected().has_value());
+        menu->findChild<QAction *>("N5")->setEnabled(list_.Count() > 0);
         menu->popup(ui->ListView2->viewport()->mapToGlobal(at));
     });
 
@@ -182,6 +185,34 @@ void TSplitPage::N4Click()
     ListView2DblClick();
 }
 
+void TSplitPage::N5Click()
+{
+    if (list_.Count() == 0) {
+        return; // no file open
+    }
+    const QString cue = TDialogs::Current().OpenFileName(this, "CUE (*.cue)");
+    if (cue.isEmpty()) {
+        return;
+    }
+    const TCueRead read = ReadCueSheet(ToPath(cue), ToPath(ui->Edit8->text() + ui->Edit7->text()));
+    if (!read.Sheet) {
+        TDialogs::Current().Message(this, CueFaultMessage(cue, read));
+        return;
+    }
+    TSegmentList planned = list_;
+    const size_t outside = planned.PlanTracks(read.Sheet->Tracks);
+    if (outside == read.Sheet->Tracks.size()) {
+        TDialogs::Current().Message(this, MsgCueOutside);
+        return;
+    }
+    list_ = planned;
+    view_->Show(std::nullopt);
+    const QString note = CueNoteMessage(*read.Sheet, outside);
+    if (!note.isEmpty()) {
+        TDialogs::Current().Message(this, note);
+    }
+}
+
 void TSplitPage::ListView2SelectItem()
 {
     const std::optional<size_t> row = view_->Selected();
@@ -206,7 +237,13 @@ void TSplitPage::ListView2DblClick()
 void TSplitPage::StoreTag(const TPartTag &tag)
 {
     if (taggedRow_ && *taggedRow_ < list_.Count()) {
-        list_.SetTag(*taggedRow_, tag);
+        // The dialog shows no album artist: the row's stays.
+        TPartTag texts = tag;
+        if (const std::optional<TPartTag> &old = list_[*taggedRow_].Tag) {
+            texts.AlbumArtist = old->AlbumArtist;
+        }
+        list_.SetTag(*taggedRow_, texts);
+        view_->Show(taggedRow_);
     }
 }
 

@@ -54,6 +54,7 @@ public:
     void N2Click();
     void N3Click(); // "细分...": the planner dialog
     void N4Click(); // "标签...": the tag dialog
+    void N5Click(); // "导入CUE...": a CUE sheet's tracks as the rows, with their texts
     void ListView2SelectItem();
     void ListView2DblClick();
     void SpeedButton12Click();

@@ -491,6 +491,72 @@ private slots:
         QVERIFY(fs::exists(dir / "talk001.mp3"));
     }
 
+    void ImportsACueSheetIntoTheList()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        Bytes source;
+        AppendFrames(source, THeaderSpec{}, 200); // 5.2 s
+        WriteFile(dir / "lp.mp3", source);
+        const std::string good = "PERFORMER \"Band\"\nTITLE \"LP\"\nREM GENRE Jazz\n"
+                                 "FILE \"lp.wav\" WAVE\nTRACK 01 AUDIO\nTITLE \"序曲\"\n"
+                                 "INDEX 01 00:00:00\nTRACK 02 AUDIO\nTITLE \"Two\"\n"
+                                 "INDEX 01 00:02:00\nTRACK 03 AUDIO\nINDEX 01 00:09:00\n";
+        const std::string bad = "FILE \"lp.wav\" WAVE\nFOO\n";
+        WriteFile(dir / "good.cue", Bytes(good.begin(), good.end()));
+        WriteFile(dir / "bad.cue", Bytes(bad.begin(), bad.end()));
+        w.split->OpenSplitInput(Q(dir / "lp.mp3"));
+        w.split->additem(1000);
+        const QStringList before = Rows(w.ui);
+
+        auto *import = w.main->findChild<QMenu *>("PopupMenu1")->findChild<QAction *>("N5");
+        QCOMPARE(import->text(), QString("导入CUE..."));
+        dialogs.OpenAnswers = {Q(dir / "bad.cue")};
+        import->trigger();
+        QCOMPARE(dialogs.Messages, QStringList{"CUE文件 " + Q(dir / "bad.cue") +
+                                               " 第 2 行有误：unknown command 'FOO'"});
+        QCOMPARE(Rows(w.ui), before); // the list stays as it was
+
+        dialogs.Messages.clear();
+        dialogs.OpenAnswers = {Q(dir / "good.cue")};
+        import->trigger();
+        QCOMPARE(dialogs.Messages,
+                 QStringList{"1 条音轨（共 3 条）的起点在音频结束之后，已略去。"});
+        QCOMPARE(Rows(w.ui).size(), 2);
+        QCOMPARE(w.ui.ListView2->topLevelItem(0)->toolTip(0), QString("序曲"));
+
+        // The tag dialog shows a row's track; what it stores keeps the album artist.
+        w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(1));
+        w.split->N4Click();
+        QCOMPARE(w.infoUi.Edit2->text(), QString("Two"));
+        QCOMPARE(w.infoUi.Edit3->text(), QString("Band"));
+        QCOMPARE(w.infoUi.ComboBox1->currentText(), QString("Jazz"));
+        w.infoUi.Edit6->setText("live");
+        QTest::mouseClick(w.infoUi.SpeedButton2, Qt::LeftButton); // 确定
+
+        w.ui.Edit10->setText(Q(dir.Path()));
+        w.ui.Edit9->setText("@n @t");
+        w.split->SpeedButton14Click();
+        w.split->SpeedButton14Click();
+        QCOMPARE(dialogs.Messages.last(), Done);
+        const struct
+        {
+            const char *name, *title, *comment, *track;
+        } parts[] = {{"01 序曲.mp3", "序曲", "", "1/2"}, {"02 Two.mp3", "Two", "live", "2/2"}};
+        for (const auto &p : parts) {
+            const TSourceTags tags = TagsOf(dir / p.name);
+            QVERIFY2(tags.Id3v2Texts, p.name);
+            QCOMPARE(GB18030ToUtf8(tags.Id3v2Texts->Title), std::string(p.title));
+            QCOMPARE(tags.Id3v2Texts->Album, std::string("LP"));
+            QCOMPARE(tags.Id3v2Texts->Comment, std::string(p.comment));
+            const Bytes bytes = ReadFile(dir / p.name);
+            const std::string text(bytes.begin(), bytes.end());
+            QVERIFY(text.find(std::string("TPE2")) != std::string::npos);
+            QVERIFY(text.find(p.track) != std::string::npos);
+        }
+    }
+
     void OutcomesBecomeMessages()
     {
         const fs::path part = "/music/p002.mp3";
