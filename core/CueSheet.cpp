@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <sstream>
 
@@ -101,13 +102,15 @@ long CueTime(const std::string &text, int line)
     return (long(minutes) * 60 + seconds) * 75 + frames;
 }
 
-std::string Quote(const std::string &text)
+// A text as libcue reads it: quoted, with its quotes and backslashes, which libcue's strings
+// cannot hold whole, as bytes that UTF-8 never has; Unquoted turns them back.
+constexpr char QuoteByte = '\xFE', BackslashByte = '\xFF';
+
+std::string Quote(std::string text)
 {
-    std::string q = "\"";
-    for (const char c : text) {
-        q += c == '"' ? std::string("\\\"") : std::string(1, c);
-    }
-    return q + "\"";
+    std::replace(text.begin(), text.end(), '"', QuoteByte);
+    std::replace(text.begin(), text.end(), '\\', BackslashByte);
+    return "\"" + text + "\"";
 }
 
 // The rest of a line as one text: a quoted word, or the plain words with single spaces.
@@ -120,27 +123,44 @@ std::string Rest(const std::vector<std::string> &words, size_t from)
     return text;
 }
 
-// Checks the sheet line by line and writes it again in the form libcue reads: upper-case
-// commands, quoted texts, only the commands whose values are used. Raises for the first fault.
-std::string Canonical(const std::string &text)
+// A sheet as checked: the album's lines and each track's, in the form libcue reads (upper-case
+// commands, quoted texts, only the commands whose values are used).
+struct TCheckedTrack
+{
+    int Number = 0;
+    std::string File;  // the file its INDEX 01 lies in
+    std::string Lines; // its texts and its INDEX 01
+};
+
+struct TChecked
+{
+    std::string Album;
+    std::vector<TCheckedTrack> Tracks;
+};
+
+// Checks the sheet line by line; raises for the first fault.
+TChecked Check(const std::string &text)
 {
     static const char *Ignored[] = {"CATALOG",  "CDTEXTFILE", "FLAGS",     "ISRC",    "SONGWRITER",
                                     "COMPOSER", "ARRANGER",   "MESSAGE",   "DISC_ID", "GENRE",
                                     "UPC_EAN",  "TOC_INFO1",  "TOC_INFO2", "SIZE_INFO"};
-    std::ostringstream out;
+    TChecked checked;
     std::istringstream in(text);
     std::string line;
     int number = 0;
-    bool inFile = false;
-    int trackLine = 0;            // the line of the track in hand; 0: none yet
-    std::string trackName;        // its number as written
-    bool hasStart = false;        // it has its INDEX 01
-    long lastStart = -1;          // the INDEX 01 of the track before it in the same file
-    int tracks = 0;
+    std::string file;                      // the FILE in force; empty: none yet
+    std::map<std::string, long> lastStart; // the latest INDEX 01 in each file
+    int trackLine = 0;                     // the line of the track in hand; 0: none yet
+    std::string trackName;                 // its number as written
+    bool hasStart = false;                 // it has its INDEX 01
     const auto endTrack = [&] {
         if (trackLine != 0 && !hasStart) {
             throw TFault{trackLine, "track " + trackName + " has no INDEX 01"};
         }
+    };
+    // Texts before the first track are the album's.
+    const auto lines = [&]() -> std::string & {
+        return trackLine != 0 ? checked.Tracks.back().Lines : checked.Album;
     };
     while (std::getline(in, line)) {
         ++number;
@@ -167,31 +187,29 @@ std::string Canonical(const std::string &text)
         if (command == "REM") {
             const std::string key = w.size() > 1 ? Upper(w[1]) : "";
             if ((key == "DATE" || key == "GENRE") && w.size() > 2) {
-                out << "REM " << key << " " << Quote(Rest(w, 2)) << "\n";
+                lines() += "REM " + key + " " + Quote(Rest(w, 2)) + "\n";
             }
         } else if (command == "TITLE" || command == "PERFORMER") {
-            out << command << " " << Quote(Rest(w, 1)) << "\n";
+            lines() += command + " " + Quote(Rest(w, 1)) + "\n";
         } else if (command == "FILE") {
             needs(1, 2);
-            endTrack();
-            out << "FILE " << Quote(w[1]) << " WAVE\n";
-            inFile = true;
-            trackLine = 0;
-            lastStart = -1;
+            file = w[1]; // it may come between a track's INDEX 00 and its INDEX 01
         } else if (command == "TRACK") {
             needs(2, 2);
             int n = 0;
             if (!SmallNumber(w[1], 99, n) || n == 0) {
                 throw TFault{number, "bad track number '" + w[1] + "' (1 to 99)"};
             }
-            if (!inFile) {
+            if (file.empty()) {
                 throw TFault{number, "TRACK comes before any FILE"};
             }
             endTrack();
-            out << "TRACK " << n << " AUDIO\n";
+            if (checked.Tracks.size() == 99) {
+                throw TFault{number, "a CUE sheet holds at most 99 tracks"};
+            }
+            checked.Tracks.push_back({n, "", ""});
             trackLine = number;
             trackName = w[1];
-            ++tracks;
             hasStart = false;
         } else if (command == "INDEX") {
             needs(2, 2);
@@ -207,14 +225,16 @@ std::string Canonical(const std::string &text)
                 if (hasStart) {
                     throw TFault{number, "track " + trackName + " has a second INDEX 01"};
                 }
-                if (at <= lastStart) {
+                const auto last = lastStart.try_emplace(file, -1).first;
+                if (at <= last->second) {
                     throw TFault{number, "track " + trackName +
                                              " starts before the end of the track before it"};
                 }
+                last->second = at;
                 hasStart = true;
-                lastStart = at;
+                checked.Tracks.back().File = file;
+                checked.Tracks.back().Lines += "INDEX 01 " + w[2] + "\n";
             }
-            out << "INDEX " << n << " " << w[2] << "\n";
         } else if (command == "PREGAP" || command == "POSTGAP") {
             needs(1, 1);
             CueTime(w[1], number);
@@ -227,18 +247,17 @@ std::string Canonical(const std::string &text)
         }
     }
     endTrack();
-    if (tracks == 0) {
+    if (checked.Tracks.empty()) {
         throw TFault{0, "it holds no TRACK"};
     }
-    return out.str();
+    return checked;
 }
 
 std::string Unquoted(const char *text)
 {
     std::string s = text != nullptr ? text : "";
-    for (size_t at = s.find("\\\""); at != std::string::npos; at = s.find("\\\"", at + 1)) {
-        s.erase(at, 1);
-    }
+    std::replace(s.begin(), s.end(), QuoteByte, '"');
+    std::replace(s.begin(), s.end(), BackslashByte, '\\');
     return s;
 }
 
@@ -247,45 +266,55 @@ bool SameStem(const fs::path &a, const fs::path &b)
     return Upper(a.stem().string()) == Upper(b.stem().string());
 }
 
+// The file whose tracks are used: the only one, or the one named as audio is.
+std::string ChooseFile(const TChecked &checked, const fs::path &audio, std::string &note)
+{
+    std::vector<std::string> files;
+    for (const TCheckedTrack &t : checked.Tracks) {
+        if (std::find(files.begin(), files.end(), t.File) == files.end()) {
+            files.push_back(t.File);
+        }
+    }
+    const std::string name = audio.filename().string();
+    if (files.size() == 1) {
+        if (!SameStem(fs::path(files[0]).filename(), name)) {
+            note = "the CUE sheet is for '" + files[0] + "'; its times are used for '" + name + "'";
+        }
+        return files[0];
+    }
+    for (const std::string &f : files) {
+        if (SameStem(fs::path(f).filename(), name)) {
+            return f;
+        }
+    }
+    std::string list;
+    for (const std::string &f : files) {
+        list += (list.empty() ? "'" : ", '") + f + "'";
+    }
+    throw TFault{0, "it names several files (" + list + ") and none of them is '" + name + "'"};
+}
+
 // libcue keeps its parser's state in globals.
 std::mutex LibcueLock;
 
-TCueSheet Tracks(const std::string &canonical, const fs::path &audio)
+// The tracks of one file, read by libcue from a sheet that holds only them.
+TCueSheet Read(const TChecked &checked, const fs::path &audio)
 {
+    TCueSheet sheet;
+    sheet.File = ChooseFile(checked, audio, sheet.Note);
+    std::string canonical = checked.Album + "FILE " + Quote(sheet.File) + " WAVE\n";
+    std::vector<int> numbers;
+    for (const TCheckedTrack &t : checked.Tracks) {
+        if (t.File == sheet.File) {
+            numbers.push_back(t.Number);
+            canonical += "TRACK " + std::to_string(numbers.size()) + " AUDIO\n" + t.Lines;
+        }
+    }
     const std::lock_guard<std::mutex> lock(LibcueLock);
     std::unique_ptr<Cd, void (*)(Cd *)> cd(cue_parse_string(canonical.c_str()), cd_delete);
-    if (cd == nullptr || cd_get_ntrack(cd.get()) == 0) {
-        throw TFault{0, cd == nullptr ? "libcue cannot read it" : "it holds no TRACK"};
+    if (cd == nullptr || cd_get_ntrack(cd.get()) != int(numbers.size())) {
+        throw TFault{0, "libcue cannot read it"};
     }
-    std::vector<std::string> files;
-    for (int i = 1; i <= cd_get_ntrack(cd.get()); ++i) {
-        const std::string file = Unquoted(track_get_filename(cd_get_track(cd.get(), i)));
-        if (std::find(files.begin(), files.end(), file) == files.end()) {
-            files.push_back(file);
-        }
-    }
-    TCueSheet sheet;
-    if (files.size() == 1) {
-        sheet.File = files[0];
-        if (!SameStem(fs::path(sheet.File).filename(), audio.filename())) {
-            sheet.Note = "the CUE sheet is for '" + sheet.File + "'; its times are used for '" +
-                         audio.filename().string() + "'";
-        }
-    } else {
-        const auto named = std::find_if(files.begin(), files.end(), [&](const std::string &f) {
-            return SameStem(fs::path(f).filename(), audio.filename());
-        });
-        if (named == files.end()) {
-            std::string list;
-            for (const std::string &f : files) {
-                list += (list.empty() ? "'" : ", '") + f + "'";
-            }
-            throw TFault{0, "it names several files (" + list + ") and none of them is '" +
-                                audio.filename().string() + "'"};
-        }
-        sheet.File = *named;
-    }
-
     const auto text = [](Cdtext *cdtext, Pti pti) {
         return Utf8ToGB18030(Unquoted(cdtext != nullptr ? cdtext_get(pti, cdtext) : nullptr));
     };
@@ -304,13 +333,10 @@ TCueSheet Tracks(const std::string &canonical, const fs::path &audio)
     } else if (TryStrToInt(genre, genreNumber) && genreNumber >= 0 && genreNumber < 255) {
         albumTag.GenreID = uint8_t(genreNumber);
     }
-    for (int i = 1; i <= cd_get_ntrack(cd.get()); ++i) {
-        Track *track = cd_get_track(cd.get(), i);
-        if (Unquoted(track_get_filename(track)) != sheet.File) {
-            continue;
-        }
+    for (size_t i = 0; i < numbers.size(); ++i) {
+        Track *track = cd_get_track(cd.get(), int(i + 1));
         TCueTrack t;
-        t.Number = i;
+        t.Number = numbers[i];
         t.StartMs = (track_get_index(track, 1) * 40 + 1) / 3; // never halfway between two ms
         t.Tag = albumTag;
         t.Tag.Title = text(track_get_cdtext(track), PTI_TITLE);
@@ -340,7 +366,7 @@ TCueRead ParseCueSheet(const std::string &bytes, const fs::path &audio)
         if (!IsUtf8(text)) {
             text = GB18030ToUtf8(text);
         }
-        read.Sheet = Tracks(Canonical(text), audio);
+        read.Sheet = Read(Check(text), audio);
     } catch (const TFault &f) {
         read.Line = f.Line;
         read.Reason = f.Reason;

@@ -34,7 +34,7 @@ TEST(CueSheet, ReadsTracksTextsAndStartsAsWritersWriteThem)
 {
     // What rippers write: a byte order mark, CRLF, comments, catalog and flags, a pregap, a
     // track without a title, one with its own performer and date, lower-case commands, a title
-    // without quotes, a quote inside a title.
+    // without quotes (ending in a backslash), a quote inside a title.
     const std::string sheet = "\xEF\xBB\xBFREM GENRE Rock\r\n"
                               "REM DATE 1999\r\n"
                               "REM COMMENT \"ExactAudioCopy v1.6\"\r\n"
@@ -52,7 +52,7 @@ TEST(CueSheet, ReadsTracksTextsAndStartsAsWritersWriteThem)
                               "    INDEX 00 03:10:00\r\n"
                               "    INDEX 01 03:12:37\r\n"
                               "  track 03 audio\r\n"
-                              "    title Two Words\r\n"
+                              "    title Two Words\\\r\n"
                               "    index 01 05:00:01\r\n"
                               "  TRACK 04 AUDIO\r\n"
                               "    ISRC USXXX0000001\r\n"
@@ -64,7 +64,7 @@ TEST(CueSheet, ReadsTracksTextsAndStartsAsWritersWriteThem)
     // 37 frames are 493.3 ms, 1 frame 13.3 ms, 74 frames 986.7 ms.
     EXPECT_EQ(Describe(*read.Sheet), "1 0 第一首|The Band|Album \"Live\"|The Band|1999|17\n"
                                      "2 192493 |Guest|Album \"Live\"|The Band|2001|17\n"
-                                     "3 300013 Two Words|The Band|Album \"Live\"|The Band|1999|17\n"
+                                     "3 300013 Two Words\\|The Band|Album \"Live\"|The Band|1999|17\n"
                                      "4 3660987 |The Band|Album \"Live\"|The Band|1999|17\n");
 }
 
@@ -107,6 +107,16 @@ TEST(CueSheet, AFaultIsToldByItsLine)
         {head + "INDEX 01 00:00:00\nPREGAP 2s\n", 5, "bad time '2s'"},
         {head + "INDEX 01 00:00:00\n" + std::string("REM \0", 5) + "\n", 5, "NUL byte"},
         {"REM only a comment\n", 0, "it holds no TRACK"},
+        {head + "INDEX 01 01:00:00\nFILE \"album.mp3\" MP3\nTRACK 02 AUDIO\nINDEX 01 00:30:00\n", 7,
+         "track 02 starts before the end of the track before it"}, // the same file again
+        {[] {
+             std::string many = "FILE \"a.mp3\" MP3\n";
+             for (int n = 1; n <= 100; ++n) {
+                 many += "TRACK 01 AUDIO\nINDEX 01 " + std::to_string(n) + ":00:00\n";
+             }
+             return many;
+         }(),
+         200, "a CUE sheet holds at most 99 tracks"},
         {"\xFF\xFE" "F\0I\0L\0E\0", 0, "UTF-16"},
     };
     for (const auto &c : cases) {
@@ -128,6 +138,14 @@ TEST(CueSheet, TheTracksOfTheFileBeingSplit)
     EXPECT_EQ(b.Sheet->File, "Side B.wav");
     EXPECT_EQ(Describe(*b.Sheet), "3 0 b1|||||255\n4 60000 b2|||||255\n")
         << "times count from the start of their file";
+
+    // A FILE between a track's INDEX 00 and INDEX 01: the track starts in the new file.
+    const TCueRead gapInA = Parse("FILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                  "TRACK 02 AUDIO\nINDEX 00 03:00:00\nFILE \"b.wav\" WAVE\n"
+                                  "INDEX 01 00:00:00\nTRACK 03 AUDIO\nINDEX 01 01:00:00\n",
+                                  "b.mp3");
+    ASSERT_TRUE(gapInA.Sheet) << gapInA.Reason;
+    EXPECT_EQ(Describe(*gapInA.Sheet), "2 0 |||||255\n3 60000 |||||255\n");
 
     const TCueRead none = Parse(twoFiles, "mix.mp3");
     EXPECT_FALSE(none.Sheet);

@@ -281,7 +281,7 @@ private slots:
                 texts.append(a->text());
             }
         }
-        QCOMPARE(texts, (QStringList{"删除", "全部删除", "细分...", "标签..."}));
+        QCOMPARE(texts, (QStringList{"删除", "全部删除", "细分...", "标签...", "导入CUE..."}));
     }
 
     void WizardStepsAndOpening()

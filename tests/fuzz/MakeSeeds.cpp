@@ -2,6 +2,7 @@
 // as the tests make them. Run by scripts/fuzz-seeds; the seeds are kept in the tree, beside
 // every input that ever failed.
 #include "Decode.h"
+#include "TextCodec.h"
 #include "Fixtures.h"
 
 #include <cstdio>
@@ -89,6 +90,21 @@ int main(int argc, char **argv)
         const std::string s = text;
         Put(corpus / "TimeTextFuzz", "t" + std::to_string(std::hash<std::string>{}(s) % 100000),
             Bytes(s.begin(), s.end()));
+    }
+    const char *sheets[] = {
+        "REM GENRE Rock\nREM DATE 1999\nPERFORMER \"Band\"\nTITLE \"LP\"\nFILE \"album.wav\" WAVE\n"
+        "  TRACK 01 AUDIO\n    TITLE \"One\"\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
+        "    PERFORMER \"Guest\"\n    INDEX 00 03:10:00\n    INDEX 01 03:12:37\n",
+        "\xEF\xBB\xBF" "file \"a.mp3\" mp3\r\ntrack 1 audio\r\ntitle Two Words\r\nindex 1 0:0:0\r\n",
+        "FILE \"Side A.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE \"album.flac\" WAVE\n"
+        "TRACK 02 AUDIO\nTITLE \"a \\\"q\\\" /:*?\"\nPREGAP 00:02:00\nINDEX 01 00:00:00\n",
+    };
+    for (const std::string s : sheets) {
+        Put(corpus / "CueFuzz", "c" + std::to_string(std::hash<std::string>{}(s) % 100000),
+            Bytes(s.begin(), s.end()));
+        const std::string gb = Utf8ToGB18030(s + "TRACK 09 AUDIO\nTITLE \"红豆\"\nINDEX 01 99:00:00\n");
+        Put(corpus / "CueFuzz", "g" + std::to_string(std::hash<std::string>{}(gb) % 100000),
+            Bytes(gb.begin(), gb.end()));
     }
     return 0;
 }
