@@ -26,6 +26,11 @@ struct TFault
     std::string Reason;
 };
 
+bool Digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 std::string Upper(std::string text)
 {
     for (char &c : text) {
@@ -81,7 +86,7 @@ std::vector<std::string> Words(const std::string &line, int number)
 // A number of one or two digits up to most.
 bool SmallNumber(const std::string &text, int most, int &value)
 {
-    if (text.empty() || text.size() > 2 || !std::all_of(text.begin(), text.end(), ::isdigit)) {
+    if (text.empty() || text.size() > 2 || !std::all_of(text.begin(), text.end(), Digit)) {
         return false;
     }
     value = std::stoi(text);
@@ -94,7 +99,7 @@ long CueTime(const std::string &text, int line)
     int minutes = 0, seconds = 0, frames = 0;
     char tail = 0;
     if (text.size() > 12 || std::count(text.begin(), text.end(), ':') != 2 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return ::isdigit(c) || c == ':'; }) ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return Digit(c) || c == ':'; }) ||
         std::sscanf(text.c_str(), "%d:%d:%d%c", &minutes, &seconds, &frames, &tail) != 3 ||
         seconds > 59 || frames > 74) {
         throw TFault{line, "bad time '" + text + "' (use minutes:seconds:frames, 75 frames a second)"};
