@@ -60,6 +60,27 @@ std::vector<uint8_t> ReservoirBytes(TFileStream &source,
     return bytes;
 }
 
+// libmpg123 turns the order in which it sums its synthesis filter with every granule, four
+// granules round, so that a granule decoded in another turn than the source's may round a few
+// samples one step apart. It decodes from the fourth frame before the one that holds the first
+// sample played (the frames before that only fill the bit reservoir). How many silent frames
+// go in front of an output whose first wanted frame is k, with more of the source's frames
+// before k: from least to most, the fewest that have k decoded in the source's turn; least when
+// none does (in MPEG-2 and 2.5, one turn in four when k's reservoir needs a silent frame).
+int64_t InTurn(const TMPEGAFHdr &hdr, int64_t k, int64_t more, int64_t least, int64_t most)
+{
+    const int64_t granules = hdr.MPEGVersion == 1 ? 2 : 1;
+    const int64_t lead = hdr.HasLameTag ? hdr.EncoderDelay + DecoderDelay : 0;
+    const int64_t source = k - std::max<int64_t>(0, lead / hdr.SamplesPerFrame - 4);
+    for (int64_t fillers = least; fillers <= std::min(most, least + 3); ++fillers) {
+        const int64_t output = std::min<int64_t>(fillers + more, 4);
+        if ((output - source) * granules % 4 == 0) {
+            return fillers;
+        }
+    }
+    return least;
+}
+
 struct TSpan
 {
     int64_t First = 0; // the first frame copied
@@ -181,10 +202,13 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
             }
             // A silent frame also makes room for the decoder's own delay when a file without
             // a LAME tag is cut from its very start.
-            int64_t fillers = 0;
-            if (reach > 0 || r - j * s < DecoderDelay) {
-                plan.Filler = SilentFrame(hdr, ReservoirBytes(source, frames, j, reach));
-                fillers = 1;
+            int64_t fillers = reach > 0 || r - j * s < DecoderDelay ? 1 : 0;
+            fillers = InTurn(hdr, k, k - j, fillers, (MaxDelay + DecoderDelay - (r - j * s)) / s);
+            for (int64_t n = 0; n < fillers; ++n) {
+                const std::vector<uint8_t> frame =
+                    SilentFrame(hdr, n + 1 < fillers ? std::vector<uint8_t>()
+                                                     : ReservoirBytes(source, frames, j, reach));
+                plan.Filler.insert(plan.Filler.end(), frame.begin(), frame.end());
             }
             // The output's frames are the source's moved by shift frames.
             const int64_t shift = fillers - first->Index;

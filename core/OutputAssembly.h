@@ -21,8 +21,8 @@ struct TOutputPlan
     int32_t Delay = 0;   // samples a gapless decoder drops at the start
     int32_t Padding = 0; // and at the end
     bool InfoFrame = false;
-    // A silent frame before the source's frames whose audio-data area ends with the bit
-    // reservoir bytes the first of them reaches back for; empty when it reaches back for none.
+    // Silent frames before the source's frames, the last of which ends its audio-data area
+    // with the bit reservoir bytes the first of them reaches back for; empty when none is due.
     std::vector<uint8_t> Filler;
     std::vector<int64_t> Toc; // where the frames at 0 %, 1 %, ... 99 % lie, from Bytes.Start
 };
