@@ -135,20 +135,27 @@ def timed(cmd):
     return wall, usage.ru_utime + usage.ru_stime, int(err.strip().splitlines()[-1])
 
 
-def limit_file(src, nbytes):
-    """A file of nbytes of the source's bytes (from its start again where it is shorter): its
-    copy is the limit of a split, which writes as many bytes, tags included."""
-    path = os.path.join(WORK, os.path.basename(src) + ".limit")
-    if not os.path.exists(path) or os.path.getsize(path) != nbytes:
-        with open(src, "rb") as f, open(path + ".tmp", "wb") as out:
-            while out.tell() < nbytes:
-                f.seek(0)
-                while out.tell() < nbytes:
-                    block = f.read(min(1 << 24, nbytes - out.tell()))
+def limit_files(src, sizes):
+    """A folder of files of the given sizes, of the source's bytes (from its start again where
+    it is shorter): its copy is the limit of a split, which writes as many bytes (tags
+    included) into as many files."""
+    path = os.path.join(WORK, os.path.basename(src) + ".limit.d")
+    names = [f"p{n:04d}" for n in range(len(sizes))]
+    if os.path.isdir(path) and sorted(os.listdir(path)) == names and all(
+            os.path.getsize(os.path.join(path, n)) == size for n, size in zip(names, sizes)):
+        return path
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path + ".tmp", exist_ok=True)
+    with open(src, "rb") as f:
+        for name, size in zip(names, sizes):
+            with open(os.path.join(path + ".tmp", name), "wb") as out:
+                while out.tell() < size:
+                    block = f.read(min(1 << 24, size - out.tell()))
                     if not block:
-                        break
+                        f.seek(0)
+                        continue
                     out.write(block)
-        os.rename(path + ".tmp", path)
+    os.rename(path + ".tmp", path)
     return path
 
 
@@ -240,18 +247,19 @@ def main():
         }
         rows += bench(f"{label}: cut {a // 60}:{a % 60:02d}-{b // 60}:{b % 60:02d}", cut,
                       "dd (limit)", out)
-        # The limit: a copy of as many bytes as our split writes, tags included.
+        # The limit: a copy of as many bytes as our split writes, tags included, into as many
+        # files (making a file costs about 0.14 ms here, whatever writes it).
         shutil.rmtree(out, ignore_errors=True)
         os.makedirs(out)
         sh(f"'{MP3CUT}' split '{src}' --every {step} -d '{out}' -n p --quiet >/dev/null")
-        written = sum(os.path.getsize(os.path.join(out, p)) for p in os.listdir(out))
-        limit = limit_file(src, written)
+        sizes = [os.path.getsize(os.path.join(out, p)) for p in sorted(os.listdir(out))]
+        limit = limit_files(src, sizes)
         split = {
             "mp3cut split": f"'{MP3CUT}' split '{src}' --every {step} -d '{out}' -n p --quiet",
             "mp3splt -t": f"mp3splt -q -d '{out}' -t {step // 60}.00 '{src}'",
             "ffmpeg segment": f"ffmpeg -v error -i '{src}' -map 0:a -c copy -f segment "
                               f"-segment_time {step} '{out}/p%03d.mp3'",
-            "cp (limit)": f"cp '{limit}' '{out}/copy.mp3'",
+            "cp (limit)": f"cp -r '{limit}' '{out}/copy'",
         }
         if os.path.getsize(src) > 1 << 30:  # peers take minutes on the big file: time ours
             split = {k: v for k, v in split.items() if k in ("mp3cut split", "cp (limit)")}
