@@ -514,6 +514,9 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     firstHeader_ = Header;
     AudioStart = audioStart;
     AudioEnd = EndOfFrames(stream, reader, first_, audioStart, audioEnd);
+    if (AudioEnd <= AudioStart) {
+        return false; // no whole frame before the trailing tags: an information frame at most
+    }
     HasLameTag = infoFrame.Lame;
     LameTag = infoFrame.LameTag;
     // bytes 21-23 of the extension: delay (12 bits) and padding (12 bits)
