@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include <cstdio>
 
@@ -136,9 +137,11 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
     }
     // Refuse before the first part rather than fail halfway, or let one part replace another.
     std::vector<fs::path> paths;
+    std::unordered_set<std::string> names;
     for (size_t n = 0; n < total; ++n) {
-        paths.push_back(job.Folder / PartFileName(job.BaseName, n, total, *parts[n].Texts));
-        if (std::find(paths.begin(), paths.end() - 1, paths.back()) != paths.end() - 1) {
+        const std::string name = PartFileName(job.BaseName, n, total, *parts[n].Texts);
+        paths.push_back(job.Folder / name);
+        if (!names.insert(name).second) {
             outcome.Status = TJobStatus::SameName;
             outcome.File = paths.back();
             return outcome;
