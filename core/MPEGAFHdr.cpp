@@ -87,8 +87,8 @@ private:
 };
 
 // A frame header at pos that passes for a real frame: valid, of the reference stream when one
-// is given, and followed at its frame length by a header of the same stream, or ending exactly
-// at the end of the audio.
+// is given, ending within the audio, and followed at its frame length by a header of the same
+// stream, or ending exactly at the end of the audio.
 bool ConfirmedFrame(TWindowReader &reader, int64_t pos, int64_t audioEnd, const TFrameInfo *ref,
                     TFrameInfo &info)
 {
@@ -101,8 +101,8 @@ bool ConfirmedFrame(TWindowReader &reader, int64_t pos, int64_t audioEnd, const 
         return false;
     }
     const int64_t next = pos + info.FrameLength;
-    if (next == audioEnd) {
-        return true;
+    if (next >= audioEnd) {
+        return next == audioEnd; // a header in the trailing tags confirms nothing
     }
     const uint8_t *n = reader.At(next, 4);
     if (n == nullptr || !IsSync(n[0], n[1])) {
@@ -514,9 +514,6 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     firstHeader_ = Header;
     AudioStart = audioStart;
     AudioEnd = EndOfFrames(stream, reader, first_, audioStart, audioEnd);
-    if (AudioEnd <= AudioStart) {
-        return false; // no whole frame before the trailing tags: an information frame at most
-    }
     HasLameTag = infoFrame.Lame;
     LameTag = infoFrame.LameTag;
     // bytes 21-23 of the extension: delay (12 bits) and padding (12 bits)
