@@ -60,6 +60,12 @@ std::vector<uint8_t> ReservoirBytes(TFileStream &source,
     return bytes;
 }
 
+// The samples a gapless decoder drops before the source's first played one.
+int64_t Lead(const TMPEGAFHdr &hdr)
+{
+    return hdr.HasLameTag ? hdr.EncoderDelay + DecoderDelay : 0;
+}
+
 // libmpg123 turns the order in which it sums its synthesis filter with every granule, four
 // granules round, so that a granule decoded in another turn than the source's may round a few
 // samples one step apart. It decodes from the fourth frame before the one that holds the first
@@ -70,8 +76,7 @@ std::vector<uint8_t> ReservoirBytes(TFileStream &source,
 int64_t InTurn(const TMPEGAFHdr &hdr, int64_t k, int64_t more, int64_t least, int64_t most)
 {
     const int64_t granules = hdr.MPEGVersion == 1 ? 2 : 1;
-    const int64_t lead = hdr.HasLameTag ? hdr.EncoderDelay + DecoderDelay : 0;
-    const int64_t source = k - std::max<int64_t>(0, lead / hdr.SamplesPerFrame - 4);
+    const int64_t source = k - std::max<int64_t>(0, Lead(hdr) / hdr.SamplesPerFrame - 4);
     for (int64_t fillers = least; fillers <= std::min(most, least + 3); ++fillers) {
         const int64_t output = std::min<int64_t>(fillers + more, 4);
         if ((output - source) * granules % 4 == 0) {
@@ -124,7 +129,7 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
     } else {
         // Samples: a gapless decoder drops lead samples before the source's first played one.
         const int64_t s = hdr.SamplesPerFrame;
-        const int64_t lead = hdr.HasLameTag ? hdr.EncoderDelay + DecoderDelay : 0;
+        const int64_t lead = Lead(hdr);
         const int64_t played =
             hdr.FrameCount * s - (hdr.HasLameTag ? hdr.EncoderDelay + hdr.EncoderPadding : 0);
         struct TSamples
