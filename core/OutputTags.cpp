@@ -41,9 +41,9 @@ int64_t BigEndian(const uint8_t *b, int n)
 // Why the frames of a tag do not lie inside it, walking their headers up to the padding; empty
 // when they do. A tag unsynchronised as a whole (2.3) counts its sizes over other bytes than it
 // stores and is left to TagLib.
-std::string FramesFault(const std::vector<uint8_t> &tag)
+std::string FramesFault(const TagLib::ByteVector &tag)
 {
-    const uint8_t *b = tag.data();
+    const auto *b = reinterpret_cast<const uint8_t *>(tag.data());
     const int version = b[3];
     const uint8_t flags = b[5];
     const int64_t end = 10 + SyncSafe(b + 6);
@@ -93,10 +93,9 @@ struct TParsedTag
     TagLib::MPEG::File File;
     TagLib::ID3v2::Tag *Tag;
 
-    explicit TParsedTag(const std::vector<uint8_t> &bytes)
-        : Bytes(reinterpret_cast<const char *>(bytes.data()), static_cast<unsigned>(bytes.size())),
-          Stream(Bytes), File(&Stream, TagLib::ID3v2::FrameFactory::instance(), false),
-          Tag(File.ID3v2Tag(false))
+    explicit TParsedTag(const TagLib::ByteVector &bytes)
+        : Bytes(bytes), Stream(Bytes),
+          File(&Stream, TagLib::ID3v2::FrameFactory::instance(), false), Tag(File.ID3v2Tag(false))
     {
     }
 };
@@ -213,15 +212,15 @@ TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
         const bool valid =
             h[3] >= 2 && h[3] <= 4 && h[4] != 0xFF && (h[6] | h[7] | h[8] | h[9]) < 0x80;
         const int64_t end = valid ? 10 + SyncSafe(h + 6) + ((h[5] & 0x10) != 0 ? 10 : 0) : 0;
-        std::vector<uint8_t> bytes;
+        TagLib::ByteVector bytes;
         std::string fault;
         if (!valid) {
             fault = "its header is not valid";
         } else if (end > std::min(size, audioStart)) {
             fault = "its size runs past the start of the audio";
         } else {
-            bytes.resize(size_t(end));
-            source.ReadBufferAt(0, bytes.data(), end);
+            bytes.resize(unsigned(end));
+            source.ReadBufferAt(0, reinterpret_cast<uint8_t *>(bytes.data()), end);
             fault = FramesFault(bytes);
         }
         std::optional<TParsedTag> parsed;

@@ -1,5 +1,17 @@
 #include "TextCodec.h"
 
+#include <algorithm>
+
+namespace {
+
+// ASCII reads the same in both code pages: such a text needs no converter.
+bool IsAscii(const std::string &text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
+} // namespace
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -7,8 +19,8 @@ namespace {
 
 std::string Convert(const std::string &text, UINT from, UINT to)
 {
-    if (text.empty()) {
-        return {};
+    if (IsAscii(text)) {
+        return text;
     }
     const int wide = MultiByteToWideChar(from, 0, text.data(), int(text.size()), nullptr, 0);
     std::wstring w(size_t(wide), L'\0');
@@ -41,6 +53,9 @@ namespace {
 // Characters that do not convert become "?", so that a stray byte never loses the whole text.
 std::string Convert(const std::string &text, const char *from, const char *to)
 {
+    if (IsAscii(text)) {
+        return text;
+    }
     iconv_t cd = iconv_open(to, from);
     if (cd == iconv_t(-1)) {
         return text;
