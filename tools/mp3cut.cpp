@@ -25,6 +25,9 @@
 #else
 #include <unistd.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -515,6 +518,13 @@ int Run(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+#ifdef __GLIBC__
+    // A run is short and its large blocks (a tag with its cover, as TagLib reads and renders it
+    // several times over) come and go: kept in the heap, each is made on memory already in use
+    // instead of on new pages the system must clear first.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
+#endif
     RemoveTemporariesOnSignals();
     try {
         return Run(argc, argv);
