@@ -77,6 +77,19 @@ fs::path FreshName(const fs::path &folder)
     return folder / (".mp3cut-" + std::to_string(random() % 1000000000) + ".part");
 }
 
+#ifndef _WIN32
+// Gives an unnamed file a name: 0, or -1 with errno set. Linking by the descriptor needs a
+// privilege that the link of its /proc entry does not.
+int Link(int fd, const fs::path &name)
+{
+    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
+        return 0;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+}
+#endif
+
 [[noreturn]] void OpenFailed(const fs::path &path, int error)
 {
     throw EFOpenError("Cannot create file \"" + path.string() + "\". " + std::strerror(error),
@@ -161,20 +174,25 @@ void TOutputFile::Commit()
     struct stat old
     {
     };
-    if (::stat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    const bool exists = ::stat(target_.c_str(), &old) == 0 || errno != ENOENT;
+    if (exists && S_ISREG(old.st_mode)) {
         if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
             (void)::fchown(fd, uid_t(-1), old.st_gid); // the group alone, where it may
         }
         ::fchmod(fd, old.st_mode & 07777);
+    }
+    // A new name takes the unnamed file at once; one made meanwhile is replaced as below.
+    if (temp_.empty() && !exists && Link(fd, target_) == 0) {
+        stream_.reset();
+        committed_ = true;
+        return;
     }
     if (temp_.empty()) {
         // The unnamed file gets a name for as long as it takes to rename it over the target.
         for (int attempt = 0; temp_.empty(); ++attempt) {
             const fs::path name = FreshName(FolderOf(target_));
             slot_ = Register(name);
-            const std::string self = "/proc/self/fd/" + std::to_string(fd);
-            if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0 ||
-                ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            if (Link(fd, name) == 0) {
                 temp_ = name;
             } else {
                 const int error = errno;
