@@ -134,7 +134,7 @@ __attribute__((target("avx512f,vpclmulqdq"))) uint16_t WideFolded(uint16_t crc, 
     const __m512i by2048 = WideConstants(2048);
     const __m512i by512 = WideConstants(512);
     __m512i x0 =
-        _mm512_xor_si512(_mm512_loadu_si512(p), _mm512_castsi128_si512(_mm_cvtsi32_si128(crc)));
+        _mm512_xor_si512(_mm512_loadu_si512(p), _mm512_zextsi128_si512(_mm_cvtsi32_si128(crc)));
     __m512i x1 = _mm512_loadu_si512(p + 64);
     __m512i x2 = _mm512_loadu_si512(p + 128);
     __m512i x3 = _mm512_loadu_si512(p + 192);
