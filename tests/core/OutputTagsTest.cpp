@@ -34,7 +34,20 @@ Bytes Picture()
     return p;
 }
 
-// A source tag as an encoder writes it: ID3v2.3 in UTF-16 and Latin-1, with a cover picture and
+// The source's pictures: its description and bytes, in their order.
+using TPictures = std::vector<std::pair<std::string, Bytes>>;
+
+TPictures Pictures()
+{
+    Bytes back(5000);
+    for (size_t i = 0; i < back.size(); ++i) {
+        back[i] = uint8_t(255 - i % 256);
+    }
+    return {{"", Picture()}, {"", Bytes(100, 0x5A)}, {"封底", back}};
+}
+
+// A source tag as an encoder writes it: ID3v2.3 in UTF-16 and Latin-1, with three pictures (the
+// cover, one whose other fields are the cover's, and one with a description in UTF-16) and
 // frames of every kind, some of which describe the whole source.
 Bytes SourceId3v2()
 {
@@ -62,13 +75,17 @@ Bytes SourceId3v2()
     gain->setDescription("REPLAYGAIN_TRACK_GAIN");
     gain->setText("-6.0 dB");
     tag.addFrame(gain);
-    auto *picture = new ID3v2::AttachedPictureFrame;
-    picture->setMimeType("image/jpeg");
-    picture->setType(ID3v2::AttachedPictureFrame::FrontCover);
-    const Bytes cover = Picture();
-    picture->setPicture(
-        ByteVector(reinterpret_cast<const char *>(cover.data()), unsigned(cover.size())));
-    tag.addFrame(picture);
+    for (const auto &[description, bytes] : Pictures()) {
+        auto *picture = new ID3v2::AttachedPictureFrame;
+        picture->setMimeType("image/jpeg");
+        picture->setType(description.empty() ? ID3v2::AttachedPictureFrame::FrontCover
+                                             : ID3v2::AttachedPictureFrame::BackCover);
+        picture->setTextEncoding(String::UTF16);
+        picture->setDescription(String(description, String::UTF8));
+        picture->setPicture(
+            ByteVector(reinterpret_cast<const char *>(bytes.data()), unsigned(bytes.size())));
+        tag.addFrame(picture);
+    }
     const ByteVector bytes = tag.render(ID3v2::v3);
     return Bytes(bytes.begin(), bytes.end());
 }
@@ -79,7 +96,7 @@ struct TReadBack
     int version = 0;
     std::map<std::string, std::string> texts; // the first frame of each id
     std::vector<std::string> ids;
-    Bytes picture;
+    TPictures pictures;
     bool utf8 = true; // every text frame in UTF-8
 };
 
@@ -97,7 +114,9 @@ TReadBack ReadBack(const fs::path &path)
         r.ids.push_back(id);
         if (auto *p = dynamic_cast<ID3v2::AttachedPictureFrame *>(f)) {
             const ByteVector picture = p->picture();
-            r.picture.assign(picture.begin(), picture.end());
+            r.pictures.push_back(
+                {p->description().to8Bit(true), Bytes(picture.begin(), picture.end())});
+            r.utf8 = r.utf8 && p->textEncoding() == String::UTF8;
         } else if (!r.texts.count(id)) {
             r.texts[id] = f->toString().to8Bit(true);
         }
@@ -172,7 +191,7 @@ TEST_F(OutputTags, ACutCarriesEverySourceFrameAsId3v24InUtf8)
     EXPECT_EQ(r.texts.at("TCON"), "Electronic");
     EXPECT_EQ(r.texts.at("COMM"), "A comment 注释");
     EXPECT_EQ(r.texts.at("TXXX"), "[CATALOG] XYZ-1");
-    EXPECT_EQ(r.picture, Picture()) << "the cover, byte for byte";
+    EXPECT_EQ(r.pictures, Pictures()) << "the pictures, byte for byte";
     EXPECT_EQ(r.texts.count("TLEN"), 0u) << "the source's length is not the cut's";
     EXPECT_EQ(std::count(r.ids.begin(), r.ids.end(), "TXXX"), 1) << "nor its replay gain";
     EXPECT_EQ(r.texts.count("TRCK"), 0u);
@@ -204,7 +223,7 @@ TEST_F(OutputTags, PartsOfASplitAreNumberedAndTakeTheTextsGiven)
         EXPECT_EQ(r.texts.at("TIT2"), LongTitle) << "whole in ID3v2";
         EXPECT_EQ(r.texts.at("TPE1"), "Synthetic Artist 歌手") << "the source's where none given";
         EXPECT_EQ(r.texts.at("TRCK"), std::to_string(n + 1) + "/2");
-        EXPECT_EQ(r.picture, Picture());
+        EXPECT_EQ(r.pictures, Pictures());
         EXPECT_EQ(r.texts.at("TXXX"), "[CATALOG] XYZ-1");
         // No ID3v1 in the source: one is made from the texts, cut at a character boundary.
         const auto v1 = Id3v1Of(o.Written[n]);
@@ -232,7 +251,7 @@ TEST_F(OutputTags, TheWindowsPartsHoldTheirTextsAndTheSourcesPicturesOnly)
                                                            {"TDRC", "1999"},
                                                            {"TCON", "Pop"},
                                                            {"TRCK", "1/2"}}));
-    EXPECT_EQ(r.picture, Picture());
+    EXPECT_EQ(r.pictures, Pictures());
     const auto v1 = Id3v1Of(o.Written[0]);
     ASSERT_TRUE(v1);
     EXPECT_EQ(v1->Title.size(), 30u) << "15 characters of two bytes";
@@ -296,7 +315,7 @@ TEST_F(OutputTags, DamagedTagsAreLeftOutAndTheAudioIsWritten)
         for (const fs::path &part : o.Written) {
             const TReadBack r = ReadBack(part);
             EXPECT_EQ(r.texts.at("TIT2"), "Kept") << "made from the ID3v1 tag";
-            EXPECT_TRUE(r.picture.empty());
+            EXPECT_TRUE(r.pictures.empty());
             EXPECT_EQ(Id3v1Of(part)->Title, "Kept");
         }
         for (const fs::path &part : o.Written) {
@@ -318,10 +337,11 @@ TEST(SourceTags, TextsComeFromId3v2FirstAndPicturesAreListed)
     EXPECT_EQ(GB18030ToUtf8(SourceTexts(tags)->Album), "Album 专辑");
     EXPECT_EQ(SourceTexts(tags)->GenreID, 52);
     EXPECT_EQ(tags.Id3v1->Title, "v1 title");
-    ASSERT_EQ(tags.Pictures.size(), 1u);
+    ASSERT_EQ(tags.Pictures.size(), 3u);
     EXPECT_EQ(tags.Pictures[0].Type, 3);
     EXPECT_EQ(tags.Pictures[0].MimeType, "image/jpeg");
     EXPECT_EQ(tags.Pictures[0].Bytes, 300u * 1024u);
+    EXPECT_EQ(tags.Pictures[2].Type, 4);
 }
 
 } // namespace
