@@ -17,6 +17,17 @@ struct TDecoder
     ~TDecoder() { CloseDecoder(Handle); }
 };
 
+int64_t Middle(const TSilence &s)
+{
+    return (s.StartMs + s.EndMs) / 2;
+}
+
+// A silence at either end of the recording parts nothing.
+bool AtAnEnd(const TSilence &s, const TSilenceScan &scan)
+{
+    return s.StartMs <= 0 || s.EndMs >= scan.LengthMs;
+}
+
 } // namespace
 
 TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptions &options,
@@ -98,10 +109,10 @@ std::vector<int64_t> SilenceCutPoints(const TSilenceScan &scan, const TSilenceOp
     std::vector<int64_t> points;
     int64_t last = 0;
     for (const TSilence &s : scan.Silences) {
-        if (s.StartMs <= 0 || s.EndMs >= scan.LengthMs) {
-            continue; // silence at an end parts nothing
+        if (AtAnEnd(s, scan)) {
+            continue;
         }
-        const int64_t middle = (s.StartMs + s.EndMs) / 2;
+        const int64_t middle = Middle(s);
         if (middle - last < options.MinPartMs) {
             continue; // the part before would be too short: it goes on into the next
         }
@@ -122,10 +133,9 @@ std::vector<int64_t> AdjustToSilences(const std::vector<int64_t> &points, const 
         int64_t best = p;
         int64_t distance = withinMs + 1;
         for (const TSilence &s : scan.Silences) {
-            const int64_t middle = (s.StartMs + s.EndMs) / 2;
-            if (s.StartMs > 0 && s.EndMs < scan.LengthMs && std::abs(middle - p) < distance) {
-                best = middle;
-                distance = std::abs(middle - p);
+            if (!AtAnEnd(s, scan) && std::abs(Middle(s) - p) < distance) {
+                best = Middle(s);
+                distance = std::abs(best - p);
             }
         }
         moved.push_back(best);
@@ -139,9 +149,8 @@ std::vector<TSilence> SilencesLeftOut(const TSilenceScan &scan, const std::vecto
 {
     std::vector<TSilence> out;
     for (const TSilence &s : scan.Silences) {
-        const int64_t middle = (s.StartMs + s.EndMs) / 2;
-        const bool atEnd = s.StartMs <= 0 || s.EndMs >= scan.LengthMs;
-        if (atEnd || std::find(points.begin(), points.end(), middle) != points.end()) {
+        if (AtAnEnd(s, scan) ||
+            std::find(points.begin(), points.end(), Middle(s)) != points.end()) {
             out.push_back(s);
         }
     }
