@@ -44,8 +44,11 @@ std::string PartFileName(const std::string &baseName, size_t number, size_t tota
                          const TPartTag &texts)
 {
     if (!IsPattern(baseName)) {
+        // Every number of a split as wide as its largest, so that names sort in order.
+        const int width =
+            std::max<int>(3, int(std::to_string(std::max<size_t>(total, 1) - 1).size()));
         char digits[32];
-        std::snprintf(digits, sizeof digits, "%03zu", number);
+        std::snprintf(digits, sizeof digits, "%0*zu", width, number);
         return baseName + digits + ".mp3";
     }
     const int width = std::max<int>(2, int(std::to_string(std::max(total, number + 1)).size()));

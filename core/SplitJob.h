@@ -34,7 +34,7 @@ struct TSplitJob
 };
 
 // The name of part number (from 0) of total, with its texts. "song" and 7 give "song007.mp3";
-// numbers of four or more digits stand as they are. A base name that holds @n, @t, @p or @a is
+// the numbers of a split of more than 1000 parts are as wide as its largest ("song0007.mp3"). A base name that holds @n, @t, @p or @a is
 // a pattern instead: @n is the track number from 1 (two digits or more), @t the title ("Track"
 // and the number when there is none), @p the artist and @a the album, in UTF-8, with the
 // characters that file systems refuse (/ \ : * ? " < > | and controls) made "_".

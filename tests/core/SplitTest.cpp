@@ -43,6 +43,11 @@ TEST(SplitPlan, PartNames)
     EXPECT_EQ(PartFileName("song", 999), "song999.mp3");
     EXPECT_EQ(PartFileName("song", 1000), "song1000.mp3");
     EXPECT_EQ(PartFileName("", 7), "007.mp3");
+    // A split's numbers are as wide as its largest, so that they sort in order.
+    EXPECT_EQ(PartFileName("p", 999, 1000), "p999.mp3");
+    EXPECT_EQ(PartFileName("p", 7, 1001), "p0007.mp3");
+    EXPECT_EQ(PartFileName("p", 1000, 1001), "p1000.mp3");
+    EXPECT_EQ(PartFileName("p", 42, 123456), "p000042.mp3");
 }
 
 const THeaderSpec Cbr128{};
