@@ -227,7 +227,15 @@ bool SameFile(const fs::path &a, const fs::path &b)
 void RemoveTemporariesOnSignals()
 {
 #ifndef _WIN32
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
+    // A file grown past the size limit is a write that fails ("File too large"), which the
+    // jobs report with the parts they finished, rather than the end of the process.
+    struct sigaction limit
+    {
+    };
+    if (::sigaction(SIGXFSZ, nullptr, &limit) == 0 && limit.sa_handler == SIG_DFL) {
+        ::signal(SIGXFSZ, SIG_IGN);
+    }
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction now
         {
         };

@@ -48,6 +48,7 @@ std::filesystem::path OutputTarget(const std::filesystem::path &name);
 // True when both names lead to one existing file (links, "..", case folding and all).
 bool SameFile(const std::filesystem::path &a, const std::filesystem::path &b);
 
-// Makes SIGINT, SIGTERM, SIGHUP and SIGXFSZ remove the named temporary files of the outputs in
-// progress before they end the process as they would have. A signal that is ignored stays so.
+// Makes SIGINT, SIGTERM and SIGHUP remove the named temporary files of the outputs in progress
+// before they end the process as they would have; a signal that is ignored stays so. SIGXFSZ is
+// ignored, so that a file grown past the size limit fails to write as a full disk does.
 void RemoveTemporariesOnSignals();

@@ -411,7 +411,7 @@ TEST(Signals, AnInterruptedSplitLeavesOnlyWholeParts)
         size_t partsLeft;
     };
     for (const Case c : {Case{SIGINT, false, 1}, Case{SIGTERM, true, 1}, Case{SIGHUP, true, 1},
-                         Case{SIGKILL, false, 1}, Case{SIGXFSZ, true, 0}, Case{SIGXFSZ, false, 0}}) {
+                         Case{SIGKILL, false, 1}}) {
         SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.named ? ", named" : ", unnamed"));
         job.Folder = dir / ("out" + std::to_string(c.signal) + (c.named ? "n" : "u"));
         fs::create_directory(job.Folder);
@@ -421,10 +421,6 @@ TEST(Signals, AnInterruptedSplitLeavesOnlyWholeParts)
             RemoveTemporariesOnSignals();
             const rlimit noCore{0, 0};
             ::setrlimit(RLIMIT_CORE, &noCore);
-            if (c.signal == SIGXFSZ) {
-                const rlimit lim{5 << 20, 5 << 20};
-                ::setrlimit(RLIMIT_FSIZE, &lim);
-            }
             int reports = 0;
             RunSplit(job, [&](size_t done, size_t) {
                 if (done == 1 && ++reports == 2) { // the first report inside the second part
