@@ -45,17 +45,53 @@ int64_t BigEndian(const uint8_t *b, int n)
     return v;
 }
 
-// Why the frames of a tag do not lie inside it, walking their headers up to the padding; empty
-// when they do. A tag unsynchronised as a whole (2.3) counts its sizes over other bytes than it
-// stores and is left to TagLib.
-std::string FramesFault(const TagLib::ByteVector &tag)
+// An ID3v2.3 tag as TagLib reads it whole: undone where it is unsynchronised as a whole (every
+// 0xFF 0x00 stored for 0xFF), and without its extended header, whose size TagLib counts as
+// ID3v2.4 does (itself included) and so reads every frame four bytes off. Empty when the
+// extended header runs past the tag.
+TagLib::ByteVector Id3v23Readable(const TagLib::ByteVector &tag)
 {
+    const auto *b = reinterpret_cast<const uint8_t *>(tag.data());
+    const uint8_t flags = b[5];
+    if (b[3] != 3 || (flags & 0xC0) == 0) {
+        return tag;
+    }
+    const int64_t end = std::min<int64_t>(tag.size(), 10 + SyncSafe(b + 6));
+    std::vector<uint8_t> body;
+    body.reserve(size_t(end - 10));
+    for (int64_t i = 10; i < end; ++i) {
+        body.push_back(b[i]);
+        if ((flags & 0x80) != 0 && b[i] == 0xFF && i + 1 < end && b[i + 1] == 0) {
+            ++i;
+        }
+    }
+    size_t skip = 0;
+    if ((flags & 0x40) != 0) {
+        // The extended header's size counts the bytes after its own four.
+        skip = body.size() < 4 ? body.size() + 1 : 4 + size_t(BigEndian(body.data(), 4));
+        if (skip > body.size()) {
+            return {};
+        }
+    }
+    TagLib::ByteVector readable(tag.data(), 10);
+    readable[5] = char(flags & 0x3F);
+    readable.append(TagLib::ByteVector(reinterpret_cast<const char *>(body.data()) + skip,
+                                       unsigned(body.size() - skip)));
+    PutSyncSafe(reinterpret_cast<uint8_t *>(readable.data()) + 6, readable.size() - 10);
+    return readable;
+}
+
+// Why the frames of a tag do not lie inside it, walking their headers up to the padding; empty
+// when they do. frames: how many the walk passed.
+std::string FramesFault(const TagLib::ByteVector &tag, int &frames)
+{
+    frames = 0;
     const auto *b = reinterpret_cast<const uint8_t *>(tag.data());
     const int version = b[3];
     const uint8_t flags = b[5];
     const int64_t end = 10 + SyncSafe(b + 6);
-    if (version < 4 && (flags & 0x80) != 0) {
-        return {};
+    if (version < 3 && (flags & 0x80) != 0) {
+        return {}; // unsynchronised as a whole: its sizes count other bytes; left to TagLib
     }
     int64_t pos = 10;
     if (version >= 3 && (flags & 0x40) != 0 && pos + 4 <= end) { // an extended header
@@ -78,6 +114,7 @@ std::string FramesFault(const TagLib::ByteVector &tag)
             return "a frame runs past the end of the tag";
         }
         pos += headerLength + size;
+        ++frames;
     }
     return {};
 }
@@ -252,6 +289,7 @@ bool DescribesTheWholeAudio(TagLib::ID3v2::Frame *frame)
 TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
 {
     TSourceTags tags;
+    int parsedTrack = 0;
     const int64_t size = source.Size();
     uint8_t h[10] = {};
     if (size >= 10) {
@@ -270,13 +308,21 @@ TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
         } else {
             bytes.resize(unsigned(end));
             source.ReadBufferAt(0, reinterpret_cast<uint8_t *>(bytes.data()), end);
-            fault = FramesFault(bytes);
+            bytes = Id3v23Readable(bytes);
+            fault = bytes.isEmpty() ? "its extended header runs past the end of the tag" : "";
+        }
+        int frames = 0;
+        if (fault.empty()) {
+            fault = FramesFault(bytes, frames);
         }
         std::optional<TParsedTag> parsed;
         if (fault.empty()) {
             parsed.emplace(bytes);
             if (parsed->Tag == nullptr) {
                 fault = "TagLib cannot read it";
+            } else if (frames > 0 && parsed->Tag->frameList().isEmpty()) {
+                // Never an empty tag in place of one whose frames could not be read.
+                fault = "TagLib reads none of its " + std::to_string(frames) + " frames";
             }
         }
         if (!fault.empty()) {
@@ -292,6 +338,7 @@ TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
             texts.Comment = Utf8ToGB18030(Utf8Of(t.comment()));
             texts.GenreID = GenreByName(Utf8Of(t.genre())).value_or(255);
             tags.Id3v2Texts = texts;
+            parsedTrack = int(t.track()); // TRCK's number, "3/12" giving 3
             for (TagLib::ID3v2::Frame *f : TagLib::ID3v2::FrameList(t.frameList())) {
                 if (auto *p = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(f)) {
                     tags.Pictures.push_back({int(p->type()), Utf8Of(p->mimeType()),
@@ -309,6 +356,10 @@ TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
     TID3Tag v1;
     if (size - 128 >= audioStart && v1.ReadTag(source)) {
         tags.Id3v1 = TPartTag{v1.Title, v1.Artist, v1.Album, v1.Year, v1.Comment, v1.GenreID, {}};
+        tags.Track = v1.Track;
+    }
+    if (tags.Track == 0 && parsedTrack > 0 && parsedTrack <= 255) {
+        tags.Track = uint8_t(parsedTrack);
     }
     return tags;
 }
@@ -346,6 +397,8 @@ TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFra
     if (track > 0) {
         tag.push_back({"TRCK", false,
                        TextFrame("TRCK", std::to_string(track) + "/" + std::to_string(tracks))});
+    } else if (all && !source.HasId3v2 && source.Track > 0) {
+        tag.push_back({"TRCK", false, TextFrame("TRCK", std::to_string(source.Track))});
     }
     size_t size = TagPadding;
     for (const TTagFrame &f : tag) {
@@ -385,7 +438,7 @@ TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFra
     id3v1.Year = pick(texts.Year, base.Year);
     id3v1.Comment = pick(texts.Comment, base.Comment);
     id3v1.GenreID = texts.GenreID != 255 ? texts.GenreID : base.GenreID;
-    id3v1.Track = track > 0 && track <= 255 ? uint8_t(track) : 0;
+    id3v1.Track = track > 0 && track <= 255 ? uint8_t(track) : track == 0 && all ? source.Track : 0;
     out.Back = id3v1.Render();
     return out;
 }

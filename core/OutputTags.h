@@ -51,6 +51,8 @@ struct TSourceTags
     std::optional<TPartTag> Id3v1;
     std::optional<TPartTag> Id3v2Texts;
     std::vector<TPictureInfo> Pictures;
+    // The source's track number: its ID3v1.1 track byte, else TRCK's number; 0 when none.
+    uint8_t Track = 0;
     // Why a tag of the source was left out ("damaged ID3v2 tag: ..."); empty when none was.
     std::string Note;
 };

@@ -324,6 +324,97 @@ TEST_F(OutputTags, DamagedTagsAreLeftOutAndTheAudioIsWritten)
     }
 }
 
+// An ID3v2.3 tag given an extended header (of 6 bytes, or of 10 with a CRC), and unsynchronised
+// as a whole when asked: every 0xFF before a byte of 0xE0 or more, or before 0x00, gets a 0x00.
+Bytes WithExtendedHeader(const Bytes &tag, bool withCrc, bool unsynchronised)
+{
+    Bytes body = withCrc ? Bytes{0, 0, 0, 10, 0x80, 0, 0, 0, 0, 0, 0x12, 0x34, 0x56, 0x78}
+                         : Bytes{0, 0, 0, 6, 0, 0, 0, 0, 0, 0};
+    const size_t size = (size_t(tag[6]) << 21) | (size_t(tag[7]) << 14) | (size_t(tag[8]) << 7) |
+                        size_t(tag[9]);
+    body.insert(body.end(), tag.begin() + 10, tag.begin() + 10 + long(size));
+    if (unsynchronised) {
+        Bytes stored;
+        for (size_t i = 0; i < body.size(); ++i) {
+            stored.push_back(body[i]);
+            if (body[i] == 0xFF && (i + 1 == body.size() || body[i + 1] >= 0xE0 || body[i + 1] == 0)) {
+                stored.push_back(0);
+            }
+        }
+        body = stored;
+    }
+    Bytes out(tag.begin(), tag.begin() + 10);
+    out[5] = uint8_t(0x40 | (unsynchronised ? 0x80 : 0));
+    for (int i = 0; i < 4; ++i) {
+        out[6 + i] = uint8_t((body.size() >> (7 * (3 - i))) & 0x7F);
+    }
+    Append(out, body);
+    return out;
+}
+
+// Tags as other writers lay them out: every frame goes along, or a note says why none does.
+TEST_F(OutputTags, Id3v23TagsWithAnExtendedHeaderAreCarriedWhole)
+{
+    Bytes pastTheTag = WithExtendedHeader(SourceId3v2(), false, false);
+    pastTheTag[10] = 0x7F; // the extended header's size runs past the tag
+    struct Case
+    {
+        const char *name;
+        Bytes tag;
+    };
+    for (const Case &c : {Case{"extended header", WithExtendedHeader(SourceId3v2(), false, false)},
+                          Case{"with its CRC", WithExtendedHeader(SourceId3v2(), true, false)},
+                          Case{"unsynchronised", WithExtendedHeader(SourceId3v2(), false, true)},
+                          Case{"both", WithExtendedHeader(SourceId3v2(), true, true)}}) {
+        SCOPED_TRACE(c.name);
+        const fs::path in = Source(c.tag, {});
+        TCutJob job{in, dir / "cut.mp3", 1000, 5000, true, true};
+        const TJobOutcome o = RunCut(job);
+        ASSERT_EQ(o.Status, TJobStatus::Done);
+        EXPECT_EQ(o.TagNote, "");
+        const TReadBack r = ReadBack(job.Output);
+        EXPECT_EQ(r.texts.at("TIT2"), "Source title");
+        EXPECT_EQ(r.texts.at("TPE1"), "Synthetic Artist 歌手");
+        EXPECT_EQ(r.texts.at("COMM"), "A comment 注释");
+        EXPECT_EQ(r.texts.at("TXXX"), "[CATALOG] XYZ-1");
+        EXPECT_EQ(r.pictures, Pictures()) << "the pictures, byte for byte";
+        EXPECT_EQ(GB18030ToUtf8(Id3v1Of(job.Output)->Artist), "Synthetic Artist 歌手");
+    }
+    const fs::path in = Source(pastTheTag, Id3v1Tag("Kept", 1));
+    TCutJob job{in, dir / "cut.mp3", 1000, 5000, true, true};
+    const TJobOutcome o = RunCut(job);
+    ASSERT_EQ(o.Status, TJobStatus::Done);
+    EXPECT_EQ(o.TagNote,
+              "damaged ID3v2 tag left out: its extended header runs past the end of the tag");
+    EXPECT_EQ(ReadBack(job.Output).texts.at("TIT2"), "Kept") << "made from the ID3v1 tag";
+}
+
+// The source's track number goes along with a cut in both tags, from either one.
+TEST_F(OutputTags, ACutKeepsTheSourcesTrackNumber)
+{
+    Bytes v11 = Id3v1Tag("Eleven", 1);
+    v11[125] = 0;
+    v11[126] = 7; // ID3v1.1: the comment's last byte is the track
+    struct Case
+    {
+        const char *name;
+        Bytes front;
+        Bytes back;
+        std::string trck;
+    };
+    for (const Case &c : {Case{"ID3v1.1 only", {}, v11, "7"},
+                          Case{"both tags", Id3v2TextTag({{"TIT2", "T"}, {"TRCK", "7/12"}}), v11,
+                               "7/12"},
+                          Case{"TRCK only", Id3v2TextTag({{"TIT2", "T"}, {"TRCK", "7/12"}}), {},
+                               "7/12"}}) {
+        SCOPED_TRACE(c.name);
+        TCutJob job{Source(c.front, c.back), dir / "cut.mp3", 0, 3000, true, true};
+        ASSERT_EQ(RunCut(job).Status, TJobStatus::Done);
+        EXPECT_EQ(ReadBack(job.Output).texts.at("TRCK"), c.trck);
+        EXPECT_EQ(Id3v1Of(job.Output)->Track, 7);
+    }
+}
+
 TEST(SourceTags, TextsComeFromId3v2FirstAndPicturesAreListed)
 {
     TTempDir dir;
