@@ -23,10 +23,10 @@ bool OpenJobInput(const std::filesystem::path &path, TJobInput &input, TJobOutco
         }
         outcome.Status = TJobStatus::NoAudio;
         outcome.File = path;
-        outcome.Reason = input.Stream->Size() == 0
-                             ? "the file is empty"
-                             : "no two frame headers in a row agree within the first 10240 "
-                               "bytes after its tags";
+        outcome.Reason = input.Stream->Size() == 0 ? "the file is empty"
+                         : input.Hdr.FreeFormat     ? FreeFormatReason
+                                                    : "no two frame headers in a row agree within "
+                                                      "the first 10240 bytes after its tags";
     } catch (const EFOpenError &e) {
         outcome.Status = TJobStatus::InputUnreadable;
         outcome.File = path;

@@ -39,6 +39,9 @@ struct TJobOutcome
     std::string TagNote; // a tag of the input left out of the outputs, and why; empty: none
 };
 
+// Why a free-format stream (frames whose lengths no header gives) is refused.
+inline constexpr const char *FreeFormatReason = "free-format bitrate is not supported";
+
 // The input of a job: open, with its first audio frame found.
 struct TJobInput
 {

@@ -241,6 +241,37 @@ private:
     std::array<int32_t, 32> lengths_{};   // their frame lengths; 0 where not a usable frame
 };
 
+// True when a free-format stream (bitrate index 0, whose frame lengths no header gives) begins
+// in [from, limit): a header of that kind followed within a frame's reach by another alike.
+bool FreeFormatIn(TWindowReader &reader, int64_t from, int64_t limit)
+{
+    constexpr int64_t Reach = 8192; // a free-format frame of 640 kbps at 32 kHz is 2880 bytes
+    const auto freeFormat = [&](int64_t pos, TFrameInfo &info) {
+        const uint8_t *b = reader.At(pos, 4);
+        if (b == nullptr || !IsSync(b[0], b[1])) {
+            return false;
+        }
+        info = DecodeFrameInfo(b);
+        return info.Bitrate == 0 && info.SampleRate > 0 && info.Layer != 0;
+    };
+    for (int64_t pos = from; pos < limit; ++pos) {
+        TFrameInfo first;
+        if (!freeFormat(pos, first)) {
+            continue;
+        }
+        for (int64_t next = pos + 4; next < pos + Reach; ++next) {
+            TFrameInfo second;
+            if (reader.At(next, 4) == nullptr) {
+                break;
+            }
+            if (freeFormat(next, second) && SameStream(first, second)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // End of the ID3v2 tags at the start of the file ("ID3", version, flags, synchsafe size).
 int64_t SkipID3v2(TWindowReader &reader, int64_t size)
 {
@@ -493,9 +524,11 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     const int64_t audioEnd = TrailingTagsStart(reader, tagEnd, size);
 
     TFrameInfo info;
-    const int64_t firstPos = FindFrame(reader, tagEnd, std::min(tagEnd + SearchWindow, audioEnd),
-                                       audioEnd, nullptr, info);
+    const int64_t searchEnd = std::min(tagEnd + SearchWindow, audioEnd);
+    FreeFormat = false;
+    const int64_t firstPos = FindFrame(reader, tagEnd, searchEnd, audioEnd, nullptr, info);
     if (firstPos < 0) {
+        FreeFormat = FreeFormatIn(reader, tagEnd, searchEnd);
         return false;
     }
     const TInfoFrame infoFrame = ReadInfoFrame(reader, firstPos, info);

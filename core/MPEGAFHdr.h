@@ -120,6 +120,8 @@ public:
 
     // Finds and decodes the first audio frame of the stream and estimates the file's length.
     bool ReadFirstFrame(TFileStream &stream);
+    // After ReadFirstFrame found no frame: the file is a free-format stream, which it does not read.
+    bool FreeFormat = false;
     // First candidate header (a sync with all four bytes inside) among the first n bytes of
     // Buffer, copied to Header.
     bool FindHeader(int n);

@@ -150,6 +150,14 @@ TEST_F(Mp3cut, FailuresAreToldApartAndWriteNothing)
 {
     WriteFile(dir / "keep.mp3", Bytes(9, 'k'));
     WriteFile(dir / "silence.mp3", Bytes(20000, 0));
+    // Free format: bitrate index 0, every frame as long as the encoder chose (here 600 bytes).
+    Bytes freeFormat;
+    for (int i = 0; i < 50; ++i) {
+        Bytes frame = HeaderBytes(THeaderSpec{1, 3, 0});
+        frame.resize(600, 0x55);
+        Append(freeFormat, frame);
+    }
+    WriteFile(dir / "free.mp3", freeFormat);
     fs::create_directory(dir / "locked");
     fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
     const bool rootIgnoresModes = ::geteuid() == 0;
@@ -167,6 +175,8 @@ TEST_F(Mp3cut, FailuresAreToldApartAndWriteNothing)
         {"cut song.mp3 0:1.0 0:2.0 --bogus", 2, "unknown option --bogus"},
         {"cut missing.mp3 0:1.0 0:2.0 -o keep.mp3", 3, "cannot read 'missing.mp3': No such"},
         {"cut silence.mp3 0:1.0 0:2.0 -o keep.mp3", 4, "no MPEG audio"},
+        {"cut free.mp3 0:1.0 0:2.0 -o keep.mp3", 4,
+         "no MPEG audio in 'free.mp3': free-format bitrate is not supported"},
         {"cut song.mp3 0:5.0 0:5.0 -o keep.mp3", 5, "is empty"},
         {"cut song.mp3 0:30.0 0:40.0 -o keep.mp3", 5, "no audio lies between"},
         {"split song.mp3 --every 0", 6, "split step"},
