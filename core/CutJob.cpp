@@ -29,7 +29,7 @@ TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress
         outcome.Status = TJobStatus::EmptyRange;
         return outcome;
     }
-    if (!CheckOutput(job.Output, job.Input, outcome)) {
+    if (!job.ToStandardOutput && !CheckOutput(job.Output, job.Input, outcome, job.ReplaceReadOnly)) {
         return outcome;
     }
     TOutputPlan plan;
@@ -50,6 +50,24 @@ TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress
         return outcome;
     }
     outcome.Planned = 1;
+    if (job.ToStandardOutput) {
+        try {
+            const std::unique_ptr<TFileStream> out = TFileStream::StandardOutput();
+            if (!WriteOutput(input, *out, plan, tags, progress, true)) {
+                outcome.Status = TJobStatus::Stopped;
+            }
+        } catch (const EReadError &e) {
+            Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+        } catch (const EStreamError &e) {
+            Failed(outcome, TJobStatus::WriteFailed, "standard output", e);
+        }
+        return outcome;
+    }
+    try {
+        RemoveAbandonedTemporaries(FolderOf(OutputTarget(job.Output)));
+    } catch (const EStreamError &) {
+        // A link changed since the check: creating the output says why.
+    }
     std::unique_ptr<TOutputFile> out;
     if (!CreateOutput(job.Output, out, outcome)) {
         return outcome;

@@ -17,6 +17,8 @@ struct TCutJob
     std::optional<int64_t> EndMs; // none: to the end of the audio
     bool WholeFrames = false;     // whole frames instead of the exact samples of the range
     bool KeepTags = false;        // the source's tags, whole, go with the audio
+    bool ReplaceReadOnly = false; // a read-only file of the output's name is replaced
+    bool ToStandardOutput = false; // the output's bytes go to standard output, in order
 };
 
 // "song.mp3" proposes "song_片段.mp3" beside it.

@@ -109,6 +109,36 @@ TFileStream::TFileStream(int fd, const std::filesystem::path &name) : path_(name
 {
 }
 
+std::unique_ptr<TFileStream> TFileStream::StandardOutput()
+{
+#ifdef _WIN32
+    const int fd = _dup(1);
+#else
+    const int fd = ::dup(1);
+#endif
+    if (fd < 0) {
+        throw EWriteError(errno);
+    }
+    return std::make_unique<TFileStream>(fd, "standard output");
+}
+
+bool IsStandardOutput(const std::filesystem::path &path)
+{
+#ifdef _WIN32
+    (void)path;
+    return false;
+#else
+    struct stat out
+    {
+    };
+    struct stat named
+    {
+    };
+    return ::fstat(1, &out) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           out.st_dev == named.st_dev && out.st_ino == named.st_ino;
+#endif
+}
+
 std::string TFileStream::Kind() const
 {
 #ifdef _WIN32
@@ -286,7 +316,8 @@ void TFileStream::CopyFrom(TFileStream &source, int64_t count, char *buffer, int
     // cache, so no byte is read twice. The first block ends on a page of the target, so that
     // no later write splits a page with the one before it.
     constexpr int64_t Page = 4096;
-    int64_t n = std::min(count, bufferSize - Position() % Page);
+    const int64_t at = Position(); // -1 for a pipe
+    int64_t n = std::min(count, at >= 0 ? bufferSize - at % Page : bufferSize);
     if (n <= 0) {
         n = std::min(count, bufferSize);
     }

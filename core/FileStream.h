@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 enum TFileMode
@@ -27,9 +28,18 @@ enum TSeekOrigin
 // "a socket" or "a device".
 std::string KindOf(unsigned mode);
 
+class TFileStream;
+
+// True when the name leads to the file, pipe or terminal that standard output writes to.
+bool IsStandardOutput(const std::filesystem::path &path);
+
 class TFileStream
 {
 public:
+    // A stream of its own over standard output, which it writes in order (it cannot seek when
+    // standard output is a pipe).
+    static std::unique_ptr<TFileStream> StandardOutput();
+
     TFileStream(const std::filesystem::path &path, TFileMode mode);
     // Takes over an open file descriptor; name stands for it in messages.
     TFileStream(int fd, const std::filesystem::path &name);

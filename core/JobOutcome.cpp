@@ -65,8 +65,32 @@ void Failed(TJobOutcome &outcome, TJobStatus status, const std::filesystem::path
 }
 
 
+namespace {
+
+// Refuses a name that a folder, a FIFO, a socket or a device has.
+bool RefuseKind(const std::filesystem::path &target, TJobOutcome &outcome)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(target, ec);
+    if (fs::is_directory(status)) {
+        outcome.Status = TJobStatus::NameIsFolder;
+        return true;
+    }
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        outcome.Status = TJobStatus::NotAFile;
+        outcome.Reason = status.type() == fs::file_type::fifo     ? "a FIFO"
+                         : status.type() == fs::file_type::socket ? "a socket"
+                                                                  : "a device";
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 bool CheckOutput(const std::filesystem::path &output, const std::filesystem::path &input,
-                 TJobOutcome &outcome)
+                 TJobOutcome &outcome, bool replaceReadOnly)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -81,6 +105,9 @@ bool CheckOutput(const std::filesystem::path &output, const std::filesystem::pat
         target = OutputTarget(output); // a link's target is what gets written
     } catch (const EStreamError &e) {
         Failed(outcome, TJobStatus::WriteFailed, output, e);
+        if (e.Code == EACCES) {
+            outcome.Reason = "it is a link that another user made in a folder shared by everyone";
+        }
         return false;
     }
     const fs::file_status status = fs::status(target, ec);
@@ -88,15 +115,11 @@ bool CheckOutput(const std::filesystem::path &output, const std::filesystem::pat
         outcome.Status = TJobStatus::OutputIsInput;
         return false;
     }
-    if (fs::is_directory(status)) {
-        outcome.Status = TJobStatus::NameIsFolder;
+    if (RefuseKind(target, outcome)) {
         return false;
     }
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-        outcome.Status = TJobStatus::NotAFile;
-        outcome.Reason = status.type() == fs::file_type::fifo     ? "a FIFO"
-                         : status.type() == fs::file_type::socket ? "a socket"
-                                                                  : "a device";
+    if (!replaceReadOnly && ReadOnlyFile(target)) {
+        outcome.Status = TJobStatus::ReadOnlyFile;
         return false;
     }
     const fs::path folder = FolderOf(target);
@@ -129,6 +152,12 @@ bool CreateOutput(const std::filesystem::path &output, std::unique_ptr<TOutputFi
 bool CommitOutput(TOutputFile &out, const std::filesystem::path &output, TJobOutcome &outcome)
 {
     try {
+        // What took the name since the run began is refused as it would have been then.
+        outcome.File = output;
+        if (RefuseKind(OutputTarget(output), outcome)) {
+            return false;
+        }
+        outcome.File.clear();
         out.Commit();
         return true;
     } catch (const EStreamError &e) {

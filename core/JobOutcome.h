@@ -23,6 +23,7 @@ enum class TJobStatus
     FolderUnwritable, // File: the folder; Reason: the system's words
     NameIsFolder,     // File: the output name, taken by a folder
     NotAFile,         // File: the output name, taken by a device, a FIFO or a socket; Reason: which
+    ReadOnlyFile,     // File: the output name, taken by a file that may not be written
     SameName,         // File: a name that two parts of a split would get
     WriteFailed,      // File: the output; Reason: the system's words
     ReadFailed,       // File: the input; Reason: the system's words
@@ -58,14 +59,16 @@ TByteRange JobRangeBytes(TJobInput &input, int64_t startMs, const std::optional<
 
 class TOutputFile;
 
-// Refuses an output name that leads to the input or to a folder, or whose folder is missing.
+// Refuses an output name that leads to the input, to a folder, a device, a FIFO or a socket,
+// or (unless replaceReadOnly) to a file that may not be written, or whose folder is missing.
 bool CheckOutput(const std::filesystem::path &output, const std::filesystem::path &input,
-                 TJobOutcome &outcome);
+                 TJobOutcome &outcome, bool replaceReadOnly = false);
 // The output's temporary file; false with the outcome filled (the folder refuses new files, or
 // the name cannot be had).
 bool CreateOutput(const std::filesystem::path &output, std::unique_ptr<TOutputFile> &out,
                   TJobOutcome &outcome);
-// Puts the output in place; false with the outcome filled.
+// Puts the output in place; false with the outcome filled, also when a folder, a device, a
+// FIFO or a socket has taken its name since the run began.
 bool CommitOutput(TOutputFile &out, const std::filesystem::path &output, TJobOutcome &outcome);
 
 // The system's words for an error number; for 0, what a stream error without one means.

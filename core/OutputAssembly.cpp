@@ -357,31 +357,53 @@ std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &pl
     return frame;
 }
 
+namespace {
+
+// The CRC of an output's frames: the silent ones, then the source's.
+uint16_t MusicCrc(TJobInput &input, const TOutputPlan &plan)
+{
+    uint16_t crc = Crc16(0, plan.Filler.data(), plan.Filler.size());
+    std::vector<uint8_t> block(size_t(256) << 10);
+    for (int64_t pos = plan.Bytes.Start; pos < plan.Bytes.End;) {
+        const int64_t n = std::min<int64_t>(int64_t(block.size()), plan.Bytes.End - pos);
+        input.Stream->ReadBufferAt(pos, block.data(), n);
+        crc = Crc16(crc, block.data(), size_t(n));
+        pos += n;
+    }
+    return crc;
+}
+
+} // namespace
+
 bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
-                 const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress)
+                 const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress, bool inOrder)
 {
     out.WriteBuffer(tags.Front.data(), int64_t(tags.Front.size()));
     // The information frame goes first with its music CRC still open, and is filled in once
     // the frames behind it are written and summed on their way.
-    const int64_t infoAt = out.Position();
+    const int64_t infoAt = inOrder ? 0 : out.Position();
     const int64_t total = plan.Bytes.End - plan.Bytes.Start;
     uint16_t crc = 0;
     if (plan.InfoFrame) {
-        const std::vector<uint8_t> frame = InfoFrameBytes(input.Hdr, plan, 0);
+        const std::vector<uint8_t> frame =
+            InfoFrameBytes(input.Hdr, plan, inOrder ? MusicCrc(input, plan) : 0);
         out.WriteBuffer(frame.data(), int64_t(frame.size()));
         out.WriteBuffer(plan.Filler.data(), int64_t(plan.Filler.size()));
         crc = Crc16(0, plan.Filler.data(), plan.Filler.size());
     }
-    if (input.Hdr.CopyBytes(*input.Stream, out, plan.Bytes, progress,
-                            plan.InfoFrame ? &crc : nullptr) < total) {
+    const bool sum = plan.InfoFrame && !inOrder;
+    if (input.Hdr.CopyBytes(*input.Stream, out, plan.Bytes, progress, sum ? &crc : nullptr) <
+        total) {
         return false;
     }
-    if (plan.InfoFrame) {
+    if (sum) {
         const std::vector<uint8_t> frame = InfoFrameBytes(input.Hdr, plan, crc);
         out.WriteBufferAt(infoAt, frame.data(), int64_t(frame.size()));
     }
     if (tags.Back) {
-        out.Seek(0, soEnd);
+        if (!inOrder) {
+            out.Seek(0, soEnd);
+        }
         out.WriteBuffer(tags.Back->data(), int64_t(tags.Back->size()));
     }
     return true;

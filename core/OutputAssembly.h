@@ -49,6 +49,8 @@ std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &pl
                                     uint16_t musicCrc);
 
 // Writes the output: its ID3v2 tag, the information frame, the frames, its ID3v1 tag; false
-// when progress stopped it. Raises the stream errors.
+// when progress stopped it. Raises the stream errors. In order: to a stream that cannot go back
+// (a pipe), with the frames read once more beforehand for the information frame's CRC.
 bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
-                 const TOutputTags &tags = {}, const TMPEGAFHdr::TCopyProgress &progress = {});
+                 const TOutputTags &tags = {}, const TMPEGAFHdr::TCopyProgress &progress = {},
+                 bool inOrder = false);

@@ -11,6 +11,7 @@
 #ifndef _WIN32
 #include <csignal>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -20,6 +21,11 @@ namespace fs = std::filesystem;
 namespace {
 
 std::atomic<bool> namedTemporaries{false};
+void (*beforeRename)() = nullptr;
+
+// Temporary files are named ".mp3cut-N.part": a name of that form is ours.
+constexpr const char *TemporaryPrefix = ".mp3cut-";
+constexpr const char *TemporarySuffix = ".part";
 
 // The named temporary files in progress, for the signal handler: fixed slots of plain bytes,
 // which a handler may read.
@@ -74,8 +80,19 @@ extern "C" void RemoveAndEnd(int signal)
 fs::path FreshName(const fs::path &folder)
 {
     static thread_local std::mt19937_64 random{std::random_device{}()};
-    return folder / (".mp3cut-" + std::to_string(random() % 1000000000) + ".part");
+    return folder /
+           (TemporaryPrefix + std::to_string(random() % 1000000000) + TemporarySuffix);
 }
+
+#ifndef _WIN32
+// A writer holds a lock on its temporary file for as long as the file is its own, so that a
+// file of a temporary name that nobody holds was left by a run that ended before it could
+// rename it (SIGKILL between the two steps of replacing a file), and may be removed.
+void Hold(int fd)
+{
+    ::flock(fd, LOCK_EX | LOCK_NB);
+}
+#endif
 
 #ifndef _WIN32
 // Gives an unnamed file a name: 0, or -1 with errno set. Linking by the descriptor needs a
@@ -103,6 +120,30 @@ fs::path FolderOf(const fs::path &file)
     return file.has_parent_path() ? file.parent_path() : fs::path(".");
 }
 
+bool ForeignLinkInSharedFolder(const fs::path &link)
+{
+#ifdef _WIN32
+    (void)link;
+    return false;
+#else
+    // The kernel's rule for following links (protected_symlinks): in a sticky folder that
+    // everyone may write to, a link is followed only when its owner is the folder's or the
+    // user's. The program follows its output's links itself, so it applies the rule itself.
+    struct stat l
+    {
+    };
+    struct stat folder
+    {
+    };
+    if (::lstat(link.c_str(), &l) != 0 || !S_ISLNK(l.st_mode) ||
+        ::stat(FolderOf(link).c_str(), &folder) != 0) {
+        return false;
+    }
+    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return shared && l.st_uid != folder.st_uid && l.st_uid != ::geteuid();
+#endif
+}
+
 fs::path OutputTarget(const fs::path &name)
 {
     fs::path path = name;
@@ -113,6 +154,11 @@ fs::path OutputTarget(const fs::path &name)
         }
         if (links >= 40) {
             OpenFailed(name, ELOOP);
+        }
+        if (ForeignLinkInSharedFolder(path)) {
+            throw EFOpenError("\"" + path.string() + "\" is a link that another user made in a "
+                              "shared folder",
+                              EACCES);
         }
         const fs::path to = fs::read_symlink(path, ec);
         if (ec) {
@@ -129,6 +175,7 @@ TOutputFile::TOutputFile(const fs::path &target) : target_(OutputTarget(target))
     if (!namedTemporaries) {
         const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
         if (fd >= 0) {
+            Hold(fd);
             stream_ = std::make_unique<TFileStream>(fd, target_);
             return;
         }
@@ -143,6 +190,18 @@ TOutputFile::TOutputFile(const fs::path &target) : target_(OutputTarget(target))
         slot_ = Register(temp_); // before the file exists, so that no signal misses it
         try {
             stream_ = std::make_unique<TFileStream>(temp_, fmCreateNew);
+#ifndef _WIN32
+            Hold(stream_->Handle());
+            struct stat st
+            {
+            };
+            if (::fstat(stream_->Handle(), &st) == 0 && st.st_nlink == 0) {
+                // Taken for an abandoned file and removed before it was held: another name.
+                stream_.reset();
+                Unregister(slot_);
+                continue;
+            }
+#endif
             return;
         } catch (const EFOpenError &e) {
             Unregister(slot_);
@@ -203,14 +262,81 @@ void TOutputFile::Commit()
             }
         }
     }
-#endif
+    if (beforeRename != nullptr) {
+        beforeRename();
+    }
+    // The file stays open, and so held, until it has the target's name.
+    fs::rename(temp_, target_, ec);
+    stream_.reset();
+#else
     stream_.reset();
     fs::rename(temp_, target_, ec);
+#endif
     if (ec) {
         throw EWriteError(ec.value()); // the destructor removes the temporary file
     }
     committed_ = true;
     Unregister(slot_);
+}
+
+void TOutputFile::BeforeRename(void (*hook)())
+{
+    beforeRename = hook;
+}
+
+void RemoveAbandonedTemporaries(const fs::path &folder)
+{
+#ifndef _WIN32
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const size_t prefix = std::strlen(TemporaryPrefix);
+        const size_t suffix = std::strlen(TemporarySuffix);
+        if (name.size() <= prefix + suffix || name.compare(0, prefix, TemporaryPrefix) != 0 ||
+            name.compare(name.size() - suffix, suffix, TemporarySuffix) != 0 ||
+            name.find_first_not_of("0123456789", prefix) != name.size() - suffix) {
+            continue;
+        }
+        const int fd = ::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat held
+        {
+        };
+        struct stat named
+        {
+        };
+        // Nobody holds it, and the name still stands for the file that was opened.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+            S_ISREG(held.st_mode) && ::lstat(it->path().c_str(), &named) == 0 &&
+            named.st_ino == held.st_ino && named.st_dev == held.st_dev) {
+            ::unlink(it->path().c_str());
+        }
+        ::close(fd);
+    }
+#else
+    (void)folder;
+#endif
+}
+
+bool ReadOnlyFile(const fs::path &file)
+{
+    std::error_code ec;
+    const fs::file_status status = fs::status(file, ec);
+    if (ec || !fs::is_regular_file(status)) {
+        return false;
+    }
+    constexpr fs::perms Write = fs::perms::owner_write | fs::perms::group_write |
+                                fs::perms::others_write;
+    if ((status.permissions() & Write) == fs::perms::none) {
+        return true;
+    }
+#ifndef _WIN32
+    return ::access(file.c_str(), W_OK) != 0 && errno == EACCES;
+#else
+    return false;
+#endif
 }
 
 void TOutputFile::UseNamedTemporaries(bool named)

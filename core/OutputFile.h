@@ -29,6 +29,9 @@ public:
 
     // For tests: temporary files with a name from the start, as where no unnamed ones exist.
     static void UseNamedTemporaries(bool named);
+    // For tests: called when a finished file has its temporary name, just before the rename
+    // that gives it the target's (only when it replaces a file, or has a name from the start).
+    static void BeforeRename(void (*hook)());
 
 private:
     std::filesystem::path target_;
@@ -42,8 +45,20 @@ private:
 std::filesystem::path FolderOf(const std::filesystem::path &file);
 
 // The file an output name stands for: symbolic links followed to the name they end at, which
-// need not exist yet. Raises EFOpenError for a loop of links.
+// need not exist yet. Raises EFOpenError for a loop of links, and (EACCES) for a link that the
+// kernel would not follow either: one in a sticky folder that everyone may write to (/tmp),
+// owned by neither the folder's owner nor the user.
 std::filesystem::path OutputTarget(const std::filesystem::path &name);
+bool ForeignLinkInSharedFolder(const std::filesystem::path &link);
+
+// Removes the temporary files in the folder that a run left behind: those of our name that no
+// running writer holds. A SIGKILL in the moment between naming a finished file and renaming it
+// over the file it replaces leaves one; the next run that writes into the folder removes it.
+void RemoveAbandonedTemporaries(const std::filesystem::path &folder);
+
+// True for an existing regular file that its mode or the system keeps from being written (as
+// cp refuses to replace it); false for a file that may be written or does not exist.
+bool ReadOnlyFile(const std::filesystem::path &file);
 
 // True when both names lead to one existing file (links, "..", case folding and all).
 bool SameFile(const std::filesystem::path &a, const std::filesystem::path &b);

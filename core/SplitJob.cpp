@@ -149,10 +149,11 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
             outcome.File = paths.back();
             return outcome;
         }
-        if (!CheckOutput(paths.back(), job.Input, outcome)) {
+        if (!CheckOutput(paths.back(), job.Input, outcome, job.ReplaceReadOnly)) {
             return outcome;
         }
     }
+    RemoveAbandonedTemporaries(job.Folder);
 
     bool stop = false;
     for (size_t n = 0; n < total && !stop; ++n) {

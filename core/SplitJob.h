@@ -31,6 +31,7 @@ struct TSplitJob
     // their track number n/N either way.
     TTagFrames Tags = TTagFrames::TextsAndPictures;
     bool WholeFrames = false; // whole frames instead of the exact samples of each segment
+    bool ReplaceReadOnly = false; // read-only files of the parts' names are replaced
 };
 
 // The name of part number (from 0) of total, with its texts. "song" and 7 give "song007.mp3";

@@ -36,6 +36,13 @@ void TDialogs::Message(QWidget *parent, const QString &text)
     box.exec();
 }
 
+bool TDialogs::Question(QWidget *parent, const QString &text)
+{
+    return QMessageBox::question(parent, QApplication::applicationName(), text,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
 void TDialogs::OpenDocument(const QString &path)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));

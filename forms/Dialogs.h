@@ -16,6 +16,8 @@ public:
     virtual QString ExistingDirectory(QWidget *parent, const QString &title);
     // A plain modal message box with one OK button.
     virtual void Message(QWidget *parent, const QString &text);
+    // A modal question with Yes and No; true for Yes.
+    virtual bool Question(QWidget *parent, const QString &text);
     // Opens a file with the desktop's associated program.
     virtual void OpenDocument(const QString &path);
 

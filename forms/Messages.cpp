@@ -26,6 +26,8 @@ QString FailureText(const TJobOutcome &o)
         return QString("两个片段的文件名相同：%1\n请在文件名中加入 @n。").arg(file);
     case TJobStatus::WriteFailed:
         return QString("无法写入文件 %1：%2").arg(file, reason);
+    case TJobStatus::ReadOnlyFile:
+        return QString("无法写入文件 %1：文件是只读的").arg(file);
     case TJobStatus::ReadFailed:
         return QString("无法读取文件 %1：%2").arg(file, reason);
     case TJobStatus::Done:
@@ -100,6 +102,11 @@ QString SplitReport(const TJobOutcome &o)
 }
 
 } // namespace
+
+QString ReadOnlyQuestion(const TJobOutcome &o)
+{
+    return QString("文件 %1 是只读的。\n要替换它吗？").arg(FromPath(o.File));
+}
 
 QString CutMessage(const TJobOutcome &o)
 {

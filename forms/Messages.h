@@ -21,6 +21,8 @@ QString FileInfoText(const TMPEGAFHdr &hdr);
 
 // The report of a cut's outcome; empty when there is nothing to say (a cancelled cut).
 QString CutMessage(const TJobOutcome &outcome);
+// Asks whether a read-only file of an output's name may be replaced (outcome: ReadOnlyFile).
+QString ReadOnlyQuestion(const TJobOutcome &outcome);
 // The report of a split's outcome; a run that ended early says how many parts it wrote.
 QString SplitMessage(const TJobOutcome &outcome);
 

@@ -395,7 +395,7 @@ void TSplitPage::SpeedButton24Click()
     if (list_.Count() == 0 || running_) {
         return;
     }
-    const TSplitJob job =
+    TSplitJob job =
         list_.Job(ToPath(ui->Edit8->text() + ui->Edit7->text()), ToPath(ui->Edit10->text()),
                   ToPath(ui->Edit9->text()).string(), PageTag());
     if (job.Segments.empty()) {
@@ -406,11 +406,22 @@ void TSplitPage::SpeedButton24Click()
     ui->ProgressBar2->setValue(0);
     stopRequested_ = false;
     SetRunning(true);
-    const TJobOutcome outcome = RunSplit(job, [this](size_t done, size_t) {
+    const auto onPart = [this](size_t done, size_t) {
         ui->ProgressBar2->setValue(int(done));
         QCoreApplication::processEvents(); // the bar repaints and "停止" can be pressed
         return !stopRequested_;
-    });
+    };
+    TJobOutcome outcome = RunSplit(job, onPart);
+    if (outcome.Status == TJobStatus::ReadOnlyFile) {
+        // Refused before the first part: asked, and run again with the answer.
+        SetRunning(false);
+        if (!TDialogs::Current().Question(this, ReadOnlyQuestion(outcome))) {
+            return;
+        }
+        job.ReplaceReadOnly = true;
+        SetRunning(true);
+        outcome = RunSplit(job, onPart);
+    }
     SetRunning(false);
     if (outcome.Status == TJobStatus::Done) {
         if (player_ != nullptr) {

@@ -387,11 +387,20 @@ void TFrm_main::BitBtn3Click()
     progress.setMinimumDuration(400);
     progress.setAutoClose(false);
     progress.setAutoReset(false); // a cancel stays a cancel to the last block
-    const TJobOutcome outcome = RunCut(job, [&progress](int64_t done, int64_t total) {
+    const auto onBlock = [&progress](int64_t done, int64_t total) {
         progress.setValue(int(done * 1000 / total));
         QCoreApplication::processEvents();
         return !progress.wasCanceled();
-    });
+    };
+    TJobOutcome outcome = RunCut(job, onBlock);
+    if (outcome.Status == TJobStatus::ReadOnlyFile) {
+        progress.close();
+        if (!TDialogs::Current().Question(this, ReadOnlyQuestion(outcome))) {
+            return;
+        }
+        job.ReplaceReadOnly = true;
+        outcome = RunCut(job, onBlock);
+    }
     progress.close();
     if (outcome.Status == TJobStatus::Done) {
         LastOutput = ui->Edit11->text();

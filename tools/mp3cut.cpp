@@ -55,13 +55,13 @@ struct Failure
 
 constexpr const char *Usage = R"(usage:
   mp3cut info FILE
-  mp3cut cut FILE START END [-o OUT] [--frames] [--no-tags]
+  mp3cut cut FILE START END [-o OUT|-] [--frames] [--no-tags] [--force]
   mp3cut split FILE (--at T1,T2,... | --every SECONDS | --size KB | --silence | --cue SHEET)
                [-d DIR] [-n BASE]
                [--threshold DB] [--min-silence SECONDS] [--min-part SECONDS] [--trim]
                [--adjust SECONDS (with --every)]
                [--title T] [--artist A] [--album B] [--year Y] [--comment C]
-               [--genre NAME|NUMBER] [--frames] [--no-tags] [--quiet]
+               [--genre NAME|NUMBER] [--frames] [--no-tags] [--force] [--quiet]
 
 Times are minutes:seconds.milliseconds, e.g. 12:30.000 (the last piece counts milliseconds).
 Outputs hold exactly the samples of their range as a gapless player plays them; --frames
@@ -72,6 +72,8 @@ them; --no-tags writes none.
 at least --min-silence seconds (default 1); --min-part merges shorter parts into the one before.
 --trim leaves those silences out of the parts. --every S --adjust N moves each point to the middle of the nearest such silence within N s.
 --cue cuts at the tracks' INDEX 01 and gives each part its track's texts.
+-o - (or a name of standard output) writes the cut to standard output. A read-only file of
+an output's name is kept unless --force is given.
 -n BASE names the parts BASE000.mp3, BASE001.mp3, ...; a BASE with @n (track number from 01),
 @t (title), @p (artist) or @a (album) is a pattern instead, e.g. -n "@n - @t".
 Exit status: 2 usage, 3 unreadable input, 4 no MPEG audio, 5 empty range, 6 bad step,
@@ -109,6 +111,8 @@ std::string OutcomeMessage(const TJobOutcome &o)
         return "cannot write " + file + ": a folder has that name";
     case TJobStatus::NotAFile:
         return "cannot write " + file + ": it is " + o.Reason + ", not a regular file";
+    case TJobStatus::ReadOnlyFile:
+        return "cannot write " + file + ": the file is read-only (--force replaces it)";
     case TJobStatus::SameName:
         return "two parts would be named " + file + " (put @n in the name)";
     case TJobStatus::WriteFailed:
@@ -141,6 +145,7 @@ Status ExitStatus(TJobStatus status)
         return UsageError;
     case TJobStatus::NameIsFolder:
     case TJobStatus::NotAFile:
+    case TJobStatus::ReadOnlyFile:
     case TJobStatus::WriteFailed:
         return WriteFailed;
     }
@@ -256,6 +261,10 @@ int Cut(const std::vector<std::string> &args, const std::map<std::string, std::s
     job.Output = opts.count("-o") ? fs::path(opts.at("-o")) : DefaultCutName(job.Input);
     job.WholeFrames = opts.count("--frames") != 0;
     job.KeepTags = opts.count("--no-tags") == 0;
+    job.ReplaceReadOnly = opts.count("--force") != 0;
+    // "-o -", or a name of what standard output already writes to (/dev/stdout, a file it
+    // appends to): the bytes go out through it, in order, and nothing is replaced.
+    job.ToStandardOutput = job.Output == "-" || IsStandardOutput(job.Output);
     const TJobOutcome o = RunCut(job);
     NoteOn(o.TagNote);
     if (o.Status == TJobStatus::EmptyRange) {
@@ -266,7 +275,9 @@ int Cut(const std::vector<std::string> &args, const std::map<std::string, std::s
                              " (the file lasts " + FormatMs("nn:ss.zzz", o.AudioMs) + ")");
     }
     FailOn(o);
-    std::cout << job.Output.string() << "\n";
+    if (!job.ToStandardOutput) {
+        std::cout << job.Output.string() << "\n";
+    }
     return Ok;
 }
 
@@ -435,6 +446,12 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
     if (opts.count("--genre")) {
         tag.GenreID = ParseGenre(opts.at("--genre"));
     }
+    for (const char *option : {"-d", "-n"}) {
+        if (opts.count(option) && (opts.at(option) == "-" || IsStandardOutput(opts.at(option)))) {
+            Fail(UsageError, "split writes its parts as files, not to standard output (" +
+                                 std::string(option) + " " + opts.at(option) + ")");
+        }
+    }
     TJobInput in;
     OpenInput(input, in);
     const fs::path folder = opts.count("-d")          ? fs::path(opts.at("-d"))
@@ -444,6 +461,7 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
     TSplitJob job = Segments(opts, in).Job(input, folder, base, tag);
     job.WholeFrames = opts.count("--frames") != 0;
     job.Tags = opts.count("--no-tags") != 0 ? TTagFrames::None : TTagFrames::All;
+    job.ReplaceReadOnly = opts.count("--force") != 0;
     in.Stream.reset();
 
     const bool showProgress = !opts.count("--quiet") && isatty(2);
@@ -494,7 +512,7 @@ int Run(int argc, char **argv)
             }
             opts[a] = argv[++i];
         } else if (a == "--quiet" || a == "--frames" || a == "--no-tags" || a == "--silence" ||
-                   a == "--trim") {
+                   a == "--trim" || a == "--force") {
             opts[a] = "";
         } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9')) {
             Fail(UsageError, "unknown option " + a);

@@ -347,6 +347,29 @@ private slots:
         }
     }
 
+    // A read-only file of the output's name is replaced only when the user says so.
+    void AsksBeforeReplacingAReadOnlyFile()
+    {
+        TTempDir dir;
+        const auto good = FramesFile(dir, "good.mp3", 5.0);
+        const fs::path out = dir / "ro.mp3";
+        for (const bool yes : {false, true}) {
+            TFakeDialogs dialogs;
+            dialogs.QuestionAnswers = {yes};
+            TWindows w;
+            WriteFile(out, Bytes(7, 'r'));
+            fs::permissions(out, fs::perms::owner_read | fs::perms::group_read);
+            w.main->OpenCutInput(Q(good));
+            w.ui.Edit11->setText(Q(out));
+            TypeRange(w.ui, "0:1.0", "0:2.0");
+            RunAsEvent([&] { w.main->BitBtn3Click(); });
+            QCOMPARE(dialogs.Questions, QStringList{"文件 " + Q(out) + " 是只读的。\n要替换它吗？"});
+            QCOMPARE(dialogs.Messages, yes ? QStringList{Done} : QStringList{});
+            QCOMPARE(ReadFile(out) == Bytes(7, 'r'), !yes);
+            fs::permissions(out, fs::perms::owner_write, fs::perm_options::add);
+        }
+    }
+
     void LongCutCanBeCancelled()
     {
         TTempDir dir;

@@ -69,6 +69,17 @@ public:
         return Take(FolderAnswers);
     }
     void Message(QWidget *, const QString &text) override { Messages.append(text); }
+    std::deque<bool> QuestionAnswers; // none left: No
+    QStringList Questions;
+    bool Question(QWidget *, const QString &text) override
+    {
+        Questions.append(text);
+        const bool yes = !QuestionAnswers.empty() && QuestionAnswers.front();
+        if (!QuestionAnswers.empty()) {
+            QuestionAnswers.pop_front();
+        }
+        return yes;
+    }
     void OpenDocument(const QString &path) override { Opened.append(path); }
 
 private:

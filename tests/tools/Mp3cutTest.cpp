@@ -233,6 +233,46 @@ TEST_F(Mp3cut, AFailedSplitListsThePartsItWroteAndSaysHowMany)
     EXPECT_EQ(FileCount(), 3u) << "no temporary file left";
 }
 
+// "-o -" and the names of standard output write the cut through it, in order: into a pipe, and
+// onto the end of a file that standard output appends to, which keeps what it held.
+TEST_F(Mp3cut, ACutGoesToStandardOutputWhenNamedSo)
+{
+    ASSERT_EQ(Run("cut song.mp3 0:1.0 0:3.0 -o file.mp3").status, 0);
+    const Bytes expected = ReadFile(dir / "file.mp3");
+    const std::string mp3cut = "'" MP3CUT_BINARY "' cut song.mp3 0:1.0 0:3.0 ";
+    const auto shell = [&](const std::string &command) {
+        return std::system(("cd '" + dir.Path().string() + "' && " + command).c_str());
+    };
+    ASSERT_EQ(shell(mp3cut + "-o - | cat > piped.mp3"), 0);
+    EXPECT_EQ(ReadFile(dir / "piped.mp3"), expected) << "through a pipe";
+    ASSERT_EQ(shell(mp3cut + "-o /dev/stdout 2>err.txt | cat > piped2.mp3"), 0);
+    EXPECT_EQ(ReadFile(dir / "piped2.mp3"), expected);
+    EXPECT_EQ(Slurp(dir / "err.txt"), "") << "nothing said of a folder /dev";
+    ASSERT_EQ(shell("echo log > log.txt && " + mp3cut + "-o /dev/stdout >> log.txt"), 0);
+    Bytes logged = {'l', 'o', 'g', '\n'};
+    Append(logged, expected);
+    EXPECT_EQ(ReadFile(dir / "log.txt"), logged) << "appended, the log kept";
+    EXPECT_TRUE(GaplessSamples(dir / "piped.mp3") == GaplessSamples(dir / "file.mp3"));
+
+    const RunResult split = Run("split song.mp3 --every 5 -d -");
+    EXPECT_EQ(split.status, 2);
+    EXPECT_NE(split.err.find("split writes its parts as files, not to standard output"),
+              std::string::npos)
+        << split.err;
+}
+
+TEST_F(Mp3cut, AReadOnlyOutputIsReplacedOnlyWithForce)
+{
+    WriteFile(dir / "ro.mp3", Bytes(5, 'r'));
+    ::chmod((dir / "ro.mp3").c_str(), 0444);
+    const RunResult r = Run("cut song.mp3 0:1.0 0:3.0 -o ro.mp3");
+    EXPECT_EQ(r.status, 9);
+    EXPECT_EQ(r.err, "mp3cut: cannot write 'ro.mp3': the file is read-only (--force replaces it)\n");
+    EXPECT_EQ(ReadFile(dir / "ro.mp3"), Bytes(5, 'r'));
+    EXPECT_EQ(Run("cut song.mp3 0:1.0 0:3.0 -o ro.mp3 --force").status, 0);
+    EXPECT_NE(ReadFile(dir / "ro.mp3"), Bytes(5, 'r'));
+}
+
 TEST_F(Mp3cut, SplitByTimeNamesTagsAndTilesTheAudio)
 {
     const RunResult r = Run("split song.mp3 --every 10 -d parts -n ch --title 第一章 "
