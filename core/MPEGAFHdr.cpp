@@ -545,6 +545,7 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     DecodeHeader();
     first_ = info;
     firstHeader_ = Header;
+    StreamStart = firstPos;
     AudioStart = audioStart;
     AudioEnd = EndOfFrames(stream, reader, first_, audioStart, audioEnd);
     HasLameTag = infoFrame.Lame;

@@ -106,6 +106,7 @@ public:
     // What ReadFirstFrame learnt of the file beyond the first header.
     bool VBR = false;
     int32_t SamplesPerFrame = 0;
+    int64_t StreamStart = 0; // first frame: the Xing/Info/VBRI frame where there is one
     int64_t AudioStart = 0; // first audio frame: after ID3v2 tags, junk and a Xing/Info/VBRI frame
     int64_t AudioEnd = 0;   // end of the audio: the start of trailing ID3v1 and APEv2 tags
     // The encoder's LAME tag, when its information frame has one: the samples a gapless

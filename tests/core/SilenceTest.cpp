@@ -100,6 +100,26 @@ TEST(Silences, TimeStepsMoveToTheNearestSilence)
         << "two points drawn to one silence make one";
 }
 
+// The decoder reads what the frame walk reads: a leading tag whose size runs past the end of
+// the file, which the walk steps over, does not stop it either.
+TEST(Silences, ATagWhoseSizeRunsPastTheFileIsSteppedOver)
+{
+    TTempDir dir;
+    const auto file = EncodeSamplesWithLame(
+        dir, "s", Render({{TPiece::Tone, 2}, {TPiece::Quiet, 1.5}, {TPiece::Tone, 2}}), Rate, 2,
+        "-V 2");
+    Bytes damaged = Id3v2Tag(200);
+    damaged[6] = 0x7F; // 256 MB
+    Append(damaged, ReadFile(file));
+    WriteFile(dir / "damaged.mp3", damaged);
+    const TSilenceScan whole = FindSilences(file, {});
+    const TSilenceScan scan = FindSilences(dir / "damaged.mp3", {});
+    EXPECT_EQ(scan.Error, "");
+    EXPECT_EQ(scan.LengthMs, whole.LengthMs);
+    EXPECT_EQ(SilenceCutPoints(scan, {}), SilenceCutPoints(whole, {}));
+    EXPECT_EQ(SilenceCutPoints(scan, {}).size(), 1u);
+}
+
 TEST(Silences, AFileThatDoesNotDecodeSaysSo)
 {
     TTempDir dir;

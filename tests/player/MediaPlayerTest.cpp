@@ -147,6 +147,20 @@ TEST_F(Player, ReadsTheFileOnItsOwnThread)
     EXPECT_EQ(player.Length(), GaplessSamples(*file).size() / 2 * 1000 / 44100);
 }
 
+TEST_F(Player, ATagWhoseSizeRunsPastTheFileIsSteppedOver)
+{
+    Bytes damaged = Id3v2Tag(200);
+    damaged[6] = 0x7F; // 256 MB
+    Append(damaged, ReadFile(*file));
+    WriteFile(*dir / "damaged.mp3", damaged);
+    TMediaPlayer other;
+    other.FileName = (*dir / "damaged.mp3").string();
+    other.Open();
+    EXPECT_EQ(other.Length(), player.Length());
+    other.SetPosition(2000);
+    EXPECT_EQ(other.Position(), 2000);
+}
+
 TEST(PlayerErrors, NothingOpen)
 {
     TMediaPlayer player;
