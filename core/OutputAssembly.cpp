@@ -72,7 +72,8 @@ int64_t Lead(const TMPEGAFHdr &hdr)
 // sample played (the frames before that only fill the bit reservoir). How many silent frames
 // go in front of an output whose first wanted frame is k, with more of the source's frames
 // before k: from least to most, the fewest that have k decoded in the source's turn; least when
-// none does (in MPEG-2 and 2.5, one turn in four when k's reservoir needs a silent frame).
+// none does (in MPEG-2 and 2.5, one turn in four when k's reservoir needs a silent frame):
+// then -1.
 int64_t InTurn(const TMPEGAFHdr &hdr, int64_t k, int64_t more, int64_t least, int64_t most)
 {
     const int64_t granules = hdr.MPEGVersion == 1 ? 2 : 1;
@@ -83,7 +84,7 @@ int64_t InTurn(const TMPEGAFHdr &hdr, int64_t k, int64_t more, int64_t least, in
             return fillers;
         }
     }
-    return least;
+    return -1;
 }
 
 struct TSpan
@@ -92,10 +93,16 @@ struct TSpan
     int64_t End = 0;   // the frame after the last
 };
 
-// The frame at t hundredths of a span, for the seek table.
+// The frame at t hundredths of a span of whole frames, for the seek table.
 int64_t TocIndex(const TSpan &span, int64_t t)
 {
     return span.First + t * (span.End - span.First) / 100;
+}
+
+// The frame that holds the sample t hundredths into the samples [r, e) an exact output plays.
+int64_t TocIndex(int64_t r, int64_t e, int64_t samplesPerFrame, int64_t t)
+{
+    return (r + t * (e - r) / 100) / samplesPerFrame;
 }
 
 } // namespace
@@ -151,7 +158,8 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
                 continue;
             }
             samples[i] = {s0 + lead, s1 + lead};
-            const int64_t k = samples[i].r / s;
+            const auto [r, e] = samples[i];
+            const int64_t k = r / s;
             // The first wanted frame k takes its first samples from the overlap of the granule
             // before it and from the synthesis filter's memory of it: that granule must decode
             // from whole data. It is frame k - 1 in MPEG-1, whose frames hold two granules,
@@ -164,7 +172,7 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
             wanted.push_back(spans[i].End);
             // The seek table's frames, found by the same walk.
             for (int64_t t = 0; hdr.VBR && t < 100; ++t) {
-                wanted.push_back(TocIndex(spans[i], t));
+                wanted.push_back(std::min(spans[i].End - 1, TocIndex(r, e, s, t)));
             }
         }
         SortUnique(wanted);
@@ -182,16 +190,22 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
                 continue; // the audio ended first: no frame lies in the range
             }
             TOutputPlan &plan = plans[i];
-            if (hdr.VBR) {
-                plan.Toc.resize(100);
-                for (int64_t t = 0; t < 100; ++t) {
-                    const auto *f = Find(frames, TocIndex(spans[i], t));
-                    // A frame the walk did not reach (a count that promised more) lies no
-                    // earlier than the one before it.
-                    plan.Toc[size_t(t)] = f != nullptr ? f->Pos - first->Pos
-                                          : t > 0      ? plan.Toc[size_t(t - 1)]
-                                                       : 0;
+            // The seek table points at the frames that hold each hundredth of the samples
+            // played: a VBR output's found by the walk, a CBR output's lying evenly.
+            const int64_t endPos = end != nullptr ? end->Pos : hdr.AudioEnd;
+            plan.Toc.resize(100);
+            for (int64_t t = 0; t < 100; ++t) {
+                const int64_t q = std::min(spans[i].End - 1, TocIndex(r, e, s, t));
+                if (!hdr.VBR) {
+                    plan.Toc[size_t(t)] = (q - j) * (endPos - first->Pos) / (spans[i].End - j);
+                    continue;
                 }
+                const auto *f = Find(frames, q);
+                // A frame the walk did not reach (a count that promised more) lies no
+                // earlier than the one before it.
+                plan.Toc[size_t(t)] = f != nullptr ? f->Pos - first->Pos
+                                      : t > 0      ? plan.Toc[size_t(t - 1)]
+                                                   : 0;
             }
             // The bit reservoir bytes those frames reach back for, before frame j, go into a
             // silent frame in front of them.
@@ -207,17 +221,14 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
             }
             // A silent frame also makes room for the decoder's own delay when a file without
             // a LAME tag is cut from its very start.
-            int64_t fillers = reach > 0 || r - j * s < DecoderDelay ? 1 : 0;
-            fillers = InTurn(hdr, k, k - j, fillers, (MaxDelay + DecoderDelay - (r - j * s)) / s);
-            for (int64_t n = 0; n < fillers; ++n) {
-                const std::vector<uint8_t> frame =
-                    SilentFrame(hdr, n + 1 < fillers ? std::vector<uint8_t>()
-                                                     : ReservoirBytes(source, frames, j, reach));
-                plan.Filler.insert(plan.Filler.end(), frame.begin(), frame.end());
-            }
+            const int64_t least = reach > 0 || r - j * s < DecoderDelay ? 1 : 0;
+            int64_t fillers =
+                InTurn(hdr, k, k - j, least, (MaxDelay + DecoderDelay - (r - j * s)) / s);
+            fillers = fillers < 0 ? least : fillers;
+            plan.Filler = SilentFrames(hdr, fillers, ReservoirBytes(source, frames, j, reach));
             // The output's frames are the source's moved by shift frames.
             const int64_t shift = fillers - first->Index;
-            plan.Bytes = {first->Pos, end != nullptr ? end->Pos : hdr.AudioEnd};
+            plan.Bytes = {first->Pos, endPos};
             plan.Frames = spans[i].End + shift;
             plan.InfoFrame = true;
             plan.Delay = int32_t(std::clamp<int64_t>(r + shift * s - DecoderDelay, 0, MaxDelay));
@@ -294,16 +305,57 @@ int IndexWithRoom(const TMPEGAFHdr &hdr, int32_t n)
 
 } // namespace
 
-std::vector<uint8_t> SilentFrame(const TMPEGAFHdr &hdr, const std::vector<uint8_t> &reservoir)
+int64_t OwnBitrateRoom(const TMPEGAFHdr &hdr)
 {
-    const int index = IndexWithRoom(hdr, int32_t(reservoir.size()));
-    std::vector<uint8_t> frame(size_t(LengthAt(hdr, index)), 0);
-    PutHeader(hdr, index, frame.data());
-    // Side information of zeros: no audio data of its own (part2_3_length 0) and none before.
-    const size_t n = std::min(reservoir.size(), frame.size() - 4);
-    std::copy(reservoir.end() - long(n), reservoir.end(), frame.end() - long(n));
-    return frame;
+    const int own = (hdr.Header[2] >> 4) & 0x0F;
+    if (hdr.VBR || hdr.Layer != 3 || own == 0 || own == 15) {
+        return 0;
+    }
+    return LengthAt(hdr, own) - 4 - SideInfoBytes(hdr.MPEGVersion, hdr.ChannelMode == 3);
 }
+
+std::vector<uint8_t> SilentFrames(const TMPEGAFHdr &hdr, int64_t count,
+                                  const std::vector<uint8_t> &reservoir)
+{
+    std::vector<uint8_t> frames;
+    if (count <= 0) {
+        return frames;
+    }
+    // A CBR output stays CBR to the tools that check it: its silent frames take the stream's
+    // bitrate, but for the last where the reservoir needs more room than that leaves (spread
+    // over two frames, it would move libmpg123's decoding off the source's own); in VBR, the
+    // lowest bitrate that has the room.
+    const int64_t own = OwnBitrateRoom(hdr);
+    const int ownIndex = (hdr.Header[2] >> 4) & 0x0F;
+    for (int64_t n = 0; n < count; ++n) {
+        const long holds = n + 1 < count ? 0 : long(reservoir.size());
+        const int index = own > 0 && own >= holds ? ownIndex : IndexWithRoom(hdr, int32_t(holds));
+        const size_t at = frames.size();
+        frames.resize(at + size_t(LengthAt(hdr, index)), 0);
+        PutHeader(hdr, index, frames.data() + at);
+        // Side information of zeros: no audio data of its own (part2_3_length 0) and none
+        // before; the reservoir's bytes end its audio-data area.
+        std::copy(reservoir.end() - holds, reservoir.end(), frames.end() - holds);
+    }
+    return frames;
+}
+
+namespace {
+
+// True when the silent frames in front have the stream's own bitrate, so that a CBR stream's
+// output is CBR throughout.
+bool FillerOfOwnBitrate(const TMPEGAFHdr &hdr, const TOutputPlan &plan)
+{
+    for (size_t at = 0; at + 4 <= plan.Filler.size();) {
+        if ((plan.Filler[at + 2] >> 4) != (hdr.Header[2] >> 4)) {
+            return false;
+        }
+        at += size_t(DecodeFrameInfo(plan.Filler.data() + at).FrameLength);
+    }
+    return true;
+}
+
+} // namespace
 
 std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &plan,
                                     uint16_t musicCrc)
@@ -325,11 +377,15 @@ std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &pl
     // Stream positions count from the information frame's first byte.
     const int64_t audioStart = int64_t(frame.size() + plan.Filler.size());
     const int64_t bytes = audioStart + (plan.Bytes.End - plan.Bytes.Start);
-    std::memcpy(b + xing, hdr.VBR ? "Xing" : "Info", 4);
+    // "Info" tells that every frame has one bitrate, and tools that check it then take the
+    // length from the bytes; an output with a silent frame of another bitrate is "Xing".
+    const bool vbr = hdr.VBR || !FillerOfOwnBitrate(hdr, plan);
+    std::memcpy(b + xing, vbr ? "Xing" : "Info", 4);
     PutBigEndian(b + xing + 4, 0x0F, 4); // frames, bytes, seek table and quality follow
     PutBigEndian(b + xing + 8, uint64_t(plan.Frames), 4);
     PutBigEndian(b + xing + 12, uint64_t(bytes), 4);
-    for (size_t t = 0; t < 100; ++t) {
+    // Entry 0 is 0, as LAME writes it: a player starts at the start of the file.
+    for (size_t t = 1; t < 100; ++t) {
         const int64_t at = audioStart + (t < plan.Toc.size() ? plan.Toc[t] : 0);
         b[xing + 16 + int32_t(t)] = uint8_t(std::min<int64_t>(255, at * 256 / bytes));
     }

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -108,28 +110,43 @@ protected:
         const size_t audio = size_t(info.FrameLength);
         EXPECT_EQ(BigEndian(b, lame + 32, 2), Crc16Bytewise(0, b.data() + audio, b.size() - audio));
         EXPECT_EQ(BigEndian(b, lame + 34, 2), Crc16Bytewise(0, b.data(), lame + 34));
-        // The seek table: where the frames at every hundredth of the output start, in 256ths
-        // of its bytes.
-        // A CBR table lies evenly over the bytes, and either may count the frames in front of
-        // the first wanted one (up to four: silent frames and the overlap) or not.
+        // The seek table: entry 0 is 0, and entry t points, in 256ths of the output's bytes,
+        // within a frame of the frame that holds the sample t hundredths into those played.
         std::vector<size_t> starts;
-        size_t longest = 0;
+        std::vector<int> bitrates;
         for (size_t at = audio; at + 4 <= b.size();) {
             const TFrameInfo f = DecodeFrameInfo(b.data() + at);
             ASSERT_TRUE(f.Valid) << at;
             starts.push_back(at);
-            longest = std::max(longest, size_t(f.FrameLength));
+            bitrates.push_back(f.Bitrate);
             at += size_t(f.FrameLength);
         }
-        const double within = 1.0 + 4.0 * 256.0 * double(longest) / double(b.size());
+        EXPECT_EQ(b[xing + 16], 0);
+        const int64_t playedSamples = int64_t(GaplessSamples(out).size()) / channels;
         for (size_t t = 1; t < 100; ++t) {
             EXPECT_LE(b[xing + 16 + t - 1], b[xing + 16 + t]) << "the seek table rises";
-            if (starts.size() >= 100) {
-                const size_t at = starts[t * starts.size() / 100];
-                EXPECT_NEAR(b[xing + 16 + t], double(at * 256 / b.size()), within) << t;
-            }
+            const int64_t sample = 529 + delay + int64_t(t) * playedSamples / 100;
+            const size_t frame = std::min(starts.size() - 1, size_t(sample / info.SamplesPerFrame));
+            const double at = double(starts[frame]) * 256.0 / double(b.size());
+            const double frameLength = double(starts[std::min(frame + 1, starts.size() - 1)] -
+                                              starts[frame]) * 256.0 / double(b.size());
+            EXPECT_NEAR(double(b[xing + 16 + t]), at, 1.0 + frameLength) << t;
+        }
+        // A CBR output stays CBR: its silent frames in front take the stream's bitrate, but
+        // for one of a higher bitrate where the reservoir needs more room than one has. Its
+        // information frame says "Info" only when every frame has one bitrate.
+        if (std::string(GetParam().lameArgs).find("-b ") != std::string::npos) {
+            const int own = bitrates.back();
+            const auto other = std::count_if(bitrates.begin(), bitrates.end(),
+                                             [&](int kbps) { return kbps != own; });
+            EXPECT_LE(other, 1) << "at most the frame that holds the reservoir";
+            EXPECT_TRUE(other == 0 || bitrates[0] != own || bitrates[1] != own);
+            EXPECT_TRUE(std::equal(b.begin() + long(xing), b.begin() + long(xing) + 4,
+                                   other == 0 ? "Info" : "Xing"));
+            otherBitrate = int(other);
         }
     }
+    int otherBitrate = 0; // frames of another bitrate in the last output
 };
 
 TEST_P(ExactOutput, CutsHoldExactlyTheSamplesAsked)
@@ -152,6 +169,9 @@ TEST_P(ExactOutput, CutsHoldExactlyTheSamplesAsked)
         ASSERT_EQ(RunCut({source, out, c.from, c.to}).Status, TJobStatus::Done);
         ExpectSamples(GaplessSamples(out), Samples(c.from, c.to));
         ExpectInfoFrameDescribes(out);
+        if (c.from == 0) {
+            EXPECT_EQ(otherBitrate, 0) << "no reservoir to hold: every frame of one bitrate";
+        }
     }
 }
 
