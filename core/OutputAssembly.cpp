@@ -397,10 +397,16 @@ std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &pl
     if (hdr.HasLameTag) {
         std::memcpy(ext, hdr.LameTag.data(), 36);
         std::memset(ext + 11, 0, 8); // peak, radio and audiophile gain
+        // byte 9, bits 3-0: the bitrate method. A CBR method under "Xing" makes tools that
+        // read both (mediainfo) give no length; with a frame of another bitrate the output is
+        // not CBR, and its method is unknown (0).
+        if (vbr && !hdr.VBR && (ext[9] & 0x0F) == 1) {
+            ext[9] = uint8_t(ext[9] & 0xF0);
+        }
     } else {
         // A tag in LAME's format names it so: ffmpeg reads the delay and padding only then.
         std::memcpy(ext, "LAME     ", 9);
-        ext[9] = uint8_t(0x10 | (hdr.VBR ? 4 : 1)); // revision 1; VBR or CBR
+        ext[9] = uint8_t(0x10 | (hdr.VBR ? 4 : vbr ? 0 : 1)); // revision 1; VBR, unknown, CBR
         ext[20] = 0xFF;                             // no ABR bitrate
     }
     // bytes 21-23: delay and padding, 12 bits each

@@ -143,6 +143,7 @@ protected:
             EXPECT_TRUE(other == 0 || bitrates[0] != own || bitrates[1] != own);
             EXPECT_TRUE(std::equal(b.begin() + long(xing), b.begin() + long(xing) + 4,
                                    other == 0 ? "Info" : "Xing"));
+            EXPECT_EQ(b[lame + 9] & 0x0F, other == 0 ? 1 : 0) << "the LAME tag's method: CBR";
             otherBitrate = int(other);
         }
     }
