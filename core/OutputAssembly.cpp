@@ -440,7 +440,7 @@ uint16_t MusicCrc(TJobInput &input, const TOutputPlan &plan)
 bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
                  const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress, bool inOrder)
 {
-    out.WriteBuffer(tags.Front.data(), int64_t(tags.Front.size()));
+    WriteFrontTag(tags, *input.Stream, out);
     // The information frame goes first with its music CRC still open, and is filled in once
     // the frames behind it are written and summed on their way.
     const int64_t infoAt = inOrder ? 0 : out.Position();

@@ -202,7 +202,10 @@ std::vector<TTagFrame> SplitFrames(const TagLib::ByteVector &tag)
 // the time of reading the tag. So the pictures are taken out of their frames for the rendering
 // and put back after it, at the end of their frames where they lie, the frames' sizes grown by
 // theirs.
-std::vector<TTagFrame> RenderedFrames(TagLib::ID3v2::Tag &tag)
+//
+// A picture that TagLib reads straight from the tag's bytes as they lie in the source (source:
+// those bytes, or null) stays there: its frame notes where, and the outputs copy it from there.
+std::vector<TTagFrame> RenderedFrames(TagLib::ID3v2::Tag &tag, const TagLib::ByteVector *source)
 {
     struct TAside
     {
@@ -231,8 +234,18 @@ std::vector<TTagFrame> RenderedFrames(TagLib::ID3v2::Tag &tag)
                    std::memcmp(f.Bytes.data(), alone.data(), alone.size()) == 0;
         });
         if (own != aside.end()) {
-            f.Bytes.insert(f.Bytes.end(), own->Picture.begin(), own->Picture.end());
-            PutSyncSafe(f.Bytes.data() + 4, f.Bytes.size() - 10);
+            // Read-only access: TagLib shares a slice of the bytes it parsed, not a copy.
+            const TagLib::ByteVector &picture = own->Picture;
+            const char *at = picture.data();
+            const char *base = source != nullptr ? source->data() : nullptr;
+            if (base != nullptr && !picture.isEmpty() && at >= base &&
+                at + picture.size() <= base + source->size()) {
+                f.PictureAt = at - base;
+                f.PictureBytes = picture.size();
+            } else {
+                f.Bytes.insert(f.Bytes.end(), picture.begin(), picture.end());
+            }
+            PutSyncSafe(f.Bytes.data() + 4, f.Bytes.size() + size_t(f.PictureBytes) - 10);
             next = own + 1;
         }
     }
@@ -300,6 +313,7 @@ TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
             h[3] >= 2 && h[3] <= 4 && h[4] != 0xFF && (h[6] | h[7] | h[8] | h[9]) < 0x80;
         const int64_t end = valid ? 10 + SyncSafe(h + 6) + ((h[5] & 0x10) != 0 ? 10 : 0) : 0;
         TagLib::ByteVector bytes;
+        bool verbatim = false;
         std::string fault;
         if (!valid) {
             fault = "its header is not valid";
@@ -308,7 +322,11 @@ TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
         } else {
             bytes.resize(unsigned(end));
             source.ReadBufferAt(0, reinterpret_cast<uint8_t *>(bytes.data()), end);
+            const TagLib::ByteVector &read = bytes;
+            const char *asRead = read.data();
             bytes = Id3v23Readable(bytes);
+            // The tag's bytes as the file holds them (not undone, nor without a header).
+            verbatim = static_cast<const TagLib::ByteVector &>(bytes).data() == asRead;
             fault = bytes.isEmpty() ? "its extended header runs past the end of the tag" : "";
         }
         int frames = 0;
@@ -350,7 +368,7 @@ TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
                     ToUtf8(f);
                 }
             }
-            tags.Frames = RenderedFrames(t);
+            tags.Frames = RenderedFrames(t, verbatim ? &bytes : nullptr);
         }
     }
     TID3Tag v1;
@@ -405,22 +423,27 @@ TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFra
         size += f.Bytes.size();
     }
     std::vector<const TTagFrame *> kept;
+    size_t fromSource = 0;
     for (const TTagFrame &f : source.Frames) {
         if ((all || f.Id == "APIC") && !taken(f) && !(track > 0 && f.Id == "TRCK")) {
             kept.push_back(&f);
-            size += f.Bytes.size();
+            size += f.Bytes.size() + size_t(f.PictureBytes);
+            fromSource += size_t(f.PictureBytes);
         }
     }
     out.Front = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0};
     PutSyncSafe(out.Front.data() + 6, size);
-    out.Front.reserve(10 + size);
+    out.Front.reserve(10 + size - fromSource);
     for (const TTagFrame &f : tag) {
         out.Front.insert(out.Front.end(), f.Bytes.begin(), f.Bytes.end());
     }
     for (const TTagFrame *f : kept) {
         out.Front.insert(out.Front.end(), f->Bytes.begin(), f->Bytes.end());
+        if (f->PictureBytes > 0) {
+            out.FromSource.push_back({out.Front.size(), f->PictureAt, f->PictureBytes});
+        }
     }
-    out.Front.resize(10 + size, 0); // the padding
+    out.Front.resize(10 + size - fromSource, 0); // the padding
 
     // The ID3v1 tag: the source's, or one made from the ID3v2 texts, with the given texts over
     // it; cut to its fields at a character boundary.
@@ -441,4 +464,16 @@ TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFra
     id3v1.Track = track > 0 && track <= 255 ? uint8_t(track) : track == 0 && all ? source.Track : 0;
     out.Back = id3v1.Render();
     return out;
+}
+
+void WriteFrontTag(const TOutputTags &tags, TFileStream &source, TFileStream &out)
+{
+    size_t written = 0;
+    for (const TOutputTags::TFromSource &piece : tags.FromSource) {
+        out.WriteBuffer(tags.Front.data() + written, int64_t(piece.At - written));
+        source.Seek(piece.Start, soBeginning);
+        out.CopyFrom(source, piece.Bytes);
+        written = piece.At;
+    }
+    out.WriteBuffer(tags.Front.data() + written, int64_t(tags.Front.size() - written));
 }

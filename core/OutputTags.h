@@ -39,6 +39,11 @@ struct TTagFrame
     std::string Id;          // "TIT2", "APIC", ...
     bool PlainComment = false; // a comment without a description: the one players show
     std::vector<uint8_t> Bytes;
+    // A picture that lies in the source as it is, byte for byte, is not held here: the frame
+    // is Bytes and then PictureBytes bytes of the source from PictureAt (its header counts
+    // them). So a cover of hundreds of megabytes is in memory only while the tag is read.
+    int64_t PictureAt = 0;
+    int64_t PictureBytes = 0;
 };
 
 // What the source holds, read once a job.
@@ -73,9 +78,21 @@ enum class TTagFrames
 
 struct TOutputTags
 {
-    std::vector<uint8_t> Front;               // the ID3v2 tag; empty: none
+    // The ID3v2 tag (empty: none), but for the pictures it takes from the source: each goes
+    // in at Front's byte At, Bytes bytes of the source from Start.
+    std::vector<uint8_t> Front;
+    struct TFromSource
+    {
+        size_t At = 0;
+        int64_t Start = 0;
+        int64_t Bytes = 0;
+    };
+    std::vector<TFromSource> FromSource;
     std::optional<std::array<uint8_t, 128>> Back; // the ID3v1 tag
 };
+
+// Writes the ID3v2 tag: Front with the source's pictures copied in where they belong.
+void WriteFrontTag(const TOutputTags &tags, TFileStream &source, TFileStream &out);
 
 // The tags of one output; none in None, and none in All when the source has no tag and no text
 // is given. In All, a text left empty keeps the source's (a genre of 255 too);

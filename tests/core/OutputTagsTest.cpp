@@ -429,6 +429,23 @@ TEST(SourceTags, TextsComeFromId3v2FirstAndPicturesAreListed)
     EXPECT_EQ(SourceTexts(tags)->GenreID, 52);
     EXPECT_EQ(tags.Id3v1->Title, "v1 title");
     ASSERT_EQ(tags.Pictures.size(), 3u);
+    // The pictures stay in the source, and each output copies them from there: memory holds
+    // no copy of them once the tag is read.
+    int64_t held = 0;
+    size_t n = 0;
+    const TPictures pictures = Pictures();
+    for (const TTagFrame &f : tags.Frames) {
+        held += int64_t(f.Bytes.size());
+        ASSERT_EQ(f.PictureBytes > 0, f.Id == "APIC") << f.Id;
+        if (f.PictureBytes > 0) {
+            const Bytes &picture = pictures[n++].second;
+            EXPECT_TRUE(std::equal(file.begin() + f.PictureAt,
+                                   file.begin() + f.PictureAt + f.PictureBytes, picture.begin(),
+                                   picture.end()));
+        }
+    }
+    EXPECT_EQ(n, 3u);
+    EXPECT_LT(held, 2000) << "the frames without their pictures";
     EXPECT_EQ(tags.Pictures[0].Type, 3);
     EXPECT_EQ(tags.Pictures[0].MimeType, "image/jpeg");
     EXPECT_EQ(tags.Pictures[0].Bytes, 300u * 1024u);

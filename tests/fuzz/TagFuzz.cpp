@@ -44,18 +44,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             FUZZ_CHECK(frames == TTagFrames::All && !out.Back);
             continue;
         }
-        const uint8_t *h = out.Front.data();
-        FUZZ_CHECK(out.Front.size() >= 10 && std::memcmp(h, "ID3\x04\x00\x00", 6) == 0);
+        // The tag as written, with the pictures it takes from the source.
+        std::vector<uint8_t> again;
+        size_t done = 0;
+        for (const TOutputTags::TFromSource &piece : out.FromSource) {
+            FUZZ_CHECK(piece.At >= done && piece.At <= out.Front.size());
+            FUZZ_CHECK(piece.Start >= 0 && piece.Start + piece.Bytes <= int64_t(size));
+            again.insert(again.end(), out.Front.begin() + long(done), out.Front.begin() + long(piece.At));
+            again.insert(again.end(), data + piece.Start, data + piece.Start + piece.Bytes);
+            done = piece.At;
+        }
+        again.insert(again.end(), out.Front.begin() + long(done), out.Front.end());
+        const size_t tagSize = again.size();
+        const uint8_t *h = again.data();
+        FUZZ_CHECK(again.size() >= 10 && std::memcmp(h, "ID3\x04\x00\x00", 6) == 0);
         const size_t body = (size_t(h[6]) << 21) | (size_t(h[7]) << 14) | (size_t(h[8]) << 7) | h[9];
-        FUZZ_CHECK((h[6] | h[7] | h[8] | h[9]) < 0x80 && body + 10 == out.Front.size());
+        FUZZ_CHECK((h[6] | h[7] | h[8] | h[9]) < 0x80 && body + 10 == again.size());
 
         // Read back as a source: sound, with the texts given.
-        std::vector<uint8_t> again = out.Front;
         FUZZ_CHECK(out.Back.has_value());
         again.insert(again.end(), out.Back->begin(), out.Back->end());
         const TMemoryFile rendered(again.data(), again.size());
         TFileStream back(rendered.Path(), fmOpenRead);
-        const TSourceTags read = ReadSourceTags(back, int64_t(out.Front.size()));
+        const TSourceTags read = ReadSourceTags(back, int64_t(tagSize));
         FUZZ_CHECK(read.Note.empty() && read.HasId3v2 && read.Id3v2Texts && read.Id3v1);
         if (!texts.Title.empty()) {
             FUZZ_CHECK(read.Id3v2Texts->Title == texts.Title);
