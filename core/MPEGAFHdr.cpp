@@ -116,14 +116,24 @@ bool ConfirmedFrame(TWindowReader &reader, int64_t pos, int64_t audioEnd, const 
 int64_t FindFrame(TWindowReader &reader, int64_t from, int64_t limit, int64_t audioEnd,
                   const TFrameInfo *ref, TFrameInfo &info)
 {
-    for (int64_t pos = std::max<int64_t>(from, 0); pos < limit; ++pos) {
+    for (int64_t pos = std::max<int64_t>(from, 0); pos < limit;) {
         const uint8_t *b = reader.At(pos, 2);
         if (b == nullptr) {
             return -1;
         }
-        if (IsSync(b[0], b[1]) && ConfirmedFrame(reader, pos, audioEnd, ref, info)) {
+        // Straight to the next 0xFF whose following byte is in the window: junk can run for
+        // gigabytes (a hole of zeros in a damaged file).
+        const int64_t span = std::min(reader.Available(pos) - 1, limit - pos);
+        const auto *sync = static_cast<const uint8_t *>(std::memchr(b, 0xFF, size_t(span)));
+        if (sync == nullptr) {
+            pos += span;
+            continue;
+        }
+        pos += sync - b;
+        if (IsSync(sync[0], sync[1]) && ConfirmedFrame(reader, pos, audioEnd, ref, info)) {
             return pos;
         }
+        ++pos;
     }
     return -1;
 }
@@ -133,10 +143,12 @@ int64_t FindFrame(TWindowReader &reader, int64_t from, int64_t limit, int64_t au
 class TFrameWalker
 {
 public:
-    // refHeader: the four bytes of the stream's first frame, which ref decodes.
+    // refHeader: the four bytes of the stream's first frame, which ref decodes. junk, when
+    // given, hears of every stretch of bytes the walk steps over between two frames.
     TFrameWalker(TWindowReader &reader, const TFrameInfo &ref,
-                 const std::array<uint8_t, 4> &refHeader, int64_t audioEnd, int64_t pos)
-        : reader_(reader), ref_(ref), audioEnd_(audioEnd), pos_(pos)
+                 const std::array<uint8_t, 4> &refHeader, int64_t audioEnd, int64_t pos,
+                 const std::function<void(TByteRange)> &junk = {})
+        : reader_(reader), ref_(ref), audioEnd_(audioEnd), pos_(pos), junk_(junk)
     {
         // The frames of one stream differ only in bitrate, padding and CRC bits, so their
         // decodings fit a table: a walk over hours of frames looks each header up in it.
@@ -205,6 +217,9 @@ public:
                 pos_ = audioEnd_;
                 return false;
             }
+            if (junk_) {
+                junk_({pos_, found});
+            }
             pos_ = found;
         }
         if (pos_ + info.FrameLength > audioEnd_) { // a frame cut short by the end of the file
@@ -235,6 +250,7 @@ private:
     const TFrameInfo &ref_;
     int64_t audioEnd_;
     int64_t pos_;
+    std::function<void(TByteRange)> junk_;
     uint8_t streamBits1_ = 0; // sync, version and layer bits of the header's second byte
     uint8_t streamBits2_ = 0; // sample-rate bits of its third byte
     std::array<TFrameInfo, 32> frames_{}; // by bitrate index x 2 + padding bit
@@ -517,6 +533,9 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     walkIndex_ = 0;
     walkPos_ = 0;
     VBR = false;
+    WalkFrames = false;
+    junk_.clear();
+    walkedAll_ = false;
 
     const int64_t size = stream.Size();
     TWindowReader reader(stream, size, window_);
@@ -557,7 +576,7 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     VBR = infoFrame.Vbr;
     bool padded = false;
     if (!VBR) {
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart);
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk());
         TFrameInfo frame;
         int64_t framePos = 0;
         for (int i = 0; i < VbrProbeFrames && walker.Next(frame, framePos); ++i) {
@@ -587,12 +606,33 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
                                                 int64_t(Bitrate) * 1000 * SamplesPerFrame)
                                 : audioBytes / FrameLength;
         Duration = RoundHalfEven(audioBytes * 8, Bitrate); // bits / kbps = ms
+        // Frame i of a CBR stream starts within a byte of i times the average frame length:
+        // the last frame counted must lie there and end the audio.
+        const int64_t guess = AudioStart + (FrameCount - 1) * cbrNum_ / cbrDen_;
+        TFrameInfo last;
+        const int64_t lastPos = FrameCount <= 0 ? -1
+                                                : FindFrame(reader, std::max(AudioStart, guess - 1),
+                                                            std::min(AudioEnd, guess + 2),
+                                                            AudioEnd, &first_, last);
+        if (lastPos >= 0 && lastPos + last.FrameLength == AudioEnd) {
+            return true;
+        }
+        // Junk among the frames (a damaged download, a bad join) moves every frame after it
+        // off the arithmetic: the frames are walked and counted as a VBR file's are, and the
+        // junk is never taken for audio.
+        WalkFrames = true;
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk());
+        FrameCount = walker.Skip(std::numeric_limits<int64_t>::max());
+        walkedAll_ = true;
+        Duration = RoundHalfEven(FrameCount * SamplesPerFrame * 1000, SampleRate);
         return true;
     }
+    WalkFrames = true;
     FrameCount = countHolds ? infoFrame.Frames : 0;
     if (FrameCount <= 0) {
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart);
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk());
         FrameCount = walker.Skip(std::numeric_limits<int64_t>::max());
+        walkedAll_ = true;
     }
     Duration = RoundHalfEven(FrameCount * SamplesPerFrame * 1000, SampleRate);
     if (Duration > 0) {
@@ -601,13 +641,47 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
     return true;
 }
 
+std::function<void(TByteRange)> TMPEGAFHdr::NoteJunk()
+{
+    return [this](TByteRange junk) {
+        const auto at = std::lower_bound(
+            junk_.begin(), junk_.end(), junk.Start,
+            [](const TByteRange &r, int64_t start) { return r.Start < start; });
+        if (at == junk_.end() || at->Start != junk.Start) {
+            junk_.insert(at, junk);
+        }
+    };
+}
+
+std::vector<TByteRange> TMPEGAFHdr::JunkWithin(TByteRange range) const
+{
+    std::vector<TByteRange> within;
+    for (const TByteRange &j : junk_) {
+        if (j.Start >= range.Start && j.End <= range.End) {
+            within.push_back(j);
+        }
+    }
+    return within;
+}
+
+std::vector<TByteRange> TMPEGAFHdr::FindJunk(TFileStream &source)
+{
+    if (WalkFrames && first_.Valid && !walkedAll_) {
+        TWindowReader reader(source, AudioEnd, window_);
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk());
+        walker.Skip(std::numeric_limits<int64_t>::max());
+        walkedAll_ = true;
+    }
+    return junk_;
+}
+
 int64_t TMPEGAFHdr::FrameOffsetAt(TFileStream &source, int64_t ms)
 {
     // Past 2^40 ms (35 years) every file has ended; the bound keeps ms x kbps in range.
     ms = std::clamp<int64_t>(ms, 0, int64_t(1) << 40);
     TWindowReader reader(source, AudioEnd, window_);
     TFrameInfo info;
-    if (!VBR) {
+    if (!WalkFrames) {
         // Constant bitrate: time maps to bytes; every table bitrate is a multiple of 8 kbps.
         const int64_t offset = AudioStart + RoundHalfEven(ms * Bitrate, 8);
         if (offset >= AudioEnd) {
@@ -624,7 +698,7 @@ int64_t TMPEGAFHdr::FrameOffsetAt(TFileStream &source, int64_t ms)
         walkIndex_ = 0;
         walkPos_ = AudioStart;
     }
-    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, walkPos_);
+    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, walkPos_, NoteJunk());
     if (walkIndex_ < target) {
         walkIndex_ += walker.Skip(target - walkIndex_);
         walkPos_ = walkIndex_ < target ? AudioEnd : walker.Position();
@@ -657,7 +731,7 @@ int64_t TMPEGAFHdr::LastCutMs(TFileStream &source)
     if (!first_.Valid) {
         return 0;
     }
-    if (VBR) {
+    if (WalkFrames) {
         // Time t cuts before frame ceil(t x rate / (1000 x samples)); the last is FrameCount - 1.
         const int64_t secondLast = FrameCount - 2;
         if (secondLast < 0) {
@@ -674,7 +748,7 @@ int64_t TMPEGAFHdr::LastCutMs(TFileStream &source)
     int64_t last = -1;
     int64_t secondLast = -1;
     if (pos >= 0) {
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, pos);
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, pos, NoteJunk());
         int64_t framePos = 0;
         while (walker.Next(info, framePos)) {
             secondLast = last;
@@ -698,7 +772,7 @@ std::vector<int64_t> TMPEGAFHdr::SizeCutTimes(TFileStream &source, int64_t fromM
     const int64_t to = FrameOffsetAt(source, toMs);
     // The frames' numbers count from the first audio frame, as VBR times do.
     TWindowReader reader(source, AudioEnd, window_);
-    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart);
+    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk());
     TFrameInfo info;
     int64_t index = -1;
     int64_t pos = 0;
@@ -717,7 +791,7 @@ std::vector<int64_t> TMPEGAFHdr::SizeCutTimes(TFileStream &source, int64_t fromM
         const bool takeBefore = before > from && target - before < pos - target;
         const int64_t at = takeBefore ? before : pos;
         const int64_t number = takeBefore ? index - 1 : index;
-        times.push_back(VBR ? number * 1000 * SamplesPerFrame / SampleRate
+        times.push_back(WalkFrames ? number * 1000 * SamplesPerFrame / SampleRate
                             : (at - AudioStart) / (Bitrate / 8));
         target = at + stepBytes;
         before = pos;
@@ -750,7 +824,7 @@ std::vector<TMPEGAFHdr::TFrameAt> TMPEGAFHdr::FramesAt(TFileStream &source,
         frames.push_back(f);
     };
     TFrameInfo info;
-    if (!VBR) {
+    if (!WalkFrames) {
         for (const int64_t index : indices) {
             if (index < 0 || index >= FrameCount) {
                 continue;
@@ -768,7 +842,7 @@ std::vector<TMPEGAFHdr::TFrameAt> TMPEGAFHdr::FramesAt(TFileStream &source,
         walkIndex_ = 0;
         walkPos_ = AudioStart;
     }
-    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, walkPos_);
+    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, walkPos_, NoteJunk());
     for (const int64_t index : indices) {
         if (index < walkIndex_) {
             continue;
@@ -790,7 +864,7 @@ std::vector<TMPEGAFHdr::TFrameAt> TMPEGAFHdr::FramesAt(TFileStream &source,
 int64_t TMPEGAFHdr::FrameIndexAt(TFileStream &source, int64_t ms)
 {
     ms = std::clamp<int64_t>(ms, 0, int64_t(1) << 40);
-    if (VBR) {
+    if (WalkFrames) {
         const int64_t perFrame = int64_t(SamplesPerFrame) * 1000;
         return std::min(FrameCount, (ms * SampleRate + perFrame - 1) / perFrame);
     }

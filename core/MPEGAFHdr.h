@@ -105,6 +105,9 @@ public:
 
     // What ReadFirstFrame learnt of the file beyond the first header.
     bool VBR = false;
+    // Frames are found by walking their headers, not by arithmetic: VBR, or a CBR stream with
+    // junk among its frames.
+    bool WalkFrames = false;
     int32_t SamplesPerFrame = 0;
     int64_t StreamStart = 0; // first frame: the Xing/Info/VBRI frame where there is one
     int64_t AudioStart = 0; // first audio frame: after ID3v2 tags, junk and a Xing/Info/VBRI frame
@@ -174,7 +177,17 @@ public:
     // The number of the frame at or after ms, as FrameOffsetAt finds it.
     int64_t FrameIndexAt(TFileStream &source, int64_t ms);
 
+    // Bytes between two frames that are no frame (junk), in order: those that the walks so
+    // far stepped over inside range, which every walk that reached range's end has seen.
+    std::vector<TByteRange> JunkWithin(TByteRange range) const;
+    // All the junk among the frames, walking them to the end where they are walked.
+    std::vector<TByteRange> FindJunk(TFileStream &source);
+
 private:
+    std::function<void(TByteRange)> NoteJunk();
+    std::vector<TByteRange> junk_; // found by the walks, in order
+    bool walkedAll_ = false;       // a walk went over every frame: junk_ is all there is
+
     TFrameInfo first_{};                   // the first audio frame: the stream's reference header
     std::array<uint8_t, 4> firstHeader_{}; // and its bytes
     // Where the last walk over a VBR file stopped: frame number walkIndex_ starts at walkPos_.

@@ -171,7 +171,7 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
             }
             wanted.push_back(spans[i].End);
             // The seek table's frames, found by the same walk.
-            for (int64_t t = 0; hdr.VBR && t < 100; ++t) {
+            for (int64_t t = 0; hdr.WalkFrames && t < 100; ++t) {
                 wanted.push_back(std::min(spans[i].End - 1, TocIndex(r, e, s, t)));
             }
         }
@@ -196,7 +196,7 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
             plan.Toc.resize(100);
             for (int64_t t = 0; t < 100; ++t) {
                 const int64_t q = std::min(spans[i].End - 1, TocIndex(r, e, s, t));
-                if (!hdr.VBR) {
+                if (!hdr.WalkFrames) {
                     plan.Toc[size_t(t)] = (q - j) * (endPos - first->Pos) / (spans[i].End - j);
                     continue;
                 }
@@ -246,10 +246,10 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
         if (!plan.InfoFrame || plan.Bytes.End <= plan.Bytes.Start || !plan.Toc.empty()) {
             continue;
         }
-        walked[i] = hdr.VBR;
+        walked[i] = hdr.WalkFrames;
         plan.Toc.resize(100);
         for (int64_t t = 0; t < 100; ++t) {
-            if (hdr.VBR) {
+            if (hdr.WalkFrames) {
                 tocIndices.push_back(TocIndex(spans[i], t));
             } else {
                 plan.Toc[size_t(t)] = (plan.Bytes.End - plan.Bytes.Start) * t / 100;
@@ -269,7 +269,42 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
             }
         }
     }
+    // Junk among the frames stays out of every output; the walks that found each plan's last
+    // frame stepped over all of it, and the seek table counts the bytes the output holds.
+    for (TOutputPlan &plan : plans) {
+        plan.Junk = hdr.JunkWithin(plan.Bytes);
+        for (int64_t &at : plan.Toc) {
+            for (const TByteRange &j : plan.Junk) {
+                at -= j.End <= plan.Bytes.Start + at ? j.End - j.Start : 0;
+            }
+        }
+    }
     return plans;
+}
+
+int64_t PlanBytes(const TOutputPlan &plan)
+{
+    int64_t bytes = plan.Bytes.End - plan.Bytes.Start;
+    for (const TByteRange &j : plan.Junk) {
+        bytes -= j.End - j.Start;
+    }
+    return std::max<int64_t>(0, bytes);
+}
+
+std::vector<TByteRange> PlanPieces(const TOutputPlan &plan)
+{
+    std::vector<TByteRange> pieces;
+    int64_t from = plan.Bytes.Start;
+    for (const TByteRange &j : plan.Junk) {
+        if (j.Start > from) {
+            pieces.push_back({from, j.Start});
+        }
+        from = std::max(from, j.End);
+    }
+    if (plan.Bytes.End > from) {
+        pieces.push_back({from, plan.Bytes.End});
+    }
+    return pieces;
 }
 
 namespace {
@@ -376,7 +411,7 @@ std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &pl
 
     // Stream positions count from the information frame's first byte.
     const int64_t audioStart = int64_t(frame.size() + plan.Filler.size());
-    const int64_t bytes = audioStart + (plan.Bytes.End - plan.Bytes.Start);
+    const int64_t bytes = audioStart + PlanBytes(plan);
     // "Info" tells that every frame has one bitrate, and tools that check it then take the
     // length from the bytes; an output with a silent frame of another bitrate is "Xing".
     const bool vbr = hdr.VBR || !FillerOfOwnBitrate(hdr, plan);
@@ -426,11 +461,13 @@ uint16_t MusicCrc(TJobInput &input, const TOutputPlan &plan)
 {
     uint16_t crc = Crc16(0, plan.Filler.data(), plan.Filler.size());
     std::vector<uint8_t> block(size_t(256) << 10);
-    for (int64_t pos = plan.Bytes.Start; pos < plan.Bytes.End;) {
-        const int64_t n = std::min<int64_t>(int64_t(block.size()), plan.Bytes.End - pos);
-        input.Stream->ReadBufferAt(pos, block.data(), n);
-        crc = Crc16(crc, block.data(), size_t(n));
-        pos += n;
+    for (const TByteRange &piece : PlanPieces(plan)) {
+        for (int64_t pos = piece.Start; pos < piece.End;) {
+            const int64_t n = std::min<int64_t>(int64_t(block.size()), piece.End - pos);
+            input.Stream->ReadBufferAt(pos, block.data(), n);
+            crc = Crc16(crc, block.data(), size_t(n));
+            pos += n;
+        }
     }
     return crc;
 }
@@ -444,7 +481,7 @@ bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
     // The information frame goes first with its music CRC still open, and is filled in once
     // the frames behind it are written and summed on their way.
     const int64_t infoAt = inOrder ? 0 : out.Position();
-    const int64_t total = plan.Bytes.End - plan.Bytes.Start;
+    const int64_t total = PlanBytes(plan);
     uint16_t crc = 0;
     if (plan.InfoFrame) {
         const std::vector<uint8_t> frame =
@@ -454,9 +491,21 @@ bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
         crc = Crc16(0, plan.Filler.data(), plan.Filler.size());
     }
     const bool sum = plan.InfoFrame && !inOrder;
-    if (input.Hdr.CopyBytes(*input.Stream, out, plan.Bytes, progress, sum ? &crc : nullptr) <
-        total) {
-        return false;
+    // The frames between the junk, with progress told over all of them.
+    int64_t copied = 0;
+    for (const TByteRange &piece : PlanPieces(plan)) {
+        TMPEGAFHdr::TCopyProgress onBlock;
+        if (progress) {
+            onBlock = [&](int64_t done, int64_t) { return progress(copied + done, total); };
+        }
+        const int64_t n = piece.End - piece.Start;
+        if (input.Hdr.CopyBytes(*input.Stream, out, piece, onBlock, sum ? &crc : nullptr) < n) {
+            return false;
+        }
+        copied += n;
+        if (progress && copied < total && !progress(copied, total)) {
+            return false;
+        }
     }
     if (sum) {
         const std::vector<uint8_t> frame = InfoFrameBytes(input.Hdr, plan, crc);

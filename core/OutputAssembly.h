@@ -25,7 +25,13 @@ struct TOutputPlan
     // with the bit reservoir bytes the first of them reaches back for; empty when none is due.
     std::vector<uint8_t> Filler;
     std::vector<int64_t> Toc; // where the frames at 0 %, 1 %, ... 99 % lie, from Bytes.Start
+    // Junk among the source's frames inside Bytes, in order: not copied.
+    std::vector<TByteRange> Junk;
 };
+
+// The bytes of the source's frames a plan copies (Bytes less its junk), and the pieces they lie in.
+int64_t PlanBytes(const TOutputPlan &plan);
+std::vector<TByteRange> PlanPieces(const TOutputPlan &plan);
 
 struct TOutputRange
 {

@@ -202,7 +202,7 @@ int Info(const std::vector<std::string> &args)
     }
     TJobInput in;
     OpenInput(args[0], in);
-    const TMPEGAFHdr &h = in.Hdr;
+    TMPEGAFHdr &h = in.Hdr;
     static const char *VersionNames[] = {"reserved", "MPEG-1", "MPEG-2", "MPEG-2.5"};
     std::cout << "file: " << args[0] << "\n"
               << "version: " << VersionNames[h.MPEGVersion] << "\n"
@@ -213,6 +213,20 @@ int Info(const std::vector<std::string> &args)
               << "frame count: " << h.FrameCount << "\n"
               << "duration: " << FormatMs("nn:ss.zzz", h.PlayedMs()) << "\n"
               << "encoding: " << (h.VBR ? "VBR" : "CBR") << "\n";
+    // Bytes among the frames that are no frame: stepped over, never copied.
+    const std::vector<TByteRange> junk = in.Hdr.FindJunk(*in.Stream);
+    for (size_t i = 0; i < junk.size() && i < 20; ++i) {
+        std::cout << "junk: " << junk[i].End - junk[i].Start << " bytes at byte " << junk[i].Start
+                  << ", skipped\n";
+    }
+    if (junk.size() > 20) {
+        int64_t more = 0;
+        for (size_t i = 20; i < junk.size(); ++i) {
+            more += junk[i].End - junk[i].Start;
+        }
+        std::cout << "junk: " << more << " bytes more in " << junk.size() - 20
+                  << " places, skipped\n";
+    }
     const TSourceTags tags = ReadSourceTags(*in.Stream, h.AudioStart);
     NoteOn(tags.Note);
     const std::optional<TPartTag> texts = SourceTexts(tags);

@@ -1,4 +1,5 @@
 // Files that lame encodes here, cut by the core and checked by decoding with libmpg123.
+#include "CutJob.h"
 #include "Decode.h"
 #include "Fixtures.h"
 #include "MP3TAG.h"
@@ -144,6 +145,84 @@ TEST_P(RealFile, NoPlannedPartIsEmptyOrTheLastFrameAlone)
         frames += n;
     }
     EXPECT_EQ(frames, hdr.FrameCount);
+}
+
+// Two outputs of the same frames: their frames, their information frames' counts (the seek
+// table may differ: a CBR file's lies evenly, a walked one's on the frames) and what they play.
+void ExpectAlike(const std::filesystem::path &a, const std::filesystem::path &b)
+{
+    const Bytes x = ReadFile(a);
+    const Bytes y = ReadFile(b);
+    ASSERT_EQ(x.size(), y.size());
+    EXPECT_TRUE(FramesOf(a) == FramesOf(b));
+    EXPECT_TRUE(std::equal(x.begin(), x.begin() + 52, y.begin())) << "up to the seek table";
+    EXPECT_TRUE(GaplessSamples(a) == GaplessSamples(b));
+}
+
+// Junk between two frames (a damaged download, a bad join) is never copied, and every time
+// after it is as exact as before it: the cuts and parts of the damaged file are the clean
+// file's, and the junk is told where it lies.
+TEST(RealFileJunk, JunkAmongTheFramesIsSteppedOver)
+{
+    TTempDir dir;
+    for (const auto &[name, args] : std::vector<std::pair<std::string, std::string>>{
+             {"cbr", "-b 128"}, {"vbr", "-V 2"}, {"cbrbare", "-b 128 -t"}}) {
+        const auto clean = EncodeWithLame(dir, name, 6.0, 44100, 2, args);
+        int64_t at = 0; // frame 77, two seconds in
+        int64_t cleanMs = 0;
+        {
+            TFileStream s(clean, fmOpenRead);
+            TMPEGAFHdr hdr;
+            ASSERT_TRUE(hdr.ReadFirstFrame(s));
+            at = hdr.FramesAt(s, {77}).at(0).Pos;
+            cleanMs = hdr.PlayedMs();
+        }
+        for (const size_t junkBytes : {7, 300, 1000, 5000}) {
+            SCOPED_TRACE(name + ", " + std::to_string(junkBytes) + " bytes of junk");
+            Bytes damaged = ReadFile(clean);
+            Bytes junk(junkBytes);
+            for (size_t i = 0; i < junk.size(); ++i) {
+                junk[i] = uint8_t(i * 37 % 255); // no sync among them
+            }
+            damaged.insert(damaged.begin() + at, junk.begin(), junk.end());
+            WriteFile(dir / "damaged.mp3", damaged);
+            {
+                TFileStream s(dir / "damaged.mp3", fmOpenRead);
+                TMPEGAFHdr hdr;
+                ASSERT_TRUE(hdr.ReadFirstFrame(s));
+                EXPECT_EQ(hdr.PlayedMs(), cleanMs);
+                const std::vector<TByteRange> found = hdr.FindJunk(s);
+                ASSERT_EQ(found.size(), 1u);
+                EXPECT_EQ(found[0].Start, at);
+                EXPECT_EQ(found[0].End, at + int64_t(junkBytes));
+            }
+            for (const auto &[from, to] : {std::pair{500, 1500}, {1000, 3000}, {2500, 4000}}) {
+                TCutJob a{clean, dir / "a.mp3", from, to};
+                TCutJob b{dir / "damaged.mp3", dir / "b.mp3", from, to};
+                ASSERT_EQ(RunCut(a).Status, TJobStatus::Done);
+                ASSERT_EQ(RunCut(b).Status, TJobStatus::Done);
+                ExpectAlike(a.Output, b.Output);
+                b.WholeFrames = a.WholeFrames = true;
+                ASSERT_EQ(RunCut(a).Status, TJobStatus::Done);
+                ASSERT_EQ(RunCut(b).Status, TJobStatus::Done);
+                ExpectAlike(a.Output, b.Output);
+            }
+            TSplitJob split;
+            split.Folder = dir.Path();
+            split.Segments = {{0, 1900, {}}, {1900, 4100, {}}, {4100, std::nullopt, {}}};
+            split.Input = clean;
+            split.BaseName = "c";
+            const TJobOutcome c = RunSplit(split);
+            split.Input = dir / "damaged.mp3";
+            split.BaseName = "d";
+            const TJobOutcome d = RunSplit(split);
+            ASSERT_EQ(c.Written.size(), 3u);
+            ASSERT_EQ(d.Written.size(), 3u);
+            for (size_t n = 0; n < 3; ++n) {
+                ExpectAlike(c.Written[n], d.Written[n]);
+            }
+        }
+    }
 }
 
 TEST(RealFileCounts, AStaleInformationFrameGivesWayToTheFrames)
