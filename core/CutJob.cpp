@@ -29,6 +29,15 @@ TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress
         outcome.Status = TJobStatus::EmptyRange;
         return outcome;
     }
+    // One output holds one stream: a range over a change of format is refused, not cut short.
+    const size_t stream = input.StreamAt(job.StartMs);
+    if (stream + 1 < input.StreamCount() &&
+        job.EndMs.value_or(INT64_MAX) > input.StreamStartMs(stream + 1)) {
+        outcome.Status = TJobStatus::CrossesStreams;
+        outcome.File = job.Input;
+        outcome.Reason = StreamChangeText(input, stream + 1);
+        return outcome;
+    }
     if (!job.ToStandardOutput && !CheckOutput(job.Output, job.Input, outcome, job.ReplaceReadOnly)) {
         return outcome;
     }

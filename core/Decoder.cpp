@@ -61,17 +61,29 @@ void CloseBounded(void *handle)
 mpg123_handle *OpenDecoder(const std::string &fileName, long &rate, int &channels,
                            std::string &error)
 {
+    TByteRange bytes{0, -1}; // the decoder says why it finds nothing
+    try {
+        TFileStream stream(fileName, fmOpenRead);
+        TMPEGAFHdr hdr;
+        if (hdr.ReadFirstFrame(stream)) {
+            bytes = {hdr.StreamStart, hdr.AudioEnd};
+        }
+    } catch (const EStreamError &e) {
+        error = e.what();
+        return nullptr;
+    }
+    return OpenDecoder(fileName, bytes, rate, channels, error);
+}
+
+mpg123_handle *OpenDecoder(const std::string &fileName, TByteRange bytes, long &rate,
+                           int &channels, std::string &error)
+{
     static const bool ready = mpg123_init() == MPG123_OK;
     auto file = std::make_unique<TBoundedFile>();
     try {
         file->Stream = std::make_unique<TFileStream>(fileName, fmOpenRead);
-        TMPEGAFHdr hdr;
-        if (hdr.ReadFirstFrame(*file->Stream)) {
-            file->Start = hdr.StreamStart;
-            file->End = hdr.AudioEnd;
-        } else {
-            file->End = file->Stream->Size(); // the decoder says why it finds nothing
-        }
+        file->Start = bytes.Start;
+        file->End = bytes.End >= 0 ? bytes.End : file->Stream->Size();
     } catch (const EStreamError &e) {
         error = e.what();
         return nullptr;

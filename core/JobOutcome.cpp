@@ -2,6 +2,7 @@
 
 #include "Errors.h"
 #include "OutputFile.h"
+#include "TimeText.h"
 
 #include <cerrno>
 #include <cstring>
@@ -18,7 +19,18 @@ bool OpenJobInput(const std::filesystem::path &path, TJobInput &input, TJobOutco
             return false;
         }
         if (input.Hdr.ReadFirstFrame(*input.Stream)) {
-            outcome.AudioMs = input.Hdr.PlayedMs();
+            // What follows the first stream's frames may be a stream of another format.
+            const int64_t size = input.Stream->Size();
+            for (TMPEGAFHdr *last = &input.Hdr; last->AudioEnd < size;) {
+                auto next = std::make_unique<TMPEGAFHdr>();
+                if (!next->ReadFirstFrame(*input.Stream, last->AudioEnd)) {
+                    break;
+                }
+                const int64_t start = input.StreamStartMs(input.StreamCount() - 1) + last->PlayedMs();
+                input.Later.push_back({std::move(next), start});
+                last = input.Later.back().Hdr.get();
+            }
+            outcome.AudioMs = input.LengthMs();
             return true;
         }
         outcome.Status = TJobStatus::NoAudio;
@@ -38,13 +50,63 @@ bool OpenJobInput(const std::filesystem::path &path, TJobInput &input, TJobOutco
     return false;
 }
 
-TByteRange JobRangeBytes(TJobInput &input, int64_t startMs, const std::optional<int64_t> &endMs)
+size_t TJobInput::StreamAt(int64_t ms) const
 {
-    if (endMs) {
-        return input.Hdr.RangeBytes(*input.Stream, startMs, *endMs);
+    size_t k = 0;
+    while (k < Later.size() && ms >= Later[k].StartMs) {
+        ++k;
     }
-    const int64_t start = input.Hdr.FrameOffsetAt(*input.Stream, startMs);
-    return start < input.Hdr.AudioEnd ? TByteRange{start, input.Hdr.AudioEnd} : TByteRange{};
+    return k;
+}
+
+int64_t TJobInput::LengthMs() const
+{
+    const TMPEGAFHdr &last = Later.empty() ? Hdr : *Later.back().Hdr;
+    return StreamStartMs(StreamCount() - 1) + last.PlayedMs();
+}
+
+int64_t TJobInput::LastCutMs()
+{
+    const size_t last = StreamCount() - 1;
+    return StreamStartMs(last) + StreamHdr(last).LastCutMs(*Stream);
+}
+
+std::vector<int64_t> TJobInput::SizeCutTimes(int64_t fromMs, int64_t toMs, int64_t stepBytes)
+{
+    std::vector<int64_t> times;
+    for (size_t k = 0; k < StreamCount(); ++k) {
+        const int64_t start = StreamStartMs(k);
+        const int64_t end = k + 1 < StreamCount() ? StreamStartMs(k + 1) : INT64_MAX;
+        if (end <= fromMs || start >= toMs) {
+            continue;
+        }
+        for (const int64_t t : StreamHdr(k).SizeCutTimes(*Stream, std::max(fromMs, start) - start,
+                                                         std::min(toMs, end) - start, stepBytes)) {
+            times.push_back(start + t);
+        }
+    }
+    return times;
+}
+
+std::string StreamChangeText(TJobInput &input, size_t k)
+{
+    const auto format = [](const TMPEGAFHdr &h) {
+        return std::to_string(h.SampleRate) + " Hz " + (h.ChannelMode == 3 ? "mono" : "stereo") +
+               (h.Layer != 3 ? " Layer " + std::to_string(h.Layer) : "");
+    };
+    return FormatMs("nn:ss.zzz", input.StreamStartMs(k)) + " (" + format(input.StreamHdr(k - 1)) +
+           " to " + format(input.StreamHdr(k)) + ")";
+}
+
+TByteRange JobRangeBytes(TJobInput &input, int64_t startMs, const std::optional<int64_t> &endMs,
+                         size_t stream)
+{
+    TMPEGAFHdr &hdr = input.StreamHdr(stream);
+    if (endMs) {
+        return hdr.RangeBytes(*input.Stream, startMs, *endMs);
+    }
+    const int64_t start = hdr.FrameOffsetAt(*input.Stream, startMs);
+    return start < hdr.AudioEnd ? TByteRange{start, hdr.AudioEnd} : TByteRange{};
 }
 
 std::string ReasonText(int code, bool reading)

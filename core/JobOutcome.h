@@ -24,6 +24,7 @@ enum class TJobStatus
     NameIsFolder,     // File: the output name, taken by a folder
     NotAFile,         // File: the output name, taken by a device, a FIFO or a socket; Reason: which
     ReadOnlyFile,     // File: the output name, taken by a file that may not be written
+    CrossesStreams,   // the range runs over a change of format; Reason: where (StreamChangeText)
     SameName,         // File: a name that two parts of a split would get
     WriteFailed,      // File: the output; Reason: the system's words
     ReadFailed,       // File: the input; Reason: the system's words
@@ -38,24 +39,52 @@ struct TJobOutcome
     size_t Planned = 0;                         // the outputs the run set out to write
     int64_t AudioMs = 0; // the input's length, once known: an empty range is told against it
     std::string TagNote; // a tag of the input left out of the outputs, and why; empty: none
+    // Where a split ended parts at a change of format that lay inside a segment; empty: none.
+    std::string StreamNote;
 };
 
 // Why a free-format stream (frames whose lengths no header gives) is refused.
 inline constexpr const char *FreeFormatReason = "free-format bitrate is not supported";
 
-// The input of a job: open, with its first audio frame found.
+// The input of a job: open, with its first audio frame found. A file may hold several streams:
+// encodes put end to end (joined radio recordings, files joined with cat) that differ in
+// sample rate, MPEG version, layer or channel count. Each is read as a file of its own, and
+// the file's timeline runs through them in order.
 struct TJobInput
 {
     std::unique_ptr<TFileStream> Stream;
-    TMPEGAFHdr Hdr;
+    TMPEGAFHdr Hdr; // the first stream
+    struct TLaterStream
+    {
+        std::unique_ptr<TMPEGAFHdr> Hdr;
+        int64_t StartMs = 0; // where it starts on the file's timeline
+    };
+    std::vector<TLaterStream> Later;
+
+    size_t StreamCount() const { return 1 + Later.size(); }
+    TMPEGAFHdr &StreamHdr(size_t k) { return k == 0 ? Hdr : *Later[k - 1].Hdr; }
+    int64_t StreamStartMs(size_t k) const { return k == 0 ? 0 : Later[k - 1].StartMs; }
+    // The stream that plays at ms (the last one from its start on).
+    size_t StreamAt(int64_t ms) const;
+    // The whole file's playing time, every stream's.
+    int64_t LengthMs() const;
+    // The first time at which a cut would leave only the last frame after it, or nothing.
+    int64_t LastCutMs();
+    // Cut points for parts of about stepBytes each, from fromMs to toMs, in every stream.
+    std::vector<int64_t> SizeCutTimes(int64_t fromMs, int64_t toMs, int64_t stepBytes);
 };
+
+// "00:05.000 (44100 Hz stereo to 48000 Hz stereo)": where stream k (from 1) starts, and how
+// its format differs from the one before.
+std::string StreamChangeText(TJobInput &input, size_t k);
 
 // Opens the input and finds its first frame; false with the outcome filled when it cannot.
 bool OpenJobInput(const std::filesystem::path &path, TJobInput &input, TJobOutcome &outcome);
 
 // The bytes from the first frame at or after startMs to the first frame at or after endMs, or
-// to the end of the audio when there is no end.
-TByteRange JobRangeBytes(TJobInput &input, int64_t startMs, const std::optional<int64_t> &endMs);
+// to the end of the audio when there is no end; in the given stream, on its own timeline.
+TByteRange JobRangeBytes(TJobInput &input, int64_t startMs, const std::optional<int64_t> &endMs,
+                         size_t stream = 0);
 
 class TOutputFile;
 

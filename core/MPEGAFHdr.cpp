@@ -155,11 +155,12 @@ public:
         // Version, layer and sample rate must be the first frame's: SameStream by construction.
         streamBits1_ = refHeader[1] & StreamMask1;
         streamBits2_ = refHeader[2] & StreamMask2;
+        mono_ = (refHeader[3] >> 6) == 3;
         for (int bitrate = 0; bitrate < 16; ++bitrate) {
             for (int padding = 0; padding < 2; ++padding) {
                 const uint8_t header[4] = {0xFF, uint8_t(streamBits1_ | 1),
                                            uint8_t((bitrate << 4) | streamBits2_ | (padding << 1)),
-                                           0};
+                                           uint8_t(mono_ ? 0xC0 : 0)};
                 const TFrameInfo &frame = frames_[size_t(bitrate * 2 + padding)] =
                     DecodeFrameInfo(header);
                 lengths_[size_t(bitrate * 2 + padding)] = frame.Valid ? frame.FrameLength : 0;
@@ -243,7 +244,7 @@ private:
     bool OfStream(const uint8_t *b) const
     {
         return b[0] == 0xFF && (b[1] & StreamMask1) == streamBits1_ &&
-               (b[2] & StreamMask2) == streamBits2_;
+               (b[2] & StreamMask2) == streamBits2_ && ((b[3] >> 6) == 3) == mono_;
     }
 
     TWindowReader &reader_;
@@ -253,6 +254,7 @@ private:
     std::function<void(TByteRange)> junk_;
     uint8_t streamBits1_ = 0; // sync, version and layer bits of the header's second byte
     uint8_t streamBits2_ = 0; // sample-rate bits of its third byte
+    bool mono_ = false;       // and one channel, or more, by its fourth
     std::array<TFrameInfo, 32> frames_{}; // by bitrate index x 2 + padding bit
     std::array<int32_t, 32> lengths_{};   // their frame lengths; 0 where not a usable frame
 };
@@ -288,11 +290,16 @@ bool FreeFormatIn(TWindowReader &reader, int64_t from, int64_t limit)
     return false;
 }
 
-// End of the ID3v2 tags at the start of the file ("ID3", version, flags, synchsafe size).
-int64_t SkipID3v2(TWindowReader &reader, int64_t size)
+// End of the ID3v2 tags at from ("ID3", version, flags, synchsafe size). Past the start of
+// the file (between two encodes put end to end) the first one's ID3v1 tag is stepped over too.
+int64_t SkipID3v2(TWindowReader &reader, int64_t size, int64_t from = 0)
 {
-    int64_t pos = 0;
+    int64_t pos = from;
     while (const uint8_t *b = reader.At(pos, 10)) {
+        if (pos > 0 && b[0] == 'T' && b[1] == 'A' && b[2] == 'G' && pos + 128 <= size) {
+            pos += 128;
+            continue;
+        }
         const bool isTag = b[0] == 'I' && b[1] == 'D' && b[2] == '3' && b[3] != 0xFF &&
                            b[4] != 0xFF && (b[6] | b[7] | b[8] | b[9]) < 0x80;
         if (!isTag) {
@@ -464,6 +471,8 @@ TFrameInfo DecodeFrameInfo(const uint8_t *header)
     f.Layer = (4 - ((header[1] >> 1) & 3)) % 4;
     // byte 1, bit 0: clear when a CRC follows
     f.Protected = (header[1] & 1) == 0;
+    // byte 3, bits 7-6: channel mode, 11 mono
+    f.Mono = (header[3] >> 6) == 3;
     // byte 2: bitrate index (7-4), sample-rate index (3-2), padding (1)
     const int bitrateIndex = header[2] >> 4;
     const int rateIndex = (header[2] >> 2) & 3;
@@ -526,7 +535,7 @@ int32_t TMPEGAFHdr::SyncOffset(int n) const
     return -1;
 }
 
-bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
+bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream, int64_t from)
 {
     first_ = TFrameInfo{};
     HasLameTag = false;
@@ -539,7 +548,7 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream)
 
     const int64_t size = stream.Size();
     TWindowReader reader(stream, size, window_);
-    const int64_t tagEnd = SkipID3v2(reader, size);
+    const int64_t tagEnd = SkipID3v2(reader, size, from);
     const int64_t audioEnd = TrailingTagsStart(reader, tagEnd, size);
 
     TFrameInfo info;

@@ -52,6 +52,7 @@ struct TFrameInfo
     int32_t FrameLength = 0;
     int32_t SamplesPerFrame = 0;
     bool Protected = false; // a 16-bit CRC follows the header
+    bool Mono = false;      // one channel
     bool Valid = false;     // usable as an audio frame: free format does not count
 };
 
@@ -70,10 +71,12 @@ constexpr int32_t SideInfoBytes(int32_t version, bool mono)
     return version == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
 }
 
-// Frames of one stream agree on these; a header that differs is not the next frame.
+// Frames of one stream agree on these; a header that differs is not the next frame. Two
+// encodes put end to end that differ in one of them are two streams.
 constexpr bool SameStream(const TFrameInfo &a, const TFrameInfo &b)
 {
-    return a.MPEGVersion == b.MPEGVersion && a.Layer == b.Layer && a.SampleRate == b.SampleRate;
+    return a.MPEGVersion == b.MPEGVersion && a.Layer == b.Layer && a.SampleRate == b.SampleRate &&
+           a.Mono == b.Mono;
 }
 
 // Bytes [Start, End) of a file; empty when End <= Start.
@@ -123,7 +126,8 @@ public:
     int64_t PlayedMs() const;
 
     // Finds and decodes the first audio frame of the stream and estimates the file's length.
-    bool ReadFirstFrame(TFileStream &stream);
+    // From a later byte (from): the stream that starts there, as where the format changes.
+    bool ReadFirstFrame(TFileStream &stream, int64_t from = 0);
     // After ReadFirstFrame found no frame: the file is a free-format stream, which it does not read.
     bool FreeFormat = false;
     // First candidate header (a sync with all four bytes inside) among the first n bytes of

@@ -107,10 +107,13 @@ int64_t TocIndex(int64_t r, int64_t e, int64_t samplesPerFrame, int64_t t)
 
 } // namespace
 
-std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutputRange> &ranges,
-                                     bool exact)
+namespace {
+
+// PlanOutputs for ranges of one stream, on its own timeline.
+std::vector<TOutputPlan> PlanStream(TJobInput &input, size_t stream,
+                                    const std::vector<TOutputRange> &ranges, bool exact)
 {
-    TMPEGAFHdr &hdr = input.Hdr;
+    TMPEGAFHdr &hdr = input.StreamHdr(stream);
     TFileStream &source = *input.Stream;
     const bool layer3 = hdr.Layer == 3;
     std::vector<TOutputPlan> plans(ranges.size());
@@ -119,7 +122,7 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
         for (size_t i = 0; i < ranges.size(); ++i) {
             const TOutputRange &r = ranges[i];
             TOutputPlan &plan = plans[i];
-            plan.Bytes = JobRangeBytes(input, r.StartMs, r.EndMs);
+            plan.Bytes = JobRangeBytes(input, r.StartMs, r.EndMs, stream);
             if (plan.Bytes.End <= plan.Bytes.Start) {
                 continue;
             }
@@ -272,12 +275,39 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
     // Junk among the frames stays out of every output; the walks that found each plan's last
     // frame stepped over all of it, and the seek table counts the bytes the output holds.
     for (TOutputPlan &plan : plans) {
+        plan.Stream = stream;
         plan.Junk = hdr.JunkWithin(plan.Bytes);
         for (int64_t &at : plan.Toc) {
             for (const TByteRange &j : plan.Junk) {
                 at -= j.End <= plan.Bytes.Start + at ? j.End - j.Start : 0;
             }
         }
+    }
+    return plans;
+}
+
+} // namespace
+
+std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutputRange> &ranges,
+                                     bool exact)
+{
+    // Each range lies in the stream where it starts, on that stream's own timeline; the next
+    // stream's start ends it.
+    std::vector<TOutputPlan> plans;
+    for (size_t i = 0; i < ranges.size();) {
+        const size_t stream = input.StreamAt(ranges[i].StartMs);
+        const int64_t offset = input.StreamStartMs(stream);
+        std::vector<TOutputRange> own;
+        for (; i < ranges.size() && input.StreamAt(ranges[i].StartMs) == stream; ++i) {
+            std::optional<int64_t> end = ranges[i].EndMs;
+            if (stream + 1 < input.StreamCount()) {
+                end = std::min(end.value_or(INT64_MAX), input.StreamStartMs(stream + 1));
+            }
+            own.push_back({ranges[i].StartMs - offset,
+                           end ? std::optional<int64_t>(*end - offset) : std::nullopt});
+        }
+        std::vector<TOutputPlan> planned = PlanStream(input, stream, own, exact);
+        std::move(planned.begin(), planned.end(), std::back_inserter(plans));
     }
     return plans;
 }
@@ -477,6 +507,7 @@ uint16_t MusicCrc(TJobInput &input, const TOutputPlan &plan)
 bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
                  const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress, bool inOrder)
 {
+    TMPEGAFHdr &hdr = input.StreamHdr(plan.Stream);
     WriteFrontTag(tags, *input.Stream, out);
     // The information frame goes first with its music CRC still open, and is filled in once
     // the frames behind it are written and summed on their way.
@@ -485,7 +516,7 @@ bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
     uint16_t crc = 0;
     if (plan.InfoFrame) {
         const std::vector<uint8_t> frame =
-            InfoFrameBytes(input.Hdr, plan, inOrder ? MusicCrc(input, plan) : 0);
+            InfoFrameBytes(hdr, plan, inOrder ? MusicCrc(input, plan) : 0);
         out.WriteBuffer(frame.data(), int64_t(frame.size()));
         out.WriteBuffer(plan.Filler.data(), int64_t(plan.Filler.size()));
         crc = Crc16(0, plan.Filler.data(), plan.Filler.size());
@@ -499,7 +530,7 @@ bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
             onBlock = [&](int64_t done, int64_t) { return progress(copied + done, total); };
         }
         const int64_t n = piece.End - piece.Start;
-        if (input.Hdr.CopyBytes(*input.Stream, out, piece, onBlock, sum ? &crc : nullptr) < n) {
+        if (hdr.CopyBytes(*input.Stream, out, piece, onBlock, sum ? &crc : nullptr) < n) {
             return false;
         }
         copied += n;
@@ -508,7 +539,7 @@ bool WriteOutput(TJobInput &input, TFileStream &out, const TOutputPlan &plan,
         }
     }
     if (sum) {
-        const std::vector<uint8_t> frame = InfoFrameBytes(input.Hdr, plan, crc);
+        const std::vector<uint8_t> frame = InfoFrameBytes(hdr, plan, crc);
         out.WriteBufferAt(infoAt, frame.data(), int64_t(frame.size()));
     }
     if (tags.Back) {

@@ -27,6 +27,7 @@ struct TOutputPlan
     std::vector<int64_t> Toc; // where the frames at 0 %, 1 %, ... 99 % lie, from Bytes.Start
     // Junk among the source's frames inside Bytes, in order: not copied.
     std::vector<TByteRange> Junk;
+    size_t Stream = 0; // the input's stream the frames are of (see TJobInput)
 };
 
 // The bytes of the source's frames a plan copies (Bytes less its junk), and the pieces they lie in.
@@ -41,7 +42,8 @@ struct TOutputRange
 
 // The plans of ranges given in rising order, found with one or two walks over a VBR file. A
 // time is a sample of the source as a gapless decoder plays it: t ms is sample
-// round(t x rate / 1000). Exact: those samples; otherwise the whole frames from the first at or
+// round(t x rate / 1000). In a file of several streams, a range lies in the stream where it
+// starts and ends where the next begins at the latest. Exact: those samples; otherwise the whole frames from the first at or
 // after the start to the first at or after the end.
 std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutputRange> &ranges,
                                      bool exact);

@@ -1,6 +1,7 @@
 #include "SilenceScan.h"
 
 #include "Decoder.h"
+#include "JobOutcome.h"
 
 #include <mpg123.h>
 
@@ -30,37 +31,34 @@ bool AtAnEnd(const TSilence &s, const TSilenceScan &scan)
 
 } // namespace
 
-TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptions &options,
-                          const TScanProgress &progress)
-{
-    TSilenceScan scan;
-    long rate = 0;
-    int channels = 0;
-    TDecoder d;
-    d.Handle = OpenDecoder(file.string(), rate, channels, scan.Error);
-    if (d.Handle == nullptr) {
-        return scan;
-    }
+namespace {
 
+// Scans one stream's decoded samples into scan, its times from offsetMs on; false when progress
+// stopped it.
+bool ScanStream(mpg123_handle *handle, long rate, int channels, int64_t offsetMs,
+                const TSilenceOptions &options, const TScanProgress &progress,
+                TSilenceScan &scan)
+{
     // Windows of 10 ms; a window is silent when its mean square lies under the threshold's.
     const int64_t window = std::max<int64_t>(1, rate / 100);
     const double limit = std::pow(10.0, options.ThresholdDb / 10.0) * 32768.0 * 32768.0;
-    const auto ms = [&](int64_t sample) { return sample * 1000 / rate; };
+    const auto ms = [&](int64_t sample) { return offsetMs + sample * 1000 / rate; };
     std::vector<int16_t> buffer(size_t(64 * 1024));
     int64_t sample = 0;      // samples (per channel) measured so far
     int64_t inWindow = 0;    // of the current window
     double sum = 0;          // its squares
     int64_t quietFrom = -1;  // the first sample of the current quiet stretch
     const auto endQuiet = [&](int64_t at) {
-        if (quietFrom >= 0 && ms(at - quietFrom) >= options.MinSilenceMs) {
+        if (quietFrom >= 0 && (at - quietFrom) * 1000 / rate >= options.MinSilenceMs) {
             scan.Silences.push_back({ms(quietFrom), ms(at)});
         }
         quietFrom = -1;
     };
-    int64_t reported = 0;
+    int64_t reported = ms(0);
+    bool stopped = false;
     for (;;) {
         size_t bytes = 0;
-        const int rc = mpg123_read(d.Handle, buffer.data(), buffer.size() * 2, &bytes);
+        const int rc = mpg123_read(handle, buffer.data(), buffer.size() * 2, &bytes);
         const auto frames = int64_t(bytes / 2 / size_t(channels));
         for (int64_t i = 0; i < frames;) {
             // The rest of the window, or of the buffer: summed in one run of integer squares.
@@ -88,7 +86,7 @@ TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptio
         if (progress && ms(sample) - reported >= 10000) {
             reported = ms(sample);
             if (!progress(reported)) {
-                scan.Stopped = true;
+                stopped = true;
                 break;
             }
         }
@@ -99,8 +97,47 @@ TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptio
             break; // MPG123_DONE at the end
         }
     }
+    // A silence ends with its stream: the next one starts in another format.
     endQuiet(sample - inWindow);
     scan.LengthMs = ms(sample);
+    return !stopped;
+}
+
+} // namespace
+
+TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptions &options,
+                          const TScanProgress &progress)
+{
+    TSilenceScan scan;
+    // Every stream of the file, decoded in turn on the file's timeline; a file that does not
+    // open as MPEG audio goes to the decoder whole, which says why it finds nothing.
+    std::vector<std::pair<TByteRange, int64_t>> streams;
+    {
+        TJobInput input;
+        TJobOutcome opened;
+        if (OpenJobInput(file, input, opened)) {
+            for (size_t k = 0; k < input.StreamCount(); ++k) {
+                const TMPEGAFHdr &hdr = input.StreamHdr(k);
+                streams.push_back({{hdr.StreamStart, hdr.AudioEnd}, input.StreamStartMs(k)});
+            }
+        }
+    }
+    if (streams.empty()) {
+        streams.push_back({{0, -1}, 0});
+    }
+    for (const auto &[bytes, startMs] : streams) {
+        long rate = 0;
+        int channels = 0;
+        TDecoder d;
+        d.Handle = OpenDecoder(file.string(), bytes, rate, channels, scan.Error);
+        if (d.Handle == nullptr) {
+            return scan;
+        }
+        if (!ScanStream(d.Handle, rate, channels, startMs, options, progress, scan)) {
+            scan.Stopped = true;
+            break;
+        }
+    }
     return scan;
 }
 

@@ -89,10 +89,37 @@ std::string PartFileName(const std::string &baseName, size_t number, size_t tota
 
 namespace {
 
-const TPartTag &TextsOf(const TSplitJob &job, size_t n)
+const TPartTag &TextsOf(const TSplitJob &job, const TPartSegment &segment)
 {
-    const TPartSegment &segment = job.Segments[n];
     return segment.Tag ? *segment.Tag : job.Tag;
+}
+
+// The segments with every change of format inside one made a cut point of its own, so that
+// no part runs over one; origin: each piece's segment; the changes that did so go into note.
+std::vector<TPartSegment> AtStreamChanges(TJobInput &input, const std::vector<TPartSegment> &given,
+                                          std::vector<size_t> &origin, std::string &note)
+{
+    std::vector<TPartSegment> segments;
+    for (size_t n = 0; n < given.size(); ++n) {
+        const TPartSegment &segment = given[n];
+        TPartSegment piece = segment;
+        for (size_t k = 1; k < input.StreamCount(); ++k) {
+            const int64_t change = input.StreamStartMs(k);
+            if (piece.StartMs < change && change < segment.EndMs.value_or(INT64_MAX)) {
+                TPartSegment before = piece;
+                before.EndMs = change;
+                segments.push_back(before);
+                origin.push_back(n);
+                piece.StartMs = change;
+                note += (note.empty() ? "" : "; ") + ("the format changes at " +
+                                                      StreamChangeText(input, k) +
+                                                      ": a part ends there");
+            }
+        }
+        segments.push_back(piece);
+        origin.push_back(n);
+    }
+    return segments;
 }
 
 } // namespace
@@ -118,14 +145,17 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
             source = ReadSourceTags(*input.Stream, input.Hdr.AudioStart);
             outcome.TagNote = source.Note;
         }
+        std::vector<size_t> origin;
+        const std::vector<TPartSegment> segments =
+            AtStreamChanges(input, job.Segments, origin, outcome.StreamNote);
         std::vector<TOutputRange> ranges;
-        for (const TPartSegment &segment : job.Segments) {
+        for (const TPartSegment &segment : segments) {
             ranges.push_back({segment.StartMs, segment.EndMs});
         }
         std::vector<TOutputPlan> plans = PlanOutputs(input, ranges, !job.WholeFrames);
         for (size_t n = 0; n < plans.size(); ++n) {
             if (plans[n].Bytes.Start < plans[n].Bytes.End) {
-                parts.push_back({std::move(plans[n]), &TextsOf(job, n)});
+                parts.push_back({std::move(plans[n]), &TextsOf(job, job.Segments[origin[n]])});
             }
         }
     } catch (const EStreamError &e) {

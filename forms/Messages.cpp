@@ -28,6 +28,9 @@ QString FailureText(const TJobOutcome &o)
         return QString("无法写入文件 %1：%2").arg(file, reason);
     case TJobStatus::ReadOnlyFile:
         return QString("无法写入文件 %1：文件是只读的").arg(file);
+    case TJobStatus::CrossesStreams:
+        return QString("剪切范围跨过了文件格式改变处 %1，请分别剪切两边。")
+            .arg(QString::fromStdString(o.Reason));
     case TJobStatus::ReadFailed:
         return QString("无法读取文件 %1：%2").arg(file, reason);
     case TJobStatus::Done:
@@ -41,12 +44,18 @@ QString FailureText(const TJobOutcome &o)
 // A damaged tag of the input was left out: said after whatever else the run has to say.
 QString WithTagNote(const QString &message, const TJobOutcome &o)
 {
-    if (o.TagNote.empty() || o.Written.empty()) {
-        return message;
+    QString all = message;
+    const auto add = [&](const QString &note) { all = all.isEmpty() ? note : all + "\n" + note; };
+    if (!o.StreamNote.empty() && !o.Written.empty()) {
+        // The format changes inside a segment: the parts end there (the core's words).
+        add("文件中途改变了格式，分割时在该处另起一段（" + QString::fromStdString(o.StreamNote) +
+            "）。");
     }
-    const QString note = "源文件的ID3v2标签已损坏，未写入输出文件（" +
-                         QString::fromStdString(o.TagNote) + "）。";
-    return message.isEmpty() ? note : message + "\n" + note;
+    if (!o.TagNote.empty() && !o.Written.empty()) {
+        add("源文件的ID3v2标签已损坏，未写入输出文件（" + QString::fromStdString(o.TagNote) +
+            "）。");
+    }
+    return all;
 }
 
 } // namespace

@@ -293,7 +293,7 @@ std::optional<std::vector<int64_t>> TSplitPage::SizeCutTimes(int64_t from, int64
         TDialogs::Current().Message(this, CutMessage(outcome));
         return std::nullopt;
     }
-    return input.Hdr.SizeCutTimes(*input.Stream, from, to, stepBytes);
+    return input.SizeCutTimes(from, to, stepBytes);
 }
 
 void TSplitPage::SpeedButton15Click()
@@ -474,15 +474,21 @@ void TSplitPage::OpenSplitInput(const QString &path)
         return;
     }
     TMPEGAFHdr &hdr = input.Hdr;
-    ui->Memo1->setPlainText(FileInfoText(hdr));
+    QString info = FileInfoText(hdr);
+    for (size_t k = 1; k < input.StreamCount(); ++k) {
+        info += "\n格式改变处:" + QString::fromStdString(StreamChangeText(input, k));
+    }
+    ui->Memo1->setPlainText(info);
     filebitrate = hdr.Bitrate;
     ui->Label14->setText("00:00.000");
-    ui->TrackBar1->ShowWhole(Seconds(hdr.PlayedMs()));
+    // A file of several streams (the format changes mid-file) lasts them all.
+    const int64_t length = input.LengthMs();
+    ui->TrackBar1->ShowWhole(Seconds(length));
     if (player_ != nullptr) {
         player_->FileName = ToPath(f).string(); // it reads the whole file on its own thread
         player_->Open();
     }
-    ShowFile(hdr.PlayedMs(), std::min(hdr.PlayedMs(), hdr.LastCutMs(*input.Stream)));
+    ShowFile(length, std::min(length, input.LastCutMs()));
 }
 
 void TSplitPage::ShowStep(std::initializer_list<QGroupBox *> front)

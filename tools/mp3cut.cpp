@@ -45,6 +45,7 @@ enum Status
     OutputUnwritable = 7,
     OutputIsInput = 8,
     WriteFailed = 9,
+    CrossesStreams = 10,
 };
 
 struct Failure
@@ -77,7 +78,8 @@ an output's name is kept unless --force is given.
 -n BASE names the parts BASE000.mp3, BASE001.mp3, ...; a BASE with @n (track number from 01),
 @t (title), @p (artist) or @a (album) is a pattern instead, e.g. -n "@n - @t".
 Exit status: 2 usage, 3 unreadable input, 4 no MPEG audio, 5 empty range, 6 bad step,
-7 output folder not writable, 8 output is the input, 9 write failed.
+7 output folder not writable, 8 output is the input, 9 write failed, 10 the range runs over a
+change of format (a file of two encodes put end to end).
 )";
 
 [[noreturn]] void Fail(Status status, const std::string &message)
@@ -113,6 +115,9 @@ std::string OutcomeMessage(const TJobOutcome &o)
         return "cannot write " + file + ": it is " + o.Reason + ", not a regular file";
     case TJobStatus::ReadOnlyFile:
         return "cannot write " + file + ": the file is read-only (--force replaces it)";
+    case TJobStatus::CrossesStreams:
+        return "the range runs over a change of format at " + o.Reason +
+               ": cut each side on its own";
     case TJobStatus::SameName:
         return "two parts would be named " + file + " (put @n in the name)";
     case TJobStatus::WriteFailed:
@@ -143,6 +148,8 @@ Status ExitStatus(TJobStatus status)
         return OutputUnwritable;
     case TJobStatus::SameName:
         return UsageError;
+    case TJobStatus::CrossesStreams:
+        return CrossesStreams;
     case TJobStatus::NameIsFolder:
     case TJobStatus::NotAFile:
     case TJobStatus::ReadOnlyFile:
@@ -211,10 +218,24 @@ int Info(const std::vector<std::string> &args)
               << "sample rate: " << h.SampleRate << " Hz\n"
               << "frame length: " << h.FrameLength << " bytes\n"
               << "frame count: " << h.FrameCount << "\n"
-              << "duration: " << FormatMs("nn:ss.zzz", h.PlayedMs()) << "\n"
+              << "duration: " << FormatMs("nn:ss.zzz", in.LengthMs()) << "\n"
               << "encoding: " << (h.VBR ? "VBR" : "CBR") << "\n";
+    // A file of several streams: each with its format, where it starts and how long it plays.
+    for (size_t k = 0; in.StreamCount() > 1 && k < in.StreamCount(); ++k) {
+        const TMPEGAFHdr &s = in.StreamHdr(k);
+        std::cout << "stream " << k + 1 << ": " << VersionNames[s.MPEGVersion] << " Layer "
+                  << s.Layer << ", " << s.SampleRate << " Hz, "
+                  << (s.ChannelMode == 3 ? "mono" : "stereo") << ", " << s.Bitrate << " kbps "
+                  << (s.VBR ? "VBR" : "CBR") << ", from "
+                  << FormatMs("nn:ss.zzz", in.StreamStartMs(k)) << ", "
+                  << FormatMs("nn:ss.zzz", s.PlayedMs()) << " long\n";
+    }
     // Bytes among the frames that are no frame: stepped over, never copied.
-    const std::vector<TByteRange> junk = in.Hdr.FindJunk(*in.Stream);
+    std::vector<TByteRange> junk;
+    for (size_t k = 0; k < in.StreamCount(); ++k) {
+        const std::vector<TByteRange> own = in.StreamHdr(k).FindJunk(*in.Stream);
+        junk.insert(junk.end(), own.begin(), own.end());
+    }
     for (size_t i = 0; i < junk.size() && i < 20; ++i) {
         std::cout << "junk: " << junk[i].End - junk[i].Start << " bytes at byte " << junk[i].Start
                   << ", skipped\n";
@@ -281,6 +302,7 @@ int Cut(const std::vector<std::string> &args, const std::map<std::string, std::s
     job.ToStandardOutput = job.Output == "-" || IsStandardOutput(job.Output);
     const TJobOutcome o = RunCut(job);
     NoteOn(o.TagNote);
+    NoteOn(o.StreamNote);
     if (o.Status == TJobStatus::EmptyRange) {
         if (std::max<int64_t>(job.StartMs, 0) >= *job.EndMs) {
             Fail(EmptyRange, "the range " + args[1] + " to " + args[2] + " is empty");
@@ -344,7 +366,6 @@ TSilenceScan ScanSilences(const std::map<std::string, std::string> &opts, TJobIn
 // The segments asked for, laid as the Split page lays them.
 TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput &in)
 {
-    TMPEGAFHdr &hdr = in.Hdr;
     const int methods = int(opts.count("--at") + opts.count("--every") + opts.count("--size") +
                             opts.count("--silence") + opts.count("--cue"));
     if (methods != 1) {
@@ -354,8 +375,8 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
         Fail(UsageError, "--adjust moves the points of --every");
     }
     TSegmentList list;
-    const int64_t length = hdr.PlayedMs();
-    list.Reset(length, std::min(length, hdr.LastCutMs(*in.Stream)));
+    const int64_t length = in.LengthMs();
+    list.Reset(length, std::min(length, in.LastCutMs()));
     if (opts.count("--at")) {
         const std::string &at = opts.at("--at");
         size_t from = 0;
@@ -429,7 +450,7 @@ TSegmentList Segments(const std::map<std::string, std::string> &opts, TJobInput 
         Fail(BadStep, "the split step must be at least 1 and not larger than the longest time");
     }
     if (bySize) {
-        list.PlanTimes(hdr.SizeCutTimes(*in.Stream, 0, length, *step));
+        list.PlanTimes(in.SizeCutTimes(0, length, *step));
     } else if (opts.count("--adjust")) {
         // Each point moves to the nearest silence within so many seconds of it.
         TSilenceOptions silence;
@@ -490,6 +511,7 @@ int Split(const std::vector<std::string> &args, const std::map<std::string, std:
         std::fprintf(stderr, "\n");
     }
     NoteOn(o.TagNote);
+    NoteOn(o.StreamNote);
     for (const auto &part : o.Written) {
         std::cout << part.string() << "\n";
     }

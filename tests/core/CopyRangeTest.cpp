@@ -190,8 +190,9 @@ TEST(CopyRange, VbrWalkResynchronisesAfterJunk)
 
 TEST(CopyRange, VbrWalkKnowsEveryHeaderOfTheStream)
 {
-    // Frames of one stream vary in bitrate, padding, CRC and channel mode; a 48 kHz frame in
-    // their midst belongs to no stream of this file and is stepped over.
+    // Frames of one stream vary in bitrate, padding, CRC and stereo mode (a change to one
+    // channel starts another stream); a 48 kHz frame in their midst belongs to no stream of
+    // this file and is stepped over.
     Bytes file = XingFrame(Cbr128, 30);
     std::vector<size_t> at;
     for (int i = 0; i < 30; ++i) {
@@ -199,7 +200,7 @@ TEST(CopyRange, VbrWalkKnowsEveryHeaderOfTheStream)
         frame.bitrateIndex = (i % 3 == 0) ? 14 : (i % 3 == 1) ? 5 : 9;
         frame.padding = i % 2 == 1;
         frame.protection = i % 4 == 1;
-        frame.channelMode = i % 4;
+        frame.channelMode = i % 3;
         at.push_back(file.size());
         Append(file, Frame(frame));
         if (i == 10) {

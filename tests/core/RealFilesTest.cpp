@@ -5,11 +5,14 @@
 #include "MP3TAG.h"
 #include "MPEGAFHdr.h"
 #include "SegmentList.h"
+#include "SilenceScan.h"
 #include "SplitJob.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -223,6 +226,89 @@ TEST(RealFileJunk, JunkAmongTheFramesIsSteppedOver)
             }
         }
     }
+}
+
+// Encodes put end to end (joined radio recordings, files joined with cat) whose format changes
+// (44.1 kHz stereo, then 48 kHz, then 44.1 kHz mono) are read as a sequence of streams: each
+// is cut exactly, a split covers them all and ends a part at each change, and a range over a
+// change is refused rather than cut short.
+TEST(RealFileStreams, AChangeOfFormatMidFileStartsAnotherStream)
+{
+    TTempDir dir;
+    const std::vector<fs::path> sources = {EncodeWithLame(dir, "a", 5.0, 44100, 2, "-b 128"),
+                                           EncodeWithLame(dir, "b", 4.0, 48000, 2, "-V 2"),
+                                           EncodeWithLame(dir, "c", 3.0, 44100, 1, "-b 64")};
+    Bytes joined;
+    std::vector<std::vector<int16_t>> played;
+    for (const fs::path &source : sources) {
+        Append(joined, ReadFile(source));
+        played.push_back(GaplessSamples(source));
+    }
+    WriteFile(dir / "joined.mp3", joined);
+    std::vector<int64_t> starts;
+    {
+        TJobInput input;
+        TJobOutcome opened;
+        ASSERT_TRUE(OpenJobInput(dir / "joined.mp3", input, opened));
+        ASSERT_EQ(input.StreamCount(), 3u);
+        int64_t length = 0;
+        for (size_t k = 0; k < 3; ++k) {
+            starts.push_back(input.StreamStartMs(k));
+            EXPECT_EQ(input.StreamStartMs(k), length);
+            length += input.StreamHdr(k).PlayedMs();
+        }
+        EXPECT_EQ(input.LengthMs(), length);
+        EXPECT_EQ(length, 12000);
+        EXPECT_EQ(StreamChangeText(input, 1), "00:05.000 (44100 Hz stereo to 48000 Hz stereo)");
+        EXPECT_EQ(StreamChangeText(input, 2), "00:09.000 (48000 Hz stereo to 44100 Hz mono)");
+    }
+    // A cut inside each stream holds exactly that stream's samples.
+    const int rates[] = {44100, 48000, 44100};
+    const int channels[] = {2, 2, 1};
+    for (size_t k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        const TJobOutcome o = RunCut({dir / "joined.mp3", dir / "cut.mp3", starts[k] + 1234,
+                                      starts[k] + 2500});
+        ASSERT_EQ(o.Status, TJobStatus::Done);
+        const auto at = [&](int64_t ms) { return long(ms * rates[k] / 1000 * channels[k]); };
+        EXPECT_TRUE(GaplessSamples(dir / "cut.mp3") ==
+                    std::vector<int16_t>(played[k].begin() + at(1234),
+                                         played[k].begin() + at(2500)));
+    }
+    const TJobOutcome across = RunCut({dir / "joined.mp3", dir / "x.mp3", 4000, 6000});
+    EXPECT_EQ(across.Status, TJobStatus::CrossesStreams);
+    EXPECT_EQ(across.Reason, "00:05.000 (44100 Hz stereo to 48000 Hz stereo)");
+    EXPECT_FALSE(fs::exists(dir / "x.mp3"));
+
+    // A split every two seconds: the changes are cut points of their own, with a note, and the
+    // parts of each stream played in turn are that stream.
+    TSplitJob split;
+    split.Input = dir / "joined.mp3";
+    split.Folder = dir.Path();
+    split.BaseName = "p";
+    for (int64_t t = 0; t < 12000; t += 2000) {
+        split.Segments.push_back({t, t + 2000 < 12000 ? std::optional<int64_t>(t + 2000)
+                                                       : std::nullopt, {}});
+    }
+    const TJobOutcome o = RunSplit(split);
+    ASSERT_EQ(o.Status, TJobStatus::Done);
+    EXPECT_EQ(o.Written.size(), 8u) << "6 segments, 2 of them over a change";
+    EXPECT_EQ(o.StreamNote, "the format changes at 00:05.000 (44100 Hz stereo to 48000 Hz "
+                            "stereo): a part ends there; the format changes at 00:09.000 "
+                            "(48000 Hz stereo to 44100 Hz mono): a part ends there");
+    std::vector<std::vector<int16_t>> rejoined(3);
+    const size_t streamOf[] = {0, 0, 0, 1, 1, 1, 2, 2};
+    for (size_t n = 0; n < o.Written.size(); ++n) {
+        const std::vector<int16_t> part = GaplessSamples(o.Written[n]);
+        ASSERT_FALSE(part.empty()) << n;
+        auto &to = rejoined[streamOf[n]];
+        to.insert(to.end(), part.begin(), part.end());
+    }
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_TRUE(rejoined[k] == played[k]) << "stream " << k << " whole, sample for sample";
+    }
+    // The silence scan decodes every stream on the file's timeline.
+    EXPECT_EQ(FindSilences(dir / "joined.mp3", {}).LengthMs, 12000);
 }
 
 TEST(RealFileCounts, AStaleInformationFrameGivesWayToTheFrames)

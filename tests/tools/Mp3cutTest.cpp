@@ -261,6 +261,41 @@ TEST_F(Mp3cut, ACutGoesToStandardOutputWhenNamedSo)
         << split.err;
 }
 
+// Two streams put end to end (44.1 kHz, then 48 kHz): info shows both, a cut over the change is
+// refused with its own status, and a split ends a part there and says so.
+TEST_F(Mp3cut, AFileOfTwoStreamsIsToldCutAndSplitAsSuch)
+{
+    Bytes joined;
+    AppendFrames(joined, THeaderSpec{}, 200);
+    THeaderSpec at48k;
+    at48k.sampleRateIndex = 1;
+    AppendFrames(joined, at48k, 200);
+    WriteFile(dir / "joined.mp3", joined);
+    const RunResult info = Run("info joined.mp3");
+    EXPECT_EQ(info.status, 0);
+    for (const char *line : {"duration: 00:10.012\n",
+                             "stream 1: MPEG-1 Layer 3, 44100 Hz, stereo, 128 kbps CBR, from "
+                             "00:00.000, 00:05.212 long\n",
+                             "stream 2: MPEG-1 Layer 3, 48000 Hz, stereo, 128 kbps CBR, from "
+                             "00:05.212, 00:04.800 long\n"}) {
+        EXPECT_NE(info.out.find(line), std::string::npos) << info.out;
+    }
+    const RunResult across = Run("cut joined.mp3 0:4.000 0:6.000 -o x.mp3");
+    EXPECT_EQ(across.status, 10);
+    EXPECT_EQ(across.err, "mp3cut: the range runs over a change of format at 00:05.212 (44100 Hz "
+                          "stereo to 48000 Hz stereo): cut each side on its own\n");
+    EXPECT_FALSE(fs::exists(dir / "x.mp3"));
+    const RunResult split = Run("split joined.mp3 --every 4 -n j --frames");
+    EXPECT_EQ(split.status, 0) << split.err;
+    EXPECT_EQ(split.out, "./j000.mp3\n./j001.mp3\n./j002.mp3\n./j003.mp3\n");
+    EXPECT_NE(split.err.find("note: the format changes at 00:05.212"), std::string::npos);
+    Bytes parts;
+    for (int n = 0; n < 4; ++n) {
+        Append(parts, FramesOf(dir / ("j00" + std::to_string(n) + ".mp3")));
+    }
+    EXPECT_EQ(parts, joined) << "every frame of both streams, once";
+}
+
 TEST_F(Mp3cut, AReadOnlyOutputIsReplacedOnlyWithForce)
 {
     WriteFile(dir / "ro.mp3", Bytes(5, 'r'));
