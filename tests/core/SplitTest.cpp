@@ -50,6 +50,43 @@ TEST(SplitPlan, PartNames)
     EXPECT_EQ(PartFileName("p", 42, 123456), "p000042.mp3");
 }
 
+// A split of 1001 parts writes them all four digits wide, so that a file manager lists them in
+// the order they play.
+TEST(SplitPlan, ASplitOfMoreThanAThousandPartsNumbersThemAlike)
+{
+    TTempDir dir;
+    Bytes source;
+    AppendFrames(source, THeaderSpec{}, 1001);
+    WriteFile(dir / "in.mp3", source);
+    TSplitJob job;
+    job.Input = dir / "in.mp3";
+    job.Folder = dir.Path();
+    job.BaseName = "p";
+    job.WholeFrames = true;
+    job.Tags = TTagFrames::None;
+    for (int64_t n = 0; n < 1001; ++n) {
+        // The start of frame n: a CBR time is its byte at 128 kbps (16 bytes a millisecond).
+        job.Segments.push_back({n * 417 / 16, std::nullopt, {}});
+        if (n > 0) {
+            job.Segments[size_t(n - 1)].EndMs = job.Segments[size_t(n)].StartMs;
+        }
+    }
+    const TJobOutcome o = RunSplit(job);
+    ASSERT_EQ(o.Status, TJobStatus::Done);
+    ASSERT_EQ(o.Written.size(), 1001u);
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(dir.Path())) {
+        names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names.front(), "in.mp3");
+    for (size_t n = 0; n < 1001; ++n) {
+        EXPECT_EQ(o.Written[n].filename(), names[n + 1]) << "sorted in playing order";
+    }
+    EXPECT_EQ(names[1], "p0000.mp3");
+    EXPECT_EQ(names.back(), "p1000.mp3");
+}
+
 const THeaderSpec Cbr128{};
 
 // Every case runs on a CBR input and on a VBR one, whose cut points are found by walking the
