@@ -278,8 +278,11 @@ std::vector<TOutputPlan> PlanStream(TJobInput &input, size_t stream,
         plan.Stream = stream;
         plan.Junk = hdr.JunkWithin(plan.Bytes);
         for (int64_t &at : plan.Toc) {
+            // The junk before the point, or the part of it before a point inside it (a CBR
+            // table's points are interpolated), so that the table still rises.
+            const int64_t pos = plan.Bytes.Start + at;
             for (const TByteRange &j : plan.Junk) {
-                at -= j.End <= plan.Bytes.Start + at ? j.End - j.Start : 0;
+                at -= std::clamp<int64_t>(pos - j.Start, 0, j.End - j.Start);
             }
         }
     }

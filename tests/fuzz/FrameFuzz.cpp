@@ -24,10 +24,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(0 <= hdr.AudioStart && hdr.AudioStart < hdr.AudioEnd);
     FUZZ_CHECK(hdr.AudioEnd <= int64_t(size));
     FUZZ_CHECK(hdr.FrameCount >= 0 && hdr.Duration >= 0 && hdr.PlayedMs() >= 0);
+    // Streams after the first follow each other in the file and on its timeline.
+    for (size_t k = 1; k < input.StreamCount(); ++k) {
+        FUZZ_CHECK(input.StreamHdr(k).StreamStart >= input.StreamHdr(k - 1).AudioEnd);
+        FUZZ_CHECK(input.StreamHdr(k).AudioEnd <= int64_t(size));
+        FUZZ_CHECK(input.StreamStartMs(k) >= input.StreamStartMs(k - 1));
+    }
 
     // Three times, sorted: two ranges that meet.
     TTail tail(data, size);
-    const auto span = uint32_t(std::min<int64_t>(hdr.Duration + 2000, 1 << 30));
+    const auto span = uint32_t(std::min<int64_t>(input.LengthMs() + 2000, 1 << 30));
     int64_t t[3] = {tail.Next(span), tail.Next(span), tail.Next(span)};
     std::sort(t, t + 3);
     const TByteRange a = hdr.RangeBytes(stream, t[0], t[1]);
@@ -61,14 +67,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (p.Bytes.Start >= p.Bytes.End) {
                 continue;
             }
-            FUZZ_CHECK(hdr.AudioStart <= p.Bytes.Start && p.Bytes.End <= hdr.AudioEnd);
+            FUZZ_CHECK(p.Stream < input.StreamCount());
+            const TMPEGAFHdr &own = input.StreamHdr(p.Stream);
+            FUZZ_CHECK(own.AudioStart <= p.Bytes.Start && p.Bytes.End <= own.AudioEnd);
             FUZZ_CHECK(exact || p.Bytes.Start >= end); // whole frames never overlap
             end = p.Bytes.End;
             FUZZ_CHECK(p.Frames > 0);
             FUZZ_CHECK(0 <= p.Delay && p.Delay < 4096 && 0 <= p.Padding && p.Padding < 4096);
             FUZZ_CHECK(std::is_sorted(p.Toc.begin(), p.Toc.end()));
             if (p.InfoFrame) {
-                const std::vector<uint8_t> info = InfoFrameBytes(hdr, p, 0);
+                const std::vector<uint8_t> info = InfoFrameBytes(own, p, 0);
                 FUZZ_CHECK(info.size() >= 4 && info[0] == 0xFF);
             }
         }
