@@ -124,6 +124,23 @@ private slots:
                      .match(w.ui.Label17->text())
                      .hasMatch(),
                  qPrintable(w.ui.Label17->text()));
+
+        // Two encodes put end to end (44.1 kHz, then 48 kHz): the page lasts them both, and a
+        // cut over the change is refused with where it lies.
+        Bytes joined;
+        AppendFrames(joined, THeaderSpec{}, 200); // 5.212 s
+        THeaderSpec at48k;
+        at48k.sampleRateIndex = 1;
+        AppendFrames(joined, at48k, 200); // 4.800 s
+        WriteFile(dir / "joined.mp3", joined);
+        w.main->OpenCutInput(Q(dir / "joined.mp3"));
+        QCOMPARE(w.main->filelength, int64_t(10012));
+        QVERIFY(w.ui.Label17->text().endsWith("长度:00:10.012"));
+        TypeRange(w.ui, "0:4.000", "0:6.000");
+        RunAsEvent([&] { w.main->BitBtn3Click(); });
+        QCOMPARE(dialogs.Messages.last(),
+                 QString("剪切范围跨过了文件格式改变处 00:05.212 (44100 Hz stereo to 48000 Hz "
+                         "stereo)，请分别剪切两边。"));
     }
 
     void MarksStartAndEndFromThePlayer()
