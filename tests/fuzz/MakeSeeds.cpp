@@ -65,6 +65,11 @@ int main(int argc, char **argv)
         {"junk-after", Joined({Frames(cbr, 20), Bytes(3000, 0), cutOff})},
         {"junk-before", Joined({Id3v2Tag(100), Bytes(700, 0x55), Frames(cbr, 20)})},
         {"one-frame", Frames(cbr, 1)},
+        // Encodes put end to end (44.1 kHz, 48 kHz, then mono), and junk between two frames.
+        {"streams", Joined({Frames(cbr, 20), Frames(THeaderSpec{1, 3, 9, 1}, 20),
+                            Frames(THeaderSpec{1, 3, 9, 0, false, 3}, 20)})},
+        {"junk-between", Joined({XingFrame(cbr, 30, false), Frames(cbr, 15), Bytes(300, 0x37),
+                                 Frames(cbr, 15)})},
     };
     for (const char *target : {"FrameFuzz", "JobFuzz", "TagFuzz"}) {
         for (const auto &[name, bytes] : audio) {
