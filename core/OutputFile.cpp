@@ -199,6 +199,9 @@ TOutputFile::TOutputFile(const fs::path &target) : target_(OutputTarget(target))
                 // Taken for an abandoned file and removed before it was held: another name.
                 stream_.reset();
                 Unregister(slot_);
+                if (attempt >= 16) {
+                    OpenFailed(target_, EEXIST);
+                }
                 continue;
             }
 #endif
