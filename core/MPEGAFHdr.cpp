@@ -584,11 +584,13 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream, int64_t from)
 
     VBR = infoFrame.Vbr;
     bool padded = false;
+    std::vector<int64_t> probed; // where the first frames start, from AudioStart
     if (!VBR) {
         TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk());
         TFrameInfo frame;
         int64_t framePos = 0;
         for (int i = 0; i < VbrProbeFrames && walker.Next(frame, framePos); ++i) {
+            probed.push_back(framePos - AudioStart);
             padded = padded || frame.PaddingSize > 0;
             if (frame.Bitrate != first_.Bitrate) {
                 VBR = true;
@@ -616,13 +618,28 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream, int64_t from)
                                 : audioBytes / FrameLength;
         Duration = RoundHalfEven(audioBytes * 8, Bitrate); // bits / kbps = ms
         // Frame i of a CBR stream starts within a byte of i times the average frame length:
-        // the last frame counted must lie there and end the audio.
-        const int64_t guess = AudioStart + (FrameCount - 1) * cbrNum_ / cbrDen_;
+        // the last frame counted must lie there and end the audio. An encoder that pads as
+        // its running remainder overflows puts frame i at (i x num + c) / den exactly, for a
+        // phase c that the first frames tell: then the last frame must lie at that very byte,
+        // and a single byte of junk is found too.
+        int64_t cLow = 0;
+        int64_t cHigh = cbrDen_;
+        for (size_t i = 0; i < probed.size(); ++i) {
+            const int64_t at = int64_t(i) * cbrNum_;
+            cLow = std::max(cLow, probed[i] * cbrDen_ - at);
+            cHigh = std::min(cHigh, (probed[i] + 1) * cbrDen_ - at);
+        }
+        const int64_t n = FrameCount - 1;
+        const bool phased = probed.size() >= 2 && cLow < cHigh &&
+                            (n * cbrNum_ + cLow) / cbrDen_ == (n * cbrNum_ + cHigh - 1) / cbrDen_;
+        const int64_t guess =
+            AudioStart + (phased ? (n * cbrNum_ + cLow) / cbrDen_ : n * cbrNum_ / cbrDen_);
         TFrameInfo last;
-        const int64_t lastPos = FrameCount <= 0 ? -1
-                                                : FindFrame(reader, std::max(AudioStart, guess - 1),
-                                                            std::min(AudioEnd, guess + 2),
-                                                            AudioEnd, &first_, last);
+        const int64_t lastPos =
+            FrameCount <= 0 ? -1
+                            : FindFrame(reader, std::max(AudioStart, guess - (phased ? 0 : 1)),
+                                        std::min(AudioEnd, guess + (phased ? 1 : 2)), AudioEnd,
+                                        &first_, last);
         if (lastPos >= 0 && lastPos + last.FrameLength == AudioEnd) {
             return true;
         }

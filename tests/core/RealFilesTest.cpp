@@ -180,7 +180,7 @@ TEST(RealFileJunk, JunkAmongTheFramesIsSteppedOver)
             at = hdr.FramesAt(s, {77}).at(0).Pos;
             cleanMs = hdr.PlayedMs();
         }
-        for (const size_t junkBytes : {7, 300, 1000, 5000}) {
+        for (const size_t junkBytes : {1, 2, 7, 300, 1000, 5000}) {
             SCOPED_TRACE(name + ", " + std::to_string(junkBytes) + " bytes of junk");
             Bytes damaged = ReadFile(clean);
             Bytes junk(junkBytes);
