@@ -65,7 +65,7 @@ mpg123_handle *OpenDecoder(const std::string &fileName, long &rate, int &channel
     try {
         TFileStream stream(fileName, fmOpenRead);
         TMPEGAFHdr hdr;
-        if (hdr.ReadFirstFrame(stream)) {
+        if (hdr.Locate(stream)) { // the bounds only: counting may walk the whole file
             bytes = {hdr.StreamStart, hdr.AudioEnd};
         }
     } catch (const EStreamError &e) {

@@ -128,6 +128,9 @@ public:
     // Finds and decodes the first audio frame of the stream and estimates the file's length.
     // From a later byte (from): the stream that starts there, as where the format changes.
     bool ReadFirstFrame(TFileStream &stream, int64_t from = 0);
+    // ReadFirstFrame's first step: the stream's bytes (StreamStart, AudioStart, AudioEnd), its
+    // format and its encoder's tag, without counting its frames (which may walk the file).
+    bool Locate(TFileStream &stream, int64_t from = 0);
     // After ReadFirstFrame found no frame: the file is a free-format stream, which it does not read.
     bool FreeFormat = false;
     // First candidate header (a sync with all four bytes inside) among the first n bytes of
@@ -191,6 +194,8 @@ private:
     std::function<void(TByteRange)> NoteJunk();
     std::vector<TByteRange> junk_; // found by the walks, in order
     bool walkedAll_ = false;       // a walk went over every frame: junk_ is all there is
+    int64_t infoFrames_ = 0;       // what the information frame announces, 0 when unknown
+    int64_t infoBytes_ = 0;
 
     TFrameInfo first_{};                   // the first audio frame: the stream's reference header
     std::array<uint8_t, 4> firstHeader_{}; // and its bytes
