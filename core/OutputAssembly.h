@@ -52,8 +52,6 @@ std::vector<TOutputPlan> PlanOutputs(TJobInput &input, const std::vector<TOutput
 // bytes at the end of their audio-data areas, where the next frame's bit reservoir reads them.
 std::vector<uint8_t> SilentFrames(const TMPEGAFHdr &hdr, int64_t count,
                                   const std::vector<uint8_t> &reservoir);
-// The room for audio data in a frame of a CBR Layer III stream's own bitrate; 0 for VBR.
-int64_t OwnBitrateRoom(const TMPEGAFHdr &hdr);
 
 // The information frame of an output, in the stream's own format.
 std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &plan,

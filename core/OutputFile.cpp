@@ -107,19 +107,6 @@ int Link(int fd, const fs::path &name)
 }
 #endif
 
-[[noreturn]] void OpenFailed(const fs::path &path, int error)
-{
-    throw EFOpenError("Cannot create file \"" + path.string() + "\". " + std::strerror(error),
-                      error);
-}
-
-} // namespace
-
-fs::path FolderOf(const fs::path &file)
-{
-    return file.has_parent_path() ? file.parent_path() : fs::path(".");
-}
-
 bool ForeignLinkInSharedFolder(const fs::path &link)
 {
 #ifdef _WIN32
@@ -142,6 +129,19 @@ bool ForeignLinkInSharedFolder(const fs::path &link)
     const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
     return shared && l.st_uid != folder.st_uid && l.st_uid != ::geteuid();
 #endif
+}
+
+[[noreturn]] void OpenFailed(const fs::path &path, int error)
+{
+    throw EFOpenError("Cannot create file \"" + path.string() + "\". " + std::strerror(error),
+                      error);
+}
+
+} // namespace
+
+fs::path FolderOf(const fs::path &file)
+{
+    return file.has_parent_path() ? file.parent_path() : fs::path(".");
 }
 
 fs::path OutputTarget(const fs::path &name)

@@ -49,7 +49,6 @@ std::filesystem::path FolderOf(const std::filesystem::path &file);
 // kernel would not follow either: one in a sticky folder that everyone may write to (/tmp),
 // owned by neither the folder's owner nor the user.
 std::filesystem::path OutputTarget(const std::filesystem::path &name);
-bool ForeignLinkInSharedFolder(const std::filesystem::path &link);
 
 // Removes the temporary files in the folder that a run left behind: those of our name that no
 // running writer holds. A SIGKILL in the moment between naming a finished file and renaming it

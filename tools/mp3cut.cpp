@@ -57,7 +57,7 @@ int Info(const std::vector<std::string> &args)
     }
     TJobInput in;
     OpenInput(args[0], in);
-    TMPEGAFHdr &h = in.Hdr;
+    const TMPEGAFHdr &h = in.Hdr;
     static const char *VersionNames[] = {"reserved", "MPEG-1", "MPEG-2", "MPEG-2.5"};
     std::cout << "file: " << args[0] << "\n"
               << "version: " << VersionNames[h.MPEGVersion] << "\n"
