@@ -2,7 +2,7 @@
 // The segment list as the Split page's list widget shows it: a row a segment, with its start,
 // end, length and tick. A tick set in the widget is the list's.
 
-#include "SegmentList.h"
+#include "plan/SegmentList.h"
 
 #include <QObject>
 

@@ -1,9 +1,9 @@
 #include "Shared.h"
 
 #include "MediaPlayer.h"
-#include "TimeText.h"
+#include "plan/TimeText.h"
 
-#include "MP3TAG.h"
+#include "tags/MP3TAG.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -56,7 +56,7 @@ TPartTag TTagFields::Texts() const
     return tag;
 }
 
-TPartTag ReadSourceTexts(TJobInput &input)
+TPartTag ReadSourceTexts(TSource &input)
 {
     return SourceTexts(ReadSourceTags(*input.Stream, input.Hdr.AudioStart)).value_or(TPartTag{});
 }

@@ -1,7 +1,7 @@
 #pragma once
 // What the windows share: time and tag texts, a wait cursor, seeking from a track bar.
 
-#include "SplitJob.h"
+#include "jobs/SplitJob.h"
 
 #include <QSettings>
 #include <QString>
@@ -39,11 +39,11 @@ struct TTagFields
     TPartTag Texts() const;
 };
 
-struct TJobInput;
+struct TSource;
 
 // The texts a file shows: its ID3v2 tag's, else its ID3v1 tag's; empty fields when it has
 // neither (a damaged ID3v2 tag counts as none).
-TPartTag ReadSourceTexts(TJobInput &input);
+TPartTag ReadSourceTexts(TSource &input);
 
 // Where the windows remember their choices from run to run.
 QSettings WindowSettings();

@@ -1,16 +1,16 @@
 #include "SplitPage.h"
 
 #include "Dialogs.h"
-#include "MP3TAG.h"
+#include "tags/MP3TAG.h"
 #include "MediaPlayer.h"
 #include "Messages.h"
 #include "Paths.h"
 #include "SegmentView.h"
-#include "SilenceScan.h"
+#include "plan/SilenceScan.h"
 #include "Shared.h"
-#include "SplitJob.h"
-#include "SplitPlan.h"
-#include "TimeText.h"
+#include "jobs/SplitJob.h"
+#include "plan/SplitPlan.h"
+#include "plan/TimeText.h"
 #include "Unit_addspecial.h"
 #include "Unit_info.h"
 #include "ui_SplitPage.h"
@@ -274,7 +274,7 @@ void TSplitPage::SpeedButton11Click()
 void TSplitPage::OpenSplitInput(const QString &path)
 {
     const QString f = QDir::toNativeSeparators(path);
-    TJobInput input;
+    TSource input;
     TJobOutcome outcome;
     {
         const TWaitCursor busy; // a VBR file without a Xing frame is walked to its end

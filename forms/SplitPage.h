@@ -2,7 +2,7 @@
 // The Split page: the segment list (a view over the core's list), the planners, the batch run,
 // the wizard's steps and the page's own preview controls.
 
-#include "SegmentList.h"
+#include "plan/SegmentList.h"
 
 #include <QWidget>
 

@@ -5,11 +5,11 @@
 #include "Messages.h"
 #include "Paths.h"
 #include "SegmentView.h"
-#include "SilenceScan.h"
+#include "plan/SilenceScan.h"
 #include "Shared.h"
-#include "SplitJob.h"
-#include "SplitPlan.h"
-#include "TimeText.h"
+#include "jobs/SplitJob.h"
+#include "plan/SplitPlan.h"
+#include "plan/TimeText.h"
 #include "MediaPlayer.h"
 #include "ui_SplitPage.h"
 
@@ -43,7 +43,7 @@ std::optional<std::vector<int64_t>> TSplitPage::SizeCutTimes(int64_t from, int64
                                                              int64_t stepBytes)
 {
     const TWaitCursor busy;
-    TJobInput input;
+    TSource input;
     TJobOutcome outcome;
     if (!OpenJobInput(ToPath(ui->Edit8->text() + ui->Edit7->text()), input, outcome)) {
         TDialogs::Current().Message(this, CutMessage(outcome));
@@ -152,7 +152,7 @@ void TSplitPage::SpeedButton24Click()
         return;
     }
     TSplitJob job =
-        list_.Job(ToPath(ui->Edit8->text() + ui->Edit7->text()), ToPath(ui->Edit10->text()),
+        SplitJobOf(list_, ToPath(ui->Edit8->text() + ui->Edit7->text()), ToPath(ui->Edit10->text()),
                   ToPath(ui->Edit9->text()).string(), PageTag());
     if (job.Segments.empty()) {
         TDialogs::Current().Message(this, MsgNoRows);

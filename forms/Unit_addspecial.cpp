@@ -3,8 +3,8 @@
 #include "Dialogs.h"
 #include "Messages.h"
 #include "Shared.h"
-#include "SplitPlan.h"
-#include "TimeText.h"
+#include "plan/SplitPlan.h"
+#include "plan/TimeText.h"
 #include "ui_Unit_addspecial.h"
 
 #include <QRegularExpressionValidator>

@@ -1,6 +1,6 @@
 #include "Unit_info.h"
 
-#include "MP3TAG.h"
+#include "tags/MP3TAG.h"
 #include "Shared.h"
 #include "ui_Unit_info.h"
 

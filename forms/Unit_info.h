@@ -1,7 +1,7 @@
 #pragma once
 // The tag dialog: six tag texts handed in, edited, and handed back on "确定".
 
-#include "SplitJob.h"
+#include "jobs/SplitJob.h"
 
 #include <QDialog>
 

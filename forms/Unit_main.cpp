@@ -2,14 +2,14 @@
 #include "Unit_main.h"
 
 #include "Application.h"
-#include "CutJob.h"
+#include "jobs/CutJob.h"
 #include "Dialogs.h"
-#include "MP3TAG.h"
+#include "tags/MP3TAG.h"
 #include "Messages.h"
 #include "Paths.h"
 #include "Shared.h"
 #include "SplitPage.h"
-#include "TimeText.h"
+#include "plan/TimeText.h"
 #include "ui_Unit_main.h"
 
 #include <QDir>
@@ -225,7 +225,7 @@ void TFrm_main::SpeedButton1Click()
 void TFrm_main::OpenCutInput(const QString &path)
 {
     const QString f = QDir::toNativeSeparators(path);
-    TJobInput input;
+    TSource input;
     TJobOutcome outcome;
     {
         const TWaitCursor busy; // a VBR file without a Xing frame is walked to its end

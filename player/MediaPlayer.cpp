@@ -1,6 +1,6 @@
 #include "MediaPlayer.h"
 
-#include "Decoder.h"
+#include "format/Decoder.h"
 
 #include <SDL.h>
 #include <mpg123.h>

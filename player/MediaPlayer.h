@@ -2,7 +2,7 @@
 // The hidden preview player: decodes with libmpg123, sounds through SDL2. Every time and
 // length is in milliseconds. The window's thread calls it; SDL's audio thread pulls samples.
 
-#include "Errors.h"
+#include "io/Errors.h"
 
 #include <cstdint>
 #include <memory>

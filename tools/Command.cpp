@@ -1,6 +1,6 @@
 #include "Command.h"
 
-#include "TimeText.h"
+#include "plan/TimeText.h"
 
 #include <iostream>
 
@@ -101,7 +101,7 @@ void NoteOn(const std::string &note)
     }
 }
 
-void OpenInput(const fs::path &path, TJobInput &input)
+void OpenInput(const fs::path &path, TSource &input)
 {
     TJobOutcome o;
     if (!OpenJobInput(path, input, o)) {

@@ -2,7 +2,7 @@
 // What the commands of mp3cut share: exit statuses, failures, notes and the reading of the
 // input, times and numbers given on the command line.
 
-#include "JobOutcome.h"
+#include "jobs/JobOutcome.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -41,7 +41,7 @@ std::string Quoted(const std::filesystem::path &path);
 void FailOn(const TJobOutcome &o);
 // A note on stderr: a tag of the input left out, a change of format; nothing when empty.
 void NoteOn(const std::string &note);
-void OpenInput(const std::filesystem::path &path, TJobInput &input);
+void OpenInput(const std::filesystem::path &path, TSource &input);
 int64_t ParseTime(const std::string &text);
 int64_t ParseWhole(const std::string &option, const std::string &text);
 

@@ -2,13 +2,13 @@
 // the run that writes them.
 #include "Command.h"
 
-#include "MP3TAG.h"
-#include "SegmentList.h"
-#include "SilenceScan.h"
-#include "SplitJob.h"
-#include "SplitPlan.h"
-#include "TextCodec.h"
-#include "TimeText.h"
+#include "tags/MP3TAG.h"
+#include "plan/SegmentList.h"
+#include "plan/SilenceScan.h"
+#include "jobs/SplitJob.h"
+#include "plan/SplitPlan.h"
+#include "tags/TextCodec.h"
+#include "plan/TimeText.h"
 
 #include <cmath>
 #include <cstdio>
@@ -58,7 +58,7 @@ double ParseNumber(const TOptions &opts, const char *option,
 
 // The silences of the input, found with the options given (--threshold, --min-silence,
 // --min-part), which go into silence.
-TSilenceScan ScanSilences(const TOptions &opts, TJobInput &in,
+TSilenceScan ScanSilences(const TOptions &opts, TSource &in,
                           TSilenceOptions &silence)
 {
     silence.ThresholdDb = ParseNumber(opts, "--threshold", silence.ThresholdDb);
@@ -72,7 +72,7 @@ TSilenceScan ScanSilences(const TOptions &opts, TJobInput &in,
 }
 
 // The segments asked for, laid as the Split page lays them.
-TSegmentList Segments(const TOptions &opts, TJobInput &in)
+TSegmentList Segments(const TOptions &opts, TSource &in)
 {
     const int methods = int(opts.count("--at") + opts.count("--every") + opts.count("--size") +
                             opts.count("--silence") + opts.count("--cue"));
@@ -197,13 +197,13 @@ int Split(const TArgs &args, const TOptions &opts)
                                  std::string(option) + " " + opts.at(option) + ")");
         }
     }
-    TJobInput in;
+    TSource in;
     OpenInput(input, in);
     const fs::path folder = opts.count("-d")          ? fs::path(opts.at("-d"))
                             : input.has_parent_path() ? input.parent_path()
                                                       : fs::path(".");
     const std::string base = opts.count("-n") ? opts.at("-n") : input.stem().string();
-    TSplitJob job = Segments(opts, in).Job(input, folder, base, tag);
+    TSplitJob job = SplitJobOf(Segments(opts, in), input, folder, base, tag);
     job.WholeFrames = opts.count("--frames") != 0;
     job.Tags = opts.count("--no-tags") != 0 ? TTagFrames::None : TTagFrames::All;
     job.ReplaceReadOnly = opts.count("--force") != 0;

@@ -1,12 +1,12 @@
 // mp3cut: the cutter's core on the command line, for folders of long recordings.
 #include "Command.h"
-#include "CutJob.h"
-#include "Errors.h"
-#include "MP3TAG.h"
-#include "OutputFile.h"
-#include "OutputTags.h"
-#include "TextCodec.h"
-#include "TimeText.h"
+#include "jobs/CutJob.h"
+#include "io/Errors.h"
+#include "tags/MP3TAG.h"
+#include "io/OutputFile.h"
+#include "tags/OutputTags.h"
+#include "tags/TextCodec.h"
+#include "plan/TimeText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -55,7 +55,7 @@ int Info(const std::vector<std::string> &args)
     if (args.size() != 1) {
         Fail(UsageError, "info takes one file");
     }
-    TJobInput in;
+    TSource in;
     OpenInput(args[0], in);
     const TMPEGAFHdr &h = in.Hdr;
     static const char *VersionNames[] = {"reserved", "MPEG-1", "MPEG-2", "MPEG-2.5"};

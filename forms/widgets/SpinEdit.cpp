@@ -1,6 +1,6 @@
 #include "widgets/SpinEdit.h"
 
-#include "TimeText.h"
+#include "plan/TimeText.h"
 
 #include <QLineEdit>
 

@@ -1,7 +1,7 @@
 // The copy of a time range: whole frames from the first frame at or after the start up to the
 // first frame at or after the end.
 #include "Fixtures.h"
-#include "MPEGAFHdr.h"
+#include "format/MPEGAFHdr.h"
 
 #include <gtest/gtest.h>
 

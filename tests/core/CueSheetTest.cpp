@@ -1,9 +1,10 @@
 // CUE sheets: the tracks and texts read from them, the faults told by their line, and the
 // segment list and part names they make.
-#include "CueSheet.h"
+#include "jobs/SplitJob.h"
+#include "plan/CueSheet.h"
 #include "Fixtures.h"
-#include "SegmentList.h"
-#include "TextCodec.h"
+#include "plan/SegmentList.h"
+#include "tags/TextCodec.h"
 
 #include <gtest/gtest.h>
 

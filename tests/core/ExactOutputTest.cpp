@@ -1,11 +1,11 @@
 // What an output holds: exactly the samples asked for, as a gapless player plays them, behind
 // an information frame whose counts, seek table and CRCs describe the output itself.
-#include "Arith.h"
-#include "Crc16.h"
-#include "CutJob.h"
+#include "io/Arith.h"
+#include "io/Crc16.h"
+#include "jobs/CutJob.h"
 #include "Decode.h"
 #include "Fixtures.h"
-#include "SplitJob.h"
+#include "jobs/SplitJob.h"
 
 #include <gtest/gtest.h>
 

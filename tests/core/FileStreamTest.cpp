@@ -1,8 +1,8 @@
-#include "FileStream.h"
-#include "Crc16.h"
-#include "Errors.h"
+#include "io/FileStream.h"
+#include "io/Crc16.h"
+#include "io/Errors.h"
 #include "Fixtures.h"
-#include "OutputFile.h"
+#include "io/OutputFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "Fixtures.h"
-#include "MPEGAFHdr.h"
+#include "format/MPEGAFHdr.h"
 
 #include <gtest/gtest.h>
 

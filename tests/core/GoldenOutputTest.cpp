@@ -2,11 +2,11 @@
 // fingerprints recorded from the program as it is. A change that only moves code (into rooms,
 // one source, one planner) must keep every one; a change of what an output holds is recorded
 // anew, on purpose, with the lines this test prints.
-#include "CutJob.h"
+#include "jobs/CutJob.h"
 #include "Decode.h"
 #include "Fixtures.h"
-#include "SplitJob.h"
-#include "TextCodec.h"
+#include "jobs/SplitJob.h"
+#include "tags/TextCodec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The cut and split jobs: what each request ends with, and what a failure leaves behind.
-#include "Crc16.h"
-#include "CutJob.h"
+#include "io/Crc16.h"
+#include "jobs/CutJob.h"
 #include "Fixtures.h"
-#include "MPEGAFHdr.h"
-#include "OutputFile.h"
-#include "SplitJob.h"
+#include "format/MPEGAFHdr.h"
+#include "io/OutputFile.h"
+#include "jobs/SplitJob.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The tags that go with every output, read back with TagLib.
-#include "CutJob.h"
+#include "jobs/CutJob.h"
 #include "Fixtures.h"
-#include "MP3TAG.h"
-#include "SplitJob.h"
-#include "TextCodec.h"
+#include "tags/MP3TAG.h"
+#include "jobs/SplitJob.h"
+#include "tags/TextCodec.h"
 
 #include <attachedpictureframe.h>
 #include <commentsframe.h>

@@ -1,12 +1,12 @@
 // Files that lame encodes here, cut by the core and checked by decoding with libmpg123.
-#include "CutJob.h"
+#include "jobs/CutJob.h"
 #include "Decode.h"
 #include "Fixtures.h"
-#include "MP3TAG.h"
-#include "MPEGAFHdr.h"
-#include "SegmentList.h"
-#include "SilenceScan.h"
-#include "SplitJob.h"
+#include "tags/MP3TAG.h"
+#include "format/MPEGAFHdr.h"
+#include "plan/SegmentList.h"
+#include "plan/SilenceScan.h"
+#include "jobs/SplitJob.h"
 
 #include <gtest/gtest.h>
 
@@ -126,7 +126,7 @@ TEST_P(RealFile, NoPlannedPartIsEmptyOrTheLastFrameAlone)
     EXPECT_EQ(edge.AddCut(lastCut).What, TSegmentList::TAdd::Outside);
     ASSERT_EQ(edge.AddCut(lastCut - 1).What, TSegmentList::TAdd::Added);
     std::filesystem::create_directory(dir / "edge");
-    TSplitJob edgeJob = edge.Job(mp3, dir / "edge", "p", {});
+    TSplitJob edgeJob = SplitJobOf(edge, mp3, dir / "edge", "p", {});
     edgeJob.WholeFrames = true; // frames that tile the source, to count
     const TJobOutcome tail = RunSplit(edgeJob);
     ASSERT_EQ(tail.Written.size(), 2u);
@@ -136,7 +136,7 @@ TEST_P(RealFile, NoPlannedPartIsEmptyOrTheLastFrameAlone)
     list.Reset(hdr.Duration, lastCut);
     list.Plan(0, hdr.Duration, 500);
     std::filesystem::create_directory(dir / "parts");
-    TSplitJob job = list.Job(mp3, dir / "parts", "p", {});
+    TSplitJob job = SplitJobOf(list, mp3, dir / "parts", "p", {});
     job.WholeFrames = true;
     const TJobOutcome r = RunSplit(job);
     ASSERT_EQ(r.Status, TJobStatus::Done);
@@ -247,7 +247,7 @@ TEST(RealFileStreams, AChangeOfFormatMidFileStartsAnotherStream)
     WriteFile(dir / "joined.mp3", joined);
     std::vector<int64_t> starts;
     {
-        TJobInput input;
+        TSource input;
         TJobOutcome opened;
         ASSERT_TRUE(OpenJobInput(dir / "joined.mp3", input, opened));
         ASSERT_EQ(input.StreamCount(), 3u);
@@ -337,7 +337,7 @@ TEST(RealFileCounts, AStaleInformationFrameGivesWayToTheFrames)
     list.Reset(hdr.Duration, hdr.LastCutMs(source));
     list.Plan(0, hdr.Duration, 1000);
     EXPECT_EQ(list.Count(), 5u);
-    const TJobOutcome r = RunSplit(list.Job(dir / "cut.mp3", dir.Path(), "p", {}));
+    const TJobOutcome r = RunSplit(SplitJobOf(list, dir / "cut.mp3", dir.Path(), "p", {}));
     ASSERT_EQ(r.Status, TJobStatus::Done);
     for (const auto &part : r.Written) {
         EXPECT_GT(FramesIn(part), 30) << part;

@@ -1,8 +1,8 @@
 // Finding the first frame: leading tags, junk, false syncs, information frames and the length
 // estimate for CBR and VBR files.
-#include "Arith.h"
+#include "io/Arith.h"
 #include "Fixtures.h"
-#include "MPEGAFHdr.h"
+#include "format/MPEGAFHdr.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 // The segment list: cut points split rows, removals merge them, and the job it makes.
-#include "SegmentList.h"
+#include "jobs/SplitJob.h"
+#include "plan/SegmentList.h"
 
 #include <gtest/gtest.h>
 
@@ -95,7 +96,7 @@ TEST(SegmentList, TheJobWritesTheTickedRowsAndTheLastRunsToTheEnd)
     list.Plan(0, 9000, 3000);
     list.SetTicked(1, false);
     list.SetTag(2, Titled("Own"));
-    const TSplitJob job = list.Job("in.mp3", "out", "p", Titled("Page"));
+    const TSplitJob job = SplitJobOf(list, "in.mp3", "out", "p", Titled("Page"));
     EXPECT_EQ(job.Input, "in.mp3");
     EXPECT_EQ(job.Folder, "out");
     EXPECT_EQ(job.BaseName, "p");
@@ -108,7 +109,7 @@ TEST(SegmentList, TheJobWritesTheTickedRowsAndTheLastRunsToTheEnd)
     EXPECT_EQ(job.Segments[1].EndMs, std::nullopt);
     EXPECT_EQ(job.Segments[1].Tag->Title, "Own");
     list.SetTicked(2, false);
-    EXPECT_EQ(list.Job("in.mp3", "out", "p", {}).Segments.back().EndMs, 3000)
+    EXPECT_EQ(SplitJobOf(list, "in.mp3", "out", "p", {}).Segments.back().EndMs, 3000)
         << "an inner last ticked row keeps its end";
 }
 

@@ -1,6 +1,6 @@
 // Finding silences by decoding: generated recordings with known quiet stretches.
 #include "Decode.h"
-#include "SilenceScan.h"
+#include "plan/SilenceScan.h"
 
 #include <gtest/gtest.h>
 

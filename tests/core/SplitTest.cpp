@@ -1,12 +1,12 @@
 // Planning cut points and writing numbered parts.
 #include "Decode.h"
-#include "Errors.h"
+#include "io/Errors.h"
 #include "Fixtures.h"
-#include "MP3TAG.h"
-#include "MPEGAFHdr.h"
-#include "SegmentList.h"
-#include "SplitJob.h"
-#include "SplitPlan.h"
+#include "tags/MP3TAG.h"
+#include "format/MPEGAFHdr.h"
+#include "plan/SegmentList.h"
+#include "jobs/SplitJob.h"
+#include "plan/SplitPlan.h"
 
 #include <gtest/gtest.h>
 
@@ -219,7 +219,7 @@ TEST_P(SplitFixture, SizeStepsEndPartsOnTheFrameNearestToEachStep)
     list.Reset(hdr.Duration, hdr.LastCutMs(input));
     list.PlanTimes(hdr.SizeCutTimes(input, 0, hdr.Duration, 40 * 1024));
     ASSERT_EQ(list.Count(), 4u);
-    TSplitJob sized = list.Job(job.Input, job.Folder, "s", {});
+    TSplitJob sized = SplitJobOf(list, job.Input, job.Folder, "s", {});
     sized.WholeFrames = true;
     const TJobOutcome r = RunSplit(sized);
     ASSERT_EQ(r.Status, TJobStatus::Done);

@@ -1,6 +1,6 @@
-#include "Errors.h"
+#include "io/Errors.h"
 #include "Fixtures.h"
-#include "MP3TAG.h"
+#include "tags/MP3TAG.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "TimeText.h"
-#include "Errors.h"
+#include "plan/TimeText.h"
+#include "io/Errors.h"
 
 #include <gtest/gtest.h>
 

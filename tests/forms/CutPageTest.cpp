@@ -1,8 +1,8 @@
 // The Cut page from choosing a file to the cut, with dialogs answered by the test.
-#include "CutJob.h"
+#include "jobs/CutJob.h"
 #include "Decode.h"
 #include "GuiSupport.h"
-#include "MPEGAFHdr.h"
+#include "format/MPEGAFHdr.h"
 
 #include <QMimeData>
 #include <QProgressDialog>

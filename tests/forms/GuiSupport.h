@@ -3,13 +3,13 @@
 // and MP3 files to open.
 
 #include "Application.h"
-#include "JobOutcome.h"
-#include "OutputTags.h"
+#include "jobs/JobOutcome.h"
+#include "tags/OutputTags.h"
 #include "Dialogs.h"
 #include "Fixtures.h"
 #include "Messages.h"
 #include "SplitPage.h"
-#include "TimeText.h"
+#include "plan/TimeText.h"
 #include "Unit_addspecial.h"
 #include "Unit_info.h"
 #include "Unit_main.h"
@@ -259,7 +259,7 @@ inline std::filesystem::path FramesFile(const TTempDir &dir, const std::string &
 // The tags an output holds, as the core reads a source's.
 inline TSourceTags TagsOf(const std::filesystem::path &file)
 {
-    TJobInput input;
+    TSource input;
     TJobOutcome outcome;
     if (!OpenJobInput(file, input, outcome)) {
         return {};

@@ -1,8 +1,8 @@
 // The frame: tabs, genre list, exception filter, start-up and the player's display.
 #include "Decode.h"
-#include "Errors.h"
+#include "io/Errors.h"
 #include "GuiSupport.h"
-#include "MP3TAG.h"
+#include "tags/MP3TAG.h"
 
 #include <QProcess>
 #include <QTabBar>

@@ -1,9 +1,9 @@
 // The Split page: the segment list, both planners, the wizard and full runs.
 #include "Decode.h"
 #include "GuiSupport.h"
-#include "MP3TAG.h"
-#include "MPEGAFHdr.h"
-#include "TextCodec.h"
+#include "tags/MP3TAG.h"
+#include "format/MPEGAFHdr.h"
+#include "tags/TextCodec.h"
 
 #include <QAction>
 #include <QDir>

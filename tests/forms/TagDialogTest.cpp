@@ -1,6 +1,6 @@
 // The tag dialog on a segment row, and the parts that carry their rows' own tags.
 #include "GuiSupport.h"
-#include "MP3TAG.h"
+#include "tags/MP3TAG.h"
 #include "Shared.h"
 
 namespace fs = std::filesystem;

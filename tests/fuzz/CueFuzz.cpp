@@ -3,9 +3,10 @@
 // are safe file names.
 #include "FuzzSupport.h"
 
-#include "CueSheet.h"
-#include "SegmentList.h"
-#include "TextCodec.h"
+#include "jobs/SplitJob.h"
+#include "plan/CueSheet.h"
+#include "plan/SegmentList.h"
+#include "tags/TextCodec.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,9 +3,9 @@
 // the input's own bytes, and every plan fits the information frame's fields.
 #include "FuzzSupport.h"
 
-#include "JobOutcome.h"
-#include "MPEGAFHdr.h"
-#include "OutputAssembly.h"
+#include "jobs/JobOutcome.h"
+#include "format/MPEGAFHdr.h"
+#include "output/OutputAssembly.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,7 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const TMemoryFile file(data, size);
-    TJobInput input;
+    TSource input;
     TJobOutcome outcome;
     if (!OpenJobInput(file.Path(), input, outcome)) {
         FUZZ_CHECK(outcome.Status == TJobStatus::NoAudio);

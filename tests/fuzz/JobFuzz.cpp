@@ -3,8 +3,8 @@
 // temporary file), and a run that says it is done wrote every part it planned.
 #include "FuzzSupport.h"
 
-#include "CutJob.h"
-#include "SplitJob.h"
+#include "jobs/CutJob.h"
+#include "jobs/SplitJob.h"
 
 #include <array>
 #include <cstring>

@@ -2,7 +2,7 @@
 // as the tests make them. Run by scripts/fuzz-seeds; the seeds are kept in the tree, beside
 // every input that ever failed.
 #include "Decode.h"
-#include "TextCodec.h"
+#include "tags/TextCodec.h"
 #include "Fixtures.h"
 
 #include <cstdio>

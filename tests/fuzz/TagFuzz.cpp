@@ -3,8 +3,8 @@
 // the texts given and an ID3v1 tag with the same texts cut to its fields.
 #include "FuzzSupport.h"
 
-#include "MP3TAG.h"
-#include "OutputTags.h"
+#include "tags/MP3TAG.h"
+#include "tags/OutputTags.h"
 
 #include <algorithm>
 #include <cstring>

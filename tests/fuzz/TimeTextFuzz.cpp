@@ -2,7 +2,7 @@
 // every time written as a display text reads back as itself.
 #include "FuzzSupport.h"
 
-#include "TimeText.h"
+#include "plan/TimeText.h"
 
 #include <cstdint>
 #include <string_view>

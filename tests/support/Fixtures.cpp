@@ -1,6 +1,6 @@
 #include "Fixtures.h"
 
-#include "MPEGAFHdr.h"
+#include "format/MPEGAFHdr.h"
 
 #include <cstring>
 #include <fstream>

@@ -1,8 +1,8 @@
 // mp3cut driven as a user runs it: arguments in, files, output and exit status out.
 #include "Decode.h"
 #include "Fixtures.h"
-#include "MP3TAG.h"
-#include "MPEGAFHdr.h"
+#include "tags/MP3TAG.h"
+#include "format/MPEGAFHdr.h"
 
 #include <gtest/gtest.h>
 #include <taglib/id3v2tag.h>

@@ -1,0 +1,122 @@
+#include "format/Decoder.h"
+
+#include "io/Errors.h"
+#include "io/FileStream.h"
+#include "format/MPEGAFHdr.h"
+
+#include <mpg123.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// The stretch of the file the decoder reads: from the first frame to the end of the audio, as
+// the frame walk finds them. It never sees the tags, so a tag whose size runs past the file,
+// or trailing bytes that only look like frames, cannot lead it astray.
+struct TBoundedFile
+{
+    std::unique_ptr<TFileStream> Stream;
+    int64_t Start = 0;
+    int64_t End = 0;
+    int64_t Pos = 0; // from Start
+};
+
+mpg123_ssize_t ReadBounded(void *handle, void *buffer, size_t n)
+{
+    auto *f = static_cast<TBoundedFile *>(handle);
+    const int64_t want = std::min<int64_t>(int64_t(n), f->End - f->Start - f->Pos);
+    if (want <= 0) {
+        return 0;
+    }
+    try {
+        f->Stream->Seek(f->Start + f->Pos, soBeginning);
+        const int64_t got = f->Stream->Read(buffer, want);
+        f->Pos += got;
+        return mpg123_ssize_t(got);
+    } catch (const EStreamError &) {
+        return -1;
+    }
+}
+
+off_t SeekBounded(void *handle, off_t offset, int whence)
+{
+    auto *f = static_cast<TBoundedFile *>(handle);
+    const int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f->Pos : f->End - f->Start;
+    const int64_t to = base + int64_t(offset);
+    if (to < 0) {
+        return -1;
+    }
+    f->Pos = to;
+    return off_t(to);
+}
+
+void CloseBounded(void *handle)
+{
+    delete static_cast<TBoundedFile *>(handle);
+}
+
+} // namespace
+
+mpg123_handle *OpenDecoder(const std::string &fileName, long &rate, int &channels,
+                           std::string &error)
+{
+    TByteRange bytes{0, -1}; // the decoder says why it finds nothing
+    try {
+        TFileStream stream(fileName, fmOpenRead);
+        TMPEGAFHdr hdr;
+        if (hdr.Locate(stream)) { // the bounds only: counting may walk the whole file
+            bytes = {hdr.StreamStart, hdr.AudioEnd};
+        }
+    } catch (const EStreamError &e) {
+        error = e.what();
+        return nullptr;
+    }
+    return OpenDecoder(fileName, bytes, rate, channels, error);
+}
+
+mpg123_handle *OpenDecoder(const std::string &fileName, TByteRange bytes, long &rate,
+                           int &channels, std::string &error)
+{
+    static const bool ready = mpg123_init() == MPG123_OK;
+    auto file = std::make_unique<TBoundedFile>();
+    try {
+        file->Stream = std::make_unique<TFileStream>(fileName, fmOpenRead);
+        file->Start = bytes.Start;
+        file->End = bytes.End >= 0 ? bytes.End : file->Stream->Size();
+    } catch (const EStreamError &e) {
+        error = e.what();
+        return nullptr;
+    }
+    int err = MPG123_OK;
+    mpg123_handle *mh = ready ? mpg123_new(nullptr, &err) : nullptr;
+    if (mh == nullptr) {
+        error = ready ? mpg123_plain_strerror(err) : "the MPEG audio decoder cannot be started";
+        return nullptr;
+    }
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    int encoding = 0;
+    if (mpg123_replace_reader_handle(mh, ReadBounded, SeekBounded, CloseBounded) != MPG123_OK) {
+        error = mpg123_strerror(mh);
+        CloseDecoder(mh);
+        return nullptr;
+    }
+    // The decoder's from here: it calls CloseBounded when it closes.
+    if (mpg123_open_handle(mh, file.release()) != MPG123_OK ||
+        mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0) {
+        error = mpg123_strerror(mh);
+        CloseDecoder(mh);
+        return nullptr;
+    }
+    mpg123_format_none(mh);
+    mpg123_format(mh, rate, channels, MPG123_ENC_SIGNED_16);
+    return mh;
+}
+
+void CloseDecoder(mpg123_handle *handle)
+{
+    if (handle != nullptr) {
+        mpg123_close(handle);
+        mpg123_delete(handle);
+    }
+}

@@ -1,0 +1,100 @@
+#include "jobs/CutJob.h"
+
+#include "io/Errors.h"
+#include "output/OutputAssembly.h"
+#include "io/OutputFile.h"
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+fs::path DefaultCutName(const fs::path &input)
+{
+    const std::u8string stem = input.stem().u8string();
+    // A name that is only an extension (".mp3") keeps it as its extension.
+    const bool onlyExtension = !stem.empty() && stem[0] == u8'.' && input.extension().empty();
+    const std::u8string base = onlyExtension ? std::u8string() : stem;
+    const std::u8string ext = onlyExtension ? stem : input.extension().u8string();
+    return input.parent_path() / fs::path(base + u8"_片段" + ext);
+}
+
+TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress)
+{
+    TJobOutcome outcome;
+    TSource input;
+    if (!OpenJobInput(job.Input, input, outcome)) {
+        return outcome;
+    }
+    if (job.EndMs && std::max<int64_t>(job.StartMs, 0) >= *job.EndMs) {
+        outcome.Status = TJobStatus::EmptyRange;
+        return outcome;
+    }
+    // One output holds one stream: a range over a change of format is refused, not cut short.
+    const size_t stream = input.StreamAt(job.StartMs);
+    if (stream + 1 < input.StreamCount() &&
+        job.EndMs.value_or(INT64_MAX) > input.StreamStartMs(stream + 1)) {
+        outcome.Status = TJobStatus::CrossesStreams;
+        outcome.File = job.Input;
+        outcome.Reason = StreamChangeText(input, stream + 1);
+        return outcome;
+    }
+    if (!job.ToStandardOutput && !CheckOutput(job.Output, job.Input, outcome, job.ReplaceReadOnly)) {
+        return outcome;
+    }
+    TOutputPlan plan;
+    TOutputTags tags;
+    try {
+        plan = PlanOutputs(input, {{job.StartMs, job.EndMs}}, !job.WholeFrames).front();
+        if (job.KeepTags) {
+            const TSourceTags source = ReadSourceTags(*input.Stream, input.Hdr.AudioStart);
+            outcome.TagNote = source.Note;
+            tags = RenderTags(source, {}, TTagFrames::All);
+        }
+    } catch (const EStreamError &e) {
+        Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+        return outcome;
+    }
+    if (plan.Bytes.End <= plan.Bytes.Start) {
+        outcome.Status = TJobStatus::EmptyRange;
+        return outcome;
+    }
+    outcome.Planned = 1;
+    if (job.ToStandardOutput) {
+        try {
+            const std::unique_ptr<TFileStream> out = TFileStream::StandardOutput();
+            if (!WriteOutput(input, *out, plan, tags, progress, true)) {
+                outcome.Status = TJobStatus::Stopped;
+            }
+        } catch (const EReadError &e) {
+            Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+        } catch (const EStreamError &e) {
+            Failed(outcome, TJobStatus::WriteFailed, "standard output", e);
+        }
+        return outcome;
+    }
+    try {
+        RemoveAbandonedTemporaries(FolderOf(OutputTarget(job.Output)));
+    } catch (const EStreamError &) {
+        // A link changed since the check: creating the output says why.
+    }
+    std::unique_ptr<TOutputFile> out;
+    if (!CreateOutput(job.Output, out, outcome)) {
+        return outcome;
+    }
+    try {
+        if (!WriteOutput(input, out->Stream(), plan, tags, progress)) {
+            outcome.Status = TJobStatus::Stopped; // the unfinished file goes with out
+            return outcome;
+        }
+    } catch (const EReadError &e) {
+        Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+        return outcome;
+    } catch (const EStreamError &e) {
+        Failed(outcome, TJobStatus::WriteFailed, job.Output, e);
+        return outcome;
+    }
+    if (CommitOutput(*out, job.Output, outcome)) {
+        outcome.Written.push_back(job.Output);
+    }
+    return outcome;
+}

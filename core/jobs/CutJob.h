@@ -1,0 +1,30 @@
+#pragma once
+// Cutting one stretch out of a file: the one way both front ends do it.
+
+#include "jobs/JobOutcome.h"
+#include "format/MPEGAFHdr.h"
+#include "tags/OutputTags.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+struct TCutJob
+{
+    std::filesystem::path Input;
+    std::filesystem::path Output;
+    int64_t StartMs = 0;
+    std::optional<int64_t> EndMs; // none: to the end of the audio
+    bool WholeFrames = false;     // whole frames instead of the exact samples of the range
+    bool KeepTags = false;        // the source's tags, whole, go with the audio
+    bool ReplaceReadOnly = false; // a read-only file of the output's name is replaced
+    bool ToStandardOutput = false; // the output's bytes go to standard output, in order
+};
+
+// "song.mp3" proposes "song_片段.mp3" beside it.
+std::filesystem::path DefaultCutName(const std::filesystem::path &input);
+
+// Checks the request, then writes the whole frames of the range to the output, whole or not at
+// all. Progress, if given, hears between the blocks of a long copy; returning false stops the
+// cut with nothing written (Stopped).
+TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress = {});

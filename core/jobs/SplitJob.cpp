@@ -1,0 +1,242 @@
+#include "jobs/SplitJob.h"
+
+#include "io/Errors.h"
+#include "output/OutputAssembly.h"
+#include "io/OutputFile.h"
+#include "tags/TextCodec.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include <cstdio>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsPattern(const std::string &baseName)
+{
+    for (size_t at = baseName.find('@'); at != std::string::npos; at = baseName.find('@', at + 1)) {
+        if (at + 1 < baseName.size() && std::strchr("ntpa", baseName[at + 1]) != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A tag text as a piece of a file name.
+std::string NamePiece(const std::string &gb18030)
+{
+    std::string text = GB18030ToUtf8(gb18030);
+    for (char &c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F ||
+            std::strchr("/\\:*?\"<>|", c) != nullptr) {
+            c = '_';
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+std::string PartFileName(const std::string &baseName, size_t number, size_t total,
+                         const TPartTag &texts)
+{
+    if (!IsPattern(baseName)) {
+        // Every number of a split as wide as its largest, so that names sort in order.
+        const int width =
+            std::max<int>(3, int(std::to_string(std::max<size_t>(total, 1) - 1).size()));
+        char digits[32];
+        std::snprintf(digits, sizeof digits, "%0*zu", width, number);
+        return baseName + digits + ".mp3";
+    }
+    const int width = std::max<int>(2, int(std::to_string(std::max(total, number + 1)).size()));
+    char track[32];
+    std::snprintf(track, sizeof track, "%0*zu", width, number + 1);
+    std::string name;
+    for (size_t i = 0; i < baseName.size(); ++i) {
+        const char key = i + 1 < baseName.size() && baseName[i] == '@' ? baseName[i + 1] : 0;
+        if (key == 'n') {
+            name += track;
+        } else if (key == 't') {
+            name += texts.Title.empty() ? "Track " + std::string(track) : NamePiece(texts.Title);
+        } else if (key == 'p') {
+            name += NamePiece(texts.Artist);
+        } else if (key == 'a') {
+            name += NamePiece(texts.Album);
+        } else {
+            name += baseName[i];
+            continue;
+        }
+        ++i;
+    }
+    // No blanks at either end, no hidden file, and room for ".mp3" in a name of 255 bytes.
+    const size_t first = name.find_first_not_of(' ');
+    name = first == std::string::npos ? "" : name.substr(first, name.find_last_not_of(' ') + 1 - first);
+    if (name.empty() || name[0] == '.') {
+        name.insert(0, "_");
+    }
+    if (name.size() > 251) {
+        size_t cut = 251;
+        while ((static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        name.resize(cut);
+    }
+    return name + ".mp3";
+}
+
+namespace {
+
+const TPartTag &TextsOf(const TSplitJob &job, const TPartSegment &segment)
+{
+    return segment.Tag ? *segment.Tag : job.Tag;
+}
+
+// The segments with every change of format inside one made a cut point of its own, so that
+// no part runs over one; origin: each piece's segment; the changes that did so go into note.
+std::vector<TPartSegment> AtStreamChanges(TSource &input, const std::vector<TPartSegment> &given,
+                                          std::vector<size_t> &origin, std::string &note)
+{
+    std::vector<TPartSegment> segments;
+    for (size_t n = 0; n < given.size(); ++n) {
+        const TPartSegment &segment = given[n];
+        TPartSegment piece = segment;
+        for (size_t k = 1; k < input.StreamCount(); ++k) {
+            const int64_t change = input.StreamStartMs(k);
+            if (piece.StartMs < change && change < segment.EndMs.value_or(INT64_MAX)) {
+                TPartSegment before = piece;
+                before.EndMs = change;
+                segments.push_back(before);
+                origin.push_back(n);
+                piece.StartMs = change;
+                note += (note.empty() ? "" : "; ") + ("the format changes at " +
+                                                      StreamChangeText(input, k) +
+                                                      ": a part ends there");
+            }
+        }
+        segments.push_back(piece);
+        origin.push_back(n);
+    }
+    return segments;
+}
+
+} // namespace
+
+TSplitJob SplitJobOf(const TSegmentList &list, const std::filesystem::path &input,
+                     const std::filesystem::path &folder, const std::string &baseName,
+                     const TPartTag &tag)
+{
+    TSplitJob job;
+    job.Input = input;
+    job.Folder = folder;
+    job.BaseName = baseName;
+    job.Tag = tag;
+    job.Segments = list.Parts();
+    return job;
+}
+
+TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
+{
+    TJobOutcome outcome;
+    TSource input;
+    if (!OpenJobInput(job.Input, input, outcome)) {
+        return outcome;
+    }
+    // Where every part lies. A segment without a whole frame makes no part: it merges into the
+    // part before, which it adds nothing to, and the parts after it keep consecutive numbers.
+    struct TPart
+    {
+        TOutputPlan Plan;
+        const TPartTag *Texts;
+    };
+    std::vector<TPart> parts;
+    TSourceTags source;
+    try {
+        if (job.Tags != TTagFrames::None) {
+            source = ReadSourceTags(*input.Stream, input.Hdr.AudioStart);
+            outcome.TagNote = source.Note;
+        }
+        std::vector<size_t> origin;
+        const std::vector<TPartSegment> segments =
+            AtStreamChanges(input, job.Segments, origin, outcome.StreamNote);
+        std::vector<TOutputRange> ranges;
+        for (const TPartSegment &segment : segments) {
+            ranges.push_back({segment.StartMs, segment.EndMs});
+        }
+        std::vector<TOutputPlan> plans = PlanOutputs(input, ranges, !job.WholeFrames);
+        for (size_t n = 0; n < plans.size(); ++n) {
+            if (plans[n].Bytes.Start < plans[n].Bytes.End) {
+                parts.push_back({std::move(plans[n]), &TextsOf(job, job.Segments[origin[n]])});
+            }
+        }
+    } catch (const EStreamError &e) {
+        Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+        return outcome;
+    }
+    const size_t total = parts.size();
+    outcome.Planned = total;
+    if (total == 0) {
+        outcome.Status = TJobStatus::EmptyRange;
+        return outcome;
+    }
+    // Refuse before the first part rather than fail halfway, or let one part replace another.
+    std::vector<fs::path> paths;
+    std::unordered_set<std::string> names;
+    for (size_t n = 0; n < total; ++n) {
+        const std::string name = PartFileName(job.BaseName, n, total, *parts[n].Texts);
+        paths.push_back(job.Folder / name);
+        if (!names.insert(name).second) {
+            outcome.Status = TJobStatus::SameName;
+            outcome.File = paths.back();
+            return outcome;
+        }
+        if (!CheckOutput(paths.back(), job.Input, outcome, job.ReplaceReadOnly)) {
+            return outcome;
+        }
+    }
+    RemoveAbandonedTemporaries(job.Folder);
+
+    bool stop = false;
+    for (size_t n = 0; n < total && !stop; ++n) {
+        const fs::path &path = paths[n];
+        std::unique_ptr<TOutputFile> out;
+        if (!CreateOutput(path, out, outcome)) {
+            return outcome;
+        }
+        // A long part reports between its blocks too, so that a window stays alive; a stop
+        // asked for then ends the run after this part.
+        TMPEGAFHdr::TCopyProgress onBlock;
+        if (progress) {
+            onBlock = [&](int64_t, int64_t) {
+                stop = stop || !progress(n, total);
+                return true;
+            };
+        }
+        const TPartTag &texts = *parts[n].Texts;
+        const bool tagged = job.Tags == TTagFrames::All ||
+                            (job.Tags == TTagFrames::TextsAndPictures && !texts.Title.empty());
+        try {
+            // The copy ends before the input's trailing tags: the part's own go around it.
+            const TOutputTags tags =
+                tagged ? RenderTags(source, texts, job.Tags, int(n + 1), int(total)) : TOutputTags{};
+            WriteOutput(input, out->Stream(), parts[n].Plan, tags, onBlock);
+        } catch (const EReadError &e) {
+            Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+            return outcome;
+        } catch (const EStreamError &e) {
+            Failed(outcome, TJobStatus::WriteFailed, path, e);
+            return outcome;
+        }
+        if (!CommitOutput(*out, path, outcome)) {
+            return outcome;
+        }
+        outcome.Written.push_back(path);
+        if (progress && !progress(n + 1, total)) {
+            stop = true;
+        }
+    }
+    outcome.Status = outcome.Written.size() < total ? TJobStatus::Stopped : TJobStatus::Done;
+    return outcome;
+}

@@ -1,0 +1,333 @@
+#include "output/OutputAssembly.h"
+
+#include "io/Arith.h"
+#include "io/Crc16.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// libmpg123 and LAME's decoder count 529 samples of their own delay before the first sample of
+// the first frame comes out: a gapless decoder drops the tag's delay plus these.
+constexpr int64_t DecoderDelay = 529;
+// The tag's delay and padding are 12 bits wide.
+constexpr int64_t MaxDelay = 4095;
+// How far in front of the first wanted frame the bit reservoir may reach, in frames: 511
+// bytes of MPEG-1 (255 of MPEG-2 and 2.5) from frames that hold at least 31 bytes of audio
+// data each, the smallest of MPEG-2.5 stereo at 8 kbps.
+constexpr int64_t MaxLead = 12;
+
+const TMPEGAFHdr::TFrameAt *Find(const std::vector<TMPEGAFHdr::TFrameAt> &frames, int64_t index)
+{
+    const auto it =
+        std::lower_bound(frames.begin(), frames.end(), index,
+                         [](const TMPEGAFHdr::TFrameAt &f, int64_t i) { return f.Index < i; });
+    return it != frames.end() && it->Index == index ? &*it : nullptr;
+}
+
+void SortUnique(std::vector<int64_t> &v)
+{
+    std::sort(v.begin(), v.end());
+    v.erase(std::unique(v.begin(), v.end()), v.end());
+}
+
+// The last n bytes of audio data before frame index: the ends of the audio-data areas of the
+// frames before it, read from the last back. Zeros stand for what lies before the first frame.
+std::vector<uint8_t> ReservoirBytes(TFileStream &source,
+                                    const std::vector<TMPEGAFHdr::TFrameAt> &frames, int64_t index,
+                                    int64_t n)
+{
+    std::vector<uint8_t> bytes(size_t(n), 0);
+    int64_t filled = 0;
+    for (int64_t q = index - 1; q >= 0 && filled < n; --q) {
+        const TMPEGAFHdr::TFrameAt *f = Find(frames, q);
+        if (f == nullptr) {
+            break;
+        }
+        const int64_t take = std::min<int64_t>(f->MainDataRoom, n - filled);
+        filled += take;
+        source.ReadBufferAt(f->Pos + f->Length - take, bytes.data() + (n - filled), take);
+    }
+    return bytes;
+}
+
+// The samples a gapless decoder drops before the source's first played one.
+int64_t Lead(const TMPEGAFHdr &hdr)
+{
+    return hdr.HasLameTag ? hdr.EncoderDelay + DecoderDelay : 0;
+}
+
+// libmpg123 turns the order in which it sums its synthesis filter with every granule, four
+// granules round, so that a granule decoded in another turn than the source's may round a few
+// samples one step apart. It decodes from the fourth frame before the one that holds the first
+// sample played (the frames before that only fill the bit reservoir). How many silent frames
+// go in front of an output whose first wanted frame is k, with more of the source's frames
+// before k: from least to most, the fewest that have k decoded in the source's turn; least when
+// none does (in MPEG-2 and 2.5, one turn in four when k's reservoir needs a silent frame):
+// then -1.
+int64_t InTurn(const TMPEGAFHdr &hdr, int64_t k, int64_t more, int64_t least, int64_t most)
+{
+    const int64_t granules = hdr.MPEGVersion == 1 ? 2 : 1;
+    const int64_t source = k - std::max<int64_t>(0, Lead(hdr) / hdr.SamplesPerFrame - 4);
+    for (int64_t fillers = least; fillers <= std::min(most, least + 3); ++fillers) {
+        const int64_t output = std::min<int64_t>(fillers + more, 4);
+        if ((output - source) * granules % 4 == 0) {
+            return fillers;
+        }
+    }
+    return -1;
+}
+
+struct TSpan
+{
+    int64_t First = 0; // the first frame copied
+    int64_t End = 0;   // the frame after the last
+};
+
+// The frame at t hundredths of a span of whole frames, for the seek table.
+int64_t TocIndex(const TSpan &span, int64_t t)
+{
+    return span.First + t * (span.End - span.First) / 100;
+}
+
+// The frame that holds the sample t hundredths into the samples [r, e) an exact output plays.
+int64_t TocIndex(int64_t r, int64_t e, int64_t samplesPerFrame, int64_t t)
+{
+    return (r + t * (e - r) / 100) / samplesPerFrame;
+}
+
+} // namespace
+
+namespace {
+
+// PlanOutputs for ranges of one stream, on its own timeline.
+std::vector<TOutputPlan> PlanStream(TSource &input, size_t stream,
+                                    const std::vector<TOutputRange> &ranges, bool exact)
+{
+    TMPEGAFHdr &hdr = input.StreamHdr(stream);
+    TFileStream &source = *input.Stream;
+    const bool layer3 = hdr.Layer == 3;
+    std::vector<TOutputPlan> plans(ranges.size());
+    std::vector<TSpan> spans(ranges.size());
+    if (!exact || !layer3) {
+        for (size_t i = 0; i < ranges.size(); ++i) {
+            const TOutputRange &r = ranges[i];
+            TOutputPlan &plan = plans[i];
+            plan.Bytes = input.RangeBytes(r.StartMs, r.EndMs, stream);
+            if (plan.Bytes.End <= plan.Bytes.Start) {
+                continue;
+            }
+            spans[i].First = hdr.FrameIndexAt(source, r.StartMs);
+            spans[i].End = r.EndMs ? hdr.FrameIndexAt(source, *r.EndMs) : hdr.FrameCount;
+            plan.Frames = std::max<int64_t>(1, spans[i].End - spans[i].First);
+            plan.InfoFrame = layer3;
+            // Whole frames play as they decode, but for the source's own ends.
+            if (hdr.HasLameTag) {
+                plan.Delay = spans[i].First == 0 ? hdr.EncoderDelay : 0;
+                plan.Padding = spans[i].End >= hdr.FrameCount ? hdr.EncoderPadding : 0;
+            }
+        }
+    } else {
+        // Samples: a gapless decoder drops lead samples before the source's first played one.
+        const int64_t s = hdr.SamplesPerFrame;
+        const int64_t lead = Lead(hdr);
+        const int64_t played =
+            hdr.FrameCount * s - (hdr.HasLameTag ? hdr.EncoderDelay + hdr.EncoderPadding : 0);
+        struct TSamples
+        {
+            int64_t r = 0; // the first wanted sample of the decoder's output, and the end
+            int64_t e = 0;
+        };
+        std::vector<TSamples> samples(ranges.size());
+        std::vector<int64_t> wanted;
+        for (size_t i = 0; i < ranges.size(); ++i) {
+            const TOutputRange &range = ranges[i];
+            const int64_t s0 =
+                std::max<int64_t>(0, RoundHalfEven(range.StartMs * hdr.SampleRate, 1000));
+            const int64_t s1 =
+                range.EndMs ? std::min(played, RoundHalfEven(*range.EndMs * hdr.SampleRate, 1000))
+                            : played;
+            if (s0 >= s1) {
+                samples[i] = {-1, -1};
+                continue;
+            }
+            samples[i] = {s0 + lead, s1 + lead};
+            const auto [r, e] = samples[i];
+            const int64_t k = r / s;
+            // The first wanted frame k takes its first samples from the overlap of the granule
+            // before it and from the synthesis filter's memory of it: that granule must decode
+            // from whole data. It is frame k - 1 in MPEG-1, whose frames hold two granules,
+            // and k - 2 and k - 1 in MPEG-2 and 2.5, whose frames hold one.
+            spans[i].First = std::max<int64_t>(0, k - (hdr.MPEGVersion == 1 ? 1 : 2));
+            spans[i].End = std::min(hdr.FrameCount, (samples[i].e + s - 1) / s);
+            for (int64_t q = std::max<int64_t>(0, k - MaxLead); q <= k; ++q) {
+                wanted.push_back(q);
+            }
+            wanted.push_back(spans[i].End);
+            // The seek table's frames, found by the same walk.
+            for (int64_t t = 0; hdr.WalkFrames && t < 100; ++t) {
+                wanted.push_back(std::min(spans[i].End - 1, TocIndex(r, e, s, t)));
+            }
+        }
+        SortUnique(wanted);
+        const std::vector<TMPEGAFHdr::TFrameAt> frames = hdr.FramesAt(source, wanted);
+        for (size_t i = 0; i < ranges.size(); ++i) {
+            const auto [r, e] = samples[i];
+            if (r < 0) {
+                continue;
+            }
+            const int64_t k = r / s;
+            const int64_t j = spans[i].First;
+            const TMPEGAFHdr::TFrameAt *first = Find(frames, j);
+            const TMPEGAFHdr::TFrameAt *end = Find(frames, spans[i].End);
+            if (first == nullptr) {
+                continue; // the audio ended first: no frame lies in the range
+            }
+            TOutputPlan &plan = plans[i];
+            // The seek table points at the frames that hold each hundredth of the samples
+            // played: a VBR output's found by the walk, a CBR output's lying evenly.
+            const int64_t endPos = end != nullptr ? end->Pos : hdr.AudioEnd;
+            plan.Toc.resize(100);
+            for (int64_t t = 0; t < 100; ++t) {
+                const int64_t q = std::min(spans[i].End - 1, TocIndex(r, e, s, t));
+                if (!hdr.WalkFrames) {
+                    plan.Toc[size_t(t)] = (q - j) * (endPos - first->Pos) / (spans[i].End - j);
+                    continue;
+                }
+                const auto *f = Find(frames, q);
+                // A frame the walk did not reach (a count that promised more) lies no
+                // earlier than the one before it.
+                plan.Toc[size_t(t)] = f != nullptr ? f->Pos - first->Pos
+                                      : t > 0      ? plan.Toc[size_t(t - 1)]
+                                                   : 0;
+            }
+            // The bit reservoir bytes those frames reach back for, before frame j, go into a
+            // silent frame in front of them.
+            int64_t reach = 0;
+            int64_t room = 0;
+            for (int64_t q = j; q < k; ++q) {
+                const TMPEGAFHdr::TFrameAt *f = Find(frames, q);
+                if (f == nullptr) {
+                    break;
+                }
+                reach = std::max(reach, f->MainDataBegin - room);
+                room += f->MainDataRoom;
+            }
+            // A silent frame also makes room for the decoder's own delay when a file without
+            // a LAME tag is cut from its very start.
+            const int64_t least = reach > 0 || r - j * s < DecoderDelay ? 1 : 0;
+            int64_t fillers =
+                InTurn(hdr, k, k - j, least, (MaxDelay + DecoderDelay - (r - j * s)) / s);
+            fillers = fillers < 0 ? least : fillers;
+            plan.Filler = SilentFrames(hdr, fillers, ReservoirBytes(source, frames, j, reach));
+            // The output's frames are the source's moved by shift frames.
+            const int64_t shift = fillers - first->Index;
+            plan.Bytes = {first->Pos, endPos};
+            plan.Frames = spans[i].End + shift;
+            plan.InfoFrame = true;
+            plan.Delay = int32_t(std::clamp<int64_t>(r + shift * s - DecoderDelay, 0, MaxDelay));
+            plan.Padding =
+                int32_t(std::clamp<int64_t>(plan.Frames * s - plan.Delay - (e - r), 0, MaxDelay));
+        }
+    }
+
+    // The seek table: where the frames at every hundredth of each output start. A CBR
+    // output's frames lie evenly; a VBR output's are found with one more walk.
+    std::vector<int64_t> tocIndices;
+    std::vector<bool> walked(plans.size(), false);
+    for (size_t i = 0; i < plans.size(); ++i) {
+        TOutputPlan &plan = plans[i];
+        if (!plan.InfoFrame || plan.Bytes.End <= plan.Bytes.Start || !plan.Toc.empty()) {
+            continue;
+        }
+        walked[i] = hdr.WalkFrames;
+        plan.Toc.resize(100);
+        for (int64_t t = 0; t < 100; ++t) {
+            if (hdr.WalkFrames) {
+                tocIndices.push_back(TocIndex(spans[i], t));
+            } else {
+                plan.Toc[size_t(t)] = (plan.Bytes.End - plan.Bytes.Start) * t / 100;
+            }
+        }
+    }
+    if (!tocIndices.empty()) {
+        SortUnique(tocIndices);
+        const std::vector<TMPEGAFHdr::TFrameAt> frames = hdr.FramesAt(source, tocIndices);
+        for (size_t i = 0; i < plans.size(); ++i) {
+            TOutputPlan &plan = plans[i];
+            for (int64_t t = 0; walked[i] && t < int64_t(plan.Toc.size()); ++t) {
+                const auto *f = Find(frames, TocIndex(spans[i], t));
+                plan.Toc[size_t(t)] = f != nullptr ? f->Pos - plan.Bytes.Start
+                                      : t > 0      ? plan.Toc[size_t(t - 1)]
+                                                   : 0;
+            }
+        }
+    }
+    // Junk among the frames stays out of every output; the walks that found each plan's last
+    // frame stepped over all of it, and the seek table counts the bytes the output holds.
+    for (TOutputPlan &plan : plans) {
+        plan.Stream = stream;
+        plan.Junk = hdr.JunkWithin(plan.Bytes);
+        for (int64_t &at : plan.Toc) {
+            // The junk before the point, or the part of it before a point inside it (a CBR
+            // table's points are interpolated), so that the table still rises.
+            const int64_t pos = plan.Bytes.Start + at;
+            for (const TByteRange &j : plan.Junk) {
+                at -= std::clamp<int64_t>(pos - j.Start, 0, j.End - j.Start);
+            }
+        }
+    }
+    return plans;
+}
+
+} // namespace
+
+std::vector<TOutputPlan> PlanOutputs(TSource &input, const std::vector<TOutputRange> &ranges,
+                                     bool exact)
+{
+    // Each range lies in the stream where it starts, on that stream's own timeline; the next
+    // stream's start ends it.
+    std::vector<TOutputPlan> plans;
+    for (size_t i = 0; i < ranges.size();) {
+        const size_t stream = input.StreamAt(ranges[i].StartMs);
+        const int64_t offset = input.StreamStartMs(stream);
+        std::vector<TOutputRange> own;
+        for (; i < ranges.size() && input.StreamAt(ranges[i].StartMs) == stream; ++i) {
+            std::optional<int64_t> end = ranges[i].EndMs;
+            if (stream + 1 < input.StreamCount()) {
+                end = std::min(end.value_or(INT64_MAX), input.StreamStartMs(stream + 1));
+            }
+            own.push_back({ranges[i].StartMs - offset,
+                           end ? std::optional<int64_t>(*end - offset) : std::nullopt});
+        }
+        std::vector<TOutputPlan> planned = PlanStream(input, stream, own, exact);
+        std::move(planned.begin(), planned.end(), std::back_inserter(plans));
+    }
+    return plans;
+}
+
+int64_t PlanBytes(const TOutputPlan &plan)
+{
+    int64_t bytes = plan.Bytes.End - plan.Bytes.Start;
+    for (const TByteRange &j : plan.Junk) {
+        bytes -= j.End - j.Start;
+    }
+    return std::max<int64_t>(0, bytes);
+}
+
+std::vector<TByteRange> PlanPieces(const TOutputPlan &plan)
+{
+    std::vector<TByteRange> pieces;
+    int64_t from = plan.Bytes.Start;
+    for (const TByteRange &j : plan.Junk) {
+        if (j.Start > from) {
+            pieces.push_back({from, j.Start});
+        }
+        from = std::max(from, j.End);
+    }
+    if (plan.Bytes.End > from) {
+        pieces.push_back({from, plan.Bytes.End});
+    }
+    return pieces;
+}

@@ -1,0 +1,201 @@
+#include "plan/SilenceScan.h"
+
+#include "format/Decoder.h"
+#include "format/Source.h"
+#include "io/Errors.h"
+
+#include <mpg123.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+// Closes the handle when the scan returns, whichever way.
+struct TDecoder
+{
+    mpg123_handle *Handle = nullptr;
+    ~TDecoder() { CloseDecoder(Handle); }
+};
+
+int64_t Middle(const TSilence &s)
+{
+    return (s.StartMs + s.EndMs) / 2;
+}
+
+// A silence at either end of the recording parts nothing.
+bool AtAnEnd(const TSilence &s, const TSilenceScan &scan)
+{
+    return s.StartMs <= 0 || s.EndMs >= scan.LengthMs;
+}
+
+} // namespace
+
+namespace {
+
+// Scans one stream's decoded samples into scan, its times from offsetMs on; false when progress
+// stopped it.
+bool ScanStream(mpg123_handle *handle, long rate, int channels, int64_t offsetMs,
+                const TSilenceOptions &options, const TScanProgress &progress,
+                TSilenceScan &scan)
+{
+    // Windows of 10 ms; a window is silent when its mean square lies under the threshold's.
+    const int64_t window = std::max<int64_t>(1, rate / 100);
+    const double limit = std::pow(10.0, options.ThresholdDb / 10.0) * 32768.0 * 32768.0;
+    const auto ms = [&](int64_t sample) { return offsetMs + sample * 1000 / rate; };
+    std::vector<int16_t> buffer(size_t(64 * 1024));
+    int64_t sample = 0;      // samples (per channel) measured so far
+    int64_t inWindow = 0;    // of the current window
+    double sum = 0;          // its squares
+    int64_t quietFrom = -1;  // the first sample of the current quiet stretch
+    const auto endQuiet = [&](int64_t at) {
+        if (quietFrom >= 0 && (at - quietFrom) * 1000 / rate >= options.MinSilenceMs) {
+            scan.Silences.push_back({ms(quietFrom), ms(at)});
+        }
+        quietFrom = -1;
+    };
+    int64_t reported = ms(0);
+    bool stopped = false;
+    for (;;) {
+        size_t bytes = 0;
+        const int rc = mpg123_read(handle, buffer.data(), buffer.size() * 2, &bytes);
+        const auto frames = int64_t(bytes / 2 / size_t(channels));
+        for (int64_t i = 0; i < frames;) {
+            // The rest of the window, or of the buffer: summed in one run of integer squares.
+            const int64_t take = std::min(frames - i, window - inWindow);
+            const int16_t *q = buffer.data() + i * channels;
+            int64_t squares = 0;
+            for (int64_t k = 0; k < take * channels; ++k) {
+                squares += int32_t(q[k]) * q[k];
+            }
+            sum += double(squares);
+            inWindow += take;
+            sample += take;
+            i += take;
+            if (inWindow == window) {
+                const bool quiet = sum / double(window * channels) < limit;
+                if (quiet && quietFrom < 0) {
+                    quietFrom = sample - window;
+                } else if (!quiet) {
+                    endQuiet(sample - window);
+                }
+                inWindow = 0;
+                sum = 0;
+            }
+        }
+        if (progress && ms(sample) - reported >= 10000) {
+            reported = ms(sample);
+            if (!progress(reported)) {
+                stopped = true;
+                break;
+            }
+        }
+        if (rc == MPG123_NEW_FORMAT) {
+            continue;
+        }
+        if (rc != MPG123_OK) {
+            break; // MPG123_DONE at the end
+        }
+    }
+    // A silence ends with its stream: the next one starts in another format.
+    endQuiet(sample - inWindow);
+    scan.LengthMs = ms(sample);
+    return !stopped;
+}
+
+} // namespace
+
+TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptions &options,
+                          const TScanProgress &progress)
+{
+    TSilenceScan scan;
+    // Every stream of the file, decoded in turn on the file's timeline; a file that does not
+    // open as MPEG audio goes to the decoder whole, which says why it finds nothing.
+    std::vector<std::pair<TByteRange, int64_t>> streams;
+    {
+        TSource input;
+        bool found = false;
+        try {
+            input.Stream = std::make_unique<TFileStream>(file, fmOpenRead);
+            found = input.Stream->Kind().empty() && input.ReadStreams();
+        } catch (const EStreamError &) {
+        }
+        if (found) {
+            for (size_t k = 0; k < input.StreamCount(); ++k) {
+                const TMPEGAFHdr &hdr = input.StreamHdr(k);
+                streams.push_back({{hdr.StreamStart, hdr.AudioEnd}, input.StreamStartMs(k)});
+            }
+        }
+    }
+    if (streams.empty()) {
+        streams.push_back({{0, -1}, 0});
+    }
+    for (const auto &[bytes, startMs] : streams) {
+        long rate = 0;
+        int channels = 0;
+        TDecoder d;
+        d.Handle = OpenDecoder(file.string(), bytes, rate, channels, scan.Error);
+        if (d.Handle == nullptr) {
+            return scan;
+        }
+        if (!ScanStream(d.Handle, rate, channels, startMs, options, progress, scan)) {
+            scan.Stopped = true;
+            break;
+        }
+    }
+    return scan;
+}
+
+std::vector<int64_t> SilenceCutPoints(const TSilenceScan &scan, const TSilenceOptions &options)
+{
+    std::vector<int64_t> points;
+    int64_t last = 0;
+    for (const TSilence &s : scan.Silences) {
+        if (AtAnEnd(s, scan)) {
+            continue;
+        }
+        const int64_t middle = Middle(s);
+        if (middle - last < options.MinPartMs) {
+            continue; // the part before would be too short: it goes on into the next
+        }
+        points.push_back(middle);
+        last = middle;
+    }
+    if (!points.empty() && scan.LengthMs - points.back() < options.MinPartMs) {
+        points.pop_back(); // so would the last part: it merges into the one before
+    }
+    return points;
+}
+
+std::vector<int64_t> AdjustToSilences(const std::vector<int64_t> &points, const TSilenceScan &scan,
+                                      int64_t withinMs)
+{
+    std::vector<int64_t> moved;
+    for (const int64_t p : points) {
+        int64_t best = p;
+        int64_t distance = withinMs + 1;
+        for (const TSilence &s : scan.Silences) {
+            if (!AtAnEnd(s, scan) && std::abs(Middle(s) - p) < distance) {
+                best = Middle(s);
+                distance = std::abs(best - p);
+            }
+        }
+        moved.push_back(best);
+    }
+    std::sort(moved.begin(), moved.end());
+    moved.erase(std::unique(moved.begin(), moved.end()), moved.end());
+    return moved;
+}
+
+std::vector<TSilence> SilencesLeftOut(const TSilenceScan &scan, const std::vector<int64_t> &points)
+{
+    std::vector<TSilence> out;
+    for (const TSilence &s : scan.Silences) {
+        if (AtAnEnd(s, scan) ||
+            std::find(points.begin(), points.end(), Middle(s)) != points.end()) {
+            out.push_back(s);
+        }
+    }
+    return out;
+}

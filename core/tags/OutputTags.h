@@ -1,0 +1,102 @@
+#pragma once
+// The tags an output carries: an ID3v2.4 tag in UTF-8 in front of its audio, rendered here with
+// TagLib from the source's own ID3v2 tag, and an ID3v1 tag after it. The frame code never sees
+// either: the output assembly writes the bytes made here.
+
+#include "io/FileStream.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Tag texts in the ID3v1 tag's code page (GB18030), whole: the ID3v1 tag cuts them to its
+// fields, the ID3v2 tag holds them as they are.
+struct TPartTag
+{
+    std::string Title;
+    std::string Artist;
+    std::string Album;
+    std::string Year;
+    std::string Comment;
+    uint8_t GenreID = 255;   // 255: no genre
+    std::string AlbumArtist; // the ID3v2 tag's only (TPE2): the ID3v1 tag has no field for it
+
+    bool operator==(const TPartTag &) const = default;
+};
+
+struct TPictureInfo
+{
+    int Type = 0;         // the ID3v2 picture type: 3 front cover, 4 back cover, ...
+    std::string MimeType; // "image/jpeg"
+    size_t Bytes = 0;     // the picture's own size
+};
+
+// One frame of the source's ID3v2 tag, rendered as ID3v2.4 with its texts in UTF-8.
+struct TTagFrame
+{
+    std::string Id;          // "TIT2", "APIC", ...
+    bool PlainComment = false; // a comment without a description: the one players show
+    std::vector<uint8_t> Bytes;
+    // A picture that lies in the source as it is, byte for byte, is not held here: the frame
+    // is Bytes and then PictureBytes bytes of the source from PictureAt (its header counts
+    // them). So a cover of hundreds of megabytes is in memory only while the tag is read.
+    int64_t PictureAt = 0;
+    int64_t PictureBytes = 0;
+};
+
+// What the source holds, read once a job.
+struct TSourceTags
+{
+    // The frames of the source's leading ID3v2 tag, but those that describe its audio as a
+    // whole (length, seek tables, replay gain): they are not true of a stretch of it.
+    std::vector<TTagFrame> Frames;
+    bool HasId3v2 = false;
+    std::optional<TPartTag> Id3v1;
+    std::optional<TPartTag> Id3v2Texts;
+    std::vector<TPictureInfo> Pictures;
+    // The source's track number: its ID3v1.1 track byte, else TRCK's number; 0 when none.
+    uint8_t Track = 0;
+    // Why a tag of the source was left out ("damaged ID3v2 tag: ..."); empty when none was.
+    std::string Note;
+};
+
+// Reads the tags of an MP3 file: a leading ID3v2 tag that ends before audioStart, and a trailing
+// ID3v1 tag. A damaged ID3v2 tag is left out with a note; it never raises for one.
+TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart);
+
+// The texts a listener sees: the ID3v2 tag's when the source has one, else the ID3v1 tag's.
+std::optional<TPartTag> SourceTexts(const TSourceTags &tags);
+
+enum class TTagFrames
+{
+    None,             // no tags
+    All,              // the source's tags whole (every ID3v2 frame), the given texts set over them
+    TextsAndPictures, // the given texts and the source's pictures only
+};
+
+struct TOutputTags
+{
+    // The ID3v2 tag (empty: none), but for the pictures it takes from the source: each goes
+    // in at Front's byte At, Bytes bytes of the source from Start.
+    std::vector<uint8_t> Front;
+    struct TFromSource
+    {
+        size_t At = 0;
+        int64_t Start = 0;
+        int64_t Bytes = 0;
+    };
+    std::vector<TFromSource> FromSource;
+    std::optional<std::array<uint8_t, 128>> Back; // the ID3v1 tag
+};
+
+// Writes the ID3v2 tag: Front with the source's pictures copied in where they belong.
+void WriteFrontTag(const TOutputTags &tags, TFileStream &source, TFileStream &out);
+
+// The tags of one output; none in None, and none in All when the source has no tag and no text
+// is given. In All, a text left empty keeps the source's (a genre of 255 too);
+// in TextsAndPictures the tags hold exactly the texts given. Track n of tracks (1-based) goes
+// into TRCK as "n/N" and into the ID3v1.1 track byte; 0 leaves the track as the source has it.
+TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFrames frames,
+                       int track = 0, int tracks = 0);
