@@ -46,27 +46,6 @@ int32_t TMPEGAFHdr::CalcFrameLength() const
     return FrameLengthOf(MPEGVersion, Layer, Bitrate, SampleRate, PaddingSize);
 }
 
-bool TMPEGAFHdr::FindHeader(int n)
-{
-    for (int i = 0; i + 3 < n && i + 3 < int(Buffer.size()); ++i) {
-        if (IsSync(Buffer[i], Buffer[i + 1])) {
-            std::copy_n(Buffer.begin() + i, 4, Header.begin());
-            return true;
-        }
-    }
-    return false;
-}
-
-int32_t TMPEGAFHdr::SyncOffset(int n) const
-{
-    for (int i = 0; i + 1 < n && i + 1 < int(Buffer.size()); ++i) {
-        if (IsSync(Buffer[i], Buffer[i + 1])) {
-            return i;
-        }
-    }
-    return -1;
-}
-
 bool TMPEGAFHdr::Locate(TFileStream &stream, int64_t from)
 {
     first_ = TFrameInfo{};
@@ -486,10 +465,4 @@ int64_t TMPEGAFHdr::CopyBytes(TFileStream &source, TFileStream &target, TByteRan
         }
     }
     return copied;
-}
-
-int64_t TMPEGAFHdr::CopyRange(TFileStream &source, TFileStream &target, int64_t startMs,
-                              int64_t endMs, const TCopyProgress &progress)
-{
-    return CopyBytes(source, target, RangeBytes(source, startMs, endMs), progress);
 }

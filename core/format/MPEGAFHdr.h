@@ -90,7 +90,6 @@ class TMPEGAFHdr
 {
 public:
     std::array<uint8_t, 4> Header{};
-    std::array<uint8_t, 128> Buffer{};
     int32_t MPEGVersion = 0;
     int32_t Bitrate = 0; // kbps; for a VBR file the average over its audio
     int32_t SampleRate = 0;
@@ -133,9 +132,6 @@ public:
     bool Locate(TFileStream &stream, int64_t from = 0);
     // After ReadFirstFrame found no frame: the file is a free-format stream, which it does not read.
     bool FreeFormat = false;
-    // First candidate header (a sync with all four bytes inside) among the first n bytes of
-    // Buffer, copied to Header.
-    bool FindHeader(int n);
     // Decodes Header into the fields; true when it describes a usable frame.
     bool DecodeHeader();
     int32_t CalcFrameLength() const;
@@ -144,18 +140,13 @@ public:
     // copy; returning false stops the copy there.
     using TCopyProgress = std::function<bool(int64_t copied, int64_t total)>;
 
-    // Appends to target the whole frames from the first frame at or after startMs up to the
-    // first frame at or after endMs (or the end of the audio). Returns the bytes written,
-    // fewer than the range holds only when progress stopped it.
-    int64_t CopyRange(TFileStream &source, TFileStream &target, int64_t startMs, int64_t endMs,
-                      const TCopyProgress &progress = {});
-    // CopyRange in two steps: the bytes it would copy (empty when none), then their copy; with
-    // crc, the CRC-16 of the bytes copied is carried on in it.
+    // The whole frames from the first frame at or after startMs up to the first frame at or
+    // after endMs (or the end of the audio); empty when none.
     TByteRange RangeBytes(TFileStream &source, int64_t startMs, int64_t endMs);
+    // Appends the bytes of range to target; returns the bytes written, fewer only when progress
+    // stopped the copy. With crc, the CRC-16 of the bytes copied is carried on in it.
     int64_t CopyBytes(TFileStream &source, TFileStream &target, TByteRange range,
                       const TCopyProgress &progress = {}, uint16_t *crc = nullptr);
-    // Position of the first sync among the first n bytes of Buffer, or -1.
-    int32_t SyncOffset(int n) const;
 
     // Byte offset of the first frame at or after ms, or AudioEnd when there is none.
     int64_t FrameOffsetAt(TFileStream &source, int64_t ms);

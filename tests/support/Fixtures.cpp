@@ -231,3 +231,9 @@ Bytes FramesOf(const std::filesystem::path &output)
     }
     return b;
 }
+
+int64_t CopyRange(TMPEGAFHdr &hdr, TFileStream &source, TFileStream &target, int64_t startMs,
+                  int64_t endMs, const TMPEGAFHdr::TCopyProgress &progress)
+{
+    return hdr.CopyBytes(source, target, hdr.RangeBytes(source, startMs, endMs), progress);
+}

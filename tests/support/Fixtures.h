@@ -2,6 +2,8 @@
 // MP3 fixtures built in code: frames with their payload at the computed length, tags, junk and
 // fake syncs, written to files in a folder of their own.
 
+#include "format/MPEGAFHdr.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -59,3 +61,8 @@ Bytes ReadFile(const std::filesystem::path &path);
 // An output's frames without its tags (ID3v2 in front, ID3v1 behind) and its information frame
 // (a Xing or Info frame in front): what a whole-frame output copies from its source.
 Bytes FramesOf(const std::filesystem::path &output);
+
+// Appends to target the whole frames from the first frame at or after startMs up to the first
+// at or after endMs, as a whole-frame output copies them; the bytes copied.
+int64_t CopyRange(TMPEGAFHdr &hdr, TFileStream &source, TFileStream &target, int64_t startMs,
+                  int64_t endMs, const TMPEGAFHdr::TCopyProgress &progress = {});

@@ -50,7 +50,7 @@ int64_t CutToFile(TMPEGAFHdr &hdr, TFileStream &source, const std::filesystem::p
                   int64_t startMs, int64_t endMs)
 {
     TFileStream target(out, fmCreate);
-    return hdr.CopyRange(source, target, startMs, endMs);
+    return CopyRange(hdr, source, target, startMs, endMs);
 }
 
 TEST_P(RealFile, LengthAndCutsAgreeWithTheDecoder)
@@ -395,7 +395,7 @@ TEST(RealFileTags, CoverArtInFrontAndTagBehind)
     const auto out = dir / "cut.mp3";
     {
         TFileStream target(out, fmCreate);
-        hdr.CopyRange(source, target, 0, 999999);
+        CopyRange(hdr, source, target, 0, 999999);
     }
     const TDecodeResult d = DecodeFile(out);
     EXPECT_EQ(d.errors, 0) << d.message;

@@ -8,6 +8,7 @@
 #include "jobs/SplitJob.h"
 #include "plan/SplitPlan.h"
 
+#include "tags/TextCodec.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -169,7 +170,7 @@ TEST_P(SplitFixture, EachPartIsTheRangeALoneCopyTakesAndEmptyRangesMakeNoPart)
         const auto alone = dir / "alone.mp3";
         {
             TFileStream target(alone, fmCreate);
-            hdr.CopyRange(input, target, segment.StartMs, *segment.EndMs);
+            CopyRange(hdr, input, target, segment.StartMs, *segment.EndMs);
         }
         const Bytes expected = ReadFile(alone);
         if (expected.empty()) {
@@ -294,6 +295,41 @@ TEST(SplitRealFile, VbrPartsDecodeAndTileTheFrames)
         frames += d.frames;
     }
     EXPECT_EQ(frames, hdr.FrameCount);
+}
+
+TEST(PartNames, PatternsTakeTheTextsOfEachPart)
+{
+    TPartTag tag;
+    tag.Title = Utf8ToGB18030("AC/DC: \"Live\"? <1>|*\\");
+    tag.Artist = Utf8ToGB18030("王菲");
+    tag.Album = "Best";
+    const std::string longTitle = Utf8ToGB18030(std::string(120, 'x') + "一二三四五六七八九十二三四五六七八九十一二三四五六七八九十二三四五六七八九十一二三四五");
+    TPartTag untitled;
+    const struct
+    {
+        std::string base;
+        size_t number, total;
+        TPartTag texts;
+        std::string name;
+    } cases[] = {
+        {"song", 7, 10, tag, "song007.mp3"},
+        {"mail@home", 0, 1, tag, "mail@home000.mp3"},
+        {"@n - @t", 0, 9, tag, "01 - AC_DC_ _Live__ _1____.mp3"},
+        {"@n @p - @a", 99, 100, tag, "100 王菲 - Best.mp3"},
+        {"@n", 4, 120, tag, "005.mp3"},
+        {"@t", 2, 3, untitled, "Track 03.mp3"},
+        {" @p @a", 0, 1, untitled, "_.mp3"},
+        {"@p.@a", 0, 1, untitled, "_..mp3"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(PartFileName(c.base, c.number, c.total, c.texts), c.name) << c.base;
+    }
+    TPartTag long_;
+    long_.Title = longTitle;
+    const std::string name = PartFileName("@t", 0, 1, long_);
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_GT(name.size(), 250u);
+    EXPECT_TRUE(IsUtf8(name)) << "cut at a character boundary";
 }
 
 } // namespace

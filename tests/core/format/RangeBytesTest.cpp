@@ -25,7 +25,7 @@ CutResult Cut(const Bytes &file, int64_t startMs, int64_t endMs)
     CutResult r;
     {
         TFileStream target(dir / "out.mp3", fmCreate);
-        r.written = hdr.CopyRange(source, target, startMs, endMs);
+        r.written = CopyRange(hdr, source, target, startMs, endMs);
     }
     r.out = ReadFile(dir / "out.mp3");
     EXPECT_EQ(r.written, int64_t(r.out.size()));
@@ -170,7 +170,7 @@ TEST(CopyRange, VbrWalkResumesAndRestarts)
         {
             TFileStream target(out, fmCreate);
             // Frame i starts at i * 1152000 / 44100 ms; the whole ms before it maps to it.
-            hdr.CopyRange(source, target, from * 1152000 / 44100, to * 1152000 / 44100);
+            CopyRange(hdr, source, target, from * 1152000 / 44100, to * 1152000 / 44100);
         }
         EXPECT_EQ(ReadFile(out), Slice(file, at[size_t(from)], at[size_t(to)]))
             << from << "-" << to;
@@ -285,7 +285,7 @@ TEST(CopyRange, OffsetsBeyondFourGibibytes)
     EXPECT_EQ(junk[0].End, tailAt);
     {
         TFileStream target(dir / "out.mp3", fmCreate);
-        EXPECT_EQ(hdr.CopyRange(source, target, 2700, 3700), 38 * 417); // frames 104 to 141
+        EXPECT_EQ(CopyRange(hdr, source, target, 2700, 3700), 38 * 417); // frames 104 to 141
     }
     EXPECT_EQ(ReadFile(dir / "out.mp3"), Slice(tail, 4 * 417, 42 * 417));
 }
@@ -308,7 +308,7 @@ TEST(CopyRange, LongCopiesReportProgressAndCanStop)
     {
         TFileStream target(dir / "all.mp3", fmCreate);
         const int64_t n =
-            hdr.CopyRange(source, target, 0, 9999999, [&](int64_t done, int64_t total) {
+            CopyRange(hdr, source, target, 0, 9999999, [&](int64_t done, int64_t total) {
                 calls.emplace_back(done, total);
                 return true;
             });
@@ -321,7 +321,7 @@ TEST(CopyRange, LongCopiesReportProgressAndCanStop)
     EXPECT_EQ(calls[1].first, int64_t(16) << 20);
 
     TFileStream target(dir / "part.mp3", fmCreate);
-    EXPECT_EQ(hdr.CopyRange(source, target, 0, 9999999, [](int64_t, int64_t) { return false; }),
+    EXPECT_EQ(CopyRange(hdr, source, target, 0, 9999999, [](int64_t, int64_t) { return false; }),
               8 << 20)
         << "stopped after the first block";
 }

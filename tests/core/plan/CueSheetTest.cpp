@@ -1,6 +1,5 @@
 // CUE sheets: the tracks and texts read from them, the faults told by their line, and the
 // segment list and part names they make.
-#include "jobs/SplitJob.h"
 #include "plan/CueSheet.h"
 #include "Fixtures.h"
 #include "plan/SegmentList.h"
@@ -203,52 +202,6 @@ TEST(CueSheet, TracksBecomeTaggedRowsAndThoseOutsideTheAudioAreLeftOut)
         EXPECT_EQ(list[i].Tag->Album, "LP");
     }
     EXPECT_EQ(list[3].EndMs, 60000);
-}
-
-TEST(PartNames, PatternsTakeTheTextsOfEachPart)
-{
-    TPartTag tag;
-    tag.Title = Utf8ToGB18030("AC/DC: \"Live\"? <1>|*\\");
-    tag.Artist = Utf8ToGB18030("王菲");
-    tag.Album = "Best";
-    const std::string longTitle = Utf8ToGB18030(std::string(120, 'x') + "一二三四五六七八九十二三四五六七八九十一二三四五六七八九十二三四五六七八九十一二三四五");
-    TPartTag untitled;
-    const struct
-    {
-        std::string base;
-        size_t number, total;
-        TPartTag texts;
-        std::string name;
-    } cases[] = {
-        {"song", 7, 10, tag, "song007.mp3"},
-        {"mail@home", 0, 1, tag, "mail@home000.mp3"},
-        {"@n - @t", 0, 9, tag, "01 - AC_DC_ _Live__ _1____.mp3"},
-        {"@n @p - @a", 99, 100, tag, "100 王菲 - Best.mp3"},
-        {"@n", 4, 120, tag, "005.mp3"},
-        {"@t", 2, 3, untitled, "Track 03.mp3"},
-        {" @p @a", 0, 1, untitled, "_.mp3"},
-        {"@p.@a", 0, 1, untitled, "_..mp3"},
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(PartFileName(c.base, c.number, c.total, c.texts), c.name) << c.base;
-    }
-    TPartTag long_;
-    long_.Title = longTitle;
-    const std::string name = PartFileName("@t", 0, 1, long_);
-    EXPECT_LE(name.size(), 255u);
-    EXPECT_GT(name.size(), 250u);
-    EXPECT_TRUE(IsUtf8(name)) << "cut at a character boundary";
-}
-
-TEST(TextCodec, TellsUtf8FromOtherBytes)
-{
-    for (const char *good : {"", "plain", "第一首", "\xF0\x9F\x8E\xB5", "\xF4\x8F\xBF\xBF"}) {
-        EXPECT_TRUE(IsUtf8(good)) << good;
-    }
-    for (const char *bad : {"\xB5\xDA", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-                            "\xE4\xB8", "\x80", "\xFF"}) {
-        EXPECT_FALSE(IsUtf8(bad)) << bad;
-    }
 }
 
 } // namespace

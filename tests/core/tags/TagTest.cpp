@@ -2,6 +2,7 @@
 #include "Fixtures.h"
 #include "tags/MP3TAG.h"
 
+#include "tags/TextCodec.h"
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -189,6 +190,17 @@ TEST(ID3Tag, WriteOnAReadOnlyStreamRaises)
     TFileStream s(f.path, fmOpenRead);
     TID3Tag tag;
     EXPECT_THROW(tag.WriteTag(s), EWriteError);
+}
+
+TEST(TextCodec, TellsUtf8FromOtherBytes)
+{
+    for (const char *good : {"", "plain", "第一首", "\xF0\x9F\x8E\xB5", "\xF4\x8F\xBF\xBF"}) {
+        EXPECT_TRUE(IsUtf8(good)) << good;
+    }
+    for (const char *bad : {"\xB5\xDA", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                            "\xE4\xB8", "\x80", "\xFF"}) {
+        EXPECT_FALSE(IsUtf8(bad)) << bad;
+    }
 }
 
 } // namespace
