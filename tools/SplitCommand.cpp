@@ -207,10 +207,9 @@ int Split(const TArgs &args, const TOptions &opts)
     job.WholeFrames = opts.count("--frames") != 0;
     job.Tags = opts.count("--no-tags") != 0 ? TTagFrames::None : TTagFrames::All;
     job.ReplaceReadOnly = opts.count("--force") != 0;
-    in.Stream.reset();
 
     const bool showProgress = !opts.count("--quiet") && isatty(2);
-    const TJobOutcome o = RunSplit(job, [&](size_t done, size_t total) {
+    const TJobOutcome o = RunSplit(in, job, [&](size_t done, size_t total) {
         if (showProgress) {
             std::fprintf(stderr, "\rsplit: part %zu of %zu", done, total);
             std::fflush(stderr);

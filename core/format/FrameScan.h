@@ -3,6 +3,7 @@
 // from frame to frame past junk, the tags around the audio and the information frame. The
 // frame header's facade (TMPEGAFHdr) and the output assembly are built on these.
 
+#include "format/FrameIndex.h"
 #include "format/MPEGAFHdr.h"
 
 #include <array>
@@ -19,10 +20,14 @@ constexpr int64_t FirstReadBlock = 4 * 1024;
 class TWindowReader
 {
 public:
-    // buffer: ReaderBlock bytes, allocated on first use when null.
-    TWindowReader(TFileStream &stream, int64_t end, std::unique_ptr<uint8_t[]> &buffer)
-        : stream_(stream), end_(end), buffer_(buffer)
+    TWindowReader(TFileStream &stream, int64_t end, TWindow &window)
+        : stream_(stream), end_(end), w_(window)
     {
+        if (w_.Stream != &stream) {
+            w_.Stream = &stream;
+            w_.Start = w_.Length = 0;
+            w_.Next = FirstReadBlock;
+        }
     }
 
     // The n bytes at pos, or nullptr when they do not all lie before the end.
@@ -31,28 +36,25 @@ public:
         if (pos < 0 || pos + n > end_) {
             return nullptr;
         }
-        if (pos < start_ || pos + n > start_ + length_) {
-            if (!buffer_) {
-                buffer_.reset(new uint8_t[ReaderBlock]);
+        if (pos < w_.Start || pos + n > w_.Start + w_.Length) {
+            if (!w_.Buffer) {
+                w_.Buffer.reset(new uint8_t[ReaderBlock]);
             }
-            length_ = std::min(std::max(next_, n), end_ - pos);
-            next_ = std::min(2 * next_, ReaderBlock);
-            stream_.ReadBufferAt(pos, buffer_.get(), length_);
-            start_ = pos;
+            w_.Length = std::min(std::max(w_.Next, n), end_ - pos);
+            w_.Next = std::min(2 * w_.Next, ReaderBlock);
+            stream_.ReadBufferAt(pos, w_.Buffer.get(), w_.Length);
+            w_.Start = pos;
         }
-        return buffer_.get() + (pos - start_);
+        return w_.Buffer.get() + (pos - w_.Start);
     }
 
     // Bytes of the window from pos on, pos being inside it (as after At).
-    int64_t Available(int64_t pos) const { return start_ + length_ - pos; }
+    int64_t Available(int64_t pos) const { return w_.Start + w_.Length - pos; }
 
 private:
     TFileStream &stream_;
     int64_t end_;
-    std::unique_ptr<uint8_t[]> &buffer_;
-    int64_t start_ = 0;
-    int64_t length_ = 0;
-    int64_t next_ = FirstReadBlock; // size of the next read
+    TWindow &w_;
 };
 
 // A frame header at pos that passes for a real frame: valid, of the reference stream when one
@@ -91,10 +93,14 @@ class TFrameWalker
 public:
     // refHeader: the four bytes of the stream's first frame, which ref decodes. junk, when
     // given, hears of every stretch of bytes the walk steps over between two frames.
+    // index, when given, learns where the frames lie as the walk passes them: the frame at pos
+    // is frame number there.
     TFrameWalker(TWindowReader &reader, const TFrameInfo &ref,
                  const std::array<uint8_t, 4> &refHeader, int64_t audioEnd, int64_t pos,
-                 const std::function<void(TByteRange)> &junk = {})
-        : reader_(reader), ref_(ref), audioEnd_(audioEnd), pos_(pos), junk_(junk)
+                 const std::function<void(TByteRange)> &junk = {}, TFrameIndex *index = nullptr,
+                 int64_t number = 0)
+        : reader_(reader), ref_(ref), audioEnd_(audioEnd), pos_(pos), junk_(junk), index_(index),
+          number_(number)
     {
         // The frames of one stream differ only in bitrate, padding and CRC bits, so their
         // decodings fit a table: a walk over hours of frames looks each header up in it.
@@ -117,6 +123,7 @@ public:
     // Steps over up to count frames; returns how many, fewer only at the end of the audio.
     int64_t Skip(int64_t count)
     {
+        skipping_ = true;
         int64_t done = 0;
         while (done < count) {
             // The headers that lie whole in the window, one table lookup each; the rest (a
@@ -129,6 +136,7 @@ public:
                     if (length == 0 || pos_ + length > audioEnd_) {
                         break;
                     }
+                    Passing();
                     pos_ += length;
                     b += length;
                     available -= length;
@@ -145,6 +153,7 @@ public:
             }
             ++done;
         }
+        skipping_ = false;
         return done;
     }
 
@@ -174,6 +183,7 @@ public:
             return false;
         }
         framePos = pos_;
+        Passing();
         pos_ += info.FrameLength;
         return true;
     }
@@ -187,6 +197,18 @@ private:
     static constexpr uint8_t StreamMask1 = 0xFE;
     static constexpr uint8_t StreamMask2 = 0x0C;
 
+    // The walk passes the frame at pos_.
+    void Passing()
+    {
+        if (index_ != nullptr) {
+            index_->Stepped += skipping_ ? 1 : 0;
+            if (number_ == index_->Wanted()) {
+                index_->Add(pos_);
+            }
+        }
+        ++number_;
+    }
+
     bool OfStream(const uint8_t *b) const
     {
         return b[0] == 0xFF && (b[1] & StreamMask1) == streamBits1_ &&
@@ -198,6 +220,9 @@ private:
     int64_t audioEnd_;
     int64_t pos_;
     std::function<void(TByteRange)> junk_;
+    TFrameIndex *index_;
+    int64_t number_;        // the number of the frame at pos_
+    bool skipping_ = false; // inside Skip: the frames passed are stepped over
     uint8_t streamBits1_ = 0; // sync, version and layer bits of the header's second byte
     uint8_t streamBits2_ = 0; // sample-rate bits of its third byte
     bool mono_ = false;       // and one channel, or more, by its fourth

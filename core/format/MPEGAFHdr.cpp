@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -50,8 +51,7 @@ bool TMPEGAFHdr::Locate(TFileStream &stream, int64_t from)
 {
     first_ = TFrameInfo{};
     HasLameTag = false;
-    walkIndex_ = 0;
-    walkPos_ = 0;
+    index_ = TFrameIndex{};
     VBR = false;
     WalkFrames = false;
     junk_.clear();
@@ -86,6 +86,7 @@ bool TMPEGAFHdr::Locate(TFileStream &stream, int64_t from)
     firstHeader_ = Header;
     StreamStart = firstPos;
     AudioStart = audioStart;
+    index_.Reset(audioStart);
     AudioEnd = EndOfFrames(stream, reader, first_, audioStart, audioEnd);
     HasLameTag = infoFrame.Lame;
     LameTag = infoFrame.LameTag;
@@ -107,7 +108,7 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream, int64_t from)
     bool padded = false;
     std::vector<int64_t> probed; // where the first frames start, from AudioStart
     if (!VBR) {
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk());
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(), &index_);
         TFrameInfo frame;
         int64_t framePos = 0;
         for (int i = 0; i < VbrProbeFrames && walker.Next(frame, framePos); ++i) {
@@ -168,7 +169,7 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream, int64_t from)
         // off the arithmetic: the frames are walked and counted as a VBR file's are, and the
         // junk is never taken for audio.
         WalkFrames = true;
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk());
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(), &index_);
         FrameCount = walker.Skip(std::numeric_limits<int64_t>::max());
         walkedAll_ = true;
         Duration = RoundHalfEven(FrameCount * SamplesPerFrame * 1000, SampleRate);
@@ -177,7 +178,7 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream, int64_t from)
     WalkFrames = true;
     FrameCount = countHolds ? infoFrames_ : 0;
     if (FrameCount <= 0) {
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk());
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(), &index_);
         FrameCount = walker.Skip(std::numeric_limits<int64_t>::max());
         walkedAll_ = true;
     }
@@ -215,7 +216,7 @@ std::vector<TByteRange> TMPEGAFHdr::FindJunk(TFileStream &source)
 {
     if (WalkFrames && first_.Valid && !walkedAll_) {
         TWindowReader reader(source, AudioEnd, window_);
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk());
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(), &index_);
         walker.Skip(std::numeric_limits<int64_t>::max());
         walkedAll_ = true;
     }
@@ -237,30 +238,18 @@ int64_t TMPEGAFHdr::FrameOffsetAt(TFileStream &source, int64_t ms)
         const int64_t pos = FindFrame(reader, offset, AudioEnd, AudioEnd, &first_, info);
         return pos < 0 ? AudioEnd : pos;
     }
-    // Variable bitrate: the first frame whose start time, index x samples / rate, is at or
-    // after ms, found by walking the headers (resuming a walk that ended before it).
-    const int64_t perFrame = int64_t(SamplesPerFrame) * 1000;
-    const int64_t target = (ms * SampleRate + perFrame - 1) / perFrame;
-    if (target < walkIndex_ || walkPos_ < AudioStart) {
-        walkIndex_ = 0;
-        walkPos_ = AudioStart;
-    }
-    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, walkPos_, NoteJunk());
-    if (walkIndex_ < target) {
-        walkIndex_ += walker.Skip(target - walkIndex_);
-        walkPos_ = walkIndex_ < target ? AudioEnd : walker.Position();
-    }
-    // walkPos_ is the start of frame number target, unless the audio ended first.
-    if (walkPos_ >= AudioEnd) {
-        return AudioEnd;
-    }
+    // Variable bitrate: the first frame whose start time is at or after ms, found by walking
+    // the headers from the nearest frame the index knows.
+    const int64_t target = FrameNumberAt(ms);
+    const TFrameIndex::TEntry from = index_.AtOrBefore(target);
+    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, from.Pos, NoteJunk(), &index_,
+                        from.Number);
     TFrameInfo at;
     int64_t framePos = 0;
-    if (!walker.Next(at, framePos)) {
+    if (walker.Skip(target - from.Number) < target - from.Number || !walker.Next(at, framePos)) {
         return AudioEnd;
     }
-    walkPos_ = framePos; // the walk may have resynchronised past junk
-    return framePos;
+    return framePos; // the walk may have resynchronised past junk
 }
 
 int64_t TMPEGAFHdr::PlayedMs() const
@@ -319,7 +308,7 @@ std::vector<int64_t> TMPEGAFHdr::SizeCutTimes(TFileStream &source, int64_t fromM
     const int64_t to = FrameOffsetAt(source, toMs);
     // The frames' numbers count from the first audio frame, as VBR times do.
     TWindowReader reader(source, AudioEnd, window_);
-    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk());
+    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(), &index_);
     TFrameInfo info;
     int64_t index = -1;
     int64_t pos = 0;
@@ -385,35 +374,41 @@ std::vector<TMPEGAFHdr::TFrameAt> TMPEGAFHdr::FramesAt(TFileStream &source,
         }
         return frames;
     }
-    if (indices.front() < walkIndex_ || walkPos_ < AudioStart) {
-        walkIndex_ = 0;
-        walkPos_ = AudioStart;
-    }
-    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, walkPos_, NoteJunk());
+    // One walk over the frames in order, which starts again nearer where the index knows a
+    // frame closer to the next one wanted.
+    std::optional<TFrameWalker> walker;
+    int64_t number = 0; // of the frame at the walker's position
     for (const int64_t index : indices) {
-        if (index < walkIndex_) {
-            continue;
+        const TFrameIndex::TEntry from = index_.AtOrBefore(index);
+        if (!walker || index < number || from.Number > number) {
+            walker.emplace(reader, first_, firstHeader_, AudioEnd, from.Pos, NoteJunk(), &index_,
+                           from.Number);
+            number = from.Number;
         }
-        walkIndex_ += walker.Skip(index - walkIndex_);
+        number += walker->Skip(index - number);
         int64_t pos = 0;
-        if (walkIndex_ < index || !walker.Next(info, pos)) {
-            walkPos_ = AudioEnd;
+        if (number < index || !walker->Next(info, pos)) {
             break;
         }
-        // The walk may have resynchronised past junk: it goes on after this frame.
-        walkIndex_ = index + 1;
-        walkPos_ = walker.Position();
+        number = index + 1;
         record(index, pos, info);
     }
     return frames;
+}
+
+int64_t TMPEGAFHdr::FrameNumberAt(int64_t ms) const
+{
+    // Frame i starts at i x samples / rate seconds.
+    ms = std::clamp<int64_t>(ms, 0, int64_t(1) << 40);
+    const int64_t perFrame = int64_t(SamplesPerFrame) * 1000;
+    return (ms * SampleRate + perFrame - 1) / perFrame;
 }
 
 int64_t TMPEGAFHdr::FrameIndexAt(TFileStream &source, int64_t ms)
 {
     ms = std::clamp<int64_t>(ms, 0, int64_t(1) << 40);
     if (WalkFrames) {
-        const int64_t perFrame = int64_t(SamplesPerFrame) * 1000;
-        return std::min(FrameCount, (ms * SampleRate + perFrame - 1) / perFrame);
+        return std::min(FrameCount, FrameNumberAt(ms));
     }
     const int64_t pos = FrameOffsetAt(source, ms);
     return pos >= AudioEnd

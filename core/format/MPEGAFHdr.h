@@ -2,6 +2,7 @@
 // MPEG audio frame headers: finding the first frame of a file, describing its format, and
 // copying the whole frames that lie between two times.
 
+#include "format/FrameIndex.h"
 #include "io/FileStream.h"
 
 #include <array>
@@ -84,6 +85,17 @@ struct TByteRange
 {
     int64_t Start = 0;
     int64_t End = 0;
+};
+
+// The bytes a window reader holds, kept from one reader to the next over the same stream, so
+// that the queries of a job read each byte of the file once.
+struct TWindow
+{
+    std::unique_ptr<uint8_t[]> Buffer; // ReaderBlock bytes, allocated on first use
+    const TFileStream *Stream = nullptr; // whose bytes it holds
+    int64_t Start = 0;
+    int64_t Length = 0;
+    int64_t Next = 4 * 1024; // size of the next read: a search usually ends within a frame or two
 };
 
 class TMPEGAFHdr
@@ -172,12 +184,17 @@ public:
     // The frames of the given numbers, which must rise; numbers past the last frame are left
     // out. A CBR file finds them by arithmetic, a VBR file by one walk.
     std::vector<TFrameAt> FramesAt(TFileStream &source, const std::vector<int64_t> &indices);
+    // The number of the first frame that starts at or after ms, were the stream to go on so
+    // long: for a walked stream, the frame FrameOffsetAt finds.
+    int64_t FrameNumberAt(int64_t ms) const;
     // The number of the frame at or after ms, as FrameOffsetAt finds it.
     int64_t FrameIndexAt(TFileStream &source, int64_t ms);
 
     // Bytes between two frames that are no frame (junk), in order: those that the walks so
     // far stepped over inside range, which every walk that reached range's end has seen.
     std::vector<TByteRange> JunkWithin(TByteRange range) const;
+    // Where the walks so far found the frames of a walked stream.
+    const TFrameIndex &Index() const { return index_; }
     // All the junk among the frames, walking them to the end where they are walked.
     std::vector<TByteRange> FindJunk(TFileStream &source);
 
@@ -190,14 +207,12 @@ private:
 
     TFrameInfo first_{};                   // the first audio frame: the stream's reference header
     std::array<uint8_t, 4> firstHeader_{}; // and its bytes
-    // Where the last walk over a VBR file stopped: frame number walkIndex_ starts at walkPos_.
-    int64_t walkIndex_ = 0;
-    int64_t walkPos_ = 0;
+    TFrameIndex index_; // where the walks found the frames
     // A CBR frame's average length in bytes, cbrNum_ / cbrDen_: frame i starts within a
     // byte of i times it.
     int64_t cbrNum_ = 1;
     int64_t cbrDen_ = 1;
     // Kept from call to call: a split copies many ranges with one object.
-    std::unique_ptr<uint8_t[]> window_;
+    TWindow window_;
     std::unique_ptr<char[]> copyBuffer_;
 };

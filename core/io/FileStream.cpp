@@ -237,6 +237,7 @@ int64_t TFileStream::Read(void *buffer, int64_t n)
         }
         done += got;
     }
+    bytesRead_ += done;
     return done;
 }
 
@@ -258,6 +259,7 @@ void TFileStream::ReadBufferAt(int64_t pos, void *buffer, int64_t n)
     MoveAll<EReadError>(n, [&](int64_t done, int64_t chunk) {
         return ::pread(fd_, p + done, static_cast<size_t>(chunk), pos + done);
     });
+    bytesRead_ += n;
 #endif
 }
 

@@ -67,6 +67,8 @@ public:
     void CopyFrom(TFileStream &source, int64_t count, char *buffer, int64_t bufferSize,
                   uint16_t *crc = nullptr);
     const std::filesystem::path &FileName() const { return path_; }
+    // The bytes the reads have brought in since the stream was opened.
+    int64_t BytesRead() const { return bytesRead_; }
     int Handle() const { return fd_; }
     // Empty for a regular file; otherwise what it is (see KindOf).
     std::string Kind() const;
@@ -74,4 +76,5 @@ public:
 private:
     std::filesystem::path path_;
     int fd_ = -1;
+    int64_t bytesRead_ = 0;
 };

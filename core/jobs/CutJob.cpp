@@ -25,6 +25,13 @@ TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress
     if (!OpenJobInput(job.Input, input, outcome)) {
         return outcome;
     }
+    return RunCut(input, job, progress);
+}
+
+TJobOutcome RunCut(TSource &input, const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress)
+{
+    TJobOutcome outcome;
+    outcome.AudioMs = input.LengthMs();
     if (job.EndMs && std::max<int64_t>(job.StartMs, 0) >= *job.EndMs) {
         outcome.Status = TJobStatus::EmptyRange;
         return outcome;

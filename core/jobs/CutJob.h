@@ -28,3 +28,6 @@ std::filesystem::path DefaultCutName(const std::filesystem::path &input);
 // all. Progress, if given, hears between the blocks of a long copy; returning false stops the
 // cut with nothing written (Stopped).
 TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress = {});
+// The same with the input open already (job.Input names it).
+TJobOutcome RunCut(TSource &input, const TCutJob &job,
+                   const TMPEGAFHdr::TCopyProgress &progress = {});

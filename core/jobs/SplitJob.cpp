@@ -144,6 +144,13 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
     if (!OpenJobInput(job.Input, input, outcome)) {
         return outcome;
     }
+    return RunSplit(input, job, progress);
+}
+
+TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &progress)
+{
+    TJobOutcome outcome;
+    outcome.AudioMs = input.LengthMs();
     // Where every part lies. A segment without a whole frame makes no part: it merges into the
     // part before, which it adds nothing to, and the parts after it keep consecutive numbers.
     struct TPart

@@ -51,3 +51,6 @@ using TPartProgress = std::function<bool(size_t done, size_t total)>;
 // parts before it stay and are listed in Written, the part that failed leaves nothing behind,
 // and an existing file of its name is kept.
 TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress = {});
+// The same with the input open already (job.Input names it): the one open of a front end that
+// planned the split on it.
+TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &progress = {});

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -97,9 +98,59 @@ int64_t TocIndex(int64_t r, int64_t e, int64_t samplesPerFrame, int64_t t)
     return (r + t * (e - r) / 100) / samplesPerFrame;
 }
 
-} // namespace
-
-namespace {
+// The whole frames of ranges of a walked stream: the bytes from the first frame at or after each
+// start to the first at or after its end, and a Layer III output's seek table (the frames at
+// each hundredth of its frames), all found in one walk.
+void WalkedRanges(TMPEGAFHdr &hdr, TFileStream &source, const std::vector<TOutputRange> &ranges,
+                  std::vector<TOutputPlan> &plans)
+{
+    struct TNumbers
+    {
+        int64_t Start = -1; // the frames at the range's ends, were the stream to go on
+        std::optional<int64_t> End;
+        TSpan Span; // the frames an output holds, as FrameIndexAt counts them
+    };
+    std::vector<TNumbers> numbers(ranges.size());
+    std::vector<int64_t> wanted;
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        const TOutputRange &r = ranges[i];
+        if (r.EndMs && std::max<int64_t>(r.StartMs, 0) >= std::max<int64_t>(*r.EndMs, 0)) {
+            continue; // an empty range
+        }
+        TNumbers &n = numbers[i];
+        n.Start = hdr.FrameNumberAt(r.StartMs);
+        wanted.push_back(n.Start);
+        if (r.EndMs) {
+            n.End = hdr.FrameNumberAt(*r.EndMs);
+            wanted.push_back(*n.End);
+        }
+        n.Span = {std::min(hdr.FrameCount, n.Start),
+                  n.End ? std::min(hdr.FrameCount, *n.End) : hdr.FrameCount};
+        for (int64_t t = 0; hdr.Layer == 3 && t < 100; ++t) {
+            wanted.push_back(TocIndex(n.Span, t));
+        }
+    }
+    SortUnique(wanted);
+    const std::vector<TMPEGAFHdr::TFrameAt> frames = hdr.FramesAt(source, wanted);
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        const TNumbers &n = numbers[i];
+        const TMPEGAFHdr::TFrameAt *first = n.Start < 0 ? nullptr : Find(frames, n.Start);
+        if (first == nullptr) {
+            continue; // the audio ended before the range
+        }
+        const TMPEGAFHdr::TFrameAt *end = n.End ? Find(frames, *n.End) : nullptr;
+        const int64_t endPos = end != nullptr ? end->Pos : hdr.AudioEnd;
+        if (endPos <= first->Pos) {
+            continue;
+        }
+        TOutputPlan &plan = plans[i];
+        plan.Bytes = {first->Pos, endPos};
+        for (int64_t t = 0; hdr.Layer == 3 && t < 100; ++t) {
+            const auto *f = Find(frames, TocIndex(n.Span, t));
+            plan.Toc.push_back(f != nullptr ? f->Pos - first->Pos : t > 0 ? plan.Toc.back() : 0);
+        }
+    }
+}
 
 // PlanOutputs for ranges of one stream, on its own timeline.
 std::vector<TOutputPlan> PlanStream(TSource &input, size_t stream,
@@ -111,10 +162,15 @@ std::vector<TOutputPlan> PlanStream(TSource &input, size_t stream,
     std::vector<TOutputPlan> plans(ranges.size());
     std::vector<TSpan> spans(ranges.size());
     if (!exact || !layer3) {
+        if (hdr.WalkFrames) {
+            WalkedRanges(hdr, source, ranges, plans);
+        }
         for (size_t i = 0; i < ranges.size(); ++i) {
             const TOutputRange &r = ranges[i];
             TOutputPlan &plan = plans[i];
-            plan.Bytes = input.RangeBytes(r.StartMs, r.EndMs, stream);
+            if (!hdr.WalkFrames) {
+                plan.Bytes = input.RangeBytes(r.StartMs, r.EndMs, stream);
+            }
             if (plan.Bytes.End <= plan.Bytes.Start) {
                 continue;
             }

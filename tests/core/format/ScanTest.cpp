@@ -2,6 +2,7 @@
 // estimate for CBR and VBR files.
 #include "io/Arith.h"
 #include "Fixtures.h"
+#include "format/FrameIndex.h"
 #include "format/MPEGAFHdr.h"
 
 #include <gtest/gtest.h>
@@ -334,6 +335,35 @@ TEST(ReadFirstFrame, FindsTheSameHeaderEveryTime)
     stream.Seek(0, soBeginning);
     ASSERT_TRUE(hdr.ReadFirstFrame(stream));
     EXPECT_EQ(first, std::make_tuple(hdr.AudioStart, hdr.FrameCount, hdr.Duration, hdr.Bitrate));
+}
+
+} // namespace
+
+namespace {
+
+// The index keeps every step-th frame and thins itself when full: a query lands on the last
+// entry at or before the frame asked for, never more than a step before it.
+TEST(FrameIndex, KeepsEveryStepAndThinsWhenFull)
+{
+    TFrameIndex index;
+    index.Reset(1000);
+    const int64_t frames = 3 * int64_t(TFrameIndex::Capacity) + 5;
+    for (int64_t n = 1; n < frames; ++n) {
+        if (n == index.Wanted()) {
+            index.Add(1000 + 10 * n);
+        }
+    }
+    EXPECT_EQ(index.Step(), 4) << "full twice: every fourth frame";
+    const struct
+    {
+        int64_t asked, number;
+    } cases[] = {{0, 0}, {3, 0}, {4, 4}, {4097, 4096}, {frames - 1, frames - 1 - (frames - 1) % 4},
+                 {frames + 100, (frames - 1) / 4 * 4}, {-5, 0}};
+    for (const auto &c : cases) {
+        const TFrameIndex::TEntry e = index.AtOrBefore(c.asked);
+        EXPECT_EQ(e.Number, c.number) << c.asked;
+        EXPECT_EQ(e.Pos, 1000 + 10 * c.number) << c.asked;
+    }
 }
 
 } // namespace
