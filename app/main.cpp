@@ -1,10 +1,10 @@
 // Start-up: the application, then the main window, the tag dialog and the planner dialog, in
 // that order; the program ends when the main window closes.
 #include "Application.h"
-#include "io/OutputFile.h"
 #include "Unit_addspecial.h"
 #include "Unit_info.h"
 #include "Unit_main.h"
+#include "io/OutputFile.h"
 
 #include <QFont>
 #include <QFontDatabase>

@@ -13,8 +13,9 @@ QString FailureText(const TJobOutcome &o)
     case TJobStatus::InputUnreadable:
         return QString("Cannot open file \"%1\". %2").arg(file, reason);
     case TJobStatus::NoAudio:
-        return o.Reason == FreeFormatReason ? MsgNoFrame + "\n" + file + "：不支持自由格式码率（free format）"
-                                            : MsgNoFrame;
+        return o.Reason == FreeFormatReason
+                   ? MsgNoFrame + "\n" + file + "：不支持自由格式码率（free format）"
+                   : MsgNoFrame;
     case TJobStatus::OutputIsInput:
     case TJobStatus::FolderUnwritable:
         return MsgBusy;

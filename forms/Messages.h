@@ -1,8 +1,8 @@
 #pragma once
 // Every text the windows report, in one place.
 
-#include "plan/CueSheet.h"
 #include "jobs/JobOutcome.h"
+#include "plan/CueSheet.h"
 
 #include <QString>
 

@@ -1,18 +1,18 @@
 #include "SplitPage.h"
 
 #include "Dialogs.h"
-#include "tags/MP3TAG.h"
 #include "MediaPlayer.h"
 #include "Messages.h"
 #include "Paths.h"
 #include "SegmentView.h"
-#include "plan/SilenceScan.h"
 #include "Shared.h"
-#include "jobs/SplitJob.h"
-#include "plan/SplitPlan.h"
-#include "plan/TimeText.h"
 #include "Unit_addspecial.h"
 #include "Unit_info.h"
+#include "jobs/SplitJob.h"
+#include "plan/SilenceScan.h"
+#include "plan/SplitPlan.h"
+#include "plan/TimeText.h"
+#include "tags/MP3TAG.h"
 #include "ui_SplitPage.h"
 
 #include <QCoreApplication>

@@ -2,15 +2,15 @@
 #include "SplitPage.h"
 
 #include "Dialogs.h"
+#include "MediaPlayer.h"
 #include "Messages.h"
 #include "Paths.h"
 #include "SegmentView.h"
-#include "plan/SilenceScan.h"
 #include "Shared.h"
 #include "jobs/SplitJob.h"
+#include "plan/SilenceScan.h"
 #include "plan/SplitPlan.h"
 #include "plan/TimeText.h"
-#include "MediaPlayer.h"
 #include "ui_SplitPage.h"
 
 #include <QCoreApplication>
@@ -132,8 +132,7 @@ void TSplitPage::SetRunning(bool running)
     running_ = running;
     for (QWidget *w : std::initializer_list<QWidget *>{
              ui->GroupBoxmain, ui->GroupBoxadv, ui->GroupBoxtime, ui->GroupBoxsize,
-             ui->GroupBoxsilence, ui->Edit9,
-             ui->SpeedButton25, ui->SpeedButton13}) {
+             ui->GroupBoxsilence, ui->Edit9, ui->SpeedButton25, ui->SpeedButton13}) {
         w->setEnabled(!running);
     }
     ui->SpeedButton14->setVisible(!running);
@@ -153,7 +152,7 @@ void TSplitPage::SpeedButton24Click()
     }
     TSplitJob job =
         SplitJobOf(list_, ToPath(ui->Edit8->text() + ui->Edit7->text()), ToPath(ui->Edit10->text()),
-                  ToPath(ui->Edit9->text()).string(), PageTag());
+                   ToPath(ui->Edit9->text()).string(), PageTag());
     if (job.Segments.empty()) {
         TDialogs::Current().Message(this, MsgNoRows);
         return;

@@ -1,7 +1,7 @@
 #include "Unit_info.h"
 
-#include "tags/MP3TAG.h"
 #include "Shared.h"
+#include "tags/MP3TAG.h"
 #include "ui_Unit_info.h"
 
 Tfrm_info::Tfrm_info(QWidget *parent) : QDialog(parent), ui(new Ui::Tfrm_info)

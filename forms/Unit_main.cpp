@@ -2,14 +2,14 @@
 #include "Unit_main.h"
 
 #include "Application.h"
-#include "jobs/CutJob.h"
 #include "Dialogs.h"
-#include "tags/MP3TAG.h"
 #include "Messages.h"
 #include "Paths.h"
 #include "Shared.h"
 #include "SplitPage.h"
+#include "jobs/CutJob.h"
 #include "plan/TimeText.h"
+#include "tags/MP3TAG.h"
 #include "ui_Unit_main.h"
 
 #include <QDir>

@@ -34,7 +34,6 @@ struct Failure
     std::string message;
 };
 
-
 [[noreturn]] void Fail(Status status, const std::string &message);
 std::string Quoted(const std::filesystem::path &path);
 // Fails with the outcome's words and exit status unless it is done or stopped.

@@ -2,13 +2,13 @@
 // the run that writes them.
 #include "Command.h"
 
-#include "tags/MP3TAG.h"
+#include "jobs/SplitJob.h"
 #include "plan/SegmentList.h"
 #include "plan/SilenceScan.h"
-#include "jobs/SplitJob.h"
 #include "plan/SplitPlan.h"
-#include "tags/TextCodec.h"
 #include "plan/TimeText.h"
+#include "tags/MP3TAG.h"
+#include "tags/TextCodec.h"
 
 #include <cmath>
 #include <cstdio>
@@ -41,8 +41,7 @@ uint8_t ParseGenre(const std::string &text)
 }
 
 // A number option's value, or the fallback when it is not given.
-double ParseNumber(const TOptions &opts, const char *option,
-                   double fallback)
+double ParseNumber(const TOptions &opts, const char *option, double fallback)
 {
     if (!opts.count(option)) {
         return fallback;
@@ -58,8 +57,7 @@ double ParseNumber(const TOptions &opts, const char *option,
 
 // The silences of the input, found with the options given (--threshold, --min-silence,
 // --min-part), which go into silence.
-TSilenceScan ScanSilences(const TOptions &opts, TSource &in,
-                          TSilenceOptions &silence)
+TSilenceScan ScanSilences(const TOptions &opts, TSource &in, TSilenceOptions &silence)
 {
     silence.ThresholdDb = ParseNumber(opts, "--threshold", silence.ThresholdDb);
     silence.MinSilenceMs = int64_t(ParseNumber(opts, "--min-silence", 1.0) * 1000);
@@ -119,8 +117,8 @@ TSegmentList Segments(const TOptions &opts, TSource &in)
         const size_t outside = list.PlanTracks(read.Sheet->Tracks);
         const std::string end = FormatMs("nn:ss.zzz", length);
         if (outside == tracks) {
-            Fail(EmptyRange, "every track of the CUE sheet starts after the end of the audio (" +
-                                 end + ")");
+            Fail(EmptyRange,
+                 "every track of the CUE sheet starts after the end of the audio (" + end + ")");
         }
         if (outside > 0) {
             NoteOn(std::to_string(outside) + " of the " + std::to_string(tracks) +

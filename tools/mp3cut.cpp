@@ -1,12 +1,12 @@
 // mp3cut: the cutter's core on the command line, for folders of long recordings.
 #include "Command.h"
-#include "jobs/CutJob.h"
 #include "io/Errors.h"
-#include "tags/MP3TAG.h"
 #include "io/OutputFile.h"
+#include "jobs/CutJob.h"
+#include "plan/TimeText.h"
+#include "tags/MP3TAG.h"
 #include "tags/OutputTags.h"
 #include "tags/TextCodec.h"
-#include "plan/TimeText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -117,17 +117,31 @@ int Info(const std::vector<std::string> &args)
               << "genre: "
               << (t.GenreID < GenreNames.size() ? std::string(GenreNames[t.GenreID]) : "Unknown")
               << " (" << int(t.GenreID) << ")\n";
-    static const char *PictureTypes[] = {
-        "other",         "file icon",          "other file icon", "front cover",
-        "back cover",    "leaflet page",       "media",           "lead artist",
-        "artist",        "conductor",          "band",            "composer",
-        "lyricist",      "recording location", "during recording", "during performance",
-        "screen capture", "bright fish",       "illustration",    "band logo",
-        "publisher logo"};
+    static const char *PictureTypes[] = {"other",
+                                         "file icon",
+                                         "other file icon",
+                                         "front cover",
+                                         "back cover",
+                                         "leaflet page",
+                                         "media",
+                                         "lead artist",
+                                         "artist",
+                                         "conductor",
+                                         "band",
+                                         "composer",
+                                         "lyricist",
+                                         "recording location",
+                                         "during recording",
+                                         "during performance",
+                                         "screen capture",
+                                         "bright fish",
+                                         "illustration",
+                                         "band logo",
+                                         "publisher logo"};
     for (const TPictureInfo &p : tags.Pictures) {
         const bool named = p.Type >= 0 && p.Type < int(std::size(PictureTypes));
-        std::cout << "picture: " << (named ? PictureTypes[p.Type] : "other") << ", "
-                  << p.MimeType << ", " << p.Bytes << " bytes\n";
+        std::cout << "picture: " << (named ? PictureTypes[p.Type] : "other") << ", " << p.MimeType
+                  << ", " << p.Bytes << " bytes\n";
     }
     return Ok;
 }
@@ -176,11 +190,10 @@ int Run(int argc, char **argv)
         return Ok;
     }
     const std::string command = argv[1];
-    static const std::vector<std::string> WithValue = {"-o",      "-d",     "-n",        "--at",
-                                                       "--every", "--size", "--title",   "--artist",
-                                                       "--album", "--year", "--comment", "--genre",
-                                                       "--threshold", "--min-silence", "--min-part",
-                                                       "--adjust", "--cue"};
+    static const std::vector<std::string> WithValue = {
+        "-o",         "-d",       "-n",     "--at",      "--every", "--size",      "--title",
+        "--artist",   "--album",  "--year", "--comment", "--genre", "--threshold", "--min-silence",
+        "--min-part", "--adjust", "--cue"};
     std::vector<std::string> args;
     std::map<std::string, std::string> opts;
     for (int i = 2; i < argc; ++i) {

@@ -1,8 +1,8 @@
 #include "format/Decoder.h"
 
+#include "format/MPEGAFHdr.h"
 #include "io/Errors.h"
 #include "io/FileStream.h"
-#include "format/MPEGAFHdr.h"
 
 #include <mpg123.h>
 
@@ -75,8 +75,8 @@ mpg123_handle *OpenDecoder(const std::string &fileName, long &rate, int &channel
     return OpenDecoder(fileName, bytes, rate, channels, error);
 }
 
-mpg123_handle *OpenDecoder(const std::string &fileName, TByteRange bytes, long &rate,
-                           int &channels, std::string &error)
+mpg123_handle *OpenDecoder(const std::string &fileName, TByteRange bytes, long &rate, int &channels,
+                           std::string &error)
 {
     static const bool ready = mpg123_init() == MPG123_OK;
     auto file = std::make_unique<TBoundedFile>();

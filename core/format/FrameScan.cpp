@@ -31,8 +31,6 @@ uint32_t LittleEndian32(const uint8_t *p)
 
 } // namespace
 
-
-
 bool ConfirmedFrame(TWindowReader &reader, int64_t pos, int64_t audioEnd, const TFrameInfo *ref,
                     TFrameInfo &info)
 {
@@ -80,8 +78,6 @@ int64_t FindFrame(TWindowReader &reader, int64_t from, int64_t limit, int64_t au
     }
     return -1;
 }
-
-
 
 bool FreeFormatIn(TWindowReader &reader, int64_t from, int64_t limit)
 {
@@ -205,8 +201,6 @@ int64_t EndOfFrames(TFileStream &stream, TWindowReader &reader, const TFrameInfo
     }
     return audioEnd;
 }
-
-
 
 TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &info)
 {

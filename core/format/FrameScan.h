@@ -221,8 +221,8 @@ private:
     int64_t pos_;
     std::function<void(TByteRange)> junk_;
     TFrameIndex *index_;
-    int64_t number_;        // the number of the frame at pos_
-    bool skipping_ = false; // inside Skip: the frames passed are stepped over
+    int64_t number_;          // the number of the frame at pos_
+    bool skipping_ = false;   // inside Skip: the frames passed are stepped over
     uint8_t streamBits1_ = 0; // sync, version and layer bits of the header's second byte
     uint8_t streamBits2_ = 0; // sample-rate bits of its third byte
     bool mono_ = false;       // and one channel, or more, by its fourth

@@ -1,8 +1,8 @@
 #include "format/MPEGAFHdr.h"
 
+#include "format/FrameScan.h"
 #include "io/Arith.h"
 #include "io/Errors.h"
-#include "format/FrameScan.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -108,7 +108,8 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream, int64_t from)
     bool padded = false;
     std::vector<int64_t> probed; // where the first frames start, from AudioStart
     if (!VBR) {
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(), &index_);
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(),
+                            &index_);
         TFrameInfo frame;
         int64_t framePos = 0;
         for (int i = 0; i < VbrProbeFrames && walker.Next(frame, framePos); ++i) {
@@ -158,10 +159,10 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream, int64_t from)
             AudioStart + (phased ? (n * cbrNum_ + cLow) / cbrDen_ : n * cbrNum_ / cbrDen_);
         TFrameInfo last;
         const int64_t lastPos =
-            FrameCount <= 0 ? -1
-                            : FindFrame(reader, std::max(AudioStart, guess - (phased ? 0 : 1)),
-                                        std::min(AudioEnd, guess + (phased ? 1 : 2)), AudioEnd,
-                                        &first_, last);
+            FrameCount <= 0
+                ? -1
+                : FindFrame(reader, std::max(AudioStart, guess - (phased ? 0 : 1)),
+                            std::min(AudioEnd, guess + (phased ? 1 : 2)), AudioEnd, &first_, last);
         if (lastPos >= 0 && lastPos + last.FrameLength == AudioEnd) {
             return true;
         }
@@ -169,7 +170,8 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream, int64_t from)
         // off the arithmetic: the frames are walked and counted as a VBR file's are, and the
         // junk is never taken for audio.
         WalkFrames = true;
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(), &index_);
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(),
+                            &index_);
         FrameCount = walker.Skip(std::numeric_limits<int64_t>::max());
         walkedAll_ = true;
         Duration = RoundHalfEven(FrameCount * SamplesPerFrame * 1000, SampleRate);
@@ -178,7 +180,8 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream, int64_t from)
     WalkFrames = true;
     FrameCount = countHolds ? infoFrames_ : 0;
     if (FrameCount <= 0) {
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(), &index_);
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(),
+                            &index_);
         FrameCount = walker.Skip(std::numeric_limits<int64_t>::max());
         walkedAll_ = true;
     }
@@ -192,9 +195,9 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream, int64_t from)
 std::function<void(TByteRange)> TMPEGAFHdr::NoteJunk()
 {
     return [this](TByteRange junk) {
-        const auto at = std::lower_bound(
-            junk_.begin(), junk_.end(), junk.Start,
-            [](const TByteRange &r, int64_t start) { return r.Start < start; });
+        const auto at =
+            std::lower_bound(junk_.begin(), junk_.end(), junk.Start,
+                             [](const TByteRange &r, int64_t start) { return r.Start < start; });
         if (at == junk_.end() || at->Start != junk.Start) {
             junk_.insert(at, junk);
         }
@@ -216,7 +219,8 @@ std::vector<TByteRange> TMPEGAFHdr::FindJunk(TFileStream &source)
 {
     if (WalkFrames && first_.Valid && !walkedAll_) {
         TWindowReader reader(source, AudioEnd, window_);
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(), &index_);
+        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(),
+                            &index_);
         walker.Skip(std::numeric_limits<int64_t>::max());
         walkedAll_ = true;
     }
@@ -328,7 +332,7 @@ std::vector<int64_t> TMPEGAFHdr::SizeCutTimes(TFileStream &source, int64_t fromM
         const int64_t at = takeBefore ? before : pos;
         const int64_t number = takeBefore ? index - 1 : index;
         times.push_back(WalkFrames ? number * 1000 * SamplesPerFrame / SampleRate
-                            : (at - AudioStart) / (Bitrate / 8));
+                                   : (at - AudioStart) / (Bitrate / 8));
         target = at + stepBytes;
         before = pos;
     }

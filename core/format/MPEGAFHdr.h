@@ -91,7 +91,7 @@ struct TByteRange
 // that the queries of a job read each byte of the file once.
 struct TWindow
 {
-    std::unique_ptr<uint8_t[]> Buffer; // ReaderBlock bytes, allocated on first use
+    std::unique_ptr<uint8_t[]> Buffer;   // ReaderBlock bytes, allocated on first use
     const TFileStream *Stream = nullptr; // whose bytes it holds
     int64_t Start = 0;
     int64_t Length = 0;
@@ -124,8 +124,8 @@ public:
     bool WalkFrames = false;
     int32_t SamplesPerFrame = 0;
     int64_t StreamStart = 0; // first frame: the Xing/Info/VBRI frame where there is one
-    int64_t AudioStart = 0; // first audio frame: after ID3v2 tags, junk and a Xing/Info/VBRI frame
-    int64_t AudioEnd = 0;   // end of the audio: the start of trailing ID3v1 and APEv2 tags
+    int64_t AudioStart = 0;  // first audio frame: after ID3v2 tags, junk and a Xing/Info/VBRI frame
+    int64_t AudioEnd = 0;    // end of the audio: the start of trailing ID3v1 and APEv2 tags
     // The encoder's LAME tag, when its information frame has one: the samples a gapless
     // decoder drops at the start (the delay) and at the end (the padding) of the stream.
     bool HasLameTag = false;
@@ -142,7 +142,8 @@ public:
     // ReadFirstFrame's first step: the stream's bytes (StreamStart, AudioStart, AudioEnd), its
     // format and its encoder's tag, without counting its frames (which may walk the file).
     bool Locate(TFileStream &stream, int64_t from = 0);
-    // After ReadFirstFrame found no frame: the file is a free-format stream, which it does not read.
+    // After ReadFirstFrame found no frame: the file is a free-format stream, which it does not
+    // read.
     bool FreeFormat = false;
     // Decodes Header into the fields; true when it describes a usable frame.
     bool DecodeHeader();
@@ -207,7 +208,7 @@ private:
 
     TFrameInfo first_{};                   // the first audio frame: the stream's reference header
     std::array<uint8_t, 4> firstHeader_{}; // and its bytes
-    TFrameIndex index_; // where the walks found the frames
+    TFrameIndex index_;                    // where the walks found the frames
     // A CBR frame's average length in bytes, cbrNum_ / cbrDen_: frame i starts within a
     // byte of i times it.
     int64_t cbrNum_ = 1;

@@ -105,9 +105,7 @@ TFileStream::TFileStream(const std::filesystem::path &path, TFileMode mode) : pa
 #endif
 }
 
-TFileStream::TFileStream(int fd, const std::filesystem::path &name) : path_(name), fd_(fd)
-{
-}
+TFileStream::TFileStream(int fd, const std::filesystem::path &name) : path_(name), fd_(fd) {}
 
 std::unique_ptr<TFileStream> TFileStream::StandardOutput()
 {

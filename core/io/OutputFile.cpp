@@ -80,8 +80,7 @@ extern "C" void RemoveAndEnd(int signal)
 fs::path FreshName(const fs::path &folder)
 {
     static thread_local std::mt19937_64 random{std::random_device{}()};
-    return folder /
-           (TemporaryPrefix + std::to_string(random() % 1000000000) + TemporarySuffix);
+    return folder / (TemporaryPrefix + std::to_string(random() % 1000000000) + TemporarySuffix);
 }
 
 #ifndef _WIN32
@@ -156,8 +155,9 @@ fs::path OutputTarget(const fs::path &name)
             OpenFailed(name, ELOOP);
         }
         if (ForeignLinkInSharedFolder(path)) {
-            throw EFOpenError("\"" + path.string() + "\" is a link that another user made in a "
-                              "shared folder",
+            throw EFOpenError("\"" + path.string() +
+                                  "\" is a link that another user made in a "
+                                  "shared folder",
                               EACCES);
         }
         const fs::path to = fs::read_symlink(path, ec);
@@ -330,8 +330,8 @@ bool ReadOnlyFile(const fs::path &file)
     if (ec || !fs::is_regular_file(status)) {
         return false;
     }
-    constexpr fs::perms Write = fs::perms::owner_write | fs::perms::group_write |
-                                fs::perms::others_write;
+    constexpr fs::perms Write =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     if ((status.permissions() & Write) == fs::perms::none) {
         return true;
     }

@@ -1,8 +1,8 @@
 #include "jobs/CutJob.h"
 
 #include "io/Errors.h"
-#include "output/OutputAssembly.h"
 #include "io/OutputFile.h"
+#include "output/OutputAssembly.h"
 
 #include <algorithm>
 
@@ -45,7 +45,8 @@ TJobOutcome RunCut(TSource &input, const TCutJob &job, const TMPEGAFHdr::TCopyPr
         outcome.Reason = StreamChangeText(input, stream + 1);
         return outcome;
     }
-    if (!job.ToStandardOutput && !CheckOutput(job.Output, job.Input, outcome, job.ReplaceReadOnly)) {
+    if (!job.ToStandardOutput &&
+        !CheckOutput(job.Output, job.Input, outcome, job.ReplaceReadOnly)) {
         return outcome;
     }
     TOutputPlan plan;

@@ -1,8 +1,8 @@
 #pragma once
 // Cutting one stretch out of a file: the one way both front ends do it.
 
-#include "jobs/JobOutcome.h"
 #include "format/MPEGAFHdr.h"
+#include "jobs/JobOutcome.h"
 #include "tags/OutputTags.h"
 
 #include <cstdint>
@@ -14,10 +14,10 @@ struct TCutJob
     std::filesystem::path Input;
     std::filesystem::path Output;
     int64_t StartMs = 0;
-    std::optional<int64_t> EndMs; // none: to the end of the audio
-    bool WholeFrames = false;     // whole frames instead of the exact samples of the range
-    bool KeepTags = false;        // the source's tags, whole, go with the audio
-    bool ReplaceReadOnly = false; // a read-only file of the output's name is replaced
+    std::optional<int64_t> EndMs;  // none: to the end of the audio
+    bool WholeFrames = false;      // whole frames instead of the exact samples of the range
+    bool KeepTags = false;         // the source's tags, whole, go with the audio
+    bool ReplaceReadOnly = false;  // a read-only file of the output's name is replaced
     bool ToStandardOutput = false; // the output's bytes go to standard output, in order
 };
 

@@ -25,9 +25,9 @@ bool OpenJobInput(const std::filesystem::path &path, TSource &input, TJobOutcome
         outcome.Status = TJobStatus::NoAudio;
         outcome.File = path;
         outcome.Reason = input.Stream->Size() == 0 ? "the file is empty"
-                         : input.Hdr.FreeFormat     ? FreeFormatReason
-                                                    : "no two frame headers in a row agree within "
-                                                      "the first 10240 bytes after its tags";
+                         : input.Hdr.FreeFormat    ? FreeFormatReason
+                                                   : "no two frame headers in a row agree within "
+                                                     "the first 10240 bytes after its tags";
     } catch (const EFOpenError &e) {
         outcome.Status = TJobStatus::InputUnreadable;
         outcome.File = path;
@@ -65,7 +65,6 @@ void Failed(TJobOutcome &outcome, TJobStatus status, const std::filesystem::path
     outcome.File = file;
     outcome.Reason = ReasonText(error.Code, status == TJobStatus::ReadFailed);
 }
-
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "jobs/SplitJob.h"
 
 #include "io/Errors.h"
-#include "output/OutputAssembly.h"
 #include "io/OutputFile.h"
+#include "output/OutputAssembly.h"
 #include "tags/TextCodec.h"
 
 #include <algorithm>
@@ -73,7 +73,8 @@ std::string PartFileName(const std::string &baseName, size_t number, size_t tota
     }
     // No blanks at either end, no hidden file, and room for ".mp3" in a name of 255 bytes.
     const size_t first = name.find_first_not_of(' ');
-    name = first == std::string::npos ? "" : name.substr(first, name.find_last_not_of(' ') + 1 - first);
+    name = first == std::string::npos ? ""
+                                      : name.substr(first, name.find_last_not_of(' ') + 1 - first);
     if (name.empty() || name[0] == '.') {
         name.insert(0, "_");
     }
@@ -111,9 +112,9 @@ std::vector<TPartSegment> AtStreamChanges(TSource &input, const std::vector<TPar
                 segments.push_back(before);
                 origin.push_back(n);
                 piece.StartMs = change;
-                note += (note.empty() ? "" : "; ") + ("the format changes at " +
-                                                      StreamChangeText(input, k) +
-                                                      ": a part ends there");
+                note +=
+                    (note.empty() ? "" : "; ") +
+                    ("the format changes at " + StreamChangeText(input, k) + ": a part ends there");
             }
         }
         segments.push_back(piece);
@@ -227,7 +228,8 @@ TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &
         try {
             // The copy ends before the input's trailing tags: the part's own go around it.
             const TOutputTags tags =
-                tagged ? RenderTags(source, texts, job.Tags, int(n + 1), int(total)) : TOutputTags{};
+                tagged ? RenderTags(source, texts, job.Tags, int(n + 1), int(total))
+                       : TOutputTags{};
             WriteOutput(input, out->Stream(), parts[n].Plan, tags, onBlock);
         } catch (const EReadError &e) {
             Failed(outcome, TJobStatus::ReadFailed, job.Input, e);

@@ -24,7 +24,7 @@ struct TSplitJob
     // part carries the source's tags, with the texts that are given set over them. Parts get
     // their track number n/N either way.
     TTagFrames Tags = TTagFrames::TextsAndPictures;
-    bool WholeFrames = false; // whole frames instead of the exact samples of each segment
+    bool WholeFrames = false;     // whole frames instead of the exact samples of each segment
     bool ReplaceReadOnly = false; // read-only files of the parts' names are replaced
 };
 
@@ -34,10 +34,11 @@ TSplitJob SplitJobOf(const TSegmentList &list, const std::filesystem::path &inpu
                      const TPartTag &tag);
 
 // The name of part number (from 0) of total, with its texts. "song" and 7 give "song007.mp3";
-// the numbers of a split of more than 1000 parts are as wide as its largest ("song0007.mp3"). A base name that holds @n, @t, @p or @a is
-// a pattern instead: @n is the track number from 1 (two digits or more), @t the title ("Track"
-// and the number when there is none), @p the artist and @a the album, in UTF-8, with the
-// characters that file systems refuse (/ \ : * ? " < > | and controls) made "_".
+// the numbers of a split of more than 1000 parts are as wide as its largest ("song0007.mp3"). A
+// base name that holds @n, @t, @p or @a is a pattern instead: @n is the track number from 1 (two
+// digits or more), @t the title ("Track" and the number when there is none), @p the artist and @a
+// the album, in UTF-8, with the characters that file systems refuse (/ \ : * ? " < > | and
+// controls) made "_".
 std::string PartFileName(const std::string &baseName, size_t number, size_t total = 0,
                          const TPartTag &texts = {});
 

@@ -43,8 +43,8 @@ struct TOutputRange
 // The plans of ranges given in rising order, found with one or two walks over a VBR file. A
 // time is a sample of the source as a gapless decoder plays it: t ms is sample
 // round(t x rate / 1000). In a file of several streams, a range lies in the stream where it
-// starts and ends where the next begins at the latest. Exact: those samples; otherwise the whole frames from the first at or
-// after the start to the first at or after the end.
+// starts and ends where the next begins at the latest. Exact: those samples; otherwise the whole
+// frames from the first at or after the start to the first at or after the end.
 std::vector<TOutputPlan> PlanOutputs(TSource &input, const std::vector<TOutputRange> &ranges,
                                      bool exact);
 

@@ -151,7 +151,7 @@ std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &pl
         // A tag in LAME's format names it so: ffmpeg reads the delay and padding only then.
         std::memcpy(ext, "LAME     ", 9);
         ext[9] = uint8_t(0x10 | (hdr.VBR ? 4 : vbr ? 0 : 1)); // revision 1; VBR, unknown, CBR
-        ext[20] = 0xFF;                             // no ABR bitrate
+        ext[20] = 0xFF;                                       // no ABR bitrate
     }
     // bytes 21-23: delay and padding, 12 bits each
     ext[21] = uint8_t(plan.Delay >> 4);
@@ -183,8 +183,8 @@ uint16_t MusicCrc(TSource &input, const TOutputPlan &plan)
 
 } // namespace
 
-bool WriteOutput(TSource &input, TFileStream &out, const TOutputPlan &plan,
-                 const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress, bool inOrder)
+bool WriteOutput(TSource &input, TFileStream &out, const TOutputPlan &plan, const TOutputTags &tags,
+                 const TMPEGAFHdr::TCopyProgress &progress, bool inOrder)
 {
     TMPEGAFHdr &hdr = input.StreamHdr(plan.Stream);
     WriteFrontTag(tags, *input.Stream, out);

@@ -1,8 +1,8 @@
 #include "plan/CueSheet.h"
 
+#include "plan/TimeText.h"
 #include "tags/MP3TAG.h"
 #include "tags/TextCodec.h"
-#include "plan/TimeText.h"
 
 #include <libcue.h>
 
@@ -102,7 +102,8 @@ long CueTime(const std::string &text, int line)
         !std::all_of(text.begin(), text.end(), [](char c) { return Digit(c) || c == ':'; }) ||
         std::sscanf(text.c_str(), "%d:%d:%d%c", &minutes, &seconds, &frames, &tail) != 3 ||
         seconds > 59 || frames > 74) {
-        throw TFault{line, "bad time '" + text + "' (use minutes:seconds:frames, 75 frames a second)"};
+        throw TFault{line,
+                     "bad time '" + text + "' (use minutes:seconds:frames, 75 frames a second)"};
     }
     return (long(minutes) * 60 + seconds) * 75 + frames;
 }
@@ -146,8 +147,8 @@ struct TChecked
 // Checks the sheet line by line; raises for the first fault.
 TChecked Check(const std::string &text)
 {
-    static const char *Ignored[] = {"CATALOG",  "CDTEXTFILE", "FLAGS",     "ISRC",    "SONGWRITER",
-                                    "COMPOSER", "ARRANGER",   "MESSAGE",   "DISC_ID", "GENRE",
+    static const char *Ignored[] = {"CATALOG",  "CDTEXTFILE", "FLAGS",     "ISRC",     "SONGWRITER",
+                                    "COMPOSER", "ARRANGER",   "MESSAGE",   "DISC_ID",  "GENRE",
                                     "UPC_EAN",  "TOC_INFO1",  "TOC_INFO2", "SIZE_INFO"};
     TChecked checked;
     std::istringstream in(text);
@@ -363,8 +364,8 @@ TCueRead ParseCueSheet(const std::string &bytes, const fs::path &audio)
 {
     TCueRead read;
     try {
-        if (bytes.size() >= 2 && (bytes.compare(0, 2, "\xFF\xFE") == 0 ||
-                                  bytes.compare(0, 2, "\xFE\xFF") == 0)) {
+        if (bytes.size() >= 2 &&
+            (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0)) {
             throw TFault{0, "it is in UTF-16; save it as UTF-8"};
         }
         std::string text = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;

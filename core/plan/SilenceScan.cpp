@@ -37,18 +37,17 @@ namespace {
 // Scans one stream's decoded samples into scan, its times from offsetMs on; false when progress
 // stopped it.
 bool ScanStream(mpg123_handle *handle, long rate, int channels, int64_t offsetMs,
-                const TSilenceOptions &options, const TScanProgress &progress,
-                TSilenceScan &scan)
+                const TSilenceOptions &options, const TScanProgress &progress, TSilenceScan &scan)
 {
     // Windows of 10 ms; a window is silent when its mean square lies under the threshold's.
     const int64_t window = std::max<int64_t>(1, rate / 100);
     const double limit = std::pow(10.0, options.ThresholdDb / 10.0) * 32768.0 * 32768.0;
     const auto ms = [&](int64_t sample) { return offsetMs + sample * 1000 / rate; };
     std::vector<int16_t> buffer(size_t(64 * 1024));
-    int64_t sample = 0;      // samples (per channel) measured so far
-    int64_t inWindow = 0;    // of the current window
-    double sum = 0;          // its squares
-    int64_t quietFrom = -1;  // the first sample of the current quiet stretch
+    int64_t sample = 0;     // samples (per channel) measured so far
+    int64_t inWindow = 0;   // of the current window
+    double sum = 0;         // its squares
+    int64_t quietFrom = -1; // the first sample of the current quiet stretch
     const auto endQuiet = [&](int64_t at) {
         if (quietFrom >= 0 && (at - quietFrom) * 1000 / rate >= options.MinSilenceMs) {
             scan.Silences.push_back({ms(quietFrom), ms(at)});

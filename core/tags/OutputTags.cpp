@@ -166,9 +166,8 @@ template <typename... TKinds> void SetUtf8(TagLib::ID3v2::Frame *frame)
 void ToUtf8(TagLib::ID3v2::Frame *frame)
 {
     using namespace TagLib::ID3v2;
-    SetUtf8<TextIdentificationFrame, CommentsFrame, AttachedPictureFrame,
-            UnsynchronizedLyricsFrame, SynchronizedLyricsFrame, UserUrlLinkFrame,
-            GeneralEncapsulatedObjectFrame>(frame);
+    SetUtf8<TextIdentificationFrame, CommentsFrame, AttachedPictureFrame, UnsynchronizedLyricsFrame,
+            SynchronizedLyricsFrame, UserUrlLinkFrame, GeneralEncapsulatedObjectFrame>(frame);
 }
 
 // A new frame's bytes as an ID3v2.4 tag holds it (new frames are of that version).
@@ -271,15 +270,18 @@ std::vector<uint8_t> CommentFrame(const std::string &gb18030)
 std::vector<TTagFrame> TextFrames(const TPartTag &texts)
 {
     std::vector<TTagFrame> frames;
-    for (const auto &[id, text] : {std::pair{"TIT2", texts.Title}, {"TPE1", texts.Artist},
-                                   {"TALB", texts.Album}, {"TDRC", texts.Year},
+    for (const auto &[id, text] : {std::pair{"TIT2", texts.Title},
+                                   {"TPE1", texts.Artist},
+                                   {"TALB", texts.Album},
+                                   {"TDRC", texts.Year},
                                    {"TPE2", texts.AlbumArtist}}) {
         if (!text.empty()) {
             frames.push_back({id, false, TextFrame(id, GB18030ToUtf8(text))});
         }
     }
     if (texts.GenreID < GenreNames.size()) {
-        frames.push_back({"TCON", false, TextFrame("TCON", std::string(GenreNames[texts.GenreID]))});
+        frames.push_back(
+            {"TCON", false, TextFrame("TCON", std::string(GenreNames[texts.GenreID]))});
     }
     if (!texts.Comment.empty()) {
         frames.push_back({"COMM", true, CommentFrame(texts.Comment)});
@@ -359,8 +361,8 @@ TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
             parsedTrack = int(t.track()); // TRCK's number, "3/12" giving 3
             for (TagLib::ID3v2::Frame *f : TagLib::ID3v2::FrameList(t.frameList())) {
                 if (auto *p = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(f)) {
-                    tags.Pictures.push_back({int(p->type()), Utf8Of(p->mimeType()),
-                                             size_t(p->picture().size())});
+                    tags.Pictures.push_back(
+                        {int(p->type()), Utf8Of(p->mimeType()), size_t(p->picture().size())});
                 }
                 if (DescribesTheWholeAudio(f)) {
                     t.removeFrame(f);

@@ -36,7 +36,7 @@ struct TPictureInfo
 // One frame of the source's ID3v2 tag, rendered as ID3v2.4 with its texts in UTF-8.
 struct TTagFrame
 {
-    std::string Id;          // "TIT2", "APIC", ...
+    std::string Id;            // "TIT2", "APIC", ...
     bool PlainComment = false; // a comment without a description: the one players show
     std::vector<uint8_t> Bytes;
     // A picture that lies in the source as it is, byte for byte, is not held here: the frame

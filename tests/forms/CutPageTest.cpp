@@ -1,8 +1,8 @@
 // The Cut page from choosing a file to the cut, with dialogs answered by the test.
-#include "jobs/CutJob.h"
 #include "Decode.h"
 #include "GuiSupport.h"
 #include "format/MPEGAFHdr.h"
+#include "jobs/CutJob.h"
 
 #include <QMimeData>
 #include <QProgressDialog>
@@ -380,7 +380,8 @@ private slots:
             w.ui.Edit11->setText(Q(out));
             TypeRange(w.ui, "0:1.0", "0:2.0");
             RunAsEvent([&] { w.main->BitBtn3Click(); });
-            QCOMPARE(dialogs.Questions, QStringList{"文件 " + Q(out) + " 是只读的。\n要替换它吗？"});
+            QCOMPARE(dialogs.Questions,
+                     QStringList{"文件 " + Q(out) + " 是只读的。\n要替换它吗？"});
             QCOMPARE(dialogs.Messages, yes ? QStringList{Done} : QStringList{});
             QCOMPARE(ReadFile(out) == Bytes(7, 'r'), !yes);
             fs::permissions(out, fs::perms::owner_write, fs::perm_options::add);
@@ -453,7 +454,8 @@ private slots:
                             Qt::NoModifier);
             QApplication::sendEvent(w.main.get(), &onto);
             QCOMPARE(dialogs.Messages.size(), 1);
-            QVERIFY2(dialogs.Messages[0].contains("Is a directory"), qPrintable(dialogs.Messages[0]));
+            QVERIFY2(dialogs.Messages[0].contains("Is a directory"),
+                     qPrintable(dialogs.Messages[0]));
         }
         QCOMPARE(w.ui.Edit1->text(), Q(file));
         QCOMPARE(w.ui.Edit7->text(), QString("dropped.mp3"));

@@ -3,16 +3,16 @@
 // and MP3 files to open.
 
 #include "Application.h"
-#include "jobs/JobOutcome.h"
-#include "tags/OutputTags.h"
 #include "Dialogs.h"
 #include "Fixtures.h"
 #include "Messages.h"
 #include "SplitPage.h"
-#include "plan/TimeText.h"
 #include "Unit_addspecial.h"
 #include "Unit_info.h"
 #include "Unit_main.h"
+#include "jobs/JobOutcome.h"
+#include "plan/TimeText.h"
+#include "tags/OutputTags.h"
 #include "widgets/SpinEdit.h"
 #include "widgets/TrackBar.h"
 

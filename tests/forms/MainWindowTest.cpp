@@ -1,7 +1,7 @@
 // The frame: tabs, genre list, exception filter, start-up and the player's display.
 #include "Decode.h"
-#include "io/Errors.h"
 #include "GuiSupport.h"
+#include "io/Errors.h"
 #include "tags/MP3TAG.h"
 
 #include <QProcess>

@@ -1,8 +1,8 @@
 // The Split page: the segment list, both planners, the wizard and full runs.
 #include "Decode.h"
 #include "GuiSupport.h"
-#include "tags/MP3TAG.h"
 #include "format/MPEGAFHdr.h"
+#include "tags/MP3TAG.h"
 #include "tags/TextCodec.h"
 
 #include <QAction>
@@ -306,8 +306,9 @@ private slots:
         QCOMPARE(w.split->filebitrate, 128);
         const auto vbr = EncodeWithLame(dir, "vbr", 2.0, 44100, 2, "-V 2");
         w.split->OpenSplitInput(Q(vbr));
-        QVERIFY2(w.ui.Memo1->toPlainText().contains(QRegularExpression("位率\\(kbps\\):\\d+ VBR\n")),
-                 qPrintable(w.ui.Memo1->toPlainText()));
+        QVERIFY2(
+            w.ui.Memo1->toPlainText().contains(QRegularExpression("位率\\(kbps\\):\\d+ VBR\n")),
+            qPrintable(w.ui.Memo1->toPlainText()));
         w.split->OpenSplitInput(Q(mp3));
         QCOMPARE(Rows(w.ui).size(), 1);
         // A typed time moves the player, and the position display follows it.
@@ -432,7 +433,7 @@ private slots:
         WriteFile(dir / "book.mp3", source);
         w.split->OpenSplitInput(Q(dir / "book.mp3"));
         QCOMPARE(w.ui.Edit2->text(), QString::fromStdString(title)); // whole, not 30 bytes
-        QCOMPARE(w.ui.Edit2->cursorPosition(), 0); // its start shows
+        QCOMPARE(w.ui.Edit2->cursorPosition(), 0);                   // its start shows
         QCOMPARE(w.ui.Edit3->text(), QString("Reader"));
         w.ui.Edit10->setText(Q(dir.Path()));
         w.ui.Edit9->setText("ch");

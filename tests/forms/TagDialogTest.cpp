@@ -1,7 +1,7 @@
 // The tag dialog on a segment row, and the parts that carry their rows' own tags.
 #include "GuiSupport.h"
-#include "tags/MP3TAG.h"
 #include "Shared.h"
+#include "tags/MP3TAG.h"
 
 namespace fs = std::filesystem;
 

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const TCueRead read = ParseCueSheet(bytes, "album.mp3");
     if (!read.Sheet) {
         FUZZ_CHECK(!read.Reason.empty());
-        FUZZ_CHECK(read.Line >= 0 && size_t(read.Line) <= size_t(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
+        FUZZ_CHECK(read.Line >= 0 &&
+                   size_t(read.Line) <= size_t(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
         return 0;
     }
     const std::vector<TCueTrack> &tracks = read.Sheet->Tracks;

@@ -3,8 +3,8 @@
 // the input's own bytes, and every plan fits the information frame's fields.
 #include "FuzzSupport.h"
 
-#include "jobs/JobOutcome.h"
 #include "format/MPEGAFHdr.h"
+#include "jobs/JobOutcome.h"
 #include "output/OutputAssembly.h"
 
 #include <algorithm>

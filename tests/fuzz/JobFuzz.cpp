@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     split.Folder = Cleared();
     split.BaseName = "p";
     split.WholeFrames = choice % 2 == 1;
-    split.Tags = std::array{TTagFrames::None, TTagFrames::All,
-                            TTagFrames::TextsAndPictures}[choice / 2 % 3];
+    split.Tags =
+        std::array{TTagFrames::None, TTagFrames::All, TTagFrames::TextsAndPictures}[choice / 2 % 3];
     split.Tag.Title = choice >= 6 ? "Title" : "";
     int64_t at = 0;
     for (int n = 0; n < 3; ++n) {

@@ -2,8 +2,8 @@
 // as the tests make them. Run by scripts/fuzz-seeds; the seeds are kept in the tree, beside
 // every input that ever failed.
 #include "Decode.h"
-#include "tags/TextCodec.h"
 #include "Fixtures.h"
+#include "tags/TextCodec.h"
 
 #include <cstdio>
 #include <string>
@@ -68,8 +68,8 @@ int main(int argc, char **argv)
         // Encodes put end to end (44.1 kHz, 48 kHz, then mono), and junk between two frames.
         {"streams", Joined({Frames(cbr, 20), Frames(THeaderSpec{1, 3, 9, 1}, 20),
                             Frames(THeaderSpec{1, 3, 9, 0, false, 3}, 20)})},
-        {"junk-between", Joined({XingFrame(cbr, 30, false), Frames(cbr, 15), Bytes(300, 0x37),
-                                 Frames(cbr, 15)})},
+        {"junk-between",
+         Joined({XingFrame(cbr, 30, false), Frames(cbr, 15), Bytes(300, 0x37), Frames(cbr, 15)})},
     };
     for (const char *target : {"FrameFuzz", "JobFuzz", "TagFuzz"}) {
         for (const auto &[name, bytes] : audio) {
@@ -79,9 +79,12 @@ int main(int argc, char **argv)
     // Real files, as lame encodes them, a third of a second each.
     const TTempDir dir;
     const std::vector<std::tuple<std::string, int, int, std::string>> encoded = {
-        {"lame-cbr", 44100, 2, "-b 128"},        {"lame-vbr", 44100, 2, "-V 2"},
-        {"lame-crc", 44100, 2, "-b 128 -p"},     {"lame-mpeg2", 22050, 1, "-b 32"},
-        {"lame-mpeg25", 8000, 1, "-b 8"},        {"lame-48k", 48000, 2, "-V 4 -m j"},
+        {"lame-cbr", 44100, 2, "-b 128"},
+        {"lame-vbr", 44100, 2, "-V 2"},
+        {"lame-crc", 44100, 2, "-b 128 -p"},
+        {"lame-mpeg2", 22050, 1, "-b 32"},
+        {"lame-mpeg25", 8000, 1, "-b 8"},
+        {"lame-48k", 48000, 2, "-V 4 -m j"},
         {"lame-tagged", 44100, 2, "-b 64 --tt Title --ta Artist --tl Album --ty 2024"},
     };
     for (const auto &[name, rate, channels, args] : encoded) {
@@ -100,14 +103,16 @@ int main(int argc, char **argv)
         "REM GENRE Rock\nREM DATE 1999\nPERFORMER \"Band\"\nTITLE \"LP\"\nFILE \"album.wav\" WAVE\n"
         "  TRACK 01 AUDIO\n    TITLE \"One\"\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
         "    PERFORMER \"Guest\"\n    INDEX 00 03:10:00\n    INDEX 01 03:12:37\n",
-        "\xEF\xBB\xBF" "file \"a.mp3\" mp3\r\ntrack 1 audio\r\ntitle Two Words\r\nindex 1 0:0:0\r\n",
+        "\xEF\xBB\xBF"
+        "file \"a.mp3\" mp3\r\ntrack 1 audio\r\ntitle Two Words\r\nindex 1 0:0:0\r\n",
         "FILE \"Side A.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE \"album.flac\" WAVE\n"
         "TRACK 02 AUDIO\nTITLE \"a \\\"q\\\" /:*?\"\nPREGAP 00:02:00\nINDEX 01 00:00:00\n",
     };
     for (const std::string s : sheets) {
         Put(corpus / "CueFuzz", "c" + std::to_string(std::hash<std::string>{}(s) % 100000),
             Bytes(s.begin(), s.end()));
-        const std::string gb = Utf8ToGB18030(s + "TRACK 09 AUDIO\nTITLE \"红豆\"\nINDEX 01 99:00:00\n");
+        const std::string gb =
+            Utf8ToGB18030(s + "TRACK 09 AUDIO\nTITLE \"红豆\"\nINDEX 01 99:00:00\n");
         Put(corpus / "CueFuzz", "g" + std::to_string(std::hash<std::string>{}(gb) % 100000),
             Bytes(gb.begin(), gb.end()));
     }

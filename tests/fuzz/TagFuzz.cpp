@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (const TOutputTags::TFromSource &piece : out.FromSource) {
             FUZZ_CHECK(piece.At >= done && piece.At <= out.Front.size());
             FUZZ_CHECK(piece.Start >= 0 && piece.Start + piece.Bytes <= int64_t(size));
-            again.insert(again.end(), out.Front.begin() + long(done), out.Front.begin() + long(piece.At));
+            again.insert(again.end(), out.Front.begin() + long(done),
+                         out.Front.begin() + long(piece.At));
             again.insert(again.end(), data + piece.Start, data + piece.Start + piece.Bytes);
             done = piece.At;
         }
@@ -58,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const size_t tagSize = again.size();
         const uint8_t *h = again.data();
         FUZZ_CHECK(again.size() >= 10 && std::memcmp(h, "ID3\x04\x00\x00", 6) == 0);
-        const size_t body = (size_t(h[6]) << 21) | (size_t(h[7]) << 14) | (size_t(h[8]) << 7) | h[9];
+        const size_t body =
+            (size_t(h[6]) << 21) | (size_t(h[7]) << 14) | (size_t(h[8]) << 7) | h[9];
         FUZZ_CHECK((h[6] | h[7] | h[8] | h[9]) < 0x80 && body + 10 == again.size());
 
         // Read back as a source: sound, with the texts given.

@@ -210,8 +210,8 @@ Bytes FramesOf(const std::filesystem::path &output)
 {
     Bytes b = ReadFile(output);
     if (b.size() >= 10 && std::memcmp(b.data(), "ID3", 3) == 0) {
-        const size_t size = 10 + ((size_t(b[6]) << 21) | (size_t(b[7]) << 14) |
-                                  (size_t(b[8]) << 7) | size_t(b[9]));
+        const size_t size =
+            10 + ((size_t(b[6]) << 21) | (size_t(b[7]) << 14) | (size_t(b[8]) << 7) | size_t(b[9]));
         b.erase(b.begin(), b.begin() + long(std::min(size, b.size())));
     }
     if (b.size() >= 128 && std::memcmp(b.data() + b.size() - 128, "TAG", 3) == 0) {

@@ -1,8 +1,8 @@
 // mp3cut driven as a user runs it: arguments in, files, output and exit status out.
 #include "Decode.h"
 #include "Fixtures.h"
-#include "tags/MP3TAG.h"
 #include "format/MPEGAFHdr.h"
+#include "tags/MP3TAG.h"
 
 #include <gtest/gtest.h>
 #include <taglib/id3v2tag.h>
@@ -302,7 +302,8 @@ TEST_F(Mp3cut, AReadOnlyOutputIsReplacedOnlyWithForce)
     ::chmod((dir / "ro.mp3").c_str(), 0444);
     const RunResult r = Run("cut song.mp3 0:1.0 0:3.0 -o ro.mp3");
     EXPECT_EQ(r.status, 9);
-    EXPECT_EQ(r.err, "mp3cut: cannot write 'ro.mp3': the file is read-only (--force replaces it)\n");
+    EXPECT_EQ(r.err,
+              "mp3cut: cannot write 'ro.mp3': the file is read-only (--force replaces it)\n");
     EXPECT_EQ(ReadFile(dir / "ro.mp3"), Bytes(5, 'r'));
     EXPECT_EQ(Run("cut song.mp3 0:1.0 0:3.0 -o ro.mp3 --force").status, 0);
     EXPECT_NE(ReadFile(dir / "ro.mp3"), Bytes(5, 'r'));
@@ -522,7 +523,8 @@ TEST_F(Mp3cut, ABadCueSheetOrNameWritesNothing)
         {"--cue bad.cue", 3,
          "mp3cut: bad CUE sheet 'bad.cue', line 5: bad time '00:10:80' (use "
          "minutes:seconds:frames, 75 frames a second)\n"},
-        {"--cue none.cue", 3, "mp3cut: cannot use the CUE sheet 'none.cue': No such file or directory\n"},
+        {"--cue none.cue", 3,
+         "mp3cut: cannot use the CUE sheet 'none.cue': No such file or directory\n"},
         {"--cue good.cue -n '@p'", 2,
          "mp3cut: two parts would be named './_.mp3' (put @n in the name)\nTry 'mp3cut --help'.\n"},
         {"--cue good.cue --every 5", 2,

@@ -97,7 +97,6 @@ TEST(FrameHeader, SyncNeedsElevenBits)
     EXPECT_FALSE(IsSync(0xFF, 0xDF));
     EXPECT_TRUE(IsSync(0xFF, 0xE0));
     EXPECT_FALSE(IsSync(0xFE, 0xFF));
-
 }
 
 TEST(FrameHeader, FixtureFramesHaveTheirComputedLength)

@@ -1,9 +1,9 @@
 // Finding the first frame: leading tags, junk, false syncs, information frames and the length
 // estimate for CBR and VBR files.
-#include "io/Arith.h"
 #include "Fixtures.h"
 #include "format/FrameIndex.h"
 #include "format/MPEGAFHdr.h"
+#include "io/Arith.h"
 
 #include <gtest/gtest.h>
 
@@ -357,8 +357,13 @@ TEST(FrameIndex, KeepsEveryStepAndThinsWhenFull)
     const struct
     {
         int64_t asked, number;
-    } cases[] = {{0, 0}, {3, 0}, {4, 4}, {4097, 4096}, {frames - 1, frames - 1 - (frames - 1) % 4},
-                 {frames + 100, (frames - 1) / 4 * 4}, {-5, 0}};
+    } cases[] = {{0, 0},
+                 {3, 0},
+                 {4, 4},
+                 {4097, 4096},
+                 {frames - 1, frames - 1 - (frames - 1) % 4},
+                 {frames + 100, (frames - 1) / 4 * 4},
+                 {-5, 0}};
     for (const auto &c : cases) {
         const TFrameIndex::TEntry e = index.AtOrBefore(c.asked);
         EXPECT_EQ(e.Number, c.number) << c.asked;

@@ -1,7 +1,7 @@
 #include "io/FileStream.h"
+#include "Fixtures.h"
 #include "io/Crc16.h"
 #include "io/Errors.h"
-#include "Fixtures.h"
 #include "io/OutputFile.h"
 
 #include <gtest/gtest.h>
@@ -146,9 +146,9 @@ TEST_P(OutputFile, ALinkIsWrittenThroughToItsTarget)
     TTempDir dir;
     fs::create_directory(dir / "real");
     WriteFile(dir / "real" / "song.mp3", Bytes(7, 'o'));
-    fs::create_symlink("real/song.mp3", dir / "link.mp3");      // relative to its folder
-    fs::create_symlink(dir / "link.mp3", dir / "chain.mp3");     // a link to a link
-    fs::create_symlink("real/new.mp3", dir / "dangling.mp3");    // to a name not taken yet
+    fs::create_symlink("real/song.mp3", dir / "link.mp3");    // relative to its folder
+    fs::create_symlink(dir / "link.mp3", dir / "chain.mp3");  // a link to a link
+    fs::create_symlink("real/new.mp3", dir / "dangling.mp3"); // to a name not taken yet
     Write(dir / "chain.mp3", Bytes(3, 'n'), true);
     EXPECT_TRUE(fs::is_symlink(dir / "chain.mp3"));
     EXPECT_TRUE(fs::is_symlink(dir / "link.mp3"));

@@ -2,9 +2,9 @@
 // fingerprints recorded from the program as it is. A change that only moves code (into rooms,
 // one source, one planner) must keep every one; a change of what an output holds is recorded
 // anew, on purpose, with the lines this test prints.
-#include "jobs/CutJob.h"
 #include "Decode.h"
 #include "Fixtures.h"
+#include "jobs/CutJob.h"
 #include "jobs/SplitJob.h"
 #include "tags/TextCodec.h"
 
@@ -98,9 +98,12 @@ TEST(GoldenOutputs, EveryOutputIsAsRecorded)
     WriteFile(dir / "junk.mp3", junk);
 
     std::vector<std::pair<std::string, fs::path>> outputs;
-    for (const auto &[name, input] : std::vector<std::pair<std::string, fs::path>>{
-             {"cbr", cbr}, {"tagged", dir / "tagged.mp3"}, {"mpeg2", mpeg2},
-             {"joined", dir / "joined.mp3"}, {"junk", dir / "junk.mp3"}}) {
+    for (const auto &[name, input] :
+         std::vector<std::pair<std::string, fs::path>>{{"cbr", cbr},
+                                                       {"tagged", dir / "tagged.mp3"},
+                                                       {"mpeg2", mpeg2},
+                                                       {"joined", dir / "joined.mp3"},
+                                                       {"junk", dir / "junk.mp3"}}) {
         struct TCut
         {
             const char *what;
@@ -108,8 +111,9 @@ TEST(GoldenOutputs, EveryOutputIsAsRecorded)
             std::optional<int64_t> to;
             bool frames;
         };
-        for (const TCut &c : {TCut{"exact", 1234, 4567, false}, TCut{"frames", 1234, 4567, true},
-                              TCut{"start", 0, 777, false}, TCut{"end", 3001, std::nullopt, false}}) {
+        for (const TCut &c :
+             {TCut{"exact", 1234, 4567, false}, TCut{"frames", 1234, 4567, true},
+              TCut{"start", 0, 777, false}, TCut{"end", 3001, std::nullopt, false}}) {
             const fs::path out = dir / (name + "-" + c.what + ".mp3");
             TCutJob job{input, out, c.from, c.to, c.frames, true};
             if (name == "joined" && c.to == std::nullopt) {
@@ -127,8 +131,8 @@ TEST(GoldenOutputs, EveryOutputIsAsRecorded)
         split.Tags = TTagFrames::All;
         split.Tag.Album = Utf8ToGB18030("专辑");
         for (int64_t t = 0; t < 9000; t += 1500) {
-            split.Segments.push_back({t, t + 1500 < 9000 ? std::optional<int64_t>(t + 1500)
-                                                         : std::nullopt, {}});
+            split.Segments.push_back(
+                {t, t + 1500 < 9000 ? std::optional<int64_t>(t + 1500) : std::nullopt, {}});
         }
         const TJobOutcome o = RunSplit(split);
         ASSERT_EQ(o.Status, TJobStatus::Done) << name;

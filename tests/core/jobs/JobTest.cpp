@@ -1,9 +1,9 @@
 // The cut and split jobs: what each request ends with, and what a failure leaves behind.
-#include "io/Crc16.h"
-#include "jobs/CutJob.h"
 #include "Fixtures.h"
 #include "format/MPEGAFHdr.h"
+#include "io/Crc16.h"
 #include "io/OutputFile.h"
+#include "jobs/CutJob.h"
 #include "jobs/SplitJob.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The writer against what others on the machine do to the names it writes: a FIFO made under a
 // part's name during a split, a link planted in a shared folder, a read-only file, a run killed
 // between the two steps of replacing a file.
-#include "jobs/CutJob.h"
 #include "Fixtures.h"
 #include "io/OutputFile.h"
+#include "jobs/CutJob.h"
 #include "jobs/SplitJob.h"
 
 #include <gtest/gtest.h>

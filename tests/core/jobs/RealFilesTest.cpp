@@ -1,12 +1,12 @@
 // Files that lame encodes here, cut by the core and checked by decoding with libmpg123.
-#include "jobs/CutJob.h"
 #include "Decode.h"
 #include "Fixtures.h"
-#include "tags/MP3TAG.h"
 #include "format/MPEGAFHdr.h"
+#include "jobs/CutJob.h"
+#include "jobs/SplitJob.h"
 #include "plan/SegmentList.h"
 #include "plan/SilenceScan.h"
-#include "jobs/SplitJob.h"
+#include "tags/MP3TAG.h"
 
 #include <gtest/gtest.h>
 
@@ -267,13 +267,13 @@ TEST(RealFileStreams, AChangeOfFormatMidFileStartsAnotherStream)
     const int channels[] = {2, 2, 1};
     for (size_t k = 0; k < 3; ++k) {
         SCOPED_TRACE(k);
-        const TJobOutcome o = RunCut({dir / "joined.mp3", dir / "cut.mp3", starts[k] + 1234,
-                                      starts[k] + 2500});
+        const TJobOutcome o =
+            RunCut({dir / "joined.mp3", dir / "cut.mp3", starts[k] + 1234, starts[k] + 2500});
         ASSERT_EQ(o.Status, TJobStatus::Done);
         const auto at = [&](int64_t ms) { return long(ms * rates[k] / 1000 * channels[k]); };
-        EXPECT_TRUE(GaplessSamples(dir / "cut.mp3") ==
-                    std::vector<int16_t>(played[k].begin() + at(1234),
-                                         played[k].begin() + at(2500)));
+        EXPECT_TRUE(
+            GaplessSamples(dir / "cut.mp3") ==
+            std::vector<int16_t>(played[k].begin() + at(1234), played[k].begin() + at(2500)));
     }
     const TJobOutcome across = RunCut({dir / "joined.mp3", dir / "x.mp3", 4000, 6000});
     EXPECT_EQ(across.Status, TJobStatus::CrossesStreams);
@@ -287,8 +287,8 @@ TEST(RealFileStreams, AChangeOfFormatMidFileStartsAnotherStream)
     split.Folder = dir.Path();
     split.BaseName = "p";
     for (int64_t t = 0; t < 12000; t += 2000) {
-        split.Segments.push_back({t, t + 2000 < 12000 ? std::optional<int64_t>(t + 2000)
-                                                       : std::nullopt, {}});
+        split.Segments.push_back(
+            {t, t + 2000 < 12000 ? std::optional<int64_t>(t + 2000) : std::nullopt, {}});
     }
     const TJobOutcome o = RunSplit(split);
     ASSERT_EQ(o.Status, TJobStatus::Done);

@@ -1,12 +1,12 @@
 // Planning cut points and writing numbered parts.
 #include "Decode.h"
-#include "io/Errors.h"
 #include "Fixtures.h"
-#include "tags/MP3TAG.h"
 #include "format/MPEGAFHdr.h"
-#include "plan/SegmentList.h"
+#include "io/Errors.h"
 #include "jobs/SplitJob.h"
+#include "plan/SegmentList.h"
 #include "plan/SplitPlan.h"
+#include "tags/MP3TAG.h"
 
 #include "tags/TextCodec.h"
 #include <gtest/gtest.h>
@@ -336,7 +336,8 @@ TEST(SplitRealFile, OneOpenAndOneWalkOfTheInput)
             // without a frame count is walked once more as it opens.
             const auto size = int64_t(fs::file_size(input));
             const int64_t reads = input == withXing ? 2 : 3;
-            const int64_t pictures = input == withXing ? int64_t(r.Written.size() * picture.size()) : 0;
+            const int64_t pictures =
+                input == withXing ? int64_t(r.Written.size() * picture.size()) : 0;
             EXPECT_LE(source.Stream->BytesRead(), reads * size + pictures + (64 << 10)) << frames;
         }
     }
@@ -348,7 +349,9 @@ TEST(PartNames, PatternsTakeTheTextsOfEachPart)
     tag.Title = Utf8ToGB18030("AC/DC: \"Live\"? <1>|*\\");
     tag.Artist = Utf8ToGB18030("王菲");
     tag.Album = "Best";
-    const std::string longTitle = Utf8ToGB18030(std::string(120, 'x') + "一二三四五六七八九十二三四五六七八九十一二三四五六七八九十二三四五六七八九十一二三四五");
+    const std::string longTitle = Utf8ToGB18030(
+        std::string(120, 'x') +
+        "一二三四五六七八九十二三四五六七八九十一二三四五六七八九十二三四五六七八九十一二三四五");
     TPartTag untitled;
     const struct
     {

@@ -1,10 +1,10 @@
 // What an output holds: exactly the samples asked for, as a gapless player plays them, behind
 // an information frame whose counts, seek table and CRCs describe the output itself.
+#include "Decode.h"
+#include "Fixtures.h"
 #include "io/Arith.h"
 #include "io/Crc16.h"
 #include "jobs/CutJob.h"
-#include "Decode.h"
-#include "Fixtures.h"
 #include "jobs/SplitJob.h"
 
 #include <gtest/gtest.h>
@@ -128,8 +128,9 @@ protected:
             const int64_t sample = 529 + delay + int64_t(t) * playedSamples / 100;
             const size_t frame = std::min(starts.size() - 1, size_t(sample / info.SamplesPerFrame));
             const double at = double(starts[frame]) * 256.0 / double(b.size());
-            const double frameLength = double(starts[std::min(frame + 1, starts.size() - 1)] -
-                                              starts[frame]) * 256.0 / double(b.size());
+            const double frameLength =
+                double(starts[std::min(frame + 1, starts.size() - 1)] - starts[frame]) * 256.0 /
+                double(b.size());
             EXPECT_NEAR(double(b[xing + 16 + t]), at, 1.0 + frameLength) << t;
         }
         // A CBR output stays CBR: its silent frames in front take the stream's bitrate, but
@@ -160,7 +161,8 @@ TEST_P(ExactOutput, CutsHoldExactlyTheSamplesAsked)
     std::vector<std::remove_const_t<std::remove_reference_t<decltype(fixed[0])>>> cuts(
         std::begin(fixed), std::end(fixed));
     // Four frames in turn: each first wanted frame decoded in another turn of the synthesis.
-    const int64_t frameMs = (GetParam().sampleRate > 24000 ? 1152000 : 576000) / GetParam().sampleRate;
+    const int64_t frameMs =
+        (GetParam().sampleRate > 24000 ? 1152000 : 576000) / GetParam().sampleRate;
     for (int64_t n = 0; n < 4; ++n) {
         cuts.push_back({2000 + n * (frameMs + 1), std::nullopt});
     }

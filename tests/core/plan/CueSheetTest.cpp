@@ -24,8 +24,8 @@ std::string Describe(const TCueSheet &sheet)
         const TPartTag &g = t.Tag;
         text += std::to_string(t.Number) + " " + std::to_string(t.StartMs) + " " +
                 GB18030ToUtf8(g.Title) + "|" + GB18030ToUtf8(g.Artist) + "|" +
-                GB18030ToUtf8(g.Album) + "|" + GB18030ToUtf8(g.AlbumArtist) + "|" + g.Year +
-                "|" + std::to_string(g.GenreID) + "\n";
+                GB18030ToUtf8(g.Album) + "|" + GB18030ToUtf8(g.AlbumArtist) + "|" + g.Year + "|" +
+                std::to_string(g.GenreID) + "\n";
     }
     return text;
 }
@@ -62,10 +62,11 @@ TEST(CueSheet, ReadsTracksTextsAndStartsAsWritersWriteThem)
     EXPECT_EQ(read.Sheet->File, "album.wav");
     EXPECT_EQ(read.Sheet->Note, "") << "album.wav is what album.mp3 was encoded from";
     // 37 frames are 493.3 ms, 1 frame 13.3 ms, 74 frames 986.7 ms.
-    EXPECT_EQ(Describe(*read.Sheet), "1 0 第一首|The Band|Album \"Live\"|The Band|1999|17\n"
-                                     "2 192493 |Guest|Album \"Live\"|The Band|2001|17\n"
-                                     "3 300013 Two Words\\|The Band|Album \"Live\"|The Band|1999|17\n"
-                                     "4 3660987 |The Band|Album \"Live\"|The Band|1999|17\n");
+    EXPECT_EQ(Describe(*read.Sheet),
+              "1 0 第一首|The Band|Album \"Live\"|The Band|1999|17\n"
+              "2 192493 |Guest|Album \"Live\"|The Band|2001|17\n"
+              "3 300013 Two Words\\|The Band|Album \"Live\"|The Band|1999|17\n"
+              "4 3660987 |The Band|Album \"Live\"|The Band|1999|17\n");
 }
 
 TEST(CueSheet, ReadsGB18030WhenTheSheetIsNotUtf8)
@@ -117,7 +118,9 @@ TEST(CueSheet, AFaultIsToldByItsLine)
              return many;
          }(),
          200, "a CUE sheet holds at most 99 tracks"},
-        {"\xFF\xFE" "F\0I\0L\0E\0", 0, "UTF-16"},
+        {"\xFF\xFE"
+         "F\0I\0L\0E\0",
+         0, "UTF-16"},
     };
     for (const auto &c : cases) {
         const TCueRead read = Parse(c.sheet);
@@ -129,10 +132,11 @@ TEST(CueSheet, AFaultIsToldByItsLine)
 
 TEST(CueSheet, TheTracksOfTheFileBeingSplit)
 {
-    const std::string twoFiles = "FILE \"Side A.wav\" WAVE\nTRACK 01 AUDIO\nTITLE \"a1\"\n"
-                                 "INDEX 01 00:00:00\nTRACK 02 AUDIO\nTITLE \"a2\"\nINDEX 01 02:00:00\n"
-                                 "FILE \"Side B.wav\" WAVE\nTRACK 03 AUDIO\nTITLE \"b1\"\n"
-                                 "INDEX 01 00:00:00\nTRACK 04 AUDIO\nTITLE \"b2\"\nINDEX 01 01:00:00\n";
+    const std::string twoFiles =
+        "FILE \"Side A.wav\" WAVE\nTRACK 01 AUDIO\nTITLE \"a1\"\n"
+        "INDEX 01 00:00:00\nTRACK 02 AUDIO\nTITLE \"a2\"\nINDEX 01 02:00:00\n"
+        "FILE \"Side B.wav\" WAVE\nTRACK 03 AUDIO\nTITLE \"b1\"\n"
+        "INDEX 01 00:00:00\nTRACK 04 AUDIO\nTITLE \"b2\"\nINDEX 01 01:00:00\n";
     const TCueRead b = Parse(twoFiles, "/music/side b.mp3");
     ASSERT_TRUE(b.Sheet) << b.Reason;
     EXPECT_EQ(b.Sheet->File, "Side B.wav");
@@ -154,10 +158,11 @@ TEST(CueSheet, TheTracksOfTheFileBeingSplit)
                            "is 'mix.mp3'");
 
     // One file of another name: its times are used, and a note says so.
-    const TCueRead other = Parse("FILE \"rip.flac\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n",
-                                 "mix.mp3");
+    const TCueRead other =
+        Parse("FILE \"rip.flac\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "mix.mp3");
     ASSERT_TRUE(other.Sheet);
-    EXPECT_EQ(other.Sheet->Note, "the CUE sheet is for 'rip.flac'; its times are used for 'mix.mp3'");
+    EXPECT_EQ(other.Sheet->Note,
+              "the CUE sheet is for 'rip.flac'; its times are used for 'mix.mp3'");
 }
 
 TEST(CueSheet, ReadFromAFile)

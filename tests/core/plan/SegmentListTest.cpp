@@ -1,6 +1,6 @@
 // The segment list: cut points split rows, removals merge them, and the job it makes.
-#include "jobs/SplitJob.h"
 #include "plan/SegmentList.h"
+#include "jobs/SplitJob.h"
 
 #include <gtest/gtest.h>
 

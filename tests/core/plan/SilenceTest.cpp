@@ -13,7 +13,12 @@ constexpr int Rate = 44100;
 // Stretches of a 440 Hz tone, of noise at a level in dB, or of digital silence.
 struct TPiece
 {
-    enum { Tone, Noise, Quiet } kind;
+    enum
+    {
+        Tone,
+        Noise,
+        Quiet
+    } kind;
     double seconds;
     double levelDb = -12;
 };
@@ -54,13 +59,21 @@ TEST(Silences, EveryGapIsFoundAtItsMiddleAndNothingElse)
     longParts.MinPartMs = 3000;
     const std::vector<Case> cases = {
         {"tone, gaps, tone",
-         {{TPiece::Tone, 2}, {TPiece::Quiet, 1.5}, {TPiece::Tone, 2}, {TPiece::Quiet, 2},
-          {TPiece::Tone, 1}, {TPiece::Quiet, 0.5}, {TPiece::Tone, 1}},
+         {{TPiece::Tone, 2},
+          {TPiece::Quiet, 1.5},
+          {TPiece::Tone, 2},
+          {TPiece::Quiet, 2},
+          {TPiece::Tone, 1},
+          {TPiece::Quiet, 0.5},
+          {TPiece::Tone, 1}},
          plain,
          {2750, 6500}},
         {"quiet noise is silence, loud noise is not",
-         {{TPiece::Noise, 2, -20}, {TPiece::Noise, 1.5, -60}, {TPiece::Noise, 2, -30},
-          {TPiece::Noise, 1.2, -55}, {TPiece::Noise, 2, -25}},
+         {{TPiece::Noise, 2, -20},
+          {TPiece::Noise, 1.5, -60},
+          {TPiece::Noise, 2, -30},
+          {TPiece::Noise, 1.2, -55},
+          {TPiece::Noise, 2, -25}},
          plain,
          {2750, 6100}},
         {"silence at the very start and end cuts nothing",
@@ -68,8 +81,13 @@ TEST(Silences, EveryGapIsFoundAtItsMiddleAndNothingElse)
          plain,
          {}},
         {"short parts merge into the one before",
-         {{TPiece::Tone, 2}, {TPiece::Quiet, 1.2}, {TPiece::Tone, 1}, {TPiece::Quiet, 1.2},
-          {TPiece::Tone, 3}, {TPiece::Quiet, 1.2}, {TPiece::Tone, 1}},
+         {{TPiece::Tone, 2},
+          {TPiece::Quiet, 1.2},
+          {TPiece::Tone, 1},
+          {TPiece::Quiet, 1.2},
+          {TPiece::Tone, 3},
+          {TPiece::Quiet, 1.2},
+          {TPiece::Tone, 1}},
          longParts,
          {4800}}, // 2600 would leave 2.6 s before it, 9000 1.0 s after it
     };

@@ -1,8 +1,8 @@
 // The tags that go with every output, read back with TagLib.
-#include "jobs/CutJob.h"
 #include "Fixtures.h"
-#include "tags/MP3TAG.h"
+#include "jobs/CutJob.h"
 #include "jobs/SplitJob.h"
+#include "tags/MP3TAG.h"
 #include "tags/TextCodec.h"
 
 #include <attachedpictureframe.h>
@@ -330,14 +330,15 @@ Bytes WithExtendedHeader(const Bytes &tag, bool withCrc, bool unsynchronised)
 {
     Bytes body = withCrc ? Bytes{0, 0, 0, 10, 0x80, 0, 0, 0, 0, 0, 0x12, 0x34, 0x56, 0x78}
                          : Bytes{0, 0, 0, 6, 0, 0, 0, 0, 0, 0};
-    const size_t size = (size_t(tag[6]) << 21) | (size_t(tag[7]) << 14) | (size_t(tag[8]) << 7) |
-                        size_t(tag[9]);
+    const size_t size =
+        (size_t(tag[6]) << 21) | (size_t(tag[7]) << 14) | (size_t(tag[8]) << 7) | size_t(tag[9]);
     body.insert(body.end(), tag.begin() + 10, tag.begin() + 10 + long(size));
     if (unsynchronised) {
         Bytes stored;
         for (size_t i = 0; i < body.size(); ++i) {
             stored.push_back(body[i]);
-            if (body[i] == 0xFF && (i + 1 == body.size() || body[i + 1] >= 0xE0 || body[i + 1] == 0)) {
+            if (body[i] == 0xFF &&
+                (i + 1 == body.size() || body[i + 1] >= 0xE0 || body[i + 1] == 0)) {
                 stored.push_back(0);
             }
         }
@@ -402,11 +403,10 @@ TEST_F(OutputTags, ACutKeepsTheSourcesTrackNumber)
         Bytes back;
         std::string trck;
     };
-    for (const Case &c : {Case{"ID3v1.1 only", {}, v11, "7"},
-                          Case{"both tags", Id3v2TextTag({{"TIT2", "T"}, {"TRCK", "7/12"}}), v11,
-                               "7/12"},
-                          Case{"TRCK only", Id3v2TextTag({{"TIT2", "T"}, {"TRCK", "7/12"}}), {},
-                               "7/12"}}) {
+    for (const Case &c :
+         {Case{"ID3v1.1 only", {}, v11, "7"},
+          Case{"both tags", Id3v2TextTag({{"TIT2", "T"}, {"TRCK", "7/12"}}), v11, "7/12"},
+          Case{"TRCK only", Id3v2TextTag({{"TIT2", "T"}, {"TRCK", "7/12"}}), {}, "7/12"}}) {
         SCOPED_TRACE(c.name);
         TCutJob job{Source(c.front, c.back), dir / "cut.mp3", 0, 3000, true, true};
         ASSERT_EQ(RunCut(job).Status, TJobStatus::Done);

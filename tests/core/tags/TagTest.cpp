@@ -1,5 +1,5 @@
-#include "io/Errors.h"
 #include "Fixtures.h"
+#include "io/Errors.h"
 #include "tags/MP3TAG.h"
 
 #include "tags/TextCodec.h"
@@ -197,8 +197,8 @@ TEST(TextCodec, TellsUtf8FromOtherBytes)
     for (const char *good : {"", "plain", "第一首", "\xF0\x9F\x8E\xB5", "\xF4\x8F\xBF\xBF"}) {
         EXPECT_TRUE(IsUtf8(good)) << good;
     }
-    for (const char *bad : {"\xB5\xDA", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-                            "\xE4\xB8", "\x80", "\xFF"}) {
+    for (const char *bad : {"\xB5\xDA", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80",
+                            "\xF4\x90\x80\x80", "\xE4\xB8", "\x80", "\xFF"}) {
         EXPECT_FALSE(IsUtf8(bad)) << bad;
     }
 }
