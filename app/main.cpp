@@ -13,6 +13,7 @@
 #include <QStyle>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -40,6 +41,10 @@ QFont WindowFont()
 
 int main(int argc, char **argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("mp3cutter %s\n", MP3CUT_VERSION);
+        return 0;
+    }
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
 #ifndef _WIN32

@@ -43,6 +43,7 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
     setWindowIcon(QIcon(":/icon.svg"));
     setAcceptDrops(true);
     ui->ProgramIcon->setPixmap(QIcon(":/icon.svg").pixmap(128, 128));
+    ui->BuildVersion->setText(QStringLiteral("mp3cutter " MP3CUT_VERSION));
 
     // The Split page has no tab of its own: a button in the tab row's corner opens it.
     ui->PageControl1->setTabVisible(1, false);

@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char *Usage = R"(usage:
+  mp3cut --version
   mp3cut info FILE
   mp3cut cut FILE START END [-o OUT|-] [--frames] [--no-tags] [--force]
   mp3cut split FILE (--at T1,T2,... | --every SECONDS | --size KB | --silence | --cue SHEET)
@@ -187,6 +188,10 @@ int Run(int argc, char **argv)
     }
     if (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0) {
         std::cout << Usage;
+        return Ok;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "mp3cut " << MP3CUT_VERSION << "\n";
         return Ok;
     }
     const std::string command = argv[1];

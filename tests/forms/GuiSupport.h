@@ -116,6 +116,7 @@ struct TMainControls
     CONTROL(QWidget, TabSheet2)
     CONTROL(QLabel, ProgramIcon)
     CONTROL(QLabel, Version)
+    CONTROL(QLabel, BuildVersion)
     // The Cut page
     CONTROL(QLineEdit, Edit1)
     CONTROL(QLineEdit, Edit11)

@@ -55,6 +55,7 @@ private slots:
         QVERIFY(!w.ui.ProgramIcon->pixmap().isNull());
         QVERIFY(!w.main->windowIcon().isNull());
         QCOMPARE(w.ui.Version->text(), QString("Version 1.1.1.051510 Bate"));
+        QCOMPARE(w.ui.BuildVersion->text(), QString("mp3cutter " MP3CUT_VERSION));
         QCOMPARE(w.ui.BitBtn3->geometry(), QRect(368, 24, 75, 33));
         QVERIFY2(!w.ui.Label20->geometry().intersects(w.ui.Edit1->geometry()),
                  "the segment length can be read");

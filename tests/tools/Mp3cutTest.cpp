@@ -212,6 +212,9 @@ TEST_F(Mp3cut, FailuresAreToldApartAndWriteNothing)
         }
     }
     EXPECT_EQ(ReadFile(dir / "song.mp3"), source) << "the input is never touched";
+    const RunResult version = Run("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "mp3cut " MP3CUT_VERSION "\n") << "the project's one version";
 }
 
 TEST_F(Mp3cut, AFailedSplitListsThePartsItWroteAndSaysHowMany)
