@@ -52,6 +52,7 @@ bool TMPEGAFHdr::Locate(TFileStream &stream, int64_t from)
     first_ = TFrameInfo{};
     HasLameTag = false;
     index_ = TFrameIndex{};
+    window_.Stream = nullptr; // a stream read before may have gone, and another taken its place
     VBR = false;
     WalkFrames = false;
     junk_.clear();
