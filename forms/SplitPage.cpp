@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QMenu>
+#include <QTimer>
 
 #include <algorithm>
 #include <initializer_list>
@@ -25,6 +26,9 @@
 TSplitPage::TSplitPage(QWidget *parent) : QWidget(parent), ui(new Ui::TSplitPage)
 {
     ui->setupUi(this);
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(50);
+    connect(progressTimer_, &QTimer::timeout, this, &TSplitPage::ShowProgress);
     ConnectControls();
 }
 
@@ -185,34 +189,6 @@ void TSplitPage::N4Click()
     ListView2DblClick();
 }
 
-void TSplitPage::N5Click()
-{
-    if (list_.Count() == 0) {
-        return; // no file open
-    }
-    const QString cue = TDialogs::Current().OpenFileName(this, "CUE (*.cue)");
-    if (cue.isEmpty()) {
-        return;
-    }
-    const TCueRead read = ReadCueSheet(ToPath(cue), ToPath(ui->Edit8->text() + ui->Edit7->text()));
-    if (!read.Sheet) {
-        TDialogs::Current().Message(this, CueFaultMessage(cue, read));
-        return;
-    }
-    TSegmentList planned = list_;
-    const size_t outside = planned.PlanTracks(read.Sheet->Tracks);
-    if (outside == read.Sheet->Tracks.size()) {
-        TDialogs::Current().Message(this, MsgCueOutside);
-        return;
-    }
-    list_ = planned;
-    view_->Show(std::nullopt);
-    const QString note = CueNoteMessage(*read.Sheet, outside);
-    if (!note.isEmpty()) {
-        TDialogs::Current().Message(this, note);
-    }
-}
-
 void TSplitPage::ListView2SelectItem()
 {
     const std::optional<size_t> row = view_->Selected();
@@ -352,10 +328,11 @@ void TSplitPage::SpeedButton14Click()
         ui->SpeedButton14->setText("开始");
         return;
     }
-    if (!ui->RadioButton1->isChecked() && !PlanWholeFile()) {
+    if (ui->RadioButton1->isChecked()) {
+        SpeedButton24Click();
         return;
     }
-    SpeedButton24Click();
+    PlanWholeFile([this] { SpeedButton24Click(); });
 }
 
 void TSplitPage::SpeedButton17Click()

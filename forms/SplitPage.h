@@ -2,11 +2,14 @@
 // The Split page: the segment list (a view over the core's list), the planners, the batch run,
 // the wizard's steps and the page's own preview controls.
 
+#include "jobs/SplitJob.h"
 #include "plan/SegmentList.h"
 
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace Ui {
@@ -14,6 +17,8 @@ class TSplitPage;
 }
 class QTreeWidgetItem;
 class QGroupBox;
+class QTimer;
+struct TJobProgress;
 class TMediaPlayer;
 class TSegmentView;
 class Tfrm_info;
@@ -59,11 +64,15 @@ public:
     void ListView2DblClick();
     void SpeedButton12Click();
     void SpeedButton23Click();
-    // Planning and writing
+    // Planning and writing. The long steps (a silence scan, the walk of a size step, a CUE
+    // sheet read, the split) run off the window's thread; Running() holds meanwhile, and
+    // RunningChanged tells when it ends.
     void SpeedButton15Click();
-    bool PlanWholeFile(); // false: the step was refused and the list left as it was
-    // The list cut in the middle of every silence of the file; false: none, or stopped.
-    bool PlanAtSilences();
+    // The list planned over the whole file by the chosen method; then() follows once it is,
+    // not when the step was refused, the scan found no silence or was stopped.
+    void PlanWholeFile(std::function<void()> then = {});
+    // The list cut in the middle of every silence of the file.
+    void PlanAtSilences(std::function<void()> then = {});
     void SpeedButton24Click();
     void StopClick();
     // The wizard, the information and playback
@@ -92,8 +101,15 @@ private:
     void StoreTag(const TPartTag &tag);
     void Plan(int64_t from, int64_t to, int64_t stepMs);
     void PlanBySize(int64_t from, int64_t to, int64_t stepBytes);
-    // The cut points nearest to every stepBytes of the file's audio; none when it cannot be read.
-    std::optional<std::vector<int64_t>> SizeCutTimes(int64_t from, int64_t to, int64_t stepBytes);
+    // The cut points nearest to every stepBytes of the file's audio, to then(); a message when
+    // the file cannot be read.
+    void SizeCutTimes(int64_t from, int64_t to, int64_t stepBytes,
+                      std::function<void(const std::vector<int64_t> &)> then);
+    // Runs work(progress) off the window's thread with the progress bar (of total) and "停止",
+    // the page's commands off; done(result) on the window's thread once it has ended.
+    template <class Work, class Done> void RunJob(int64_t total, Work work, Done done);
+    void RunSplit(const TSplitJob &job);
+    void ShowProgress();
 
     Ui::TSplitPage *ui;
     TSegmentList list_;
@@ -103,5 +119,6 @@ private:
     Tfrm_addspecial *frmAddspecial_ = nullptr;
     std::optional<size_t> taggedRow_; // the row whose texts the tag dialog edits
     bool running_ = false;
-    bool stopRequested_ = false;
+    std::shared_ptr<TJobProgress> progress_; // of the job that runs, or ran last
+    QTimer *progressTimer_ = nullptr;        // shows it while the job runs
 };

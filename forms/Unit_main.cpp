@@ -2,6 +2,7 @@
 #include "Unit_main.h"
 
 #include "Application.h"
+#include "Background.h"
 #include "Dialogs.h"
 #include "Messages.h"
 #include "Paths.h"
@@ -367,7 +368,7 @@ void TFrm_main::BitBtn2Click()
 
 void TFrm_main::BitBtn3Click()
 {
-    if (ui->Edit1->text().isEmpty()) {
+    if (ui->Edit1->text().isEmpty() || cutRunning_) {
         return;
     }
     // The typed times count, to the millisecond; the bar's whole seconds only show them.
@@ -382,35 +383,57 @@ void TFrm_main::BitBtn3Click()
         // The player's length leaves out the encoder's padding; its end is the file's end.
         job.EndMs.reset();
     }
-    // A long range shows its progress and can be cancelled; the window stays alive meanwhile.
-    QProgressDialog progress("正在剪切...", "取消", 0, 1000, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(400);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false); // a cancel stays a cancel to the last block
-    const auto onBlock = [&progress](int64_t done, int64_t total) {
-        progress.setValue(int(done * 1000 / total));
-        QCoreApplication::processEvents();
-        return !progress.wasCanceled();
-    };
-    TJobOutcome outcome = RunCut(job, onBlock);
-    if (outcome.Status == TJobStatus::ReadOnlyFile) {
-        progress.close();
-        if (!TDialogs::Current().Question(this, ReadOnlyQuestion(outcome))) {
-            return;
-        }
-        job.ReplaceReadOnly = true;
-        outcome = RunCut(job, onBlock);
-    }
-    progress.close();
-    if (outcome.Status == TJobStatus::Done) {
-        LastOutput = ui->Edit11->text();
-        ui->BitBtn4->setProperty("hint", LastOutput);
-    }
-    const QString message = CutMessage(outcome);
-    if (!message.isEmpty()) {
-        TDialogs::Current().Message(this, message);
-    }
+    RunCut(job);
+}
+
+void TFrm_main::RunCut(const TCutJob &job)
+{
+    // A long range shows its progress and can be cancelled; the cut runs off the window's
+    // thread, and the window stays alive meanwhile.
+    auto progress = std::make_shared<TJobProgress>();
+    auto *dialog = new QProgressDialog("正在剪切...", "取消", 0, 1000, this);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setMinimumDuration(400);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false); // a cancel stays a cancel to the last block
+    connect(dialog, &QProgressDialog::canceled, dialog, [progress] { progress->Stop = true; });
+    auto *timer = new QTimer(dialog);
+    timer->setInterval(50);
+    connect(timer, &QTimer::timeout, dialog,
+            [dialog, progress] { dialog->setValue(int(progress->Done.load())); });
+    timer->start();
+    cutRunning_ = true;
+    ui->BitBtn3->setEnabled(false);
+    RunInBackground(
+        this,
+        [job, progress] {
+            return ::RunCut(job, [&progress](int64_t done, int64_t total) {
+                progress->Done = done * 1000 / std::max<int64_t>(1, total);
+                return !progress->Stop;
+            });
+        },
+        [this, job, dialog](const TJobOutcome &outcome) {
+            dialog->close();
+            dialog->deleteLater();
+            cutRunning_ = false;
+            ui->BitBtn3->setEnabled(true);
+            if (outcome.Status == TJobStatus::ReadOnlyFile) {
+                if (TDialogs::Current().Question(this, ReadOnlyQuestion(outcome))) {
+                    TCutJob again = job;
+                    again.ReplaceReadOnly = true;
+                    RunCut(again);
+                }
+                return;
+            }
+            if (outcome.Status == TJobStatus::Done) {
+                LastOutput = QString::fromStdString(job.Output.string());
+                ui->BitBtn4->setProperty("hint", LastOutput);
+            }
+            const QString message = CutMessage(outcome);
+            if (!message.isEmpty()) {
+                TDialogs::Current().Message(this, message);
+            }
+        });
 }
 
 void TFrm_main::BitBtn4Click()

@@ -17,6 +17,7 @@ class TFrm_main;
 class QToolButton;
 class TSpinEdit;
 class TSplitPage;
+struct TCutJob;
 class Tfrm_info;
 class Tfrm_addspecial;
 
@@ -51,7 +52,9 @@ public:
     void SpeedButton4Click();
     void BitBtn1Click();
     void BitBtn2Click();
+    // "开始剪切": the cut runs off the window's thread; CutRunning() holds until its message.
     void BitBtn3Click();
+    bool CutRunning() const { return cutRunning_; }
     void BitBtn4Click();
 
     // Player display
@@ -73,8 +76,10 @@ private:
     // A time field changed: the marked range and its length follow it.
     void CutRangeChanged();
     void SplitRunning(bool running);
+    void RunCut(const TCutJob &job);
 
     Ui::TFrm_main *ui;
     bool settingRange_ = false; // a new file's range is being set: one update at its end
+    bool cutRunning_ = false;
     QToolButton *SplitPageButton = nullptr; // "高级分割" in the tab row's corner
 };

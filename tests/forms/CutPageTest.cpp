@@ -6,6 +6,7 @@
 
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QPushButton>
 
 namespace fs = std::filesystem;
 
@@ -138,6 +139,7 @@ private slots:
         QVERIFY(w.ui.Label17->text().endsWith("长度:00:10.012"));
         TypeRange(w.ui, "0:4.000", "0:6.000");
         RunAsEvent([&] { w.main->BitBtn3Click(); });
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages.last(),
                  QString("剪切范围跨过了文件格式改变处 00:05.212 (44100 Hz stereo to 48000 Hz "
                          "stereo)，请分别剪切两边。"));
@@ -243,6 +245,7 @@ private slots:
 
         w.ui.Edit11->setText(Q(dir / "cut.mp3"));
         QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{Done});
         const Bytes out = ReadFile(dir / "cut.mp3");
         QCOMPARE(out.size(), CoreCut(file, 3725042, 4200000).size());
@@ -262,6 +265,7 @@ private slots:
 
         TypeRange(w.ui, "0:2.500", "0:6.000");
         QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{Done});
         const auto out = dir / "src_片段.mp3";
         const TDecodeResult d = DecodeFile(out);
@@ -275,6 +279,7 @@ private slots:
         dialogs.Messages.clear();
         TypeRange(w.ui, "0:3.200", "0:3.900");
         QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{Done});
         QVERIFY(ReadFile(out) == CoreCut(mp3, 3200, 3900));
         w.main->OpenCutInput(Q(mp3));
@@ -282,6 +287,7 @@ private slots:
                   w.ui.SpinEdit9->Text() + ":" + w.ui.SpinEdit10->Text() + "." +
                       w.ui.SpinEdit11->Text());
         QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
+        WaitIdle(w);
         QVERIFY(ReadFile(out) == CoreCut(mp3, 0, 1 << 30));
         QVERIFY(GaplessSamples(out) == GaplessSamples(mp3)); // the whole file, sample for sample
     }
@@ -303,11 +309,13 @@ private slots:
             w.main->OpenCutInput(Q(dir / "in.mp3"));
             TypeRange(w.ui, "0:1.000", "0:3.000");
             QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
+            WaitIdle(w);
             QCOMPARE(dialogs.Messages, QStringList{Done});
             QVERIFY2(!SourceTexts(TagsOf(out)), "no tag unless asked");
 
             QTest::mouseClick(w.ui.CheckBox1, Qt::LeftButton);
             QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
+            WaitIdle(w);
             const TSourceTags kept = TagsOf(out);
             QVERIFY(kept.Id3v2Texts && kept.Id3v1);
             QCOMPARE(kept.Id3v2Texts->Title, std::string("Cover song"));
@@ -356,6 +364,7 @@ private slots:
             w.ui.Edit11->setText(c.output);
             TypeRange(w.ui, c.start, c.end);
             RunAsEvent([&] { w.main->BitBtn3Click(); });
+            WaitIdle(w);
             QVERIFY2(dialogs.Messages == QStringList{c.message}, c.why);
             QVERIFY2(ReadFile(dir / "keep.mp3") == Bytes(7, 'k'), c.why);
             QVERIFY2(w.main->LastOutput == "previous", c.why);
@@ -380,6 +389,7 @@ private slots:
             w.ui.Edit11->setText(Q(out));
             TypeRange(w.ui, "0:1.0", "0:2.0");
             RunAsEvent([&] { w.main->BitBtn3Click(); });
+            WaitIdle(w);
             QCOMPARE(dialogs.Questions,
                      QStringList{"文件 " + Q(out) + " 是只读的。\n要替换它吗？"});
             QCOMPARE(dialogs.Messages, yes ? QStringList{Done} : QStringList{});
@@ -398,13 +408,16 @@ private slots:
         w.main->OpenCutInput(Q(file));
         WriteFile(dir / "long_片段.mp3", Bytes(5, 'o'));
         TypeRange(w.ui, "0:0.0", "24:0.0");
-        // The first block's report lets events run: the user cancels then.
+        // The user presses "取消" once the progress shows, before the first block is written;
+        // the cut runs off the window's thread, so the press is seen while it runs.
         QTimer::singleShot(0, w.main.get(), [&] {
             auto *progress = w.main->findChild<QProgressDialog *>();
             QVERIFY(progress != nullptr);
-            progress->cancel();
+            QVERIFY(w.main->CutRunning());
+            progress->findChild<QPushButton *>()->click();
         });
         w.main->BitBtn3Click();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{});
         QVERIFY(ReadFile(dir / "long_片段.mp3") == Bytes(5, 'o'));
         QCOMPARE(std::distance(fs::directory_iterator(dir.Path()), {}), 2);
@@ -412,6 +425,10 @@ private slots:
 
         TypeRange(w.ui, "0:0.0", "24:0.0"); // and without a cancel the cut completes
         w.main->BitBtn3Click();
+        QVERIFY(!w.ui.BitBtn3->isEnabled());
+        w.main->BitBtn3Click(); // a second press while it runs starts no second cut
+        WaitIdle(w);
+        QVERIFY(w.ui.BitBtn3->isEnabled());
         QCOMPARE(dialogs.Messages, QStringList{Done});
         QVERIFY(ReadFile(dir / "long_片段.mp3").size() > size_t(20) << 20);
     }

@@ -241,6 +241,13 @@ inline void RunAsEvent(const std::function<void()> &handler)
     QTRY_VERIFY(ran);
 }
 
+// Lets the event loop run until the jobs the windows started off their thread have ended and
+// told their outcome.
+inline void WaitIdle(const TWindows &w)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(!w.split->Running() && !w.main->CutRunning(), 120000);
+}
+
 inline QString Q(const std::filesystem::path &p)
 {
     return QString::fromStdString(p.string());

@@ -104,6 +104,7 @@ private slots:
         OneRow(w, 144000000); // a 40-hour recording, every minute a part
         w.ui.SpinEdit4->SetText("60");
         w.split->SpeedButton15Click();
+        WaitIdle(w);
         QTreeWidget *list = w.ui.ListView2;
         QCOMPARE(list->topLevelItemCount(), 2400);
         for (int i = 0; i < list->topLevelItemCount(); ++i) {
@@ -201,11 +202,13 @@ private slots:
         OneRow(w, 150000);
         w.ui.SpinEdit4->SetText("60");
         w.split->SpeedButton15Click();
+        WaitIdle(w);
         QCOMPARE(Rows(w.ui),
                  (QStringList{"00:00.000-01:00.000 01:00.000", "01:00.000-02:00.000 01:00.000",
                               "02:00.000-02:30.000 00:30.000"}));
         OneRow(w, 180000);
         w.split->SpeedButton15Click();
+        WaitIdle(w);
         QCOMPARE(Rows(w.ui).size(), 3);
         QVERIFY2(dialogs.Messages == QStringList{}, "no complaint at the file's end");
 
@@ -216,6 +219,7 @@ private slots:
         w.ui.RadioButton3->setChecked(true);
         w.ui.SpinEdit5->SetText("1024");
         w.split->SpeedButton15Click();
+        WaitIdle(w);
         QCOMPARE(Rows(w.ui).at(1), QString("01:05.547-02:11.094 01:05.547"));
 
         const QStringList before = Rows(w.ui);
@@ -223,6 +227,7 @@ private slots:
             dialogs.Messages.clear();
             w.ui.SpinEdit5->SetText(kb);
             w.split->SpeedButton15Click();
+            WaitIdle(w);
             QCOMPARE(dialogs.Messages, QStringList{BadStep});
             QVERIFY2(Rows(w.ui) == before, "the list is not touched");
         }
@@ -291,6 +296,7 @@ private slots:
         TWindows w;
         QCOMPARE(w.ui.Edit10->text(), QDir::toNativeSeparators(QDir::homePath()));
         QTest::mouseClick(w.ui.SpeedButton14, Qt::LeftButton); // no input yet
+        WaitIdle(w);
         QCOMPARE(w.ui.SpeedButton14->text(), QString("下一步"));
 
         const auto mp3 = EncodeWithLame(dir, "song", 4.0, 44100, 2, "-b 128");
@@ -322,6 +328,7 @@ private slots:
 
         w.ui.RadioButton3->setChecked(true);
         QTest::mouseClick(w.ui.SpeedButton14, Qt::LeftButton);
+        WaitIdle(w);
         QCOMPARE(w.ui.SpeedButton14->text(), QString("开始"));
         QCOMPARE(w.ui.TabSheet2->childAt(40, 60), w.ui.GroupBoxsize);
         QWidget *below = w.ui.TabSheet2->childAt(40, 190);
@@ -363,13 +370,15 @@ private slots:
         w.ui.ListView2->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
         QSignalSpy progress(w.ui.ProgressBar2, &QProgressBar::valueChanged);
         w.split->SpeedButton14Click();
+        WaitIdle(w);
         w.split->SpeedButton14Click();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{Done});
         QVERIFY(fs::exists(dir / "out" / "p002.mp3"));
         QVERIFY2(!fs::exists(dir / "out" / "p003.mp3"), "three ticked rows, three parts");
         QCOMPARE(w.ui.ProgressBar2->maximum(), 4);
         QCOMPARE(w.ui.ProgressBar2->value(), 4);
-        QVERIFY(progress.count() >= 4);
+        QVERIFY(progress.count() >= 1); // the bar follows the run, read on a timer
         const std::vector<fs::path> parts = {dir / "out" / "p000.mp3", dir / "out" / "p001.mp3",
                                              dir / "out" / "p002.mp3"};
         for (const auto &p : parts) {
@@ -400,8 +409,10 @@ private slots:
         w.ui.SpinEdit4->SetText("4");
         w.split->SpeedButton13Click();
         w.split->SpeedButton14Click();
+        WaitIdle(w);
         QCOMPARE(w.ui.ProgressBar2->value(), 0); // the last run's bar does not stay full
         w.split->SpeedButton14Click();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{Done});
         std::vector<fs::path> timed;
         for (int n = 0; fs::exists(dir / "out" / ("p00" + std::to_string(n) + ".mp3")); ++n) {
@@ -416,7 +427,9 @@ private slots:
         w.ui.SpinEdit5->SetText("40");
         w.split->SpeedButton13Click();
         w.split->SpeedButton14Click();
+        WaitIdle(w);
         w.split->SpeedButton14Click();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{Done});
         QVERIFY(fs::exists(dir / "out" / "p001.mp3"));
     }
@@ -439,7 +452,9 @@ private slots:
         w.ui.Edit9->setText("ch");
         w.split->additem(2000);
         w.split->SpeedButton14Click();
+        WaitIdle(w);
         w.split->SpeedButton14Click();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{Done});
         for (const char *name : {"ch000.mp3", "ch001.mp3"}) {
             const TSourceTags tags = TagsOf(dir / name);
@@ -474,17 +489,20 @@ private slots:
         QCOMPARE(silence->text(), QString("按静音分割"));
         silence->setChecked(true);
         w.split->SpeedButton14Click(); // 下一步
+        WaitIdle(w);
         auto *group = w.main->findChild<QGroupBox *>("GroupBoxsilence");
         QVERIFY(group != nullptr && !group->isHidden());
         auto *minimum = w.main->findChild<TSpinEdit *>("SpinEdit13");
         minimum->SetText("3000");
         w.split->SpeedButton14Click(); // 开始: no silence of three seconds
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{"未找到可分割的静音！"});
         QVERIFY(!fs::exists(dir / "talk000.mp3"));
 
         dialogs.Messages.clear();
         minimum->SetText("1000");
         w.split->SpeedButton14Click();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{Done});
         QCOMPARE(Rows(w.ui).size(), 2);
         QVERIFY(std::abs(double(GaplessSamples(dir / "talk000.mp3").size()) - 2.75 * 44100) <
@@ -515,6 +533,7 @@ private slots:
         QCOMPARE(import->text(), QString("导入CUE..."));
         dialogs.OpenAnswers = {Q(dir / "bad.cue")};
         import->trigger();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{"CUE文件 " + Q(dir / "bad.cue") +
                                                " 第 2 行有误：unknown command 'FOO'"});
         QCOMPARE(Rows(w.ui), before); // the list stays as it was
@@ -522,6 +541,7 @@ private slots:
         dialogs.Messages.clear();
         dialogs.OpenAnswers = {Q(dir / "good.cue")};
         import->trigger();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages,
                  QStringList{"1 条音轨（共 3 条）的起点在音频结束之后，已略去。"});
         QCOMPARE(Rows(w.ui).size(), 2);
@@ -539,7 +559,9 @@ private slots:
         w.ui.Edit10->setText(Q(dir.Path()));
         w.ui.Edit9->setText("@n @t");
         w.split->SpeedButton14Click();
+        WaitIdle(w);
         w.split->SpeedButton14Click();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages.last(), Done);
         const struct
         {
@@ -635,6 +657,7 @@ private slots:
             w.ui.ListView2->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
         }
         w.split->SpeedButton24Click();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{NoRows});
         for (int i = 0; i < 4; ++i) {
             w.ui.ListView2->topLevelItem(i)->setCheckState(0, Qt::Checked);
@@ -645,12 +668,14 @@ private slots:
         w.ui.Edit9->setText("in");
         dialogs.Messages.clear();
         w.split->SpeedButton24Click();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{Busy});
         QVERIFY2(!fs::exists(dir / "in000.mp3"), "nothing written before the refusal");
         w.ui.Edit7->setText("in.mp3");
         w.ui.Edit10->setText(Q(dir / "missing"));
         dialogs.Messages.clear();
         w.split->SpeedButton24Click();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{Busy});
         // No audio in the input.
         WriteFile(dir / "junk.mp3", Bytes(20000, 0));
@@ -658,6 +683,7 @@ private slots:
         w.ui.Edit10->setText(Q(dir.Path()));
         dialogs.Messages.clear();
         w.split->SpeedButton24Click();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{NoFrame});
 
         // Stop after the first part; during the run the page's commands are off.
@@ -674,6 +700,7 @@ private slots:
             QTest::mouseClick(w.ui.SpeedButtonStop, Qt::LeftButton);
         });
         w.split->SpeedButton24Click();
+        WaitIdle(w);
         QVERIFY(sawRunning);
         QCOMPARE(dialogs.Messages, QStringList{"已停止。已写入 1 个片段（共 4 个）。"});
         QVERIFY(fs::exists(dir / "s000.mp3"));

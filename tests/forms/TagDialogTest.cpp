@@ -157,6 +157,7 @@ private slots:
                    {QString::fromStdString(longTitle), "Own artist", "", "2001", "Folklore", ""});
         StoreTexts(w, 2, {"", "", "", "", "", ""}); // its own empty title: no tag
         w.split->SpeedButton24Click();
+        WaitIdle(w);
         QCOMPARE(dialogs.Messages, QStringList{Expected::Done});
 
         TID3Tag tag;
