@@ -41,8 +41,7 @@ void TSplitPage::PlanBySize(int64_t from, int64_t to, int64_t stepBytes)
     });
 }
 
-template <class Work, class Done>
-void TSplitPage::RunJob(int64_t total, Work work, Done done)
+template <class Work, class Done> void TSplitPage::RunJob(int64_t total, Work work, Done done)
 {
     progress_ = std::make_shared<TJobProgress>();
     progress_->Total = std::max<int64_t>(1, total);
@@ -205,8 +204,8 @@ void TSplitPage::SpeedButton24Click()
         return;
     }
     TSplitJob job =
-        SplitJobOf(list_, ToPath(ui->Edit8->text() + ui->Edit7->text()),
-                   ToPath(ui->Edit10->text()), ToPath(ui->Edit9->text()).string(), PageTag());
+        SplitJobOf(list_, ToPath(ui->Edit8->text() + ui->Edit7->text()), ToPath(ui->Edit10->text()),
+                   ToPath(ui->Edit9->text()).string(), PageTag());
     if (job.Segments.empty()) {
         TDialogs::Current().Message(this, MsgNoRows);
         return;

@@ -6,7 +6,7 @@
 #include <mpg123.h>
 
 #include <algorithm>
-#include <condition_variable>
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -34,11 +34,12 @@ bool InitLibraries(std::string &noSound)
 struct TMediaPlayer::TScan
 {
     std::mutex mutex;
-    std::condition_variable ended;
     bool done = false;
-    bool abandoned = false;          // the player closed the file meanwhile
+    // The player closed the file: the reading fails at once. Shared with the handle that reads.
+    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
     mpg123_handle *handle = nullptr; // read through: its exact length and seek index
     int64_t length = -1;
+    std::thread thread;
 };
 
 TMediaPlayer::TMediaPlayer() = default;
@@ -56,15 +57,12 @@ void TMediaPlayer::Close()
         device_ = 0;
     }
     if (scan_) {
-        // The reading goes on to its end on its own thread, and then drops what it read.
-        std::lock_guard lock(scan_->mutex);
-        scan_->abandoned = true;
-        if (scan_->done) {
-            CloseDecoder(scan_->handle);
-            scan_->handle = nullptr;
-        }
+        // The reading's next block fails, and its thread ends with what it read dropped.
+        *scan_->cancel = true;
+        scan_->thread.join();
+        CloseDecoder(scan_->handle);
+        scan_.reset();
     }
-    scan_.reset();
     std::lock_guard lock(mutex_);
     CloseDecoder(handle_);
     handle_ = nullptr;
@@ -88,27 +86,28 @@ void TMediaPlayer::Open()
         throw EMCIDeviceError(error);
     }
     const off_t length = mpg123_length(mh); // exact with an encoder's tag; else an estimate
-    // The whole file is read on a thread of its own, through a handle of its own.
+    // The whole file is read on a thread of its own, through a handle of its own: the exact
+    // length and sample-accurate seeks. Nothing waits for it; the handle that read it takes
+    // over at the first play or seek after it has ended.
     auto scan = std::make_shared<TScan>();
-    std::thread([scan, fileName = FileName] {
+    scan->thread = std::thread([scan = scan.get(), fileName = FileName] {
         long r = 0;
         int c = 0;
         std::string why;
-        mpg123_handle *h = OpenDecoder(fileName, r, c, why);
+        mpg123_handle *h = OpenDecoder(fileName, r, c, why, scan->cancel);
         int64_t n = -1;
-        if (h != nullptr && mpg123_scan(h) == MPG123_OK) {
+        if (h != nullptr && mpg123_scan(h) == MPG123_OK && !*scan->cancel) {
             n = mpg123_length(h);
         }
-        std::lock_guard lock(scan->mutex);
-        if (scan->abandoned || n < 0) {
+        if (n < 0) {
             CloseDecoder(h);
             h = nullptr;
         }
+        std::lock_guard lock(scan->mutex);
         scan->handle = h;
         scan->length = n;
         scan->done = true;
-        scan->ended.notify_all();
-    }).detach();
+    });
     scan_ = scan;
     {
         std::lock_guard lock(mutex_);
@@ -146,12 +145,15 @@ void TMediaPlayer::Settle()
     if (!scan_) {
         return;
     }
-    std::unique_lock wait(scan_->mutex);
-    scan_->ended.wait(wait, [&] { return scan_->done; });
+    std::unique_lock taken(scan_->mutex);
+    if (!scan_->done) {
+        return; // still reading: the first handle plays and seeks meanwhile
+    }
     mpg123_handle *read = scan_->handle;
     const int64_t length = scan_->length;
     scan_->handle = nullptr;
-    wait.unlock();
+    taken.unlock();
+    scan_->thread.join();
     scan_.reset();
     if (read == nullptr) {
         return; // the reading failed: the first handle decodes as it can

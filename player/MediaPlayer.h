@@ -40,8 +40,10 @@ public:
     // Closes the open file, then opens FileName. Raises EMCIDeviceError with libmpg123's text
     // when the file cannot be decoded. Without a sound device the file still opens; Play then
     // raises. The exact length and sample-accurate seeking need the whole file read: that
-    // runs on a thread of its own, so that opening a long file does not hold up the window.
-    // Length, SetPosition and Play wait for it (it takes about 0.3 s for an hour of audio).
+    // runs on a thread of its own (about 0.6 s for an hour of audio, half a minute for
+    // 2.6 GB), which Close cancels. Nothing waits for it: until it has ended, the length is
+    // the encoder's count (exact where its information frame gives one; else an estimate)
+    // and a seek finds its frame by reading up to it.
     void Open();
     void Close();
     // Plays from the current position, within StartPos and EndPos when they were set for this
@@ -66,7 +68,7 @@ private:
     void Fill(uint8_t *stream, int len);
     void CheckOpen() const;
     void SeekSamples(int64_t sample); // caller holds mutex_
-    // Waits for the file's reading to end, then decodes from the handle that read it.
+    // Once the file's reading has ended, decodes from the handle that read it.
     void Settle();
 
     struct TScan; // the reading of the whole file, shared with the thread that does it

@@ -19,12 +19,16 @@ struct TBoundedFile
     std::unique_ptr<TFileStream> Stream;
     int64_t Start = 0;
     int64_t End = 0;
-    int64_t Pos = 0; // from Start
+    int64_t Pos = 0;                                 // from Start
+    std::shared_ptr<const std::atomic<bool>> Cancel; // once true, reads fail
 };
 
 mpg123_ssize_t ReadBounded(void *handle, void *buffer, size_t n)
 {
     auto *f = static_cast<TBoundedFile *>(handle);
+    if (f->Cancel != nullptr && f->Cancel->load()) {
+        return -1;
+    }
     const int64_t want = std::min<int64_t>(int64_t(n), f->End - f->Start - f->Pos);
     if (want <= 0) {
         return 0;
@@ -59,7 +63,7 @@ void CloseBounded(void *handle)
 } // namespace
 
 mpg123_handle *OpenDecoder(const std::string &fileName, long &rate, int &channels,
-                           std::string &error)
+                           std::string &error, std::shared_ptr<const std::atomic<bool>> cancel)
 {
     TByteRange bytes{0, -1}; // the decoder says why it finds nothing
     try {
@@ -72,11 +76,11 @@ mpg123_handle *OpenDecoder(const std::string &fileName, long &rate, int &channel
         error = e.what();
         return nullptr;
     }
-    return OpenDecoder(fileName, bytes, rate, channels, error);
+    return OpenDecoder(fileName, bytes, rate, channels, error, std::move(cancel));
 }
 
 mpg123_handle *OpenDecoder(const std::string &fileName, TByteRange bytes, long &rate, int &channels,
-                           std::string &error)
+                           std::string &error, std::shared_ptr<const std::atomic<bool>> cancel)
 {
     static const bool ready = mpg123_init() == MPG123_OK;
     auto file = std::make_unique<TBoundedFile>();
@@ -84,6 +88,7 @@ mpg123_handle *OpenDecoder(const std::string &fileName, TByteRange bytes, long &
         file->Stream = std::make_unique<TFileStream>(fileName, fmOpenRead);
         file->Start = bytes.Start;
         file->End = bytes.End >= 0 ? bytes.End : file->Stream->Size();
+        file->Cancel = std::move(cancel);
     } catch (const EStreamError &e) {
         error = e.what();
         return nullptr;

@@ -4,15 +4,20 @@
 
 #include "format/MPEGAFHdr.h" // TByteRange
 
+#include <atomic>
+#include <memory>
 #include <string>
 
 struct mpg123_handle_struct;
 
 // The handle, or null with the reason in error. It reads the file's first stream, from its
-// first frame to the end of its audio.
+// first frame to the end of its audio. Once *cancel (when given) is true, its reads fail, so
+// that a long read through the file (mpg123_scan) ends at once; the handle keeps the flag.
 mpg123_handle_struct *OpenDecoder(const std::string &fileName, long &rate, int &channels,
-                                  std::string &error);
+                                  std::string &error,
+                                  std::shared_ptr<const std::atomic<bool>> cancel = {});
 // The same over the given bytes of the file (one stream of several); End -1: to the file's end.
 mpg123_handle_struct *OpenDecoder(const std::string &fileName, TByteRange bytes, long &rate,
-                                  int &channels, std::string &error);
+                                  int &channels, std::string &error,
+                                  std::shared_ptr<const std::atomic<bool>> cancel = {});
 void CloseDecoder(mpg123_handle_struct *handle); // null is nothing to close
