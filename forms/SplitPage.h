@@ -4,6 +4,7 @@
 
 #include "jobs/SplitJob.h"
 #include "plan/SegmentList.h"
+#include "plan/SplitPlanner.h"
 
 #include <QWidget>
 
@@ -68,11 +69,10 @@ public:
     // sheet read, the split) run off the window's thread; Running() holds meanwhile, and
     // RunningChanged tells when it ends.
     void SpeedButton15Click();
-    // The list planned over the whole file by the chosen method; then() follows once it is,
-    // not when the step was refused, the scan found no silence or was stopped.
+    // The list planned over the whole file by the chosen method and its options (the core's
+    // planner, as mp3cut's); then() follows once it is, not when the step was refused, the
+    // scan found no silence or was stopped.
     void PlanWholeFile(std::function<void()> then = {});
-    // The list cut in the middle of every silence of the file.
-    void PlanAtSilences(std::function<void()> then = {});
     void SpeedButton24Click();
     void StopClick();
     // The wizard, the information and playback
@@ -109,6 +109,12 @@ private:
     // the page's commands off; done(result) on the window's thread once it has ended.
     template <class Work, class Done> void RunJob(int64_t total, Work work, Done done);
     void RunSplit(const TSplitJob &job);
+    // The request the method's step makes of its controls.
+    TSplitRequest MethodRequest() const;
+    // Plans the request off the window's thread; then(plan) once it is planned and in the list.
+    void PlanRequest(const TSplitRequest &request, std::function<void(const TSplitPlan &)> then);
+    // Why a plan was not made, or the note it came with; empty: nothing to say.
+    QString PlanMessage(const TSplitPlan &plan) const;
     void ShowProgress();
 
     Ui::TSplitPage *ui;
@@ -121,4 +127,5 @@ private:
     bool running_ = false;
     std::shared_ptr<TJobProgress> progress_; // of the job that runs, or ran last
     QTimer *progressTimer_ = nullptr;        // shows it while the job runs
+    QString cueName_;                        // the CUE sheet being imported
 };

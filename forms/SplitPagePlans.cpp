@@ -89,45 +89,27 @@ void TSplitPage::SpeedButton15Click()
     PlanWholeFile();
 }
 
-void TSplitPage::PlanAtSilences(std::function<void()> then)
+TSplitRequest TSplitPage::MethodRequest() const
 {
-    if (list_.Count() == 0) {
-        return; // no file yet
+    using TMethod = TSplitRequest::TMethod;
+    TSplitRequest request;
+    request.Silence.ThresholdDb = ui->SpinEdit12->Value();
+    request.Silence.MinSilenceMs = ui->SpinEdit13->Value();
+    request.Silence.MinPartMs = int64_t(ui->SpinEdit14->Value()) * 1000;
+    request.Trim = ui->CheckBox2->isChecked();
+    if (ui->RadioButton4->isChecked()) {
+        request.Method = TMethod::Silence;
+    } else if (ui->RadioButton3->isChecked()) {
+        request.Method = TMethod::Size;
+        request.StepBytes = SizeStepBytes(ui->SpinEdit5->Value()).value_or(0);
+    } else {
+        request.Method = TMethod::Every;
+        request.StepMs = TimeStepMs(ui->SpinEdit4->Value()).value_or(0);
+        if (ui->SpinEdit15->Value() > 0) {
+            request.AdjustMs = int64_t(ui->SpinEdit15->Value()) * 1000;
+        }
     }
-    TSilenceOptions options;
-    options.ThresholdDb = ui->SpinEdit12->Value();
-    options.MinSilenceMs = ui->SpinEdit13->Value();
-    // The file is decoded: long work, with the progress bar and "停止", the window alive.
-    const std::filesystem::path input = ToPath(ui->Edit8->text() + ui->Edit7->text());
-    RunJob(
-        filelength / 1000,
-        [input, options](TJobProgress &progress) {
-            return FindSilences(input, options, [&progress](int64_t done) {
-                progress.Done = done / 1000;
-                return !progress.Stop;
-            });
-        },
-        [this, options, then = std::move(then)](const TSilenceScan &scan) {
-            ui->ProgressBar2->setValue(0);
-            if (scan.Stopped) {
-                return;
-            }
-            if (!scan.Error.empty()) {
-                TDialogs::Current().Message(this, MsgNoFrame);
-                return;
-            }
-            const std::vector<int64_t> points = SilenceCutPoints(scan, options);
-            if (points.empty()) {
-                TDialogs::Current().Message(this, MsgNoSilence);
-                return;
-            }
-            list_.Reset(filelength, lastCut);
-            list_.PlanTimes(points);
-            view_->Show(0);
-            if (then) {
-                then();
-            }
-        });
+    return request;
 }
 
 void TSplitPage::PlanWholeFile(std::function<void()> then)
@@ -135,34 +117,94 @@ void TSplitPage::PlanWholeFile(std::function<void()> then)
     if (running_) {
         return;
     }
-    if (ui->RadioButton4->isChecked()) {
-        PlanAtSilences(std::move(then));
-        return;
-    }
-    // A size step cuts at the frame boundaries nearest to every so many bytes, VBR or not.
-    const bool bySize = ui->RadioButton3->isChecked();
-    const std::optional<int64_t> step =
-        bySize ? SizeStepBytes(ui->SpinEdit5->Value()) : TimeStepMs(ui->SpinEdit4->Value());
-    if (!step) {
+    const TSplitRequest request = MethodRequest();
+    using TMethod = TSplitRequest::TMethod;
+    if ((request.Method == TMethod::Every && request.StepMs < 1) ||
+        (request.Method == TMethod::Size && request.StepBytes < 1)) {
         TDialogs::Current().Message(this, MsgBadStep);
         return;
     }
     if (list_.Count() == 0) {
         return; // no file yet
     }
-    // A plan starts afresh: every planned part is ticked and has the page's texts.
-    const auto plan = [this, then](const std::vector<int64_t> &times) {
-        list_.Reset(filelength, lastCut);
-        list_.PlanTimes(times);
+    PlanRequest(request, [this, then = std::move(then)](const TSplitPlan &) {
+        // A plan starts afresh: every planned part is ticked and has the page's texts.
         view_->Show(0);
         if (then) {
             then();
         }
+    });
+}
+
+void TSplitPage::PlanRequest(const TSplitRequest &request,
+                             std::function<void(const TSplitPlan &)> then)
+{
+    struct TPlanned
+    {
+        TJobOutcome Opened;
+        TSplitPlan Plan;
     };
-    if (bySize) {
-        SizeCutTimes(0, filelength, *step, plan);
-    } else {
-        plan(PlanCutPoints(0, filelength, *step));
+    if (NeedsOnlyLength(request)) {
+        const TSplitPlan plan = PlanSplit(filelength, lastCut.value_or(filelength), request);
+        if (const QString why = PlanMessage(plan); !why.isEmpty()) {
+            TDialogs::Current().Message(this, why);
+        }
+        if (plan.Status == TSplitPlan::TStatus::Planned) {
+            list_ = plan.List;
+            then(plan);
+        }
+        return;
+    }
+    const std::filesystem::path input = ToPath(ui->Edit8->text() + ui->Edit7->text());
+    // Only a silence scan decodes the file: long work, with the progress bar and "停止".
+    const bool scans = request.Method == TSplitRequest::TMethod::Silence || request.AdjustMs;
+    RunJob(
+        scans ? filelength / 1000 : 0,
+        [input, request](TJobProgress &progress) {
+            TPlanned planned;
+            TSource source;
+            if (OpenJobInput(input, source, planned.Opened)) {
+                planned.Plan = PlanSplit(source, request, [&progress](int64_t done) {
+                    progress.Done = done / 1000;
+                    return !progress.Stop;
+                });
+            }
+            return planned;
+        },
+        [this, then = std::move(then)](const TPlanned &planned) {
+            ui->ProgressBar2->setValue(0);
+            if (planned.Opened.Status != TJobStatus::Done) {
+                TDialogs::Current().Message(this, CutMessage(planned.Opened));
+                return;
+            }
+            if (const QString why = PlanMessage(planned.Plan); !why.isEmpty()) {
+                TDialogs::Current().Message(this, why);
+            }
+            if (planned.Plan.Status == TSplitPlan::TStatus::Planned) {
+                list_ = planned.Plan.List;
+                then(planned.Plan);
+            }
+        });
+}
+
+QString TSplitPage::PlanMessage(const TSplitPlan &plan) const
+{
+    using TStatus = TSplitPlan::TStatus;
+    switch (plan.Status) {
+    case TStatus::Planned:
+        return plan.Cue.Sheet ? CueNoteMessage(*plan.Cue.Sheet, plan.TracksLeftOut) : QString();
+    case TStatus::Stopped:
+        return {};
+    case TStatus::Undecodable:
+        return MsgNoFrame;
+    case TStatus::NoSilence:
+        return MsgNoSilence;
+    case TStatus::CueFault:
+        return CueFaultMessage(cueName_, plan.Cue);
+    case TStatus::CueOutside:
+        return MsgCueOutside;
+    default:
+        return MsgBadStep;
     }
 }
 
@@ -251,30 +293,12 @@ void TSplitPage::N5Click()
     if (list_.Count() == 0 || running_) {
         return; // no file open, or a job runs
     }
-    const QString cue = TDialogs::Current().OpenFileName(this, "CUE (*.cue)");
-    if (cue.isEmpty()) {
+    cueName_ = TDialogs::Current().OpenFileName(this, "CUE (*.cue)");
+    if (cueName_.isEmpty()) {
         return;
     }
-    const std::filesystem::path sheet = ToPath(cue);
-    const std::filesystem::path input = ToPath(ui->Edit8->text() + ui->Edit7->text());
-    RunJob(
-        0, [sheet, input](TJobProgress &) { return ReadCueSheet(sheet, input); },
-        [this, cue](const TCueRead &read) {
-            if (!read.Sheet) {
-                TDialogs::Current().Message(this, CueFaultMessage(cue, read));
-                return;
-            }
-            TSegmentList planned = list_;
-            const size_t outside = planned.PlanTracks(read.Sheet->Tracks);
-            if (outside == read.Sheet->Tracks.size()) {
-                TDialogs::Current().Message(this, MsgCueOutside);
-                return;
-            }
-            list_ = planned;
-            view_->Show(std::nullopt);
-            const QString note = CueNoteMessage(*read.Sheet, outside);
-            if (!note.isEmpty()) {
-                TDialogs::Current().Message(this, note);
-            }
-        });
+    TSplitRequest request;
+    request.Method = TSplitRequest::TMethod::Cue;
+    request.Cue = ToPath(cueName_);
+    PlanRequest(request, [this](const TSplitPlan &) { view_->Show(std::nullopt); });
 }

@@ -6,6 +6,7 @@
 #include "plan/SegmentList.h"
 #include "plan/SilenceScan.h"
 #include "plan/SplitPlan.h"
+#include "plan/SplitPlanner.h"
 #include "plan/TimeText.h"
 #include "tags/MP3TAG.h"
 #include "tags/TextCodec.h"
@@ -55,22 +56,18 @@ double ParseNumber(const TOptions &opts, const char *option, double fallback)
     return value;
 }
 
-// The silences of the input, found with the options given (--threshold, --min-silence,
-// --min-part), which go into silence.
-TSilenceScan ScanSilences(const TOptions &opts, TSource &in, TSilenceOptions &silence)
+// The silence options given (--threshold, --min-silence, --min-part).
+TSilenceOptions SilenceOptions(const TOptions &opts)
 {
+    TSilenceOptions silence;
     silence.ThresholdDb = ParseNumber(opts, "--threshold", silence.ThresholdDb);
     silence.MinSilenceMs = int64_t(ParseNumber(opts, "--min-silence", 1.0) * 1000);
     silence.MinPartMs = int64_t(ParseNumber(opts, "--min-part", 0.0) * 1000);
-    TSilenceScan scan = FindSilences(in.Stream->FileName(), silence);
-    if (!scan.Error.empty()) {
-        Fail(InputUnreadable, "cannot decode " + Quoted(in.Stream->FileName()) + ": " + scan.Error);
-    }
-    return scan;
+    return silence;
 }
 
-// The segments asked for, laid as the Split page lays them.
-TSegmentList Segments(const TOptions &opts, TSource &in)
+// The request the options make, with the texts of the cut points of --at.
+TSplitRequest Request(const TOptions &opts, std::vector<std::string> &atTexts)
 {
     const int methods = int(opts.count("--at") + opts.count("--every") + opts.count("--size") +
                             opts.count("--silence") + opts.count("--cue"));
@@ -80,93 +77,95 @@ TSegmentList Segments(const TOptions &opts, TSource &in)
     if (opts.count("--adjust") && !opts.count("--every")) {
         Fail(UsageError, "--adjust moves the points of --every");
     }
-    TSegmentList list;
-    const int64_t length = in.LengthMs();
-    list.Reset(length, std::min(length, in.LastCutMs()));
+    using TMethod = TSplitRequest::TMethod;
+    TSplitRequest request;
+    request.Silence = SilenceOptions(opts);
+    request.Trim = opts.count("--trim") != 0;
     if (opts.count("--at")) {
+        request.Method = TMethod::Times;
         const std::string &at = opts.at("--at");
-        size_t from = 0;
-        while (from <= at.size()) {
+        for (size_t from = 0; from <= at.size();) {
             const size_t comma = std::min(at.find(',', from), at.size());
-            const std::string text = at.substr(from, comma - from);
-            switch (list.AddCut(ParseTime(text)).What) {
-            case TSegmentList::TAdd::Added:
-                break;
-            case TSegmentList::TAdd::Exists:
-                Fail(EmptyRange, "the cut point " + text + " is given twice or lies at an end");
-            case TSegmentList::TAdd::Outside:
-                Fail(EmptyRange, "the cut point " + text +
-                                     " lies outside the audio (00:00.000 to " +
-                                     FormatMs("nn:ss.zzz", length) + ")");
-            }
+            atTexts.push_back(at.substr(from, comma - from));
+            request.Times.push_back(ParseTime(atTexts.back()));
             from = comma + 1;
         }
-        return list;
+    } else if (opts.count("--cue")) {
+        request.Method = TMethod::Cue;
+        request.Cue = opts.at("--cue");
+    } else if (opts.count("--silence")) {
+        request.Method = TMethod::Silence;
+    } else {
+        const bool bySize = opts.count("--size") != 0;
+        const std::optional<int64_t> step =
+            bySize ? SizeStepBytes(ParseWhole("--size", opts.at("--size")))
+                   : TimeStepMs(ParseWhole("--every", opts.at("--every")));
+        if (!step) {
+            Fail(BadStep, "the split step must be at least 1 and not larger than the longest time");
+        }
+        request.Method = bySize ? TMethod::Size : TMethod::Every;
+        (bySize ? request.StepBytes : request.StepMs) = *step;
+        if (opts.count("--adjust")) {
+            request.AdjustMs = int64_t(ParseNumber(opts, "--adjust", 0.0) * 1000);
+        }
     }
-    if (opts.count("--cue")) {
-        const fs::path cue = opts.at("--cue");
-        const TCueRead read = ReadCueSheet(cue, in.Stream->FileName());
-        if (!read.Sheet) {
-            Fail(InputUnreadable,
-                 read.Line > 0 ? "bad CUE sheet " + Quoted(cue) + ", line " +
-                                     std::to_string(read.Line) + ": " + read.Reason
-                               : "cannot use the CUE sheet " + Quoted(cue) + ": " + read.Reason);
-        }
-        NoteOn(read.Sheet->Note);
-        const size_t tracks = read.Sheet->Tracks.size();
-        const size_t outside = list.PlanTracks(read.Sheet->Tracks);
-        const std::string end = FormatMs("nn:ss.zzz", length);
-        if (outside == tracks) {
-            Fail(EmptyRange,
-                 "every track of the CUE sheet starts after the end of the audio (" + end + ")");
-        }
-        if (outside > 0) {
-            NoteOn(std::to_string(outside) + " of the " + std::to_string(tracks) +
-                   " tracks of the CUE sheet start after the end of the audio (" + end +
-                   ") and are left out");
-        }
-        return list;
+    return request;
+}
+
+// Why a plan could not be made, in the tool's words.
+[[noreturn]] void FailPlan(const TSplitPlan &plan, const TSplitRequest &request,
+                           const std::vector<std::string> &atTexts, TSource &in)
+{
+    const std::string end = FormatMs("nn:ss.zzz", in.LengthMs());
+    const fs::path &file = in.Stream->FileName();
+    switch (plan.Status) {
+    case TSplitPlan::TStatus::PointTwice:
+        Fail(EmptyRange,
+             "the cut point " + atTexts[plan.Point] + " is given twice or lies at an end");
+    case TSplitPlan::TStatus::PointOutside:
+        Fail(EmptyRange, "the cut point " + atTexts[plan.Point] +
+                             " lies outside the audio (00:00.000 to " + end + ")");
+    case TSplitPlan::TStatus::CueFault:
+        Fail(InputUnreadable,
+             plan.Cue.Line > 0
+                 ? "bad CUE sheet " + Quoted(request.Cue) + ", line " +
+                       std::to_string(plan.Cue.Line) + ": " + plan.Cue.Reason
+                 : "cannot use the CUE sheet " + Quoted(request.Cue) + ": " + plan.Cue.Reason);
+    case TSplitPlan::TStatus::CueOutside:
+        Fail(EmptyRange,
+             "every track of the CUE sheet starts after the end of the audio (" + end + ")");
+    case TSplitPlan::TStatus::Undecodable:
+        Fail(InputUnreadable, "cannot decode " + Quoted(file) + ": " + plan.Reason);
+    case TSplitPlan::TStatus::NoSilence: {
+        char limits[96];
+        std::snprintf(limits, sizeof limits, "%.1f s under %.1f dB",
+                      double(request.Silence.MinSilenceMs) / 1000, request.Silence.ThresholdDb);
+        Fail(EmptyRange, "no silence of " + std::string(limits) + " to cut at in " + Quoted(file));
     }
-    if (opts.count("--silence")) {
-        TSilenceOptions silence;
-        const TSilenceScan scan = ScanSilences(opts, in, silence);
-        const std::vector<int64_t> points = SilenceCutPoints(scan, silence);
-        if (points.empty()) {
-            char limits[96];
-            std::snprintf(limits, sizeof limits, "%.1f s under %.1f dB",
-                          double(silence.MinSilenceMs) / 1000, silence.ThresholdDb);
-            Fail(EmptyRange, "no silence of " + std::string(limits) + " to cut at in " +
-                                 Quoted(in.Stream->FileName()));
-        }
-        if (!opts.count("--trim")) {
-            list.PlanTimes(points);
-            return list;
-        }
-        for (const TSilence &q : SilencesLeftOut(scan, points)) {
-            list.LeaveOut(q.StartMs, q.EndMs);
-        }
-        return list;
-    }
-    // A size step cuts at the frame boundaries nearest to every so many bytes, VBR or not.
-    const bool bySize = opts.count("--size") != 0;
-    const std::optional<int64_t> step = bySize
-                                            ? SizeStepBytes(ParseWhole("--size", opts.at("--size")))
-                                            : TimeStepMs(ParseWhole("--every", opts.at("--every")));
-    if (!step) {
+    default:
         Fail(BadStep, "the split step must be at least 1 and not larger than the longest time");
     }
-    if (bySize) {
-        list.PlanTimes(in.SizeCutTimes(0, length, *step));
-    } else if (opts.count("--adjust")) {
-        // Each point moves to the nearest silence within so many seconds of it.
-        TSilenceOptions silence;
-        const TSilenceScan scan = ScanSilences(opts, in, silence);
-        const auto within = int64_t(ParseNumber(opts, "--adjust", 0.0) * 1000);
-        list.PlanTimes(AdjustToSilences(PlanCutPoints(0, length, *step), scan, within));
-    } else {
-        list.Plan(0, length, *step);
+}
+
+// The segments asked for, planned as the Split page plans them.
+TSegmentList Segments(const TOptions &opts, TSource &in)
+{
+    std::vector<std::string> atTexts;
+    const TSplitRequest request = Request(opts, atTexts);
+    TSplitPlan plan = PlanSplit(in, request);
+    if (plan.Cue.Sheet) {
+        NoteOn(plan.Cue.Sheet->Note);
     }
-    return list;
+    if (plan.Status != TSplitPlan::TStatus::Planned) {
+        FailPlan(plan, request, atTexts, in);
+    }
+    if (plan.TracksLeftOut > 0) {
+        NoteOn(std::to_string(plan.TracksLeftOut) + " of the " +
+               std::to_string(plan.Cue.Sheet->Tracks.size()) +
+               " tracks of the CUE sheet start after the end of the audio (" +
+               FormatMs("nn:ss.zzz", in.LengthMs()) + ") and are left out");
+    }
+    return std::move(plan.List);
 }
 
 } // namespace

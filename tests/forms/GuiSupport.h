@@ -161,6 +161,7 @@ struct TMainControls
     CONTROL(QProgressBar, ProgressBar2)
     CONTROL(QRadioButton, RadioButton2)
     CONTROL(QRadioButton, RadioButton3)
+    CONTROL(QRadioButton, RadioButton4)
     CONTROL(QGroupBox, GroupBoxmain)
     CONTROL(QGroupBox, GroupBoxadv)
     CONTROL(QGroupBox, GroupBoxsize)

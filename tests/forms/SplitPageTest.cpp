@@ -2,10 +2,13 @@
 #include "Decode.h"
 #include "GuiSupport.h"
 #include "format/MPEGAFHdr.h"
+#include "jobs/JobOutcome.h"
+#include "plan/SplitPlanner.h"
 #include "tags/MP3TAG.h"
 #include "tags/TextCodec.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QMenu>
 
@@ -468,6 +471,75 @@ private slots:
             QVERIFY2(text.find("TLEN") == std::string::npos, "only the texts and the pictures");
             QVERIFY(text.find(name[4] == '0' ? "1/2" : "2/2") != std::string::npos);
         }
+    }
+
+    // The options of the methods' steps (shortest part, silences left out, points moved to a
+    // silence) give the rows the core's planner gives mp3cut for the same request.
+    void MethodOptionsPlanAsTheCommandLine()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        // Tone 0-3 s, silence 3-5 s, tone 5-9 s, silence 9-10.5 s, tone 10.5-13.5 s.
+        std::vector<int16_t> samples;
+        for (int i = 0; i < 44100 * 27 / 2; ++i) {
+            const bool quiet =
+                (i >= 3 * 44100 && i < 5 * 44100) || (i >= 9 * 44100 && i < 44100 * 21 / 2);
+            samples.push_back(quiet ? 0 : int16_t(9000 * std::sin(i * 0.0627)));
+        }
+        const auto mp3 = EncodeSamplesWithLame(dir, "talk", samples, 44100, 1, "-b 64");
+        w.split->OpenSplitInput(Q(mp3));
+        TSource source;
+        TJobOutcome opened;
+        QVERIFY(OpenJobInput(mp3, source, opened));
+        auto spin = [&](const char *name) { return w.main->findChild<TSpinEdit *>(name); };
+        auto *trim = w.main->findChild<QCheckBox *>("CheckBox2");
+        QVERIFY(spin("SpinEdit14") && spin("SpinEdit15") && trim);
+        QCOMPARE(trim->text(), QString("去掉静音"));
+        using TMethod = TSplitRequest::TMethod;
+        const struct
+        {
+            const char *name;
+            QRadioButton *method;
+            int minPart, adjust;
+            bool trimmed;
+            size_t rows, ticked;
+        } cases[] = {
+            {"silences", w.ui.RadioButton4, 0, 0, false, 3, 3},
+            {"shortest part 4 s", w.ui.RadioButton4, 4, 0, false, 2, 2},
+            {"silences left out", w.ui.RadioButton4, 0, 0, true, 5, 3},
+            {"every 4 s", w.ui.RadioButton2, 0, 0, false, 4, 4},
+            {"every 4 s, moved to silences", w.ui.RadioButton2, 0, 3, false, 3, 3},
+        };
+        for (const auto &c : cases) {
+            c.method->setChecked(true);
+            spin("SpinEdit4")->SetText("4");
+            spin("SpinEdit14")->SetText(QString::number(c.minPart));
+            spin("SpinEdit15")->SetText(QString::number(c.adjust));
+            trim->setChecked(c.trimmed);
+            w.split->SpeedButton15Click();
+            WaitIdle(w);
+            TSplitRequest r;
+            r.Method = c.method == w.ui.RadioButton4 ? TMethod::Silence : TMethod::Every;
+            r.StepMs = 4000;
+            r.Silence.MinPartMs = c.minPart * 1000;
+            r.Trim = c.trimmed;
+            if (c.adjust > 0) {
+                r.AdjustMs = c.adjust * 1000;
+            }
+            const TSplitPlan plan = PlanSplit(source, r);
+            const std::vector<TSegment> &rows = w.split->Segments().Rows();
+            QVERIFY2(rows.size() == c.rows, c.name);
+            QVERIFY2(rows.size() == plan.List.Count(), c.name);
+            size_t ticked = 0;
+            for (size_t i = 0; i < rows.size(); ++i) {
+                QVERIFY2(rows[i].StartMs == plan.List[i].StartMs, c.name);
+                QVERIFY2(rows[i].Ticked == plan.List[i].Ticked, c.name);
+                ticked += rows[i].Ticked ? 1 : 0;
+            }
+            QVERIFY2(ticked == c.ticked, c.name);
+        }
+        QCOMPARE(dialogs.Messages, QStringList{});
     }
 
     void SplitsAtSilences()
