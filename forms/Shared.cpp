@@ -9,25 +9,20 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QSlider>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 QString DisplayText(int64_t ms)
 {
     return QString::fromStdString(FormatMs("nn:ss.zzz", ms));
 }
 
-QString FromTagText(const std::string &bytes)
+QString FromTagText(const std::string &utf8)
 {
-    QStringDecoder decode("GB18030");
-    return decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    return QString::fromStdString(utf8);
 }
 
 std::string ToTagText(const QString &text)
 {
-    QStringEncoder encode("GB18030");
-    const QByteArray bytes = encode(text);
-    return std::string(bytes.constData(), size_t(bytes.size()));
+    return text.toStdString();
 }
 
 void TTagFields::Show(const TPartTag &tag) const

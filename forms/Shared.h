@@ -21,8 +21,8 @@ inline int Seconds(int64_t ms)
     return int(ms / 1000);
 }
 
-// Tag texts are GB18030 bytes; the windows show them as text.
-QString FromTagText(const std::string &bytes);
+// Tag texts are UTF-8 in the core; the windows show them as text.
+QString FromTagText(const std::string &utf8);
 std::string ToTagText(const QString &text);
 
 // The six tag fields of a window, shown from and read into a part's texts.

@@ -9,7 +9,6 @@
 #include "plan/SplitPlanner.h"
 #include "plan/TimeText.h"
 #include "tags/MP3TAG.h"
-#include "tags/TextCodec.h"
 
 #include <cmath>
 #include <cstdio>
@@ -177,9 +176,7 @@ int Split(const TArgs &args, const TOptions &opts)
     }
     const fs::path input = args[0];
     TPartTag tag;
-    auto text = [&](const char *name) {
-        return opts.count(name) ? Utf8ToGB18030(opts.at(name)) : std::string();
-    };
+    auto text = [&](const char *name) { return opts.count(name) ? opts.at(name) : std::string(); };
     tag.Title = text("--title");
     tag.Artist = text("--artist");
     tag.Album = text("--album");

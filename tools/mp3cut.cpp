@@ -6,7 +6,6 @@
 #include "plan/TimeText.h"
 #include "tags/MP3TAG.h"
 #include "tags/OutputTags.h"
-#include "tags/TextCodec.h"
 
 #include <algorithm>
 #include <cstring>
@@ -110,11 +109,11 @@ int Info(const std::vector<std::string> &args)
     }
     const TPartTag &t = *texts;
     std::cout << "tag: " << kinds << "\n"
-              << "title: " << GB18030ToUtf8(t.Title) << "\n"
-              << "artist: " << GB18030ToUtf8(t.Artist) << "\n"
-              << "album: " << GB18030ToUtf8(t.Album) << "\n"
-              << "year: " << GB18030ToUtf8(t.Year) << "\n"
-              << "comment: " << GB18030ToUtf8(t.Comment) << "\n"
+              << "title: " << t.Title << "\n"
+              << "artist: " << t.Artist << "\n"
+              << "album: " << t.Album << "\n"
+              << "year: " << t.Year << "\n"
+              << "comment: " << t.Comment << "\n"
               << "genre: "
               << (t.GenreID < GenreNames.size() ? std::string(GenreNames[t.GenreID]) : "Unknown")
               << " (" << int(t.GenreID) << ")\n";

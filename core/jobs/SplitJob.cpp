@@ -3,7 +3,6 @@
 #include "io/Errors.h"
 #include "io/OutputFile.h"
 #include "output/OutputAssembly.h"
-#include "tags/TextCodec.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,9 +25,9 @@ bool IsPattern(const std::string &baseName)
 }
 
 // A tag text as a piece of a file name.
-std::string NamePiece(const std::string &gb18030)
+std::string NamePiece(const std::string &utf8)
 {
-    std::string text = GB18030ToUtf8(gb18030);
+    std::string text = utf8;
     for (char &c : text) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F ||
             std::strchr("/\\:*?\"<>|", c) != nullptr) {

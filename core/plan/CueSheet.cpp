@@ -322,10 +322,10 @@ TCueSheet Read(const TChecked &checked, const fs::path &audio)
         throw TFault{0, "libcue cannot read it"};
     }
     const auto text = [](Cdtext *cdtext, Pti pti) {
-        return Utf8ToGB18030(Unquoted(cdtext != nullptr ? cdtext_get(pti, cdtext) : nullptr));
+        return Unquoted(cdtext != nullptr ? cdtext_get(pti, cdtext) : nullptr);
     };
     const auto rem = [](Rem *rem, RemType type) {
-        return Utf8ToGB18030(Unquoted(rem != nullptr ? rem_get(type, rem) : nullptr));
+        return Unquoted(rem != nullptr ? rem_get(type, rem) : nullptr);
     };
     Cdtext *album = cd_get_cdtext(cd.get());
     TPartTag albumTag;

@@ -14,7 +14,7 @@ struct TCueTrack
 {
     int Number = 0;      // as the sheet numbers it
     int64_t StartMs = 0; // its INDEX 01, to the nearest ms (a sheet counts 75 frames a second)
-    // Its texts in GB18030: its title; its performer, else the album's; the album's title and
+    // Its texts in UTF-8: its title; its performer, else the album's; the album's title and
     // performer (as the album artist); its date, else the album's; the album's genre.
     TPartTag Tag;
 };

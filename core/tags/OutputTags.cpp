@@ -124,11 +124,6 @@ std::string Utf8Of(const TagLib::String &s)
     return s.to8Bit(true);
 }
 
-TagLib::String StringOf(const std::string &gb18030)
-{
-    return TagLib::String(GB18030ToUtf8(gb18030), TagLib::String::UTF8);
-}
-
 // A tag parsed from its bytes, with the file object that owns it; null when TagLib finds none.
 struct TParsedTag
 {
@@ -258,11 +253,11 @@ std::vector<uint8_t> TextFrame(const char *id, const std::string &utf8)
     return FrameBytes(frame);
 }
 
-std::vector<uint8_t> CommentFrame(const std::string &gb18030)
+std::vector<uint8_t> CommentFrame(const std::string &utf8)
 {
     TagLib::ID3v2::CommentsFrame frame(TagLib::String::UTF8);
     frame.setLanguage("eng");
-    frame.setText(StringOf(gb18030));
+    frame.setText(TagLib::String(utf8, TagLib::String::UTF8));
     return FrameBytes(frame);
 }
 
@@ -276,7 +271,7 @@ std::vector<TTagFrame> TextFrames(const TPartTag &texts)
                                    {"TDRC", texts.Year},
                                    {"TPE2", texts.AlbumArtist}}) {
         if (!text.empty()) {
-            frames.push_back({id, false, TextFrame(id, GB18030ToUtf8(text))});
+            frames.push_back({id, false, TextFrame(id, text)});
         }
     }
     if (texts.GenreID < GenreNames.size()) {
@@ -351,11 +346,11 @@ TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
             TagLib::ID3v2::Tag &t = *parsed->Tag;
             tags.HasId3v2 = true;
             TPartTag texts;
-            texts.Title = Utf8ToGB18030(Utf8Of(t.title()));
-            texts.Artist = Utf8ToGB18030(Utf8Of(t.artist()));
-            texts.Album = Utf8ToGB18030(Utf8Of(t.album()));
-            texts.Year = Utf8ToGB18030(FrameText(t, "TDRC"));
-            texts.Comment = Utf8ToGB18030(Utf8Of(t.comment()));
+            texts.Title = Utf8Of(t.title());
+            texts.Artist = Utf8Of(t.artist());
+            texts.Album = Utf8Of(t.album());
+            texts.Year = FrameText(t, "TDRC");
+            texts.Comment = Utf8Of(t.comment());
             texts.GenreID = GenreByName(Utf8Of(t.genre())).value_or(255);
             tags.Id3v2Texts = texts;
             parsedTrack = int(t.track()); // TRCK's number, "3/12" giving 3
@@ -375,13 +370,32 @@ TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
     }
     TID3Tag v1;
     if (size - 128 >= audioStart && v1.ReadTag(source)) {
-        tags.Id3v1 = TPartTag{v1.Title, v1.Artist, v1.Album, v1.Year, v1.Comment, v1.GenreID, {}};
+        tags.Id3v1Bytes =
+            TPartTag{v1.Title, v1.Artist, v1.Album, v1.Year, v1.Comment, v1.GenreID, {}};
+        tags.Id3v1 = InUtf8(*tags.Id3v1Bytes);
         tags.Track = v1.Track;
     }
     if (tags.Track == 0 && parsedTrack > 0 && parsedTrack <= 255) {
         tags.Track = uint8_t(parsedTrack);
     }
     return tags;
+}
+
+static TPartTag Converted(TPartTag t, std::string (*convert)(const std::string &))
+{
+    for (std::string *text : {&t.Title, &t.Artist, &t.Album, &t.Year, &t.Comment}) {
+        *text = convert(*text);
+    }
+    return t;
+}
+
+TPartTag InUtf8(const TPartTag &codePage)
+{
+    return Converted(codePage, GB18030ToUtf8);
+}
+TPartTag InCodePage(const TPartTag &utf8)
+{
+    return Converted(utf8, Utf8ToGB18030);
 }
 
 std::optional<TPartTag> SourceTexts(const TSourceTags &tags)
@@ -451,11 +465,12 @@ TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFra
     // it; cut to its fields at a character boundary.
     TPartTag base;
     if (all) {
-        base = source.Id3v1 ? *source.Id3v1 : source.Id3v2Texts.value_or(TPartTag{});
+        base = source.Id3v1Bytes ? *source.Id3v1Bytes
+                                 : InCodePage(source.Id3v2Texts.value_or(TPartTag{}));
     }
     TID3Tag id3v1;
     const auto pick = [](const std::string &given, const std::string &kept) {
-        return given.empty() ? kept : given;
+        return given.empty() ? kept : Utf8ToGB18030(given);
     };
     id3v1.Title = pick(texts.Title, base.Title);
     id3v1.Artist = pick(texts.Artist, base.Artist);

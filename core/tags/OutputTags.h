@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-// Tag texts in the ID3v1 tag's code page (GB18030), whole: the ID3v1 tag cuts them to its
-// fields, the ID3v2 tag holds them as they are.
+// Tag texts in UTF-8, whole: the ID3v2 tag holds them as they are, the ID3v1 tag in its code
+// page (GB18030), cut to its fields.
 struct TPartTag
 {
     std::string Title;
@@ -54,6 +54,9 @@ struct TSourceTags
     std::vector<TTagFrame> Frames;
     bool HasId3v2 = false;
     std::optional<TPartTag> Id3v1;
+    // The ID3v1 tag's fields as it holds them (GB18030 bytes), which an output's ID3v1 tag
+    // keeps byte for byte where no text is given over them.
+    std::optional<TPartTag> Id3v1Bytes;
     std::optional<TPartTag> Id3v2Texts;
     std::vector<TPictureInfo> Pictures;
     // The source's track number: its ID3v1.1 track byte, else TRCK's number; 0 when none.
@@ -65,6 +68,10 @@ struct TSourceTags
 // Reads the tags of an MP3 file: a leading ID3v2 tag that ends before audioStart, and a trailing
 // ID3v1 tag. A damaged ID3v2 tag is left out with a note; it never raises for one.
 TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart);
+
+// The texts of an ID3v1 tag (GB18030) in UTF-8, and back.
+TPartTag InUtf8(const TPartTag &codePage);
+TPartTag InCodePage(const TPartTag &utf8);
 
 // The texts a listener sees: the ID3v2 tag's when the source has one, else the ID3v1 tag's.
 std::optional<TPartTag> SourceTexts(const TSourceTags &tags);

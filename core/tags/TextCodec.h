@@ -1,5 +1,5 @@
 #pragma once
-// Tag texts are GB18030 bytes; the command line speaks UTF-8.
+// The ID3v1 tag and CUE sheets that are not UTF-8 hold GB18030 text; the core speaks UTF-8.
 
 #include <string>
 

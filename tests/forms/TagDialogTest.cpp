@@ -2,6 +2,7 @@
 #include "GuiSupport.h"
 #include "Shared.h"
 #include "tags/MP3TAG.h"
+#include "tags/TextCodec.h"
 
 namespace fs = std::filesystem;
 
@@ -169,7 +170,8 @@ private slots:
         TFileStream second(dir / "t001.mp3", fmOpenRead);
         QVERIFY(tag.ReadTag(second));
         QVERIFY2(tag.Title.size() == size_t(30), "cut at a character boundary");
-        QCOMPARE(FromTagText(tag.Title), QString::fromStdString(longTitle).left(15));
+        QCOMPARE(QString::fromStdString(GB18030ToUtf8(tag.Title)), // the ID3v1 tag's code page
+                 QString::fromStdString(longTitle).left(15));
         QCOMPARE(tag.Artist, std::string("Own artist"));
         QCOMPARE(tag.Album, std::string());
         QCOMPARE(int(tag.GenreID), 114);

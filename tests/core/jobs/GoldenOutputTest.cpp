@@ -129,7 +129,7 @@ TEST(GoldenOutputs, EveryOutputIsAsRecorded)
         split.Folder = folder;
         split.BaseName = "p";
         split.Tags = TTagFrames::All;
-        split.Tag.Album = Utf8ToGB18030("专辑");
+        split.Tag.Album = "专辑";
         for (int64_t t = 0; t < 9000; t += 1500) {
             split.Segments.push_back(
                 {t, t + 1500 < 9000 ? std::optional<int64_t>(t + 1500) : std::nullopt, {}});

@@ -346,12 +346,12 @@ TEST(SplitRealFile, OneOpenAndOneWalkOfTheInput)
 TEST(PartNames, PatternsTakeTheTextsOfEachPart)
 {
     TPartTag tag;
-    tag.Title = Utf8ToGB18030("AC/DC: \"Live\"? <1>|*\\");
-    tag.Artist = Utf8ToGB18030("王菲");
+    tag.Title = "AC/DC: \"Live\"? <1>|*\\";
+    tag.Artist = "王菲";
     tag.Album = "Best";
-    const std::string longTitle = Utf8ToGB18030(
+    const std::string longTitle =
         std::string(120, 'x') +
-        "一二三四五六七八九十二三四五六七八九十一二三四五六七八九十二三四五六七八九十一二三四五");
+        "一二三四五六七八九十二三四五六七八九十一二三四五六七八九十二三四五六七八九十一二三四五";
     TPartTag untitled;
     const struct
     {

@@ -22,9 +22,8 @@ std::string Describe(const TCueSheet &sheet)
     std::string text;
     for (const TCueTrack &t : sheet.Tracks) {
         const TPartTag &g = t.Tag;
-        text += std::to_string(t.Number) + " " + std::to_string(t.StartMs) + " " +
-                GB18030ToUtf8(g.Title) + "|" + GB18030ToUtf8(g.Artist) + "|" +
-                GB18030ToUtf8(g.Album) + "|" + GB18030ToUtf8(g.AlbumArtist) + "|" + g.Year + "|" +
+        text += std::to_string(t.Number) + " " + std::to_string(t.StartMs) + " " + g.Title + "|" +
+                g.Artist + "|" + g.Album + "|" + g.AlbumArtist + "|" + g.Year + "|" +
                 std::to_string(g.GenreID) + "\n";
     }
     return text;

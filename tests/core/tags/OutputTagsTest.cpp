@@ -213,7 +213,7 @@ TEST_F(OutputTags, PartsOfASplitAreNumberedAndTakeTheTextsGiven)
     const fs::path in = Source(SourceId3v2(), {});
     TSplitJob job = Split(in);
     job.Tags = TTagFrames::All;
-    job.Tag.Title = Utf8ToGB18030(LongTitle);
+    job.Tag.Title = LongTitle;
     const TJobOutcome o = RunSplit(job);
     ASSERT_EQ(o.Status, TJobStatus::Done);
     ASSERT_EQ(o.Written.size(), 2u);
@@ -239,7 +239,7 @@ TEST_F(OutputTags, TheWindowsPartsHoldTheirTextsAndTheSourcesPicturesOnly)
 {
     const fs::path in = Source(SourceId3v2(), Id3v1Tag("v1", 3));
     TSplitJob job = Split(in);
-    job.Tag = {Utf8ToGB18030(LongTitle), "Artist", "", "1999", "", 13, {}};
+    job.Tag = {LongTitle, "Artist", "", "1999", "", 13, {}};
     TPartTag untitled;
     untitled.Artist = "no title";
     job.Segments[1].Tag = untitled;
@@ -425,7 +425,7 @@ TEST(SourceTags, TextsComeFromId3v2FirstAndPicturesAreListed)
     TFileStream s(dir / "in.mp3", fmOpenRead);
     const TSourceTags tags = ReadSourceTags(s, int64_t(SourceId3v2().size()));
     ASSERT_TRUE(SourceTexts(tags));
-    EXPECT_EQ(GB18030ToUtf8(SourceTexts(tags)->Album), "Album 专辑");
+    EXPECT_EQ(SourceTexts(tags)->Album, "Album 专辑");
     EXPECT_EQ(SourceTexts(tags)->GenreID, 52);
     EXPECT_EQ(tags.Id3v1->Title, "v1 title");
     ASSERT_EQ(tags.Pictures.size(), 3u);
