@@ -46,16 +46,22 @@ TMediaPlayer::TMediaPlayer() = default;
 
 TMediaPlayer::~TMediaPlayer()
 {
+    CloseDevice(); // first: closing it waits for a running callback, which takes the mutex
     Close();
 }
 
-void TMediaPlayer::Close()
+void TMediaPlayer::CloseDevice()
 {
-    // The device goes first: closing it waits for a running callback, which takes the mutex.
     if (device_ != 0) {
         SDL_CloseAudioDevice(device_);
         device_ = 0;
     }
+}
+
+void TMediaPlayer::Close()
+{
+    // The sound device stays open (it plays silence while no file plays): closing one waits
+    // for its thread, tens of milliseconds, and the next file usually has the same format.
     if (scan_) {
         // The reading's next block fails, and its thread ends with what it read dropped.
         *scan_->cancel = true;
@@ -122,7 +128,12 @@ void TMediaPlayer::Open()
     startPos_.reset();
     endPos_.reset();
     noDevice_ = noSound;
-    if (noDevice_.empty()) {
+    if (device_ != 0 && (deviceRate_ != rate || deviceChannels_ != channels)) {
+        CloseDevice();
+    }
+    if (noDevice_.empty() && device_ == 0) {
+        deviceRate_ = rate;
+        deviceChannels_ = channels;
         SDL_AudioSpec want{};
         want.freq = int(rate);
         want.format = AUDIO_S16SYS;

@@ -45,6 +45,7 @@ public:
     // the encoder's count (exact where its information frame gives one; else an estimate)
     // and a seek finds its frame by reading up to it.
     void Open();
+    // Closes the file; the sound device stays open for the next one (the destructor closes it).
     void Close();
     // Plays from the current position, within StartPos and EndPos when they were set for this
     // play; at the end of the file it first rewinds to the start.
@@ -76,7 +77,10 @@ private:
 
     mutable std::mutex mutex_;
     mpg123_handle_struct *handle_ = nullptr;
+    void CloseDevice();
     uint32_t device_ = 0;
+    long deviceRate_ = 0; // the format the device was opened for
+    int deviceChannels_ = 0;
     std::string noDevice_; // why there is no sound, when there is none
     long rate_ = 0;
     int channels_ = 0;

@@ -17,18 +17,6 @@ using Expected::Done;
 using Expected::Empty;
 using Expected::NoFrame;
 
-void TypeRange(const TMainControls &ui, const QString &start, const QString &end)
-{
-    const QStringList s = start.split(QRegularExpression("[:.]"));
-    const QStringList e = end.split(QRegularExpression("[:.]"));
-    ui.SpinEdit6->SetText(s[0]);
-    ui.SpinEdit7->SetText(s[1]);
-    ui.SpinEdit8->SetText(s[2]);
-    ui.SpinEdit9->SetText(e[0]);
-    ui.SpinEdit10->SetText(e[1]);
-    ui.SpinEdit11->SetText(e[2]);
-}
-
 // What the core's cut writes for the range, to compare the page's output with.
 Bytes CoreCut(const fs::path &input, int64_t startMs, int64_t endMs)
 {

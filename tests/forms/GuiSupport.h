@@ -25,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStringList>
 #include <QTabWidget>
@@ -247,6 +248,19 @@ inline void RunAsEvent(const std::function<void()> &handler)
 inline void WaitIdle(const TWindows &w)
 {
     QTRY_VERIFY_WITH_TIMEOUT(!w.split->Running() && !w.main->CutRunning(), 120000);
+}
+
+// Types a range into the Cut page's six fields ("1:02.500": minutes, seconds, milliseconds).
+inline void TypeRange(const TMainControls &ui, const QString &start, const QString &end)
+{
+    const QStringList s = start.split(QRegularExpression("[:.]"));
+    const QStringList e = end.split(QRegularExpression("[:.]"));
+    ui.SpinEdit6->SetText(s[0]);
+    ui.SpinEdit7->SetText(s[1]);
+    ui.SpinEdit8->SetText(s[2]);
+    ui.SpinEdit9->SetText(e[0]);
+    ui.SpinEdit10->SetText(e[1]);
+    ui.SpinEdit11->SetText(e[2]);
 }
 
 inline QString Q(const std::filesystem::path &p)

@@ -1,0 +1,122 @@
+// How long the window's event loop goes without a turn while its long work runs: a timer asks
+// for a turn every millisecond, and the longest wait between two is the window's worst freeze.
+// Not a test (it times), but a probe that bench/eventloop runs on the benchmark's files:
+//   EventLoopProbe CBR60.mp3 TALK60.mp3 BIG.mp3 OUTDIR
+#include "GuiSupport.h"
+
+#include <QElapsedTimer>
+
+#include <cstdio>
+
+namespace {
+
+class TGapMeter
+{
+public:
+    TGapMeter()
+    {
+        timer_.setInterval(1);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            worst_ = std::max(worst_, now - last_);
+            last_ = now;
+        });
+    }
+    void Start()
+    {
+        clock_.start();
+        last_ = 0;
+        worst_ = 0;
+        timer_.start();
+    }
+    // The longest gap in ms since Start, the last stretch up to now included.
+    double Stop()
+    {
+        timer_.stop();
+        worst_ = std::max(worst_, clock_.nsecsElapsed() - last_);
+        return double(worst_) / 1e6;
+    }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 worst_ = 0;
+};
+
+// Lets the loop turn until the windows' jobs have ended.
+void Settle(const TWindows &w)
+{
+    while (w.split->Running() || w.main->CutRunning()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+void Report(const char *what, double ms, QElapsedTimer &total)
+{
+    std::printf("%-58s longest gap %7.1f ms  (%.1f s in all)\n", what, ms,
+                double(total.elapsed()) / 1000);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: EventLoopProbe CBR60.mp3 TALK60.mp3 BIG.mp3 OUTDIR\n");
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    TApplication app(argc, argv);
+    const QString cbr = argv[1], talk = argv[2], big = argv[3], out = argv[4];
+    TFakeDialogs dialogs;
+    TWindows w;
+    w.main->show();
+    TGapMeter meter;
+    QElapsedTimer total;
+
+    w.main->OpenCutInput(cbr); // the cut: the whole hour
+    w.ui.Edit11->setText(out + "/cut.mp3");
+    TypeRange(w.ui, "0:0.0", "59:0.0");
+    total.start();
+    meter.Start();
+    w.main->BitBtn3Click();
+    Settle(w);
+    Report("cut of 59 minutes (56 MB)", meter.Stop(), total);
+
+    w.split->OpenSplitInput(cbr); // 3,600 parts: planned, listed and written
+    w.ui.Edit10->setText(out);
+    w.ui.Edit9->setText("p");
+    w.ui.RadioButton2->setChecked(true);
+    w.ui.SpinEdit4->SetText("1");
+    total.start();
+    meter.Start();
+    w.split->PlanWholeFile([&] { w.split->SpeedButton24Click(); });
+    Settle(w);
+    Report("split of 60 minutes into 3,600 parts", meter.Stop(), total);
+
+    w.split->OpenSplitInput(talk); // the silences of an hour, decoded
+    w.ui.RadioButton4->setChecked(true);
+    total.start();
+    meter.Start();
+    w.split->SpeedButton15Click();
+    Settle(w);
+    Report("silence scan of 60 minutes", meter.Stop(), total);
+
+    total.start(); // a 2.6 GB file opened, and Play pressed at once
+    meter.Start();
+    QTimer::singleShot(0, [&] { w.main->OpenCutInput(big); });
+    QTimer::singleShot(0, [&] { w.main->BitBtn1Click(); });
+    QElapsedTimer played;
+    played.start();
+    while (played.elapsed() < 2000) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    Report("open of a 2.6 GB file and Play at once (2 s of it)", meter.Stop(), total);
+    w.main->BitBtn2Click();
+    std::printf("messages: %s\n", qPrintable(dialogs.Messages.join(" | ")));
+    return 0;
+}
