@@ -152,176 +152,163 @@ void WalkedRanges(TMPEGAFHdr &hdr, TFileStream &source, const std::vector<TOutpu
     }
 }
 
-// PlanOutputs for ranges of one stream, on its own timeline.
-std::vector<TOutputPlan> PlanStream(TSource &input, size_t stream,
-                                    const std::vector<TOutputRange> &ranges, bool exact)
+// Whole frames: from the first frame at or after each start to the first at or after its end.
+void PlanWholeFrames(TSource &input, size_t stream, const std::vector<TOutputRange> &ranges,
+                     std::vector<TOutputPlan> &plans)
 {
     TMPEGAFHdr &hdr = input.StreamHdr(stream);
     TFileStream &source = *input.Stream;
-    const bool layer3 = hdr.Layer == 3;
-    std::vector<TOutputPlan> plans(ranges.size());
-    std::vector<TSpan> spans(ranges.size());
-    if (!exact || !layer3) {
-        if (hdr.WalkFrames) {
-            WalkedRanges(hdr, source, ranges, plans);
-        }
-        for (size_t i = 0; i < ranges.size(); ++i) {
-            const TOutputRange &r = ranges[i];
-            TOutputPlan &plan = plans[i];
-            if (!hdr.WalkFrames) {
-                plan.Bytes = input.RangeBytes(r.StartMs, r.EndMs, stream);
-            }
-            if (plan.Bytes.End <= plan.Bytes.Start) {
-                continue;
-            }
-            spans[i].First = hdr.FrameIndexAt(source, r.StartMs);
-            spans[i].End = r.EndMs ? hdr.FrameIndexAt(source, *r.EndMs) : hdr.FrameCount;
-            plan.Frames = std::max<int64_t>(1, spans[i].End - spans[i].First);
-            plan.InfoFrame = layer3;
-            // Whole frames play as they decode, but for the source's own ends.
-            if (hdr.HasLameTag) {
-                plan.Delay = spans[i].First == 0 ? hdr.EncoderDelay : 0;
-                plan.Padding = spans[i].End >= hdr.FrameCount ? hdr.EncoderPadding : 0;
-            }
-        }
-    } else {
-        // Samples: a gapless decoder drops lead samples before the source's first played one.
-        const int64_t s = hdr.SamplesPerFrame;
-        const int64_t lead = Lead(hdr);
-        const int64_t played =
-            hdr.FrameCount * s - (hdr.HasLameTag ? hdr.EncoderDelay + hdr.EncoderPadding : 0);
-        struct TSamples
-        {
-            int64_t r = 0; // the first wanted sample of the decoder's output, and the end
-            int64_t e = 0;
-        };
-        std::vector<TSamples> samples(ranges.size());
-        std::vector<int64_t> wanted;
-        for (size_t i = 0; i < ranges.size(); ++i) {
-            const TOutputRange &range = ranges[i];
-            const int64_t s0 =
-                std::max<int64_t>(0, RoundHalfEven(range.StartMs * hdr.SampleRate, 1000));
-            const int64_t s1 =
-                range.EndMs ? std::min(played, RoundHalfEven(*range.EndMs * hdr.SampleRate, 1000))
-                            : played;
-            if (s0 >= s1) {
-                samples[i] = {-1, -1};
-                continue;
-            }
-            samples[i] = {s0 + lead, s1 + lead};
-            const auto [r, e] = samples[i];
-            const int64_t k = r / s;
-            // The first wanted frame k takes its first samples from the overlap of the granule
-            // before it and from the synthesis filter's memory of it: that granule must decode
-            // from whole data. It is frame k - 1 in MPEG-1, whose frames hold two granules,
-            // and k - 2 and k - 1 in MPEG-2 and 2.5, whose frames hold one.
-            spans[i].First = std::max<int64_t>(0, k - (hdr.MPEGVersion == 1 ? 1 : 2));
-            spans[i].End = std::min(hdr.FrameCount, (samples[i].e + s - 1) / s);
-            for (int64_t q = std::max<int64_t>(0, k - MaxLead); q <= k; ++q) {
-                wanted.push_back(q);
-            }
-            wanted.push_back(spans[i].End);
-            // The seek table's frames, found by the same walk.
-            for (int64_t t = 0; hdr.WalkFrames && t < 100; ++t) {
-                wanted.push_back(std::min(spans[i].End - 1, TocIndex(r, e, s, t)));
-            }
-        }
-        SortUnique(wanted);
-        const std::vector<TMPEGAFHdr::TFrameAt> frames = hdr.FramesAt(source, wanted);
-        for (size_t i = 0; i < ranges.size(); ++i) {
-            const auto [r, e] = samples[i];
-            if (r < 0) {
-                continue;
-            }
-            const int64_t k = r / s;
-            const int64_t j = spans[i].First;
-            const TMPEGAFHdr::TFrameAt *first = Find(frames, j);
-            const TMPEGAFHdr::TFrameAt *end = Find(frames, spans[i].End);
-            if (first == nullptr) {
-                continue; // the audio ended first: no frame lies in the range
-            }
-            TOutputPlan &plan = plans[i];
-            // The seek table points at the frames that hold each hundredth of the samples
-            // played: a VBR output's found by the walk, a CBR output's lying evenly.
-            const int64_t endPos = end != nullptr ? end->Pos : hdr.AudioEnd;
-            plan.Toc.resize(100);
-            for (int64_t t = 0; t < 100; ++t) {
-                const int64_t q = std::min(spans[i].End - 1, TocIndex(r, e, s, t));
-                if (!hdr.WalkFrames) {
-                    plan.Toc[size_t(t)] = (q - j) * (endPos - first->Pos) / (spans[i].End - j);
-                    continue;
-                }
-                const auto *f = Find(frames, q);
-                // A frame the walk did not reach (a count that promised more) lies no
-                // earlier than the one before it.
-                plan.Toc[size_t(t)] = f != nullptr ? f->Pos - first->Pos
-                                      : t > 0      ? plan.Toc[size_t(t - 1)]
-                                                   : 0;
-            }
-            // The bit reservoir bytes those frames reach back for, before frame j, go into a
-            // silent frame in front of them.
-            int64_t reach = 0;
-            int64_t room = 0;
-            for (int64_t q = j; q < k; ++q) {
-                const TMPEGAFHdr::TFrameAt *f = Find(frames, q);
-                if (f == nullptr) {
-                    break;
-                }
-                reach = std::max(reach, f->MainDataBegin - room);
-                room += f->MainDataRoom;
-            }
-            // A silent frame also makes room for the decoder's own delay when a file without
-            // a LAME tag is cut from its very start.
-            const int64_t least = reach > 0 || r - j * s < DecoderDelay ? 1 : 0;
-            int64_t fillers =
-                InTurn(hdr, k, k - j, least, (MaxDelay + DecoderDelay - (r - j * s)) / s);
-            fillers = fillers < 0 ? least : fillers;
-            plan.Filler = SilentFrames(hdr, fillers, ReservoirBytes(source, frames, j, reach));
-            // The output's frames are the source's moved by shift frames.
-            const int64_t shift = fillers - first->Index;
-            plan.Bytes = {first->Pos, endPos};
-            plan.Frames = spans[i].End + shift;
-            plan.InfoFrame = true;
-            plan.Delay = int32_t(std::clamp<int64_t>(r + shift * s - DecoderDelay, 0, MaxDelay));
-            plan.Padding =
-                int32_t(std::clamp<int64_t>(plan.Frames * s - plan.Delay - (e - r), 0, MaxDelay));
-        }
+    if (hdr.WalkFrames) {
+        WalkedRanges(hdr, source, ranges, plans);
     }
-
-    // The seek table: where the frames at every hundredth of each output start. A CBR
-    // output's frames lie evenly; a VBR output's are found with one more walk.
-    std::vector<int64_t> tocIndices;
-    std::vector<bool> walked(plans.size(), false);
-    for (size_t i = 0; i < plans.size(); ++i) {
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        const TOutputRange &r = ranges[i];
         TOutputPlan &plan = plans[i];
-        if (!plan.InfoFrame || plan.Bytes.End <= plan.Bytes.Start || !plan.Toc.empty()) {
+        if (!hdr.WalkFrames) {
+            plan.Bytes = input.RangeBytes(r.StartMs, r.EndMs, stream);
+        }
+        if (plan.Bytes.End <= plan.Bytes.Start) {
             continue;
         }
-        walked[i] = hdr.WalkFrames;
-        plan.Toc.resize(100);
-        for (int64_t t = 0; t < 100; ++t) {
-            if (hdr.WalkFrames) {
-                tocIndices.push_back(TocIndex(spans[i], t));
-            } else {
-                plan.Toc[size_t(t)] = (plan.Bytes.End - plan.Bytes.Start) * t / 100;
+        const int64_t first = hdr.FrameIndexAt(source, r.StartMs);
+        const int64_t end = r.EndMs ? hdr.FrameIndexAt(source, *r.EndMs) : hdr.FrameCount;
+        plan.Frames = std::max<int64_t>(1, end - first);
+        plan.InfoFrame = hdr.Layer == 3;
+        // Whole frames play as they decode, but for the source's own ends.
+        if (hdr.HasLameTag) {
+            plan.Delay = first == 0 ? hdr.EncoderDelay : 0;
+            plan.Padding = end >= hdr.FrameCount ? hdr.EncoderPadding : 0;
+        }
+        // A CBR output's frames lie evenly (a walked one's seek table came with its walk).
+        if (plan.InfoFrame && plan.Toc.empty()) {
+            for (int64_t t = 0; t < 100; ++t) {
+                plan.Toc.push_back((plan.Bytes.End - plan.Bytes.Start) * t / 100);
             }
         }
     }
-    if (!tocIndices.empty()) {
-        SortUnique(tocIndices);
-        const std::vector<TMPEGAFHdr::TFrameAt> frames = hdr.FramesAt(source, tocIndices);
-        for (size_t i = 0; i < plans.size(); ++i) {
-            TOutputPlan &plan = plans[i];
-            for (int64_t t = 0; walked[i] && t < int64_t(plan.Toc.size()); ++t) {
-                const auto *f = Find(frames, TocIndex(spans[i], t));
-                plan.Toc[size_t(t)] = f != nullptr ? f->Pos - plan.Bytes.Start
-                                      : t > 0      ? plan.Toc[size_t(t - 1)]
-                                                   : 0;
-            }
+}
+
+// What an exact output of one range plays, in samples of the decoder's output, and the frames
+// it holds; r < 0: no sample lies in the range.
+struct TExact
+{
+    int64_t r = -1; // the first wanted sample, and the end
+    int64_t e = -1;
+    TSpan Span;
+};
+
+// The exact outputs' samples and frames, with the frames whose places their plans need, for
+// one walk: the frames before each first wanted one, the end, the seek table's frames.
+std::vector<TExact> ExactSpans(const TMPEGAFHdr &hdr, const std::vector<TOutputRange> &ranges,
+                               std::vector<int64_t> &wanted)
+{
+    // Samples: a gapless decoder drops lead samples before the source's first played one.
+    const int64_t s = hdr.SamplesPerFrame;
+    const int64_t lead = Lead(hdr);
+    const int64_t played =
+        hdr.FrameCount * s - (hdr.HasLameTag ? hdr.EncoderDelay + hdr.EncoderPadding : 0);
+    std::vector<TExact> spans(ranges.size());
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        const TOutputRange &range = ranges[i];
+        const int64_t s0 =
+            std::max<int64_t>(0, RoundHalfEven(range.StartMs * hdr.SampleRate, 1000));
+        const int64_t s1 =
+            range.EndMs ? std::min(played, RoundHalfEven(*range.EndMs * hdr.SampleRate, 1000))
+                        : played;
+        if (s0 >= s1) {
+            continue;
+        }
+        TExact &x = spans[i];
+        x.r = s0 + lead;
+        x.e = s1 + lead;
+        const int64_t k = x.r / s;
+        // The first wanted frame k takes its first samples from the overlap of the granule
+        // before it and from the synthesis filter's memory of it: that granule must decode
+        // from whole data. It is frame k - 1 in MPEG-1, whose frames hold two granules,
+        // and k - 2 and k - 1 in MPEG-2 and 2.5, whose frames hold one.
+        x.Span.First = std::max<int64_t>(0, k - (hdr.MPEGVersion == 1 ? 1 : 2));
+        x.Span.End = std::min(hdr.FrameCount, (x.e + s - 1) / s);
+        for (int64_t q = std::max<int64_t>(0, k - MaxLead); q <= k; ++q) {
+            wanted.push_back(q);
+        }
+        wanted.push_back(x.Span.End);
+        // The seek table's frames, found by the same walk.
+        for (int64_t t = 0; hdr.WalkFrames && t < 100; ++t) {
+            wanted.push_back(std::min(x.Span.End - 1, TocIndex(x.r, x.e, s, t)));
         }
     }
-    // Junk among the frames stays out of every output; the walks that found each plan's last
-    // frame stepped over all of it, and the seek table counts the bytes the output holds.
+    return spans;
+}
+
+// The seek table of an exact output: the frames that hold each hundredth of the samples it
+// plays, a VBR output's found by the walk, a CBR output's lying evenly.
+std::vector<int64_t> ExactToc(const TMPEGAFHdr &hdr,
+                              const std::vector<TMPEGAFHdr::TFrameAt> &frames, const TExact &x,
+                              TByteRange bytes)
+{
+    const int64_t j = x.Span.First;
+    std::vector<int64_t> toc(100);
+    for (int64_t t = 0; t < 100; ++t) {
+        const int64_t q = std::min(x.Span.End - 1, TocIndex(x.r, x.e, hdr.SamplesPerFrame, t));
+        if (!hdr.WalkFrames) {
+            toc[size_t(t)] = (q - j) * (bytes.End - bytes.Start) / (x.Span.End - j);
+            continue;
+        }
+        const auto *f = Find(frames, q);
+        // A frame the walk did not reach (a count that promised more) lies no earlier than
+        // the one before it.
+        toc[size_t(t)] = f != nullptr ? f->Pos - bytes.Start : t > 0 ? toc[size_t(t - 1)] : 0;
+    }
+    return toc;
+}
+
+// The plan of one exact output, from the frames the walk found.
+TOutputPlan ExactPlan(const TMPEGAFHdr &hdr, TFileStream &source,
+                      const std::vector<TMPEGAFHdr::TFrameAt> &frames, const TExact &x)
+{
+    const int64_t s = hdr.SamplesPerFrame;
+    const int64_t k = x.r / s;
+    const int64_t j = x.Span.First;
+    const TMPEGAFHdr::TFrameAt *first = Find(frames, j);
+    const TMPEGAFHdr::TFrameAt *end = Find(frames, x.Span.End);
+    TOutputPlan plan;
+    if (first == nullptr) {
+        return plan; // the audio ended first: no frame lies in the range
+    }
+    plan.Bytes = {first->Pos, end != nullptr ? end->Pos : hdr.AudioEnd};
+    plan.Toc = ExactToc(hdr, frames, x, plan.Bytes);
+    // The bit reservoir bytes those frames reach back for, before frame j, go into a silent
+    // frame in front of them.
+    int64_t reach = 0;
+    int64_t room = 0;
+    for (int64_t q = j; q < k; ++q) {
+        const TMPEGAFHdr::TFrameAt *f = Find(frames, q);
+        if (f == nullptr) {
+            break;
+        }
+        reach = std::max(reach, f->MainDataBegin - room);
+        room += f->MainDataRoom;
+    }
+    // A silent frame also makes room for the decoder's own delay when a file without a LAME
+    // tag is cut from its very start.
+    const int64_t least = reach > 0 || x.r - j * s < DecoderDelay ? 1 : 0;
+    int64_t fillers = InTurn(hdr, k, k - j, least, (MaxDelay + DecoderDelay - (x.r - j * s)) / s);
+    fillers = fillers < 0 ? least : fillers;
+    plan.Filler = SilentFrames(hdr, fillers, ReservoirBytes(source, frames, j, reach));
+    // The output's frames are the source's moved by shift frames.
+    const int64_t shift = fillers - first->Index;
+    plan.Frames = x.Span.End + shift;
+    plan.InfoFrame = true;
+    plan.Delay = int32_t(std::clamp<int64_t>(x.r + shift * s - DecoderDelay, 0, MaxDelay));
+    plan.Padding =
+        int32_t(std::clamp<int64_t>(plan.Frames * s - plan.Delay - (x.e - x.r), 0, MaxDelay));
+    return plan;
+}
+
+// Junk among the frames stays out of every output; the walks that found each plan's last frame
+// stepped over all of it, and the seek table counts the bytes the output holds.
+void LeaveOutJunk(const TMPEGAFHdr &hdr, size_t stream, std::vector<TOutputPlan> &plans)
+{
     for (TOutputPlan &plan : plans) {
         plan.Stream = stream;
         plan.Junk = hdr.JunkWithin(plan.Bytes);
@@ -334,6 +321,28 @@ std::vector<TOutputPlan> PlanStream(TSource &input, size_t stream,
             }
         }
     }
+}
+
+// PlanOutputs for ranges of one stream, on its own timeline.
+std::vector<TOutputPlan> PlanStream(TSource &input, size_t stream,
+                                    const std::vector<TOutputRange> &ranges, bool exact)
+{
+    TMPEGAFHdr &hdr = input.StreamHdr(stream);
+    std::vector<TOutputPlan> plans(ranges.size());
+    if (!exact || hdr.Layer != 3) {
+        PlanWholeFrames(input, stream, ranges, plans);
+    } else {
+        std::vector<int64_t> wanted;
+        const std::vector<TExact> spans = ExactSpans(hdr, ranges, wanted);
+        SortUnique(wanted);
+        const std::vector<TMPEGAFHdr::TFrameAt> frames = hdr.FramesAt(*input.Stream, wanted);
+        for (size_t i = 0; i < ranges.size(); ++i) {
+            if (spans[i].r >= 0) {
+                plans[i] = ExactPlan(hdr, *input.Stream, frames, spans[i]);
+            }
+        }
+    }
+    LeaveOutJunk(hdr, stream, plans);
     return plans;
 }
 
