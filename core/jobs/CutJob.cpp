@@ -28,13 +28,63 @@ TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress
     return RunCut(input, job, progress);
 }
 
-TJobOutcome RunCut(TSource &input, const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress)
+namespace {
+
+// The cut to standard output, in order.
+void WriteToStandardOutput(TSource &input, const TCutJob &job, const TOutputPlan &plan,
+                           const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress,
+                           TJobOutcome &outcome)
 {
-    TJobOutcome outcome;
-    outcome.AudioMs = input.LengthMs();
+    try {
+        const std::unique_ptr<TFileStream> out = TFileStream::StandardOutput();
+        if (!WriteOutput(input, *out, plan, tags, progress, true)) {
+            outcome.Status = TJobStatus::Stopped;
+        }
+    } catch (const EReadError &e) {
+        Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+    } catch (const EStreamError &e) {
+        Failed(outcome, TJobStatus::WriteFailed, "standard output", e);
+    }
+}
+
+// The cut to its file, whole or not at all.
+void WriteToFile(TSource &input, const TCutJob &job, const TOutputPlan &plan,
+                 const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress,
+                 TJobOutcome &outcome)
+{
+    try {
+        RemoveAbandonedTemporaries(FolderOf(OutputTarget(job.Output)));
+    } catch (const EStreamError &) {
+        // A link changed since the check: creating the output says why.
+    }
+    std::unique_ptr<TOutputFile> out;
+    if (!CreateOutput(job.Output, out, outcome)) {
+        return;
+    }
+    try {
+        if (!WriteOutput(input, out->Stream(), plan, tags, progress)) {
+            outcome.Status = TJobStatus::Stopped; // the unfinished file goes with out
+            return;
+        }
+    } catch (const EReadError &e) {
+        Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+        return;
+    } catch (const EStreamError &e) {
+        Failed(outcome, TJobStatus::WriteFailed, job.Output, e);
+        return;
+    }
+    if (CommitOutput(*out, job.Output, outcome)) {
+        outcome.Written.push_back(job.Output);
+    }
+}
+
+// Refuses an empty range, one over a change of format and an output that may not be written;
+// false with the outcome filled.
+bool CheckCut(TSource &input, const TCutJob &job, TJobOutcome &outcome)
+{
     if (job.EndMs && std::max<int64_t>(job.StartMs, 0) >= *job.EndMs) {
         outcome.Status = TJobStatus::EmptyRange;
-        return outcome;
+        return false;
     }
     // One output holds one stream: a range over a change of format is refused, not cut short.
     const size_t stream = input.StreamAt(job.StartMs);
@@ -43,10 +93,18 @@ TJobOutcome RunCut(TSource &input, const TCutJob &job, const TMPEGAFHdr::TCopyPr
         outcome.Status = TJobStatus::CrossesStreams;
         outcome.File = job.Input;
         outcome.Reason = StreamChangeText(input, stream + 1);
-        return outcome;
+        return false;
     }
-    if (!job.ToStandardOutput &&
-        !CheckOutput(job.Output, job.Input, outcome, job.ReplaceReadOnly)) {
+    return job.ToStandardOutput || CheckOutput(job.Output, job.Input, outcome, job.ReplaceReadOnly);
+}
+
+} // namespace
+
+TJobOutcome RunCut(TSource &input, const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress)
+{
+    TJobOutcome outcome;
+    outcome.AudioMs = input.LengthMs();
+    if (!CheckCut(input, job, outcome)) {
         return outcome;
     }
     TOutputPlan plan;
@@ -68,41 +126,9 @@ TJobOutcome RunCut(TSource &input, const TCutJob &job, const TMPEGAFHdr::TCopyPr
     }
     outcome.Planned = 1;
     if (job.ToStandardOutput) {
-        try {
-            const std::unique_ptr<TFileStream> out = TFileStream::StandardOutput();
-            if (!WriteOutput(input, *out, plan, tags, progress, true)) {
-                outcome.Status = TJobStatus::Stopped;
-            }
-        } catch (const EReadError &e) {
-            Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
-        } catch (const EStreamError &e) {
-            Failed(outcome, TJobStatus::WriteFailed, "standard output", e);
-        }
-        return outcome;
-    }
-    try {
-        RemoveAbandonedTemporaries(FolderOf(OutputTarget(job.Output)));
-    } catch (const EStreamError &) {
-        // A link changed since the check: creating the output says why.
-    }
-    std::unique_ptr<TOutputFile> out;
-    if (!CreateOutput(job.Output, out, outcome)) {
-        return outcome;
-    }
-    try {
-        if (!WriteOutput(input, out->Stream(), plan, tags, progress)) {
-            outcome.Status = TJobStatus::Stopped; // the unfinished file goes with out
-            return outcome;
-        }
-    } catch (const EReadError &e) {
-        Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
-        return outcome;
-    } catch (const EStreamError &e) {
-        Failed(outcome, TJobStatus::WriteFailed, job.Output, e);
-        return outcome;
-    }
-    if (CommitOutput(*out, job.Output, outcome)) {
-        outcome.Written.push_back(job.Output);
+        WriteToStandardOutput(input, job, plan, tags, progress, outcome);
+    } else {
+        WriteToFile(input, job, plan, tags, progress, outcome);
     }
     return outcome;
 }

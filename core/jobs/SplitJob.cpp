@@ -147,19 +147,21 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress)
     return RunSplit(input, job, progress);
 }
 
-TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &progress)
+namespace {
+
+// A part to write: where it lies, and its texts.
+struct TPart
 {
-    TJobOutcome outcome;
-    outcome.AudioMs = input.LengthMs();
-    // Where every part lies. A segment without a whole frame makes no part: it merges into the
-    // part before, which it adds nothing to, and the parts after it keep consecutive numbers.
-    struct TPart
-    {
-        TOutputPlan Plan;
-        const TPartTag *Texts;
-    };
-    std::vector<TPart> parts;
-    TSourceTags source;
+    TOutputPlan Plan;
+    const TPartTag *Texts;
+};
+
+// Where every part lies. A segment without a whole frame makes no part: it merges into the
+// part before, which it adds nothing to, and the parts after it keep consecutive numbers.
+// False with the outcome filled when the input cannot be read.
+bool PlanParts(TSource &input, const TSplitJob &job, TSourceTags &source, std::vector<TPart> &parts,
+               TJobOutcome &outcome)
+{
     try {
         if (job.Tags != TTagFrames::None) {
             source = ReadSourceTags(*input.Stream, input.Hdr.AudioStart);
@@ -180,6 +182,68 @@ TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &
         }
     } catch (const EStreamError &e) {
         Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+        return false;
+    }
+    return true;
+}
+
+// The parts' names, refused before the first part rather than failing halfway or letting one
+// part replace another; false with the outcome filled.
+bool PartPaths(const TSplitJob &job, const std::vector<TPart> &parts, std::vector<fs::path> &paths,
+               TJobOutcome &outcome)
+{
+    std::unordered_set<std::string> names;
+    for (size_t n = 0; n < parts.size(); ++n) {
+        const std::string name = PartFileName(job.BaseName, n, parts.size(), *parts[n].Texts);
+        paths.push_back(job.Folder / name);
+        if (!names.insert(name).second) {
+            outcome.Status = TJobStatus::SameName;
+            outcome.File = paths.back();
+            return false;
+        }
+        if (!CheckOutput(paths.back(), job.Input, outcome, job.ReplaceReadOnly)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Writes part n of total to path, whole or not at all; false with the outcome filled.
+bool WritePart(TSource &input, const TSplitJob &job, const TSourceTags &source, const TPart &part,
+               size_t n, size_t total, const fs::path &path,
+               const TMPEGAFHdr::TCopyProgress &onBlock, TJobOutcome &outcome)
+{
+    std::unique_ptr<TOutputFile> out;
+    if (!CreateOutput(path, out, outcome)) {
+        return false;
+    }
+    const TPartTag &texts = *part.Texts;
+    const bool tagged = job.Tags == TTagFrames::All ||
+                        (job.Tags == TTagFrames::TextsAndPictures && !texts.Title.empty());
+    try {
+        // The copy ends before the input's trailing tags: the part's own go around it.
+        const TOutputTags tags =
+            tagged ? RenderTags(source, texts, job.Tags, int(n + 1), int(total)) : TOutputTags{};
+        WriteOutput(input, out->Stream(), part.Plan, tags, onBlock);
+    } catch (const EReadError &e) {
+        Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
+        return false;
+    } catch (const EStreamError &e) {
+        Failed(outcome, TJobStatus::WriteFailed, path, e);
+        return false;
+    }
+    return CommitOutput(*out, path, outcome);
+}
+
+} // namespace
+
+TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &progress)
+{
+    TJobOutcome outcome;
+    outcome.AudioMs = input.LengthMs();
+    std::vector<TPart> parts;
+    TSourceTags source;
+    if (!PlanParts(input, job, source, parts, outcome)) {
         return outcome;
     }
     const size_t total = parts.size();
@@ -188,30 +252,14 @@ TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &
         outcome.Status = TJobStatus::EmptyRange;
         return outcome;
     }
-    // Refuse before the first part rather than fail halfway, or let one part replace another.
     std::vector<fs::path> paths;
-    std::unordered_set<std::string> names;
-    for (size_t n = 0; n < total; ++n) {
-        const std::string name = PartFileName(job.BaseName, n, total, *parts[n].Texts);
-        paths.push_back(job.Folder / name);
-        if (!names.insert(name).second) {
-            outcome.Status = TJobStatus::SameName;
-            outcome.File = paths.back();
-            return outcome;
-        }
-        if (!CheckOutput(paths.back(), job.Input, outcome, job.ReplaceReadOnly)) {
-            return outcome;
-        }
+    if (!PartPaths(job, parts, paths, outcome)) {
+        return outcome;
     }
     RemoveAbandonedTemporaries(job.Folder);
 
     bool stop = false;
     for (size_t n = 0; n < total && !stop; ++n) {
-        const fs::path &path = paths[n];
-        std::unique_ptr<TOutputFile> out;
-        if (!CreateOutput(path, out, outcome)) {
-            return outcome;
-        }
         // A long part reports between its blocks too, so that a window stays alive; a stop
         // asked for then ends the run after this part.
         TMPEGAFHdr::TCopyProgress onBlock;
@@ -221,26 +269,10 @@ TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &
                 return true;
             };
         }
-        const TPartTag &texts = *parts[n].Texts;
-        const bool tagged = job.Tags == TTagFrames::All ||
-                            (job.Tags == TTagFrames::TextsAndPictures && !texts.Title.empty());
-        try {
-            // The copy ends before the input's trailing tags: the part's own go around it.
-            const TOutputTags tags =
-                tagged ? RenderTags(source, texts, job.Tags, int(n + 1), int(total))
-                       : TOutputTags{};
-            WriteOutput(input, out->Stream(), parts[n].Plan, tags, onBlock);
-        } catch (const EReadError &e) {
-            Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
-            return outcome;
-        } catch (const EStreamError &e) {
-            Failed(outcome, TJobStatus::WriteFailed, path, e);
+        if (!WritePart(input, job, source, parts[n], n, total, paths[n], onBlock, outcome)) {
             return outcome;
         }
-        if (!CommitOutput(*out, path, outcome)) {
-            return outcome;
-        }
-        outcome.Written.push_back(path);
+        outcome.Written.push_back(paths[n]);
         if (progress && !progress(n + 1, total)) {
             stop = true;
         }
