@@ -107,23 +107,7 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream, int64_t from)
     }
     TWindowReader reader(stream, stream.Size(), window_);
     bool padded = false;
-    std::vector<int64_t> probed; // where the first frames start, from AudioStart
-    if (!VBR) {
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(),
-                            &index_);
-        TFrameInfo frame;
-        int64_t framePos = 0;
-        for (int i = 0; i < VbrProbeFrames && walker.Next(frame, framePos); ++i) {
-            probed.push_back(framePos - AudioStart);
-            padded = padded || frame.PaddingSize > 0;
-            if (frame.Bitrate != first_.Bitrate) {
-                VBR = true;
-                break;
-            }
-        }
-    }
-
-    const int64_t audioBytes = AudioEnd - AudioStart;
+    const std::vector<int64_t> probed = VBR ? std::vector<int64_t>{} : ProbeFrames(reader, padded);
     // An information frame's count stands only while the file still holds about the bytes it
     // announces (within 1 %, as libmpg123 checks): an editor may have cut audio out since.
     const int64_t streamBytes = AudioEnd - StreamStart;
@@ -131,66 +115,90 @@ bool TMPEGAFHdr::ReadFirstFrame(TFileStream &stream, int64_t from)
         infoFrames_ > 0 &&
         (infoBytes_ <= 0 || std::abs(infoBytes_ - streamBytes) * 100 <= streamBytes);
     if (!VBR) {
-        // Frames of one bitrate differ only by a padding slot; where the encoder pads, their
-        // number is the bytes over the average frame length, bits x rate / (kbps x samples).
-        // Where the encoder pads, a frame holds samples x kbps x 125 / rate bytes on average.
-        cbrNum_ = padded ? int64_t(SamplesPerFrame) * Bitrate * 125 : FrameLength;
-        cbrDen_ = padded ? SampleRate : 1;
-        FrameCount = countHolds ? infoFrames_
-                     : padded   ? RoundHalfEven(audioBytes * 8 * SampleRate,
-                                                int64_t(Bitrate) * 1000 * SamplesPerFrame)
-                                : audioBytes / FrameLength;
-        Duration = RoundHalfEven(audioBytes * 8, Bitrate); // bits / kbps = ms
-        // Frame i of a CBR stream starts within a byte of i times the average frame length:
-        // the last frame counted must lie there and end the audio. An encoder that pads as
-        // its running remainder overflows puts frame i at (i x num + c) / den exactly, for a
-        // phase c that the first frames tell: then the last frame must lie at that very byte,
-        // and a single byte of junk is found too.
-        int64_t cLow = 0;
-        int64_t cHigh = cbrDen_;
-        for (size_t i = 0; i < probed.size(); ++i) {
-            const int64_t at = int64_t(i) * cbrNum_;
-            cLow = std::max(cLow, probed[i] * cbrDen_ - at);
-            cHigh = std::min(cHigh, (probed[i] + 1) * cbrDen_ - at);
+        if (!CountCbr(reader, probed, padded, countHolds)) {
+            // Junk among the frames (a damaged download, a bad join) moves every frame after
+            // it off the arithmetic: the frames are walked and counted as a VBR file's are,
+            // and the junk is never taken for audio.
+            CountByWalk(reader);
         }
-        const int64_t n = FrameCount - 1;
-        const bool phased = probed.size() >= 2 && cLow < cHigh &&
-                            (n * cbrNum_ + cLow) / cbrDen_ == (n * cbrNum_ + cHigh - 1) / cbrDen_;
-        const int64_t guess =
-            AudioStart + (phased ? (n * cbrNum_ + cLow) / cbrDen_ : n * cbrNum_ / cbrDen_);
-        TFrameInfo last;
-        const int64_t lastPos =
-            FrameCount <= 0
-                ? -1
-                : FindFrame(reader, std::max(AudioStart, guess - (phased ? 0 : 1)),
-                            std::min(AudioEnd, guess + (phased ? 1 : 2)), AudioEnd, &first_, last);
-        if (lastPos >= 0 && lastPos + last.FrameLength == AudioEnd) {
-            return true;
-        }
-        // Junk among the frames (a damaged download, a bad join) moves every frame after it
-        // off the arithmetic: the frames are walked and counted as a VBR file's are, and the
-        // junk is never taken for audio.
-        WalkFrames = true;
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(),
-                            &index_);
-        FrameCount = walker.Skip(std::numeric_limits<int64_t>::max());
-        walkedAll_ = true;
-        Duration = RoundHalfEven(FrameCount * SamplesPerFrame * 1000, SampleRate);
         return true;
     }
-    WalkFrames = true;
     FrameCount = countHolds ? infoFrames_ : 0;
     if (FrameCount <= 0) {
-        TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(),
-                            &index_);
-        FrameCount = walker.Skip(std::numeric_limits<int64_t>::max());
-        walkedAll_ = true;
+        CountByWalk(reader);
     }
+    WalkFrames = true;
     Duration = RoundHalfEven(FrameCount * SamplesPerFrame * 1000, SampleRate);
     if (Duration > 0) {
-        Bitrate = int32_t(RoundHalfEven(audioBytes * 8, Duration));
+        Bitrate = int32_t(RoundHalfEven((AudioEnd - AudioStart) * 8, Duration));
     }
     return true;
+}
+
+std::vector<int64_t> TMPEGAFHdr::ProbeFrames(TWindowReader &reader, bool &padded)
+{
+    std::vector<int64_t> probed; // where the first frames start, from AudioStart
+    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(), &index_);
+    TFrameInfo frame;
+    int64_t framePos = 0;
+    for (int i = 0; i < VbrProbeFrames && walker.Next(frame, framePos); ++i) {
+        probed.push_back(framePos - AudioStart);
+        padded = padded || frame.PaddingSize > 0;
+        if (frame.Bitrate != first_.Bitrate) {
+            VBR = true;
+            break;
+        }
+    }
+    return probed;
+}
+
+bool TMPEGAFHdr::CountCbr(TWindowReader &reader, const std::vector<int64_t> &probed, bool padded,
+                          bool countHolds)
+{
+    const int64_t audioBytes = AudioEnd - AudioStart;
+    // Frames of one bitrate differ only by a padding slot; where the encoder pads, a frame
+    // holds samples x kbps x 125 / rate bytes on average, and their number is the bytes over
+    // that average, bits x rate / (kbps x samples).
+    cbrNum_ = padded ? int64_t(SamplesPerFrame) * Bitrate * 125 : FrameLength;
+    cbrDen_ = padded ? SampleRate : 1;
+    FrameCount = countHolds ? infoFrames_
+                 : padded   ? RoundHalfEven(audioBytes * 8 * SampleRate,
+                                            int64_t(Bitrate) * 1000 * SamplesPerFrame)
+                            : audioBytes / FrameLength;
+    Duration = RoundHalfEven(audioBytes * 8, Bitrate); // bits / kbps = ms
+    // Frame i of a CBR stream starts within a byte of i times the average frame length: the
+    // last frame counted must lie there and end the audio. An encoder that pads as its
+    // running remainder overflows puts frame i at (i x num + c) / den exactly, for a phase c
+    // that the first frames tell: then the last frame must lie at that very byte, and a
+    // single byte of junk is found too.
+    int64_t cLow = 0;
+    int64_t cHigh = cbrDen_;
+    for (size_t i = 0; i < probed.size(); ++i) {
+        const int64_t at = int64_t(i) * cbrNum_;
+        cLow = std::max(cLow, probed[i] * cbrDen_ - at);
+        cHigh = std::min(cHigh, (probed[i] + 1) * cbrDen_ - at);
+    }
+    const int64_t n = FrameCount - 1;
+    const bool phased = probed.size() >= 2 && cLow < cHigh &&
+                        (n * cbrNum_ + cLow) / cbrDen_ == (n * cbrNum_ + cHigh - 1) / cbrDen_;
+    const int64_t guess =
+        AudioStart + (phased ? (n * cbrNum_ + cLow) / cbrDen_ : n * cbrNum_ / cbrDen_);
+    TFrameInfo last;
+    const int64_t lastPos =
+        FrameCount <= 0
+            ? -1
+            : FindFrame(reader, std::max(AudioStart, guess - (phased ? 0 : 1)),
+                        std::min(AudioEnd, guess + (phased ? 1 : 2)), AudioEnd, &first_, last);
+    return lastPos >= 0 && lastPos + last.FrameLength == AudioEnd;
+}
+
+void TMPEGAFHdr::CountByWalk(TWindowReader &reader)
+{
+    WalkFrames = true;
+    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, AudioStart, NoteJunk(), &index_);
+    FrameCount = walker.Skip(std::numeric_limits<int64_t>::max());
+    walkedAll_ = true;
+    Duration = RoundHalfEven(FrameCount * SamplesPerFrame * 1000, SampleRate);
 }
 
 std::function<void(TByteRange)> TMPEGAFHdr::NoteJunk()

@@ -98,6 +98,8 @@ struct TWindow
     int64_t Next = 4 * 1024; // size of the next read: a search usually ends within a frame or two
 };
 
+class TWindowReader;
+
 class TMPEGAFHdr
 {
 public:
@@ -200,6 +202,13 @@ public:
     std::vector<TByteRange> FindJunk(TFileStream &source);
 
 private:
+    // ReadFirstFrame's steps: the first frames (VBR when their bitrates differ; where they
+    // start, and whether the encoder pads), the count of a CBR stream by arithmetic (false
+    // when its last frame is not where the arithmetic puts it), and the count by a walk.
+    std::vector<int64_t> ProbeFrames(TWindowReader &reader, bool &padded);
+    bool CountCbr(TWindowReader &reader, const std::vector<int64_t> &probed, bool padded,
+                  bool countHolds);
+    void CountByWalk(TWindowReader &reader);
     std::function<void(TByteRange)> NoteJunk();
     std::vector<TByteRange> junk_; // found by the walks, in order
     bool walkedAll_ = false;       // a walk went over every frame: junk_ is all there is
