@@ -144,119 +144,158 @@ struct TChecked
     std::vector<TCheckedTrack> Tracks;
 };
 
-// Checks the sheet line by line; raises for the first fault.
-TChecked Check(const std::string &text)
+// Checks a sheet line by line, raising for the first fault: the album's texts (those before the
+// first track), each track's, the file each track's INDEX 01 lies in.
+class TChecker
+{
+public:
+    void Line(std::string line, int number);
+    TChecked Finish();
+
+private:
+    void Needs(const std::vector<std::string> &w, size_t least, size_t most) const;
+    void Track(const std::vector<std::string> &w);
+    void Index(const std::vector<std::string> &w);
+    void EndTrack() const;
+    std::string &Lines() { return trackLine_ != 0 ? checked_.Tracks.back().Lines : checked_.Album; }
+
+    TChecked checked_;
+    int number_ = 0;                        // the line in hand
+    std::string file_;                      // the FILE in force; empty: none yet
+    std::map<std::string, long> lastStart_; // the latest INDEX 01 in each file
+    int trackLine_ = 0;                     // the line of the track in hand; 0: none yet
+    std::string trackName_;                 // its number as written
+    bool hasStart_ = false;                 // it has its INDEX 01
+};
+
+void TChecker::Line(std::string line, int number)
 {
     static const char *Ignored[] = {"CATALOG",  "CDTEXTFILE", "FLAGS",     "ISRC",     "SONGWRITER",
                                     "COMPOSER", "ARRANGER",   "MESSAGE",   "DISC_ID",  "GENRE",
                                     "UPC_EAN",  "TOC_INFO1",  "TOC_INFO2", "SIZE_INFO"};
-    TChecked checked;
-    std::istringstream in(text);
-    std::string line;
-    int number = 0;
-    std::string file;                      // the FILE in force; empty: none yet
-    std::map<std::string, long> lastStart; // the latest INDEX 01 in each file
-    int trackLine = 0;                     // the line of the track in hand; 0: none yet
-    std::string trackName;                 // its number as written
-    bool hasStart = false;                 // it has its INDEX 01
-    const auto endTrack = [&] {
-        if (trackLine != 0 && !hasStart) {
-            throw TFault{trackLine, "track " + trackName + " has no INDEX 01"};
-        }
-    };
-    // Texts before the first track are the album's.
-    const auto lines = [&]() -> std::string & {
-        return trackLine != 0 ? checked.Tracks.back().Lines : checked.Album;
-    };
-    while (std::getline(in, line)) {
-        ++number;
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.find('\0') != std::string::npos) {
-            throw TFault{number, "it holds a NUL byte: this is not a text file"};
-        }
-        const std::vector<std::string> w = Words(line, number);
-        if (w.empty()) {
-            continue;
-        }
-        const std::string command = Upper(w[0]);
-        const auto needs = [&](size_t least, size_t most) {
-            if (w.size() - 1 < least || w.size() - 1 > most) {
-                throw TFault{number, command + " takes " +
-                                         (least == most ? std::to_string(least)
-                                                        : std::to_string(least) + " to " +
-                                                              std::to_string(most)) +
-                                         " values"};
-            }
-        };
-        if (command == "REM") {
-            const std::string key = w.size() > 1 ? Upper(w[1]) : "";
-            if ((key == "DATE" || key == "GENRE") && w.size() > 2) {
-                lines() += "REM " + key + " " + Quote(Rest(w, 2)) + "\n";
-            }
-        } else if (command == "TITLE" || command == "PERFORMER") {
-            lines() += command + " " + Quote(Rest(w, 1)) + "\n";
-        } else if (command == "FILE") {
-            needs(1, 2);
-            file = w[1]; // it may come between a track's INDEX 00 and its INDEX 01
-        } else if (command == "TRACK") {
-            needs(2, 2);
-            int n = 0;
-            if (!SmallNumber(w[1], 99, n) || n == 0) {
-                throw TFault{number, "bad track number '" + w[1] + "' (1 to 99)"};
-            }
-            if (file.empty()) {
-                throw TFault{number, "TRACK comes before any FILE"};
-            }
-            endTrack();
-            if (checked.Tracks.size() == 99) {
-                throw TFault{number, "a CUE sheet holds at most 99 tracks"};
-            }
-            checked.Tracks.push_back({n, "", ""});
-            trackLine = number;
-            trackName = w[1];
-            hasStart = false;
-        } else if (command == "INDEX") {
-            needs(2, 2);
-            int n = 0;
-            if (!SmallNumber(w[1], 99, n)) {
-                throw TFault{number, "bad index number '" + w[1] + "' (0 to 99)"};
-            }
-            const long at = CueTime(w[2], number);
-            if (trackLine == 0) {
-                throw TFault{number, "INDEX comes before any TRACK"};
-            }
-            if (n == 1) {
-                if (hasStart) {
-                    throw TFault{number, "track " + trackName + " has a second INDEX 01"};
-                }
-                const auto last = lastStart.try_emplace(file, -1).first;
-                if (at <= last->second) {
-                    throw TFault{number, "track " + trackName +
-                                             " starts before the end of the track before it"};
-                }
-                last->second = at;
-                hasStart = true;
-                checked.Tracks.back().File = file;
-                checked.Tracks.back().Lines += "INDEX 01 " + w[2] + "\n";
-            }
-        } else if (command == "PREGAP" || command == "POSTGAP") {
-            needs(1, 1);
-            CueTime(w[1], number);
-            if (trackLine == 0) {
-                throw TFault{number, command + " comes before any TRACK"};
-            }
-        } else if (std::none_of(std::begin(Ignored), std::end(Ignored),
-                                [&](const char *c) { return command == c; })) {
-            throw TFault{number, "unknown command '" + w[0] + "'"};
-        }
+    number_ = number;
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
     }
-    endTrack();
-    if (checked.Tracks.empty()) {
+    if (line.find('\0') != std::string::npos) {
+        throw TFault{number, "it holds a NUL byte: this is not a text file"};
+    }
+    const std::vector<std::string> w = Words(line, number);
+    if (w.empty()) {
+        return;
+    }
+    const std::string command = Upper(w[0]);
+    if (command == "REM") {
+        const std::string key = w.size() > 1 ? Upper(w[1]) : "";
+        if ((key == "DATE" || key == "GENRE") && w.size() > 2) {
+            Lines() += "REM " + key + " " + Quote(Rest(w, 2)) + "\n";
+        }
+    } else if (command == "TITLE" || command == "PERFORMER") {
+        Lines() += command + " " + Quote(Rest(w, 1)) + "\n";
+    } else if (command == "FILE") {
+        Needs(w, 1, 2);
+        file_ = w[1]; // it may come between a track's INDEX 00 and its INDEX 01
+    } else if (command == "TRACK") {
+        Track(w);
+    } else if (command == "INDEX") {
+        Index(w);
+    } else if (command == "PREGAP" || command == "POSTGAP") {
+        Needs(w, 1, 1);
+        CueTime(w[1], number);
+        if (trackLine_ == 0) {
+            throw TFault{number, command + " comes before any TRACK"};
+        }
+    } else if (std::none_of(std::begin(Ignored), std::end(Ignored),
+                            [&](const char *c) { return command == c; })) {
+        throw TFault{number, "unknown command '" + w[0] + "'"};
+    }
+}
+
+void TChecker::Needs(const std::vector<std::string> &w, size_t least, size_t most) const
+{
+    if (w.size() - 1 < least || w.size() - 1 > most) {
+        throw TFault{number_,
+                     Upper(w[0]) + " takes " +
+                         (least == most ? std::to_string(least)
+                                        : std::to_string(least) + " to " + std::to_string(most)) +
+                         " values"};
+    }
+}
+
+void TChecker::Track(const std::vector<std::string> &w)
+{
+    Needs(w, 2, 2);
+    int n = 0;
+    if (!SmallNumber(w[1], 99, n) || n == 0) {
+        throw TFault{number_, "bad track number '" + w[1] + "' (1 to 99)"};
+    }
+    if (file_.empty()) {
+        throw TFault{number_, "TRACK comes before any FILE"};
+    }
+    EndTrack();
+    if (checked_.Tracks.size() == 99) {
+        throw TFault{number_, "a CUE sheet holds at most 99 tracks"};
+    }
+    checked_.Tracks.push_back({n, "", ""});
+    trackLine_ = number_;
+    trackName_ = w[1];
+    hasStart_ = false;
+}
+
+void TChecker::Index(const std::vector<std::string> &w)
+{
+    Needs(w, 2, 2);
+    int n = 0;
+    if (!SmallNumber(w[1], 99, n)) {
+        throw TFault{number_, "bad index number '" + w[1] + "' (0 to 99)"};
+    }
+    const long at = CueTime(w[2], number_);
+    if (trackLine_ == 0) {
+        throw TFault{number_, "INDEX comes before any TRACK"};
+    }
+    if (n != 1) {
+        return;
+    }
+    if (hasStart_) {
+        throw TFault{number_, "track " + trackName_ + " has a second INDEX 01"};
+    }
+    const auto last = lastStart_.try_emplace(file_, -1).first;
+    if (at <= last->second) {
+        throw TFault{number_,
+                     "track " + trackName_ + " starts before the end of the track before it"};
+    }
+    last->second = at;
+    hasStart_ = true;
+    checked_.Tracks.back().File = file_;
+    checked_.Tracks.back().Lines += "INDEX 01 " + w[2] + "\n";
+}
+
+void TChecker::EndTrack() const
+{
+    if (trackLine_ != 0 && !hasStart_) {
+        throw TFault{trackLine_, "track " + trackName_ + " has no INDEX 01"};
+    }
+}
+
+TChecked TChecker::Finish()
+{
+    EndTrack();
+    if (checked_.Tracks.empty()) {
         throw TFault{0, "it holds no TRACK"};
     }
-    return checked;
+    return checked_;
+}
+
+// Checks the sheet line by line; raises for the first fault.
+TChecked Check(const std::string &text)
+{
+    TChecker checker;
+    std::istringstream in(text);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        checker.Line(line, number);
+    }
+    return checker.Finish();
 }
 
 std::string Unquoted(const char *text)
