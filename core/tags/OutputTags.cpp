@@ -1,249 +1,25 @@
 #include "tags/OutputTags.h"
 
 #include "tags/MP3TAG.h"
+#include "tags/SyncSafe.h"
 #include "tags/TextCodec.h"
 
-#include <attachedpictureframe.h>
 #include <commentsframe.h>
-#include <generalencapsulatedobjectframe.h>
-#include <id3v2framefactory.h>
-#include <id3v2tag.h>
-#include <mpegfile.h>
-#include <synchronizedlyricsframe.h>
-#include <tbytevectorstream.h>
+#include <id3v2frame.h>
 #include <textidentificationframe.h>
-#include <unsynchronizedlyricsframe.h>
-#include <urllinkframe.h>
 
 #include <algorithm>
-#include <cstring>
-#include <optional>
 
 namespace {
 
 // Room left in every tag, as TagLib leaves it, so that a tag editor can grow the tag in place.
 constexpr size_t TagPadding = 1024;
 
-int64_t SyncSafe(const uint8_t *b)
-{
-    return (int64_t(b[0]) << 21) | (int64_t(b[1]) << 14) | (int64_t(b[2]) << 7) | int64_t(b[3]);
-}
-
-void PutSyncSafe(uint8_t *b, size_t value)
-{
-    for (int i = 0; i < 4; ++i) {
-        b[i] = uint8_t((value >> (7 * (3 - i))) & 0x7F);
-    }
-}
-
-int64_t BigEndian(const uint8_t *b, int n)
-{
-    int64_t v = 0;
-    for (int i = 0; i < n; ++i) {
-        v = (v << 8) | b[i];
-    }
-    return v;
-}
-
-// An ID3v2.3 tag as TagLib reads it whole: undone where it is unsynchronised as a whole (every
-// 0xFF 0x00 stored for 0xFF), and without its extended header, whose size TagLib counts as
-// ID3v2.4 does (itself included) and so reads every frame four bytes off. Empty when the
-// extended header runs past the tag.
-TagLib::ByteVector Id3v23Readable(const TagLib::ByteVector &tag)
-{
-    const auto *b = reinterpret_cast<const uint8_t *>(tag.data());
-    const uint8_t flags = b[5];
-    if (b[3] != 3 || (flags & 0xC0) == 0) {
-        return tag;
-    }
-    const int64_t end = std::min<int64_t>(tag.size(), 10 + SyncSafe(b + 6));
-    std::vector<uint8_t> body;
-    body.reserve(size_t(end - 10));
-    for (int64_t i = 10; i < end; ++i) {
-        body.push_back(b[i]);
-        if ((flags & 0x80) != 0 && b[i] == 0xFF && i + 1 < end && b[i + 1] == 0) {
-            ++i;
-        }
-    }
-    size_t skip = 0;
-    if ((flags & 0x40) != 0) {
-        // The extended header's size counts the bytes after its own four.
-        skip = body.size() < 4 ? body.size() + 1 : 4 + size_t(BigEndian(body.data(), 4));
-        if (skip > body.size()) {
-            return {};
-        }
-    }
-    TagLib::ByteVector readable(tag.data(), 10);
-    readable[5] = char(flags & 0x3F);
-    readable.append(TagLib::ByteVector(reinterpret_cast<const char *>(body.data()) + skip,
-                                       unsigned(body.size() - skip)));
-    PutSyncSafe(reinterpret_cast<uint8_t *>(readable.data()) + 6, readable.size() - 10);
-    return readable;
-}
-
-// Why the frames of a tag do not lie inside it, walking their headers up to the padding; empty
-// when they do. frames: how many the walk passed.
-std::string FramesFault(const TagLib::ByteVector &tag, int &frames)
-{
-    frames = 0;
-    const auto *b = reinterpret_cast<const uint8_t *>(tag.data());
-    const int version = b[3];
-    const uint8_t flags = b[5];
-    const int64_t end = 10 + SyncSafe(b + 6);
-    if (version < 3 && (flags & 0x80) != 0) {
-        return {}; // unsynchronised as a whole: its sizes count other bytes; left to TagLib
-    }
-    int64_t pos = 10;
-    if (version >= 3 && (flags & 0x40) != 0 && pos + 4 <= end) { // an extended header
-        pos += version == 3 ? 4 + BigEndian(b + pos, 4) : SyncSafe(b + pos);
-    }
-    const int idLength = version == 2 ? 3 : 4;
-    const int headerLength = version == 2 ? 6 : 10;
-    while (pos + headerLength <= end && b[pos] != 0) {
-        for (int i = 0; i < idLength; ++i) {
-            const uint8_t c = b[pos + i];
-            if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
-                return "a frame has no valid name";
-            }
-        }
-        int64_t size = version == 2 ? BigEndian(b + pos + 3, 3) : BigEndian(b + pos + 4, 4);
-        if (version == 4 && (b[pos + 4] | b[pos + 5] | b[pos + 6] | b[pos + 7]) < 0x80) {
-            size = SyncSafe(b + pos + 4);
-        }
-        if (size > end - pos - headerLength) {
-            return "a frame runs past the end of the tag";
-        }
-        pos += headerLength + size;
-        ++frames;
-    }
-    return {};
-}
-
-std::string Utf8Of(const TagLib::String &s)
-{
-    return s.to8Bit(true);
-}
-
-// A tag parsed from its bytes, with the file object that owns it; null when TagLib finds none.
-struct TParsedTag
-{
-    TagLib::ByteVector Bytes;
-    TagLib::ByteVectorStream Stream;
-    TagLib::MPEG::File File;
-    TagLib::ID3v2::Tag *Tag;
-
-    explicit TParsedTag(const TagLib::ByteVector &bytes)
-        : Bytes(bytes), Stream(Bytes),
-          File(&Stream, TagLib::ID3v2::FrameFactory::instance(), false), Tag(File.ID3v2Tag(false))
-    {
-    }
-};
-
-std::string FrameText(TagLib::ID3v2::Tag &tag, const char *id)
-{
-    const TagLib::ID3v2::FrameList &frames = tag.frameList(id);
-    return frames.isEmpty() ? std::string() : Utf8Of(frames.front()->toString());
-}
-
-// The frame's text encoding set to UTF-8 when it is one of the kinds given.
-template <typename... TKinds> void SetUtf8(TagLib::ID3v2::Frame *frame)
-{
-    const auto set = [&](auto *f) {
-        if (f != nullptr) {
-            f->setTextEncoding(TagLib::String::UTF8);
-        }
-        return f != nullptr;
-    };
-    (set(dynamic_cast<TKinds *>(frame)) || ...);
-}
-
-// Every text a frame holds in UTF-8, as the tag is rendered.
-void ToUtf8(TagLib::ID3v2::Frame *frame)
-{
-    using namespace TagLib::ID3v2;
-    SetUtf8<TextIdentificationFrame, CommentsFrame, AttachedPictureFrame, UnsynchronizedLyricsFrame,
-            SynchronizedLyricsFrame, UserUrlLinkFrame, GeneralEncapsulatedObjectFrame>(frame);
-}
-
 // A new frame's bytes as an ID3v2.4 tag holds it (new frames are of that version).
 std::vector<uint8_t> FrameBytes(TagLib::ID3v2::Frame &frame)
 {
     const TagLib::ByteVector bytes = frame.render();
     return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
-
-// The frames of a tag as TagLib renders it in ID3v2.4, up to its padding.
-std::vector<TTagFrame> SplitFrames(const TagLib::ByteVector &tag)
-{
-    std::vector<TTagFrame> frames;
-    const auto *b = reinterpret_cast<const uint8_t *>(tag.data());
-    const int64_t end = std::min<int64_t>(tag.size(), 10 + SyncSafe(b + 6));
-    int64_t pos = 10;
-    while (pos + 10 <= end && b[pos] != 0) {
-        const int64_t next = std::min(end, pos + 10 + SyncSafe(b + pos + 4));
-        TTagFrame f{std::string(b + pos, b + pos + 4), false,
-                    std::vector<uint8_t>(b + pos, b + next)};
-        // A comment: encoding, language, then its description; an empty one ends at once.
-        f.PlainComment = f.Id == "COMM" && pos + 14 < next && b[pos + 14] == 0;
-        frames.push_back(std::move(f));
-        pos = next;
-    }
-    return frames;
-}
-
-// The frames of a tag in ID3v2.4. TagLib copies a frame's data several times over as it renders
-// a tag, and a cover is most of a tag: with one of 300 KB, rendering took three quarters of
-// the time of reading the tag. So the pictures are taken out of their frames for the rendering
-// and put back after it, at the end of their frames where they lie, the frames' sizes grown by
-// theirs.
-//
-// A picture that TagLib reads straight from the tag's bytes as they lie in the source (source:
-// those bytes, or null) stays there: its frame notes where, and the outputs copy it from there.
-std::vector<TTagFrame> RenderedFrames(TagLib::ID3v2::Tag &tag, const TagLib::ByteVector *source)
-{
-    struct TAside
-    {
-        TagLib::ID3v2::AttachedPictureFrame *Frame;
-        TagLib::ByteVector Picture;
-    };
-    std::vector<TAside> aside;
-    for (TagLib::ID3v2::Frame *f : tag.frameList()) {
-        if (auto *p = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(f)) {
-            aside.push_back({p, p->picture()});
-            p->setPicture(TagLib::ByteVector());
-        }
-    }
-    std::vector<TTagFrame> frames = SplitFrames(tag.render(TagLib::ID3v2::v4));
-    // Rendering the tag gave each frame the ID3v2.4 header, so a picture's frame now renders
-    // alone as it did in the tag. The frames keep their order; one TagLib left out of the tag
-    // is passed over, and a picture frame it could not read keeps its bytes.
-    auto next = aside.begin();
-    for (TTagFrame &f : frames) {
-        if (f.Id != "APIC") {
-            continue;
-        }
-        const auto own = std::find_if(next, aside.end(), [&](const TAside &a) {
-            const TagLib::ByteVector alone = a.Frame->render();
-            return f.Bytes.size() == alone.size() &&
-                   std::memcmp(f.Bytes.data(), alone.data(), alone.size()) == 0;
-        });
-        if (own != aside.end()) {
-            // Read-only access: TagLib shares a slice of the bytes it parsed, not a copy.
-            const TagLib::ByteVector &picture = own->Picture;
-            const char *at = picture.data();
-            const char *base = source != nullptr ? source->data() : nullptr;
-            if (base != nullptr && !picture.isEmpty() && at >= base &&
-                at + picture.size() <= base + source->size()) {
-                f.PictureAt = at - base;
-                f.PictureBytes = picture.size();
-            } else {
-                f.Bytes.insert(f.Bytes.end(), picture.begin(), picture.end());
-            }
-            PutSyncSafe(f.Bytes.data() + 4, f.Bytes.size() + size_t(f.PictureBytes) - 10);
-            next = own + 1;
-        }
-    }
-    return frames;
 }
 
 std::vector<uint8_t> TextFrame(const char *id, const std::string &utf8)
@@ -284,137 +60,16 @@ std::vector<TTagFrame> TextFrames(const TPartTag &texts)
     return frames;
 }
 
-bool DescribesTheWholeAudio(TagLib::ID3v2::Frame *frame)
-{
-    const TagLib::ByteVector id = frame->frameID();
-    if (id == "TLEN" || id == "MLLT" || id == "ASPI" || id == "SEEK" || id == "RVA2") {
-        return true;
-    }
-    auto *t = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame *>(frame);
-    return t != nullptr && t->description().upper().startsWith("REPLAYGAIN_");
-}
-
 } // namespace
 
-TSourceTags ReadSourceTags(TFileStream &source, int64_t audioStart)
-{
-    TSourceTags tags;
-    int parsedTrack = 0;
-    const int64_t size = source.Size();
-    uint8_t h[10] = {};
-    if (size >= 10) {
-        source.ReadBufferAt(0, h, 10);
-    }
-    if (std::memcmp(h, "ID3", 3) == 0) {
-        const bool valid =
-            h[3] >= 2 && h[3] <= 4 && h[4] != 0xFF && (h[6] | h[7] | h[8] | h[9]) < 0x80;
-        const int64_t end = valid ? 10 + SyncSafe(h + 6) + ((h[5] & 0x10) != 0 ? 10 : 0) : 0;
-        TagLib::ByteVector bytes;
-        bool verbatim = false;
-        std::string fault;
-        if (!valid) {
-            fault = "its header is not valid";
-        } else if (end > std::min(size, audioStart)) {
-            fault = "its size runs past the start of the audio";
-        } else {
-            bytes.resize(unsigned(end));
-            source.ReadBufferAt(0, reinterpret_cast<uint8_t *>(bytes.data()), end);
-            const TagLib::ByteVector &read = bytes;
-            const char *asRead = read.data();
-            bytes = Id3v23Readable(bytes);
-            // The tag's bytes as the file holds them (not undone, nor without a header).
-            verbatim = static_cast<const TagLib::ByteVector &>(bytes).data() == asRead;
-            fault = bytes.isEmpty() ? "its extended header runs past the end of the tag" : "";
-        }
-        int frames = 0;
-        if (fault.empty()) {
-            fault = FramesFault(bytes, frames);
-        }
-        std::optional<TParsedTag> parsed;
-        if (fault.empty()) {
-            parsed.emplace(bytes);
-            if (parsed->Tag == nullptr) {
-                fault = "TagLib cannot read it";
-            } else if (frames > 0 && parsed->Tag->frameList().isEmpty()) {
-                // Never an empty tag in place of one whose frames could not be read.
-                fault = "TagLib reads none of its " + std::to_string(frames) + " frames";
-            }
-        }
-        if (!fault.empty()) {
-            tags.Note = "damaged ID3v2 tag left out: " + fault;
-        } else {
-            TagLib::ID3v2::Tag &t = *parsed->Tag;
-            tags.HasId3v2 = true;
-            TPartTag texts;
-            texts.Title = Utf8Of(t.title());
-            texts.Artist = Utf8Of(t.artist());
-            texts.Album = Utf8Of(t.album());
-            texts.Year = FrameText(t, "TDRC");
-            texts.Comment = Utf8Of(t.comment());
-            texts.GenreID = GenreByName(Utf8Of(t.genre())).value_or(255);
-            tags.Id3v2Texts = texts;
-            parsedTrack = int(t.track()); // TRCK's number, "3/12" giving 3
-            for (TagLib::ID3v2::Frame *f : TagLib::ID3v2::FrameList(t.frameList())) {
-                if (auto *p = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(f)) {
-                    tags.Pictures.push_back(
-                        {int(p->type()), Utf8Of(p->mimeType()), size_t(p->picture().size())});
-                }
-                if (DescribesTheWholeAudio(f)) {
-                    t.removeFrame(f);
-                } else {
-                    ToUtf8(f);
-                }
-            }
-            tags.Frames = RenderedFrames(t, verbatim ? &bytes : nullptr);
-        }
-    }
-    TID3Tag v1;
-    if (size - 128 >= audioStart && v1.ReadTag(source)) {
-        tags.Id3v1Bytes =
-            TPartTag{v1.Title, v1.Artist, v1.Album, v1.Year, v1.Comment, v1.GenreID, {}};
-        tags.Id3v1 = InUtf8(*tags.Id3v1Bytes);
-        tags.Track = v1.Track;
-    }
-    if (tags.Track == 0 && parsedTrack > 0 && parsedTrack <= 255) {
-        tags.Track = uint8_t(parsedTrack);
-    }
-    return tags;
-}
+namespace {
 
-static TPartTag Converted(TPartTag t, std::string (*convert)(const std::string &))
+// The ID3v2 tag of an output (see RenderTags): the texts given, then (in All) those of a source
+// that has only an ID3v1 tag, then the source's frames that neither replaces, all but its
+// pictures in TextsAndPictures.
+void RenderId3v2(const TSourceTags &source, const TPartTag &texts, bool all, int track, int tracks,
+                 TOutputTags &out)
 {
-    for (std::string *text : {&t.Title, &t.Artist, &t.Album, &t.Year, &t.Comment}) {
-        *text = convert(*text);
-    }
-    return t;
-}
-
-TPartTag InUtf8(const TPartTag &codePage)
-{
-    return Converted(codePage, GB18030ToUtf8);
-}
-TPartTag InCodePage(const TPartTag &utf8)
-{
-    return Converted(utf8, Utf8ToGB18030);
-}
-
-std::optional<TPartTag> SourceTexts(const TSourceTags &tags)
-{
-    return tags.Id3v2Texts ? tags.Id3v2Texts : tags.Id3v1;
-}
-
-TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFrames frames,
-                       int track, int tracks)
-{
-    TOutputTags out;
-    const bool all = frames == TTagFrames::All;
-    if (frames == TTagFrames::None ||
-        (all && !source.HasId3v2 && !source.Id3v1 && texts == TPartTag{})) {
-        return out; // nothing to carry
-    }
-
-    // The texts given, then (in All) those of a source that has only an ID3v1 tag, then the
-    // source's frames that neither replaces: all but its pictures in TextsAndPictures.
     std::vector<TTagFrame> tag = TextFrames(texts);
     const auto taken = [&](const TTagFrame &f) {
         return std::any_of(tag.begin(), tag.end(), [&](const TTagFrame &t) {
@@ -460,9 +115,13 @@ TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFra
         }
     }
     out.Front.resize(10 + size - fromSource, 0); // the padding
+}
 
-    // The ID3v1 tag: the source's, or one made from the ID3v2 texts, with the given texts over
-    // it; cut to its fields at a character boundary.
+// The ID3v1 tag of an output: the source's (in All), or one made from its ID3v2 texts, with
+// the given texts over it; cut to its fields at a character boundary.
+std::array<uint8_t, 128> RenderId3v1(const TSourceTags &source, const TPartTag &texts, bool all,
+                                     int track)
+{
     TPartTag base;
     if (all) {
         base = source.Id3v1Bytes ? *source.Id3v1Bytes
@@ -479,7 +138,22 @@ TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFra
     id3v1.Comment = pick(texts.Comment, base.Comment);
     id3v1.GenreID = texts.GenreID != 255 ? texts.GenreID : base.GenreID;
     id3v1.Track = track > 0 && track <= 255 ? uint8_t(track) : track == 0 && all ? source.Track : 0;
-    out.Back = id3v1.Render();
+    return id3v1.Render();
+}
+
+} // namespace
+
+TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFrames frames,
+                       int track, int tracks)
+{
+    TOutputTags out;
+    const bool all = frames == TTagFrames::All;
+    if (frames == TTagFrames::None ||
+        (all && !source.HasId3v2 && !source.Id3v1 && texts == TPartTag{})) {
+        return out; // nothing to carry
+    }
+    RenderId3v2(source, texts, all, track, tracks, out);
+    out.Back = RenderId3v1(source, texts, all, track);
     return out;
 }
 
