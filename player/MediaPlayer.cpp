@@ -92,6 +92,27 @@ void TMediaPlayer::Open()
         throw EMCIDeviceError(error);
     }
     const off_t length = mpg123_length(mh); // exact with an encoder's tag; else an estimate
+    StartScan();
+    {
+        std::lock_guard lock(mutex_);
+        handle_ = mh;
+        rate_ = rate;
+        channels_ = channels;
+        lengthSamples_ = std::max<int64_t>(length, 0);
+        positionSamples_ = 0;
+        endSample_ = -1;
+        mode_ = mpStopped;
+    }
+    startPos_.reset();
+    endPos_.reset();
+    noDevice_ = noSound;
+    if (noDevice_.empty()) {
+        OpenDevice(rate, channels);
+    }
+}
+
+void TMediaPlayer::StartScan()
+{
     // The whole file is read on a thread of its own, through a handle of its own: the exact
     // length and sample-accurate seeks. Nothing waits for it; the handle that read it takes
     // over at the first play or seek after it has ended.
@@ -115,39 +136,31 @@ void TMediaPlayer::Open()
         scan->done = true;
     });
     scan_ = scan;
-    {
-        std::lock_guard lock(mutex_);
-        handle_ = mh;
-        rate_ = rate;
-        channels_ = channels;
-        lengthSamples_ = std::max<int64_t>(length, 0);
-        positionSamples_ = 0;
-        endSample_ = -1;
-        mode_ = mpStopped;
-    }
-    startPos_.reset();
-    endPos_.reset();
-    noDevice_ = noSound;
+}
+
+void TMediaPlayer::OpenDevice(long rate, int channels)
+{
     if (device_ != 0 && (deviceRate_ != rate || deviceChannels_ != channels)) {
         CloseDevice();
     }
-    if (noDevice_.empty() && device_ == 0) {
-        deviceRate_ = rate;
-        deviceChannels_ = channels;
-        SDL_AudioSpec want{};
-        want.freq = int(rate);
-        want.format = AUDIO_S16SYS;
-        want.channels = uint8_t(channels);
-        want.samples = 1024;
-        want.callback = &TMediaPlayer::Callback;
-        want.userdata = this;
-        SDL_AudioSpec have{};
-        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-        if (device_ == 0) {
-            noDevice_ = SDL_GetError();
-        } else {
-            SDL_PauseAudioDevice(device_, 0); // silence while stopped
-        }
+    if (device_ != 0) {
+        return; // the one open plays this format
+    }
+    deviceRate_ = rate;
+    deviceChannels_ = channels;
+    SDL_AudioSpec want{};
+    want.freq = int(rate);
+    want.format = AUDIO_S16SYS;
+    want.channels = uint8_t(channels);
+    want.samples = 1024;
+    want.callback = &TMediaPlayer::Callback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device_ == 0) {
+        noDevice_ = SDL_GetError();
+    } else {
+        SDL_PauseAudioDevice(device_, 0); // silence while stopped
     }
 }
 

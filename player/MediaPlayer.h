@@ -77,6 +77,10 @@ private:
 
     mutable std::mutex mutex_;
     mpg123_handle_struct *handle_ = nullptr;
+    // Starts the reading of the whole file (see Open).
+    void StartScan();
+    // Opens the sound device for the format, unless the one open has it.
+    void OpenDevice(long rate, int channels);
     void CloseDevice();
     uint32_t device_ = 0;
     long deviceRate_ = 0; // the format the device was opened for

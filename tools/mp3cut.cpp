@@ -50,16 +50,13 @@ Exit status: 2 usage, 3 unreadable input, 4 no MPEG audio, 5 empty range, 6 bad 
 change of format (a file of two encodes put end to end).
 )";
 
-int Info(const std::vector<std::string> &args)
+constexpr const char *VersionNames[] = {"reserved", "MPEG-1", "MPEG-2", "MPEG-2.5"};
+
+// The format, each stream of a file of several, and the junk among the frames.
+void PrintFormat(const std::string &file, TSource &in)
 {
-    if (args.size() != 1) {
-        Fail(UsageError, "info takes one file");
-    }
-    TSource in;
-    OpenInput(args[0], in);
     const TMPEGAFHdr &h = in.Hdr;
-    static const char *VersionNames[] = {"reserved", "MPEG-1", "MPEG-2", "MPEG-2.5"};
-    std::cout << "file: " << args[0] << "\n"
+    std::cout << "file: " << file << "\n"
               << "version: " << VersionNames[h.MPEGVersion] << "\n"
               << "layer: " << h.Layer << "\n"
               << "bitrate: " << h.Bitrate << " kbps" << (h.VBR ? " (average)" : "") << "\n"
@@ -84,24 +81,28 @@ int Info(const std::vector<std::string> &args)
         const std::vector<TByteRange> own = in.StreamHdr(k).FindJunk(*in.Stream);
         junk.insert(junk.end(), own.begin(), own.end());
     }
-    for (size_t i = 0; i < junk.size() && i < 20; ++i) {
-        std::cout << "junk: " << junk[i].End - junk[i].Start << " bytes at byte " << junk[i].Start
-                  << ", skipped\n";
-    }
-    if (junk.size() > 20) {
-        int64_t more = 0;
-        for (size_t i = 20; i < junk.size(); ++i) {
+    int64_t more = 0;
+    for (size_t i = 0; i < junk.size(); ++i) {
+        if (i < 20) {
+            std::cout << "junk: " << junk[i].End - junk[i].Start << " bytes at byte "
+                      << junk[i].Start << ", skipped\n";
+        } else {
             more += junk[i].End - junk[i].Start;
         }
+    }
+    if (junk.size() > 20) {
         std::cout << "junk: " << more << " bytes more in " << junk.size() - 20
                   << " places, skipped\n";
     }
-    const TSourceTags tags = ReadSourceTags(*in.Stream, h.AudioStart);
-    NoteOn(tags.Note);
+}
+
+// The texts of the tag a listener sees, and every picture.
+void PrintTags(const TSourceTags &tags)
+{
     const std::optional<TPartTag> texts = SourceTexts(tags);
     if (!texts) {
         std::cout << "tag: none\n";
-        return Ok;
+        return;
     }
     std::string kinds = tags.Id3v2Texts ? "ID3v2" : "";
     if (tags.Id3v1) {
@@ -143,6 +144,19 @@ int Info(const std::vector<std::string> &args)
         std::cout << "picture: " << (named ? PictureTypes[p.Type] : "other") << ", " << p.MimeType
                   << ", " << p.Bytes << " bytes\n";
     }
+}
+
+int Info(const std::vector<std::string> &args)
+{
+    if (args.size() != 1) {
+        Fail(UsageError, "info takes one file");
+    }
+    TSource in;
+    OpenInput(args[0], in);
+    PrintFormat(args[0], in);
+    const TSourceTags tags = ReadSourceTags(*in.Stream, in.Hdr.AudioStart);
+    NoteOn(tags.Note);
+    PrintTags(tags);
     return Ok;
 }
 

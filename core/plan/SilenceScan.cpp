@@ -34,57 +34,94 @@ bool AtAnEnd(const TSilence &s, const TSilenceScan &scan)
 
 namespace {
 
+// The level of decoded samples in windows of 10 ms, and the quiet stretches it finds: a
+// window is silent when its mean square lies under the threshold's.
+class TQuietMeter
+{
+public:
+    TQuietMeter(long rate, int channels, int64_t offsetMs, const TSilenceOptions &options,
+                TSilenceScan &scan)
+        : rate_(rate), channels_(channels), offsetMs_(offsetMs), options_(options), scan_(scan),
+          window_(std::max<int64_t>(1, rate / 100)),
+          limit_(std::pow(10.0, options.ThresholdDb / 10.0) * 32768.0 * 32768.0)
+    {
+    }
+
+    // Measures frames of interleaved samples.
+    void Add(const int16_t *samples, int64_t frames)
+    {
+        for (int64_t i = 0; i < frames;) {
+            // The rest of the window, or of the samples: summed in one run of integer squares.
+            const int64_t take = std::min(frames - i, window_ - inWindow_);
+            const int16_t *q = samples + i * channels_;
+            int64_t squares = 0;
+            for (int64_t k = 0; k < take * channels_; ++k) {
+                squares += int32_t(q[k]) * q[k];
+            }
+            sum_ += double(squares);
+            inWindow_ += take;
+            sample_ += take;
+            i += take;
+            if (inWindow_ == window_) {
+                const bool quiet = sum_ / double(window_ * channels_) < limit_;
+                if (quiet && quietFrom_ < 0) {
+                    quietFrom_ = sample_ - window_;
+                } else if (!quiet) {
+                    EndQuiet(sample_ - window_);
+                }
+                inWindow_ = 0;
+                sum_ = 0;
+            }
+        }
+    }
+
+    // The stream has ended: so has a silence at its end (the next stream has another format).
+    void End()
+    {
+        EndQuiet(sample_ - inWindow_);
+        scan_.LengthMs = Ms(sample_);
+    }
+
+    int64_t Ms(int64_t sample) const { return offsetMs_ + sample * 1000 / rate_; }
+    int64_t Sample() const { return sample_; }
+
+private:
+    void EndQuiet(int64_t at)
+    {
+        if (quietFrom_ >= 0 && (at - quietFrom_) * 1000 / rate_ >= options_.MinSilenceMs) {
+            scan_.Silences.push_back({Ms(quietFrom_), Ms(at)});
+        }
+        quietFrom_ = -1;
+    }
+
+    long rate_;
+    int channels_;
+    int64_t offsetMs_;
+    const TSilenceOptions &options_;
+    TSilenceScan &scan_;
+    int64_t window_;
+    double limit_;
+    int64_t sample_ = 0;     // samples (per channel) measured so far
+    int64_t inWindow_ = 0;   // of the current window
+    double sum_ = 0;         // its squares
+    int64_t quietFrom_ = -1; // the first sample of the current quiet stretch
+};
+
 // Scans one stream's decoded samples into scan, its times from offsetMs on; false when progress
 // stopped it.
 bool ScanStream(mpg123_handle *handle, long rate, int channels, int64_t offsetMs,
                 const TSilenceOptions &options, const TScanProgress &progress, TSilenceScan &scan)
 {
-    // Windows of 10 ms; a window is silent when its mean square lies under the threshold's.
-    const int64_t window = std::max<int64_t>(1, rate / 100);
-    const double limit = std::pow(10.0, options.ThresholdDb / 10.0) * 32768.0 * 32768.0;
-    const auto ms = [&](int64_t sample) { return offsetMs + sample * 1000 / rate; };
+    TQuietMeter meter(rate, channels, offsetMs, options, scan);
     std::vector<int16_t> buffer(size_t(64 * 1024));
-    int64_t sample = 0;     // samples (per channel) measured so far
-    int64_t inWindow = 0;   // of the current window
-    double sum = 0;         // its squares
-    int64_t quietFrom = -1; // the first sample of the current quiet stretch
-    const auto endQuiet = [&](int64_t at) {
-        if (quietFrom >= 0 && (at - quietFrom) * 1000 / rate >= options.MinSilenceMs) {
-            scan.Silences.push_back({ms(quietFrom), ms(at)});
-        }
-        quietFrom = -1;
-    };
-    int64_t reported = ms(0);
+    int64_t reported = meter.Ms(0);
     bool stopped = false;
     for (;;) {
         size_t bytes = 0;
         const int rc = mpg123_read(handle, buffer.data(), buffer.size() * 2, &bytes);
-        const auto frames = int64_t(bytes / 2 / size_t(channels));
-        for (int64_t i = 0; i < frames;) {
-            // The rest of the window, or of the buffer: summed in one run of integer squares.
-            const int64_t take = std::min(frames - i, window - inWindow);
-            const int16_t *q = buffer.data() + i * channels;
-            int64_t squares = 0;
-            for (int64_t k = 0; k < take * channels; ++k) {
-                squares += int32_t(q[k]) * q[k];
-            }
-            sum += double(squares);
-            inWindow += take;
-            sample += take;
-            i += take;
-            if (inWindow == window) {
-                const bool quiet = sum / double(window * channels) < limit;
-                if (quiet && quietFrom < 0) {
-                    quietFrom = sample - window;
-                } else if (!quiet) {
-                    endQuiet(sample - window);
-                }
-                inWindow = 0;
-                sum = 0;
-            }
-        }
-        if (progress && ms(sample) - reported >= 10000) {
-            reported = ms(sample);
+        meter.Add(buffer.data(), int64_t(bytes / 2 / size_t(channels)));
+        if (progress && meter.Ms(meter.Sample()) - reported >= 10000) {
+            reported = meter.Ms(meter.Sample());
             if (!progress(reported)) {
                 stopped = true;
                 break;
@@ -97,9 +134,7 @@ bool ScanStream(mpg123_handle *handle, long rate, int channels, int64_t offsetMs
             break; // MPG123_DONE at the end
         }
     }
-    // A silence ends with its stream: the next one starts in another format.
-    endQuiet(sample - inWindow);
-    scan.LengthMs = ms(sample);
+    meter.End();
     return !stopped;
 }
 
