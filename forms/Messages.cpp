@@ -66,7 +66,7 @@ QString FileInfoText(const TMPEGAFHdr &hdr)
     // A VBR file's bitrate is its average, marked as on the Cut page.
     return QString("MPEG版本:%1\n压缩层次:%2\n位率(kbps):%3\n采样频率(HZ):%4\n帧长度(字节):%5\n"
                    "帧数:%6")
-        .arg(hdr.MPEGVersion)
+        .arg(VersionText(hdr.MPEGVersion))
         .arg(hdr.Layer)
         .arg(QString::number(hdr.Bitrate) + (hdr.VBR ? " VBR" : ""))
         .arg(hdr.SampleRate)

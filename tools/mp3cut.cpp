@@ -70,7 +70,7 @@ void PrintFormat(const std::string &file, TSource &in)
         const TMPEGAFHdr &s = in.StreamHdr(k);
         std::cout << "stream " << k + 1 << ": " << VersionNames[s.MPEGVersion] << " Layer "
                   << s.Layer << ", " << s.SampleRate << " Hz, "
-                  << (s.ChannelMode == 3 ? "mono" : "stereo") << ", " << s.Bitrate << " kbps "
+                  << (s.ChannelMode == cmMono ? "mono" : "stereo") << ", " << s.Bitrate << " kbps "
                   << (s.VBR ? "VBR" : "CBR") << ", from "
                   << FormatMs("nn:ss.zzz", in.StreamStartMs(k)) << ", "
                   << FormatMs("nn:ss.zzz", s.PlayedMs()) << " long\n";

@@ -3,17 +3,17 @@
 #include <algorithm>
 #include <cstring>
 #include <vector>
-int32_t FrameLengthOf(int32_t version, int32_t layer, int32_t bitrate, int32_t sampleRate,
+int32_t FrameLengthOf(TMpegVersion version, TLayer layer, int32_t bitrate, int32_t sampleRate,
                       int32_t paddingSize)
 {
     if (sampleRate <= 0) {
         return 0;
     }
     // Layer I counts in 4-byte slots; Layer III of MPEG-2 and 2.5 has half the samples.
-    if (layer == 1) {
+    if (layer == lyLayer1) {
         return 4 * (12000 * bitrate / sampleRate) + paddingSize;
     }
-    const int32_t coefficient = (layer == 3 && version != 1) ? 72000 : 144000;
+    const int32_t coefficient = (layer == lyLayer3 && version != mvMpeg1) ? 72000 : 144000;
     return coefficient * bitrate / sampleRate + paddingSize;
 }
 
@@ -88,7 +88,7 @@ bool FreeFormatIn(TWindowReader &reader, int64_t from, int64_t limit)
             return false;
         }
         info = DecodeFrameInfo(b);
-        return info.Bitrate == 0 && info.SampleRate > 0 && info.Layer != 0;
+        return info.Bitrate == 0 && info.SampleRate > 0 && info.Layer != lyReserved;
     };
     for (int64_t pos = from; pos < limit; ++pos) {
         TFrameInfo first;
@@ -205,7 +205,7 @@ int64_t EndOfFrames(TFileStream &stream, TWindowReader &reader, const TFrameInfo
 TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &info)
 {
     TInfoFrame result;
-    if (info.Layer != 3) {
+    if (info.Layer != lyLayer3) {
         return result;
     }
     const int64_t length = std::min<int64_t>(info.FrameLength, 256);
@@ -216,7 +216,7 @@ TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &i
     // Xing and Info follow the side information: 32 or 17 bytes for MPEG-1 (stereo or
     // mono), 17 or 9 for MPEG-2 and 2.5. Encoders put them there also when a CRC follows the
     // header (LAME does, and ffmpeg reads them only there); the CRC's 2 bytes are tried too.
-    const bool mono = (b[3] >> 6) == 3;
+    const bool mono = TChannelMode(b[3] >> 6) == cmMono;
     const int sideInfo = SideInfoBytes(info.MPEGVersion, mono);
     for (const int xing : {4 + sideInfo, 4 + 2 + sideInfo}) {
         if (xing == 6 + sideInfo && !info.Protected) {
@@ -261,26 +261,43 @@ TFrameInfo DecodeFrameInfo(const uint8_t *header)
 {
     TFrameInfo f;
     // byte 1, bits 4-3: version (00 MPEG-2.5, 01 reserved, 10 MPEG-2, 11 MPEG-1)
-    static constexpr int32_t Versions[4] = {3, 0, 2, 1};
+    static constexpr TMpegVersion Versions[4] = {mvMpeg25, mvReserved, mvMpeg2, mvMpeg1};
     f.MPEGVersion = Versions[(header[1] >> 3) & 3];
     // byte 1, bits 2-1: layer, counted down (11 Layer I ... 01 Layer III, 00 reserved)
-    f.Layer = (4 - ((header[1] >> 1) & 3)) % 4;
+    f.Layer = TLayer((4 - ((header[1] >> 1) & 3)) % 4);
     // byte 1, bit 0: clear when a CRC follows
     f.Protected = (header[1] & 1) == 0;
     // byte 3, bits 7-6: channel mode, 11 mono
-    f.Mono = (header[3] >> 6) == 3;
+    f.Mono = TChannelMode(header[3] >> 6) == cmMono; // byte 3, bits 7-6: the channel mode
     // byte 2: bitrate index (7-4), sample-rate index (3-2), padding (1)
     const int bitrateIndex = header[2] >> 4;
     const int rateIndex = (header[2] >> 2) & 3;
     const bool padding = (header[2] & 2) != 0;
-    f.Bitrate = (f.MPEGVersion != 0 && f.Layer != 0)
+    f.Bitrate = (f.MPEGVersion != mvReserved && f.Layer != lyReserved)
                     ? BitrateTable[f.MPEGVersion - 1][f.Layer - 1][bitrateIndex]
                     : -1;
-    f.SampleRate = f.MPEGVersion != 0 ? SampleRateTable[f.MPEGVersion - 1][rateIndex] : -1;
-    f.PaddingSize = padding ? (f.Layer == 1 ? 4 : 1) : 0;
+    f.SampleRate = f.MPEGVersion != mvReserved ? SampleRateTable[f.MPEGVersion - 1][rateIndex] : -1;
+    f.PaddingSize = padding ? (f.Layer == lyLayer1 ? 4 : 1) : 0;
     f.FrameLength = FrameLengthOf(f.MPEGVersion, f.Layer, f.Bitrate, f.SampleRate, f.PaddingSize);
-    f.SamplesPerFrame = f.Layer == 1 ? 384 : (f.Layer == 3 && f.MPEGVersion != 1) ? 576 : 1152;
+    f.SamplesPerFrame = f.Layer == lyLayer1                                 ? 384
+                        : (f.Layer == lyLayer3 && f.MPEGVersion != mvMpeg1) ? 576
+                                                                            : 1152;
     // Free format (bitrate 0) has no frame length to go by.
-    f.Valid = f.MPEGVersion != 0 && f.Layer != 0 && f.Bitrate > 0 && f.SampleRate > 0;
+    f.Valid =
+        f.MPEGVersion != mvReserved && f.Layer != lyReserved && f.Bitrate > 0 && f.SampleRate > 0;
     return f;
+}
+
+const char *VersionText(TMpegVersion version)
+{
+    switch (version) {
+    case mvMpeg1:
+        return "1";
+    case mvMpeg2:
+        return "2";
+    case mvMpeg25:
+        return "2.5";
+    default:
+        return "?";
+    }
 }

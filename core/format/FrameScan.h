@@ -107,7 +107,7 @@ public:
         // Version, layer and sample rate must be the first frame's: SameStream by construction.
         streamBits1_ = refHeader[1] & StreamMask1;
         streamBits2_ = refHeader[2] & StreamMask2;
-        mono_ = (refHeader[3] >> 6) == 3;
+        mono_ = TChannelMode(refHeader[3] >> 6) == cmMono;
         for (int bitrate = 0; bitrate < 16; ++bitrate) {
             for (int padding = 0; padding < 2; ++padding) {
                 const uint8_t header[4] = {0xFF, uint8_t(streamBits1_ | 1),
@@ -212,7 +212,7 @@ private:
     bool OfStream(const uint8_t *b) const
     {
         return b[0] == 0xFF && (b[1] & StreamMask1) == streamBits1_ &&
-               (b[2] & StreamMask2) == streamBits2_ && ((b[3] >> 6) == 3) == mono_;
+               (b[2] & StreamMask2) == streamBits2_ && (TChannelMode(b[3] >> 6) == cmMono) == mono_;
     }
 
     TWindowReader &reader_;
@@ -244,5 +244,5 @@ struct TInfoFrame
 
 TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &info);
 
-int32_t FrameLengthOf(int32_t version, int32_t layer, int32_t bitrate, int32_t sampleRate,
+int32_t FrameLengthOf(TMpegVersion version, TLayer layer, int32_t bitrate, int32_t sampleRate,
                       int32_t paddingSize);

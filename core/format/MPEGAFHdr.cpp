@@ -34,7 +34,7 @@ bool TMPEGAFHdr::DecodeHeader()
     FrameLength = CalcFrameLength();
     SamplesPerFrame = f.SamplesPerFrame;
     // byte 3: channel mode (7-6), mode extension (5-4), rights (3), original (2), emphasis (1-0)
-    ChannelMode = Header[3] >> 6;
+    ChannelMode = TChannelMode(Header[3] >> 6);
     ModeExtension = (Header[3] >> 4) & 3;
     RightsFlag = (Header[3] & 8) != 0;
     OriginalFlag = (Header[3] & 4) != 0;
@@ -361,12 +361,13 @@ std::vector<TMPEGAFHdr::TFrameAt> TMPEGAFHdr::FramesAt(TFileStream &source,
         f.Index = index;
         f.Pos = pos;
         f.Length = info.FrameLength;
-        if (info.Layer == 3) {
+        if (info.Layer == lyLayer3) {
             const uint8_t *b = reader.At(pos, 8);
-            const bool mono = (b[3] >> 6) == 3;
+            const bool mono = TChannelMode(b[3] >> 6) == cmMono;
             const uint8_t *side = b + 4 + (info.Protected ? 2 : 0);
             // side information, first bits: main_data_begin, 9 bits in MPEG-1, 8 after
-            f.MainDataBegin = info.MPEGVersion == 1 ? (side[0] << 1) | (side[1] >> 7) : side[0];
+            f.MainDataBegin =
+                info.MPEGVersion == mvMpeg1 ? (side[0] << 1) | (side[1] >> 7) : side[0];
             f.MainDataRoom = info.FrameLength - 4 - (info.Protected ? 2 : 0) -
                              SideInfoBytes(info.MPEGVersion, mono);
         }

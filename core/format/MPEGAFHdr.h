@@ -42,11 +42,41 @@ inline constexpr std::array<std::array<int32_t, 4>, 3> SampleRateTable{{
 
 inline constexpr std::array<std::string_view, 4> EmphasisNames{"None", "50/15 ms", "", "CCIT J.17"};
 
+// The MPEG version, numbered as the tables' rows are (less one): MPEG-2.5 is 3.
+enum TMpegVersion : int32_t
+{
+    mvReserved = 0,
+    mvMpeg1 = 1,
+    mvMpeg2 = 2,
+    mvMpeg25 = 3,
+};
+
+// The layer, I to III; 0 is reserved.
+enum TLayer : int32_t
+{
+    lyReserved = 0,
+    lyLayer1 = 1,
+    lyLayer2 = 2,
+    lyLayer3 = 3,
+};
+
+// The channel mode of byte 3, bits 7-6.
+enum TChannelMode : int32_t
+{
+    cmStereo = 0,
+    cmJointStereo = 1,
+    cmDualChannel = 2,
+    cmMono = 3,
+};
+
+// "1", "2" or "2.5": the version as a listener reads it after "MPEG".
+const char *VersionText(TMpegVersion version);
+
 // One header decoded from its four bytes, with nothing read around it.
 struct TFrameInfo
 {
-    int32_t MPEGVersion = 0; // 1, 2, 3 = MPEG-2.5; 0 reserved
-    int32_t Layer = 0;       // 1..3; 0 reserved
+    TMpegVersion MPEGVersion = mvReserved;
+    TLayer Layer = lyReserved;
     int32_t Bitrate = -1;    // kbps; 0 free format, -1 not allowed
     int32_t SampleRate = -1; // Hz; -1 reserved
     int32_t PaddingSize = 0;
@@ -67,9 +97,9 @@ TFrameInfo DecodeFrameInfo(const uint8_t *header);
 
 // Bytes of Layer III side information after the header (and its CRC): 32 or 17 for MPEG-1
 // (stereo or mono), 17 or 9 for MPEG-2 and 2.5. Xing and Info headers follow it.
-constexpr int32_t SideInfoBytes(int32_t version, bool mono)
+constexpr int32_t SideInfoBytes(TMpegVersion version, bool mono)
 {
-    return version == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    return version == mvMpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
 }
 
 // Frames of one stream agree on these; a header that differs is not the next frame. Two
@@ -104,16 +134,16 @@ class TMPEGAFHdr
 {
 public:
     std::array<uint8_t, 4> Header{};
-    int32_t MPEGVersion = 0;
+    TMpegVersion MPEGVersion = mvReserved;
     int32_t Bitrate = 0; // kbps; for a VBR file the average over its audio
     int32_t SampleRate = 0;
     int32_t FrameLength = 0;
     int64_t FrameCount = 0;
     int64_t Duration = 0; // ms
-    int32_t Layer = 0;
+    TLayer Layer = lyReserved;
     int32_t PaddingSize = 0;
     bool PaddingFlag = false;
-    int32_t ChannelMode = 0;
+    TChannelMode ChannelMode = cmStereo;
     int32_t ModeExtension = 0;
     bool RightsFlag = false;
     bool OriginalFlag = false;

@@ -42,8 +42,9 @@ bool OpenJobInput(const std::filesystem::path &path, TSource &input, TJobOutcome
 std::string StreamChangeText(TSource &input, size_t k)
 {
     const auto format = [](const TMPEGAFHdr &h) {
-        return std::to_string(h.SampleRate) + " Hz " + (h.ChannelMode == 3 ? "mono" : "stereo") +
-               (h.Layer != 3 ? " Layer " + std::to_string(h.Layer) : "");
+        return std::to_string(h.SampleRate) + " Hz " +
+               (h.ChannelMode == cmMono ? "mono" : "stereo") +
+               (h.Layer != lyLayer3 ? " Layer " + std::to_string(h.Layer) : "");
     };
     return FormatMs("nn:ss.zzz", input.StreamStartMs(k)) + " (" + format(input.StreamHdr(k - 1)) +
            " to " + format(input.StreamHdr(k)) + ")";

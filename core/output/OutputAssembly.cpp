@@ -69,7 +69,7 @@ int64_t Lead(const TMPEGAFHdr &hdr)
 // then -1.
 int64_t InTurn(const TMPEGAFHdr &hdr, int64_t k, int64_t more, int64_t least, int64_t most)
 {
-    const int64_t granules = hdr.MPEGVersion == 1 ? 2 : 1;
+    const int64_t granules = hdr.MPEGVersion == mvMpeg1 ? 2 : 1;
     const int64_t source = k - std::max<int64_t>(0, Lead(hdr) / hdr.SamplesPerFrame - 4);
     for (int64_t fillers = least; fillers <= std::min(most, least + 3); ++fillers) {
         const int64_t output = std::min<int64_t>(fillers + more, 4);
@@ -126,7 +126,7 @@ void WalkedRanges(TMPEGAFHdr &hdr, TFileStream &source, const std::vector<TOutpu
         }
         n.Span = {std::min(hdr.FrameCount, n.Start),
                   n.End ? std::min(hdr.FrameCount, *n.End) : hdr.FrameCount};
-        for (int64_t t = 0; hdr.Layer == 3 && t < 100; ++t) {
+        for (int64_t t = 0; hdr.Layer == lyLayer3 && t < 100; ++t) {
             wanted.push_back(TocIndex(n.Span, t));
         }
     }
@@ -145,7 +145,7 @@ void WalkedRanges(TMPEGAFHdr &hdr, TFileStream &source, const std::vector<TOutpu
         }
         TOutputPlan &plan = plans[i];
         plan.Bytes = {first->Pos, endPos};
-        for (int64_t t = 0; hdr.Layer == 3 && t < 100; ++t) {
+        for (int64_t t = 0; hdr.Layer == lyLayer3 && t < 100; ++t) {
             const auto *f = Find(frames, TocIndex(n.Span, t));
             plan.Toc.push_back(f != nullptr ? f->Pos - first->Pos : t > 0 ? plan.Toc.back() : 0);
         }
@@ -173,7 +173,7 @@ void PlanWholeFrames(TSource &input, size_t stream, const std::vector<TOutputRan
         const int64_t first = hdr.FrameIndexAt(source, r.StartMs);
         const int64_t end = r.EndMs ? hdr.FrameIndexAt(source, *r.EndMs) : hdr.FrameCount;
         plan.Frames = std::max<int64_t>(1, end - first);
-        plan.InfoFrame = hdr.Layer == 3;
+        plan.InfoFrame = hdr.Layer == lyLayer3;
         // Whole frames play as they decode, but for the source's own ends.
         if (hdr.HasLameTag) {
             plan.Delay = first == 0 ? hdr.EncoderDelay : 0;
@@ -226,7 +226,7 @@ std::vector<TExact> ExactSpans(const TMPEGAFHdr &hdr, const std::vector<TOutputR
         // before it and from the synthesis filter's memory of it: that granule must decode
         // from whole data. It is frame k - 1 in MPEG-1, whose frames hold two granules,
         // and k - 2 and k - 1 in MPEG-2 and 2.5, whose frames hold one.
-        x.Span.First = std::max<int64_t>(0, k - (hdr.MPEGVersion == 1 ? 1 : 2));
+        x.Span.First = std::max<int64_t>(0, k - (hdr.MPEGVersion == mvMpeg1 ? 1 : 2));
         x.Span.End = std::min(hdr.FrameCount, (x.e + s - 1) / s);
         for (int64_t q = std::max<int64_t>(0, k - MaxLead); q <= k; ++q) {
             wanted.push_back(q);
@@ -329,7 +329,7 @@ std::vector<TOutputPlan> PlanStream(TSource &input, size_t stream,
 {
     TMPEGAFHdr &hdr = input.StreamHdr(stream);
     std::vector<TOutputPlan> plans(ranges.size());
-    if (!exact || hdr.Layer != 3) {
+    if (!exact || hdr.Layer != lyLayer3) {
         PlanWholeFrames(input, stream, ranges, plans);
     } else {
         std::vector<int64_t> wanted;

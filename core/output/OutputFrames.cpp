@@ -38,7 +38,7 @@ int32_t LengthAt(const TMPEGAFHdr &hdr, int index)
 // The lowest bitrate index whose frames have room for n bytes after the side information.
 int IndexWithRoom(const TMPEGAFHdr &hdr, int32_t n)
 {
-    const int32_t side = 4 + SideInfoBytes(hdr.MPEGVersion, hdr.ChannelMode == 3);
+    const int32_t side = 4 + SideInfoBytes(hdr.MPEGVersion, hdr.ChannelMode == cmMono);
     int index = 1;
     while (index < 14 && LengthAt(hdr, index) - side < n) {
         ++index;
@@ -50,10 +50,10 @@ int IndexWithRoom(const TMPEGAFHdr &hdr, int32_t n)
 int64_t OwnBitrateRoom(const TMPEGAFHdr &hdr)
 {
     const int own = (hdr.Header[2] >> 4) & 0x0F;
-    if (hdr.VBR || hdr.Layer != 3 || own == 0 || own == 15) {
+    if (hdr.VBR || hdr.Layer != lyLayer3 || own == 0 || own == 15) {
         return 0;
     }
-    return LengthAt(hdr, own) - 4 - SideInfoBytes(hdr.MPEGVersion, hdr.ChannelMode == 3);
+    return LengthAt(hdr, own) - 4 - SideInfoBytes(hdr.MPEGVersion, hdr.ChannelMode == cmMono);
 }
 
 } // namespace
@@ -104,8 +104,8 @@ bool FillerOfOwnBitrate(const TMPEGAFHdr &hdr, const TOutputPlan &plan)
 std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &plan,
                                     uint16_t musicCrc)
 {
-    const int version = hdr.MPEGVersion;
-    const bool mono = hdr.ChannelMode == 3;
+    const TMpegVersion version = hdr.MPEGVersion;
+    const bool mono = hdr.ChannelMode == cmMono;
     const int32_t xing = 4 + SideInfoBytes(version, mono);
     const int32_t lame = xing + 120;  // Xing: id, flags, frames, bytes, 100 toc, quality
     const int32_t needed = lame + 36; // and the LAME extension

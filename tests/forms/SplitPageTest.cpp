@@ -313,6 +313,12 @@ private slots:
         QCOMPARE(memo.mid(0, 4),
                  (QStringList{"MPEG版本:1", "压缩层次:3", "位率(kbps):128", "采样频率(HZ):44100"}));
         QCOMPARE(w.split->filebitrate, 128);
+        Bytes mpeg25; // MPEG-2.5 Layer III, 8 kbps at 8 kHz: its version reads as 2.5
+        AppendFrames(mpeg25, THeaderSpec{3, 3, 1, 2}, 200);
+        WriteFile(dir / "low.mp3", mpeg25);
+        w.split->OpenSplitInput(Q(dir / "low.mp3"));
+        QVERIFY2(w.ui.Memo1->toPlainText().startsWith("MPEG版本:2.5\n压缩层次:3\n"),
+                 qPrintable(w.ui.Memo1->toPlainText()));
         const auto vbr = EncodeWithLame(dir, "vbr", 2.0, 44100, 2, "-V 2");
         w.split->OpenSplitInput(Q(vbr));
         QVERIFY2(
