@@ -19,11 +19,6 @@ int32_t FrameLengthOf(TMpegVersion version, TLayer layer, int32_t bitrate, int32
 
 namespace {
 
-uint32_t BigEndian32(const uint8_t *p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
 uint32_t LittleEndian32(const uint8_t *p)
 {
     return (uint32_t(p[3]) << 24) | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
@@ -200,61 +195,6 @@ int64_t EndOfFrames(TFileStream &stream, TWindowReader &reader, const TFrameInfo
         blockEnd = blockStart;
     }
     return audioEnd;
-}
-
-TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &info)
-{
-    TInfoFrame result;
-    if (info.Layer != lyLayer3) {
-        return result;
-    }
-    const int64_t length = std::min<int64_t>(info.FrameLength, 256);
-    const uint8_t *b = reader.At(pos, length);
-    if (b == nullptr || length < 64) {
-        return result;
-    }
-    // Xing and Info follow the side information: 32 or 17 bytes for MPEG-1 (stereo or
-    // mono), 17 or 9 for MPEG-2 and 2.5. Encoders put them there also when a CRC follows the
-    // header (LAME does, and ffmpeg reads them only there); the CRC's 2 bytes are tried too.
-    const bool mono = TChannelMode(b[3] >> 6) == cmMono;
-    const int sideInfo = SideInfoBytes(info.MPEGVersion, mono);
-    for (const int xing : {4 + sideInfo, 4 + 2 + sideInfo}) {
-        if (xing == 6 + sideInfo && !info.Protected) {
-            break;
-        }
-        if (std::memcmp(b + xing, "Xing", 4) == 0 || std::memcmp(b + xing, "Info", 4) == 0) {
-            result.Present = true;
-            result.Vbr = b[xing] == 'X';
-            const uint32_t flags = BigEndian32(b + xing + 4);
-            int at = xing + 8;
-            if ((flags & 1) != 0) {
-                result.Frames = BigEndian32(b + at);
-                at += 4;
-            }
-            if ((flags & 2) != 0) {
-                result.Bytes = BigEndian32(b + at);
-                at += 4;
-            }
-            at += ((flags & 4) != 0 ? 100 : 0) + ((flags & 8) != 0 ? 4 : 0);
-            // The extension names its encoder in letters first ("LAME3.100", "Lavf"...).
-            if (at + 36 <= length && std::all_of(b + at, b + at + 4, [](uint8_t c) {
-                    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9');
-                })) {
-                result.Lame = true;
-                std::copy_n(b + at, 36, result.LameTag.begin());
-            }
-            return result;
-        }
-    }
-    // VBRI stands 32 bytes after the header: id, version, delay, quality, bytes, frames.
-    if (std::memcmp(b + 36, "VBRI", 4) == 0) {
-        result.Present = true;
-        result.Vbr = true;
-        result.Bytes = BigEndian32(b + 36 + 10);
-        result.Frames = BigEndian32(b + 36 + 14);
-    }
-    return result;
 }
 
 TFrameInfo DecodeFrameInfo(const uint8_t *header)

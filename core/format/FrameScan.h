@@ -230,19 +230,5 @@ private:
     std::array<int32_t, 32> lengths_{};   // their frame lengths; 0 where not a usable frame
 };
 
-// What an encoder's information frame (Xing, Info or VBRI) in the first frame tells.
-struct TInfoFrame
-{
-    bool Present = false;
-    bool Vbr = false;
-    int64_t Frames = 0; // audio frames, not counting the information frame; 0 when unknown
-    int64_t Bytes = 0;  // the stream's bytes from the information frame on; 0 when unknown
-    // The LAME extension after a Xing or Info header, when an encoder wrote one.
-    bool Lame = false;
-    std::array<uint8_t, 36> LameTag{};
-};
-
-TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &info);
-
 int32_t FrameLengthOf(TMpegVersion version, TLayer layer, int32_t bitrate, int32_t sampleRate,
                       int32_t paddingSize);

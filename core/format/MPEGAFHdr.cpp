@@ -1,6 +1,7 @@
 #include "format/MPEGAFHdr.h"
 
 #include "format/FrameScan.h"
+#include "format/InfoFrame.h"
 #include "io/Arith.h"
 #include "io/Errors.h"
 
