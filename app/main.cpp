@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstring>
 
+using namespace mp3core;
+
 namespace {
 
 // "宋体" where the system has it, otherwise a CJK font it has.

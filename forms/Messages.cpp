@@ -2,6 +2,8 @@
 
 #include "Paths.h"
 
+using namespace mp3core;
+
 namespace {
 
 // The words for the failures both commands share.

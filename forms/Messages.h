@@ -17,17 +17,17 @@ inline const QString MsgNoSilence = "未找到可分割的静音！";
 inline const QString MsgCueOutside = "CUE文件中所有音轨的起点都在音频结束之后！";
 
 // A file's format as the Split page shows it.
-QString FileInfoText(const TMPEGAFHdr &hdr);
+QString FileInfoText(const mp3core::TMPEGAFHdr &hdr);
 
 // The report of a cut's outcome; empty when there is nothing to say (a cancelled cut).
-QString CutMessage(const TJobOutcome &outcome);
+QString CutMessage(const mp3core::TJobOutcome &outcome);
 // Asks whether a read-only file of an output's name may be replaced (outcome: ReadOnlyFile).
-QString ReadOnlyQuestion(const TJobOutcome &outcome);
+QString ReadOnlyQuestion(const mp3core::TJobOutcome &outcome);
 // The report of a split's outcome; a run that ended early says how many parts it wrote.
-QString SplitMessage(const TJobOutcome &outcome);
+QString SplitMessage(const mp3core::TJobOutcome &outcome);
 
 // Why a CUE sheet cannot be used, with its line when one is at fault.
-QString CueFaultMessage(const QString &cue, const TCueRead &read);
+QString CueFaultMessage(const QString &cue, const mp3core::TCueRead &read);
 // What the user should know of a sheet that was used: it names another audio file, or some of
 // its tracks (outside of them) start after the end of the audio. Empty: nothing.
-QString CueNoteMessage(const TCueSheet &sheet, size_t outside);
+QString CueNoteMessage(const mp3core::TCueSheet &sheet, size_t outside);

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+using namespace mp3core;
+
 TSegmentView::TSegmentView(QTreeWidget *widget, TSegmentList &list)
     : QObject(widget), widget_(widget), list_(list)
 {

@@ -15,7 +15,7 @@ class TSegmentView : public QObject
     Q_OBJECT
 
 public:
-    TSegmentView(QTreeWidget *widget, TSegmentList &list);
+    TSegmentView(QTreeWidget *widget, mp3core::TSegmentList &list);
 
     // The widget shows the list anew, with row current as the current one.
     void Show(std::optional<size_t> current);
@@ -24,6 +24,6 @@ public:
 
 private:
     QTreeWidget *widget_;
-    TSegmentList &list_;
+    mp3core::TSegmentList &list_;
     bool showing_ = false; // the widget is being filled: its changes are not the user's
 };

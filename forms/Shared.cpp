@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QSlider>
 
+using namespace mp3core;
+
 QString DisplayText(int64_t ms)
 {
     return QString::fromStdString(FormatMs("nn:ss.zzz", ms));

@@ -35,15 +35,17 @@ struct TTagFields
     QComboBox *Genre; // the genre table in order: the index is the genre number
     QLineEdit *Comment;
 
-    void Show(const TPartTag &tag) const;
-    TPartTag Texts() const;
+    void Show(const mp3core::TPartTag &tag) const;
+    mp3core::TPartTag Texts() const;
 };
 
+namespace mp3core {
 struct TSource;
+}
 
 // The texts a file shows: its ID3v2 tag's, else its ID3v1 tag's; empty fields when it has
 // neither (a damaged ID3v2 tag counts as none).
-TPartTag ReadSourceTexts(TSource &input);
+mp3core::TPartTag ReadSourceTexts(mp3core::TSource &input);
 
 // Where the windows remember their choices from run to run.
 QSettings WindowSettings();

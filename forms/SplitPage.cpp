@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <initializer_list>
 
+using namespace mp3core;
+
 TSplitPage::TSplitPage(QWidget *parent) : QWidget(parent), ui(new Ui::TSplitPage)
 {
     ui->setupUi(this);

@@ -43,14 +43,14 @@ public:
     int32_t filebitrate = 0;        // kbps of its first frame (the average of a VBR file), shown
 
     // A file's tag in the information fields (both pages' file choosers fill them).
-    void ShowTag(const TPartTag &tag);
+    void ShowTag(const mp3core::TPartTag &tag);
     // The list reset to one row over a file of this length; cut points from lastCutMs on are
     // too near its end.
     void ShowFile(int64_t lengthMs, std::optional<int64_t> lastCutMs = std::nullopt);
     // The player's position, while this page plays.
     void ShowPosition(int64_t ms);
     bool Running() const { return running_; }
-    const TSegmentList &Segments() const { return list_; }
+    const mp3core::TSegmentList &Segments() const { return list_; }
     // The user holds the page's track bar: the position display stands still.
     bool BarHeld() const;
 
@@ -96,9 +96,9 @@ private:
     // The step in front: its groups show, the others hide.
     void ShowStep(std::initializer_list<QGroupBox *> front);
     TTagFields PageFields() const;
-    TPartTag PageTag() const;
+    mp3core::TPartTag PageTag() const;
     void SetRunning(bool running);
-    void StoreTag(const TPartTag &tag);
+    void StoreTag(const mp3core::TPartTag &tag);
     void Plan(int64_t from, int64_t to, int64_t stepMs);
     void PlanBySize(int64_t from, int64_t to, int64_t stepBytes);
     // The cut points nearest to every stepBytes of the file's audio, to then(); a message when
@@ -108,17 +108,18 @@ private:
     // Runs work(progress) off the window's thread with the progress bar (of total) and "停止",
     // the page's commands off; done(result) on the window's thread once it has ended.
     template <class Work, class Done> void RunJob(int64_t total, Work work, Done done);
-    void RunSplit(const TSplitJob &job);
+    void RunSplit(const mp3core::TSplitJob &job);
     // The request the method's step makes of its controls.
-    TSplitRequest MethodRequest() const;
+    mp3core::TSplitRequest MethodRequest() const;
     // Plans the request off the window's thread; then(plan) once it is planned and in the list.
-    void PlanRequest(const TSplitRequest &request, std::function<void(const TSplitPlan &)> then);
+    void PlanRequest(const mp3core::TSplitRequest &request,
+                     std::function<void(const mp3core::TSplitPlan &)> then);
     // Why a plan was not made, or the note it came with; empty: nothing to say.
-    QString PlanMessage(const TSplitPlan &plan) const;
+    QString PlanMessage(const mp3core::TSplitPlan &plan) const;
     void ShowProgress();
 
     Ui::TSplitPage *ui;
-    TSegmentList list_;
+    mp3core::TSegmentList list_;
     TSegmentView *view_ = nullptr; // a child of the list widget
     TMediaPlayer *player_ = nullptr;
     Tfrm_info *frmInfo_ = nullptr;

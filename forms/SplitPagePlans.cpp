@@ -19,6 +19,8 @@
 
 #include <algorithm>
 
+using namespace mp3core;
+
 // --- Planning and writing ------------------------------------------------------------------
 
 void TSplitPage::Plan(int64_t from, int64_t to, int64_t stepMs)

@@ -9,6 +9,8 @@
 
 #include <QRegularExpressionValidator>
 
+using namespace mp3core;
+
 Tfrm_addspecial::Tfrm_addspecial(QWidget *parent) : QDialog(parent), ui(new Ui::Tfrm_addspecial)
 {
     ui->setupUi(this);

@@ -4,6 +4,8 @@
 #include "tags/MP3TAG.h"
 #include "ui_Unit_info.h"
 
+using namespace mp3core;
+
 Tfrm_info::Tfrm_info(QWidget *parent) : QDialog(parent), ui(new Ui::Tfrm_info)
 {
     ui->setupUi(this);

@@ -19,14 +19,14 @@ public:
     ~Tfrm_info() override;
 
     // The texts the dialog shows when it opens and after "重置".
-    void SetTexts(const TPartTag &texts);
+    void SetTexts(const mp3core::TPartTag &texts);
     void FormShow();
     void SpeedButton1Click(); // "重置"
     void SpeedButton2Click(); // "确定"
     void SpeedButton3Click(); // "退出"
 
 signals:
-    void Stored(const TPartTag &texts);
+    void Stored(const mp3core::TPartTag &texts);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -35,5 +35,5 @@ private:
     TTagFields Fields() const;
 
     Ui::Tfrm_info *ui;
-    TPartTag texts_;
+    mp3core::TPartTag texts_;
 };

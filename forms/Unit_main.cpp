@@ -23,6 +23,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+using namespace mp3core;
+
 namespace {
 
 const QString Mp3Filter = "MP3 (*.mp3)";

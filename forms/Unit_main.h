@@ -17,7 +17,9 @@ class TFrm_main;
 class QToolButton;
 class TSpinEdit;
 class TSplitPage;
+namespace mp3core {
 struct TCutJob;
+}
 class Tfrm_info;
 class Tfrm_addspecial;
 
@@ -76,7 +78,7 @@ private:
     // A time field changed: the marked range and its length follow it.
     void CutRangeChanged();
     void SplitRunning(bool running);
-    void RunCut(const TCutJob &job);
+    void RunCut(const mp3core::TCutJob &job);
 
     Ui::TFrm_main *ui;
     bool settingRange_ = false; // a new file's range is being set: one update at its end

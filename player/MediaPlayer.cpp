@@ -10,6 +10,8 @@
 #include <cstring>
 #include <thread>
 
+using namespace mp3core;
+
 namespace {
 
 constexpr const char *NoDevice = "No MCI device open";

@@ -10,10 +10,10 @@
 #include <optional>
 #include <string>
 
-class EMCIDeviceError : public Exception
+class EMCIDeviceError : public mp3core::Exception
 {
 public:
-    using Exception::Exception;
+    using mp3core::Exception::Exception;
 };
 
 struct mpg123_handle_struct;

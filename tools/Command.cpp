@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

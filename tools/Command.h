@@ -37,10 +37,10 @@ struct Failure
 [[noreturn]] void Fail(Status status, const std::string &message);
 std::string Quoted(const std::filesystem::path &path);
 // Fails with the outcome's words and exit status unless it is done or stopped.
-void FailOn(const TJobOutcome &o);
+void FailOn(const mp3core::TJobOutcome &o);
 // A note on stderr: a tag of the input left out, a change of format; nothing when empty.
 void NoteOn(const std::string &note);
-void OpenInput(const std::filesystem::path &path, TSource &input);
+void OpenInput(const std::filesystem::path &path, mp3core::TSource &input);
 int64_t ParseTime(const std::string &text);
 int64_t ParseWhole(const std::string &option, const std::string &text);
 

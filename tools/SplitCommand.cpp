@@ -21,6 +21,8 @@
 #include <unistd.h>
 #endif
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -17,6 +17,8 @@
 #include <malloc.h>
 #endif
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

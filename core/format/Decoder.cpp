@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <memory>
 
+namespace mp3core {
+
 namespace {
 
 // The stretch of the file the decoder reads: from the first frame to the end of the audio, as
@@ -125,3 +127,5 @@ void CloseDecoder(mpg123_handle *handle)
         mpg123_delete(handle);
     }
 }
+
+} // namespace mp3core

@@ -10,6 +10,8 @@
 
 struct mpg123_handle_struct;
 
+namespace mp3core {
+
 // The handle, or null with the reason in error. It reads the file's first stream, from its
 // first frame to the end of its audio. Once *cancel (when given) is true, its reads fail, so
 // that a long read through the file (mpg123_scan) ends at once; the handle keeps the flag.
@@ -21,3 +23,5 @@ mpg123_handle_struct *OpenDecoder(const std::string &fileName, TByteRange bytes,
                                   int &channels, std::string &error,
                                   std::shared_ptr<const std::atomic<bool>> cancel = {});
 void CloseDecoder(mpg123_handle_struct *handle); // null is nothing to close
+
+} // namespace mp3core

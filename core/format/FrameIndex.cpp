@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace mp3core {
+
 void TFrameIndex::Reset(int64_t pos)
 {
     pos_.assign(1, pos);
@@ -31,3 +33,5 @@ TFrameIndex::TEntry TFrameIndex::AtOrBefore(int64_t number) const
     const int64_t i = std::clamp<int64_t>(number / step_, 0, int64_t(pos_.size()) - 1);
     return {i * step_, pos_[size_t(i)]};
 }
+
+} // namespace mp3core

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace mp3core {
+
 class TFrameIndex
 {
 public:
@@ -38,3 +40,5 @@ private:
     int64_t step_ = 1;
     int64_t wanted_ = 0;
 };
+
+} // namespace mp3core

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <vector>
+
+namespace mp3core {
 int32_t FrameLengthOf(TMpegVersion version, TLayer layer, int32_t bitrate, int32_t sampleRate,
                       int32_t paddingSize)
 {
@@ -241,3 +243,5 @@ const char *VersionText(TMpegVersion version)
         return "?";
     }
 }
+
+} // namespace mp3core

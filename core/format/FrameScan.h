@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+namespace mp3core {
+
 constexpr int64_t ReaderBlock = 64 * 1024;
 // A search usually ends within a frame or two: the first read is small, and each further
 // read of the same search doubles up to ReaderBlock.
@@ -232,3 +234,5 @@ private:
 
 int32_t FrameLengthOf(TMpegVersion version, TLayer layer, int32_t bitrate, int32_t sampleRate,
                       int32_t paddingSize);
+
+} // namespace mp3core

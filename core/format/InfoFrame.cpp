@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace mp3core {
+
 namespace {
 
 void PutBigEndian(uint8_t *at, uint64_t value, int bytes)
@@ -190,3 +192,5 @@ TInfoFrame ReadInfoFrame(TWindowReader &reader, int64_t pos, const TFrameInfo &i
     }
     return result;
 }
+
+} // namespace mp3core

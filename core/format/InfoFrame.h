@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace mp3core {
+
 class TWindowReader;
 
 // What an encoder's information frame (Xing, Info or VBRI) in the first frame tells.
@@ -47,3 +49,5 @@ void PutFrameHeader(const TMPEGAFHdr &hdr, int index, uint8_t *b);
 int32_t FrameLengthAt(const TMPEGAFHdr &hdr, int index);
 int IndexWithRoom(const TMPEGAFHdr &hdr, int32_t n);
 int64_t OwnBitrateRoom(const TMPEGAFHdr &hdr);
+
+} // namespace mp3core

@@ -12,6 +12,8 @@
 #include <optional>
 #include <vector>
 
+namespace mp3core {
+
 namespace {
 
 // The first header must begin within this many bytes after the leading ID3v2 tags.
@@ -476,3 +478,5 @@ int64_t TMPEGAFHdr::CopyBytes(TFileStream &source, TFileStream &target, TByteRan
     }
     return copied;
 }
+
+} // namespace mp3core

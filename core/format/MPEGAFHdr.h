@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+namespace mp3core {
+
 // kbps by [version: MPEG-1, MPEG-2, MPEG-2.5][layer: I, II, III][bitrate index].
 // Index 0 (free format) is 0, index 15 (not allowed) is -1; MPEG-2.5 uses the MPEG-2 rows.
 inline constexpr std::array<std::array<std::array<int32_t, 16>, 3>, 3> BitrateTable{{
@@ -256,3 +258,5 @@ private:
     TWindow window_;
     std::unique_ptr<char[]> copyBuffer_;
 };
+
+} // namespace mp3core

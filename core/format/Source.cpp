@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+namespace mp3core {
+
 bool TSource::ReadStreams()
 {
     if (!Hdr.ReadFirstFrame(*Stream)) {
@@ -69,3 +71,5 @@ TByteRange TSource::RangeBytes(int64_t startMs, const std::optional<int64_t> &en
     const int64_t start = hdr.FrameOffsetAt(*Stream, startMs);
     return start < hdr.AudioEnd ? TByteRange{start, hdr.AudioEnd} : TByteRange{};
 }
+
+} // namespace mp3core

@@ -13,6 +13,8 @@
 #include <optional>
 #include <vector>
 
+namespace mp3core {
+
 struct TSource
 {
     std::unique_ptr<TFileStream> Stream;
@@ -44,3 +46,5 @@ struct TSource
     // or to the end of the audio when there is no end; in the given stream, on its own timeline.
     TByteRange RangeBytes(int64_t startMs, const std::optional<int64_t> &endMs, size_t stream = 0);
 };
+
+} // namespace mp3core

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace mp3core {
+
 // num / den rounded to the nearest integer, halves to the even neighbour; den > 0.
 constexpr int64_t RoundHalfEven(int64_t num, int64_t den)
 {
@@ -16,3 +18,5 @@ constexpr int64_t RoundHalfEven(int64_t num, int64_t den)
     }
     return q;
 }
+
+} // namespace mp3core

@@ -8,6 +8,8 @@
 #include <immintrin.h>
 #endif
 
+namespace mp3core {
+
 namespace {
 
 constexpr uint32_t Poly = 0x18005; // x^16 + x^15 + x^2 + 1
@@ -183,3 +185,5 @@ uint16_t Crc16(uint16_t crc, const uint8_t *data, size_t n)
 #endif
     return Sliced(crc, data, n);
 }
+
+} // namespace mp3core

@@ -6,7 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace mp3core {
+
 uint16_t Crc16(uint16_t crc, const uint8_t *data, size_t n);
 
 // The byte-at-a-time form, kept for the tests to check the fast one against.
 uint16_t Crc16Bytewise(uint16_t crc, const uint8_t *data, size_t n);
+
+} // namespace mp3core

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace mp3core {
+
 class Exception : public std::runtime_error
 {
 public:
@@ -47,3 +49,5 @@ class EConvertError : public Exception
 public:
     using Exception::Exception;
 };
+
+} // namespace mp3core

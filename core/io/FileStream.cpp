@@ -22,6 +22,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace mp3core {
+
 #define NATIVE_OPEN ::open
 #define NATIVE_LSEEK ::lseek
 #define NATIVE_CLOSE ::close
@@ -331,3 +333,5 @@ void TFileStream::CopyFrom(TFileStream &source, int64_t count, char *buffer, int
         n = std::min(count, bufferSize);
     }
 }
+
+} // namespace mp3core

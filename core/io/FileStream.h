@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+namespace mp3core {
+
 enum TFileMode
 {
     fmOpenRead,      // existing file, read only
@@ -78,3 +80,5 @@ private:
     int fd_ = -1;
     int64_t bytesRead_ = 0;
 };
+
+} // namespace mp3core

@@ -16,6 +16,8 @@
 #include <unistd.h>
 #endif
 
+namespace mp3core {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -379,3 +381,5 @@ void RemoveTemporariesOnSignals()
     }
 #endif
 }
+
+} // namespace mp3core

@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <memory>
 
+namespace mp3core {
+
 class TOutputFile
 {
 public:
@@ -66,3 +68,5 @@ bool SameFile(const std::filesystem::path &a, const std::filesystem::path &b);
 // before they end the process as they would have; a signal that is ignored stays so. SIGXFSZ is
 // ignored, so that a file grown past the size limit fails to write as a full disk does.
 void RemoveTemporariesOnSignals();
+
+} // namespace mp3core

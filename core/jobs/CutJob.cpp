@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace mp3core {
+
 namespace fs = std::filesystem;
 
 fs::path DefaultCutName(const fs::path &input)
@@ -132,3 +134,5 @@ TJobOutcome RunCut(TSource &input, const TCutJob &job, const TMPEGAFHdr::TCopyPr
     }
     return outcome;
 }
+
+} // namespace mp3core

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <optional>
 
+namespace mp3core {
+
 struct TCutJob
 {
     std::filesystem::path Input;
@@ -31,3 +33,5 @@ TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress
 // The same with the input open already (job.Input names it).
 TJobOutcome RunCut(TSource &input, const TCutJob &job,
                    const TMPEGAFHdr::TCopyProgress &progress = {});
+
+} // namespace mp3core

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace mp3core {
+
 bool OpenJobInput(const std::filesystem::path &path, TSource &input, TJobOutcome &outcome)
 {
     try {
@@ -172,3 +174,5 @@ bool CommitOutput(TOutputFile &out, const std::filesystem::path &output, TJobOut
         return false;
     }
 }
+
+} // namespace mp3core

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace mp3core {
+
 enum class TJobStatus
 {
     Done,
@@ -73,3 +75,5 @@ std::string ReasonText(int code, bool reading);
 // Fills outcome for a failure of writing output (or of reading input) to a file.
 void Failed(TJobOutcome &outcome, TJobStatus status, const std::filesystem::path &file,
             const EStreamError &error);
+
+} // namespace mp3core

@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+namespace mp3core {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -280,3 +282,5 @@ TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &
     outcome.Status = outcome.Written.size() < total ? TJobStatus::Stopped : TJobStatus::Done;
     return outcome;
 }
+
+} // namespace mp3core

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace mp3core {
+
 struct TSplitJob
 {
     std::filesystem::path Input;
@@ -55,3 +57,5 @@ TJobOutcome RunSplit(const TSplitJob &job, const TPartProgress &progress = {});
 // The same with the input open already (job.Input names it): the one open of a front end that
 // planned the split on it.
 TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &progress = {});
+
+} // namespace mp3core

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <optional>
 
+namespace mp3core {
+
 namespace {
 
 // libmpg123 and LAME's decoder count 529 samples of their own delay before the first sample of
@@ -396,3 +398,5 @@ std::vector<TByteRange> PlanPieces(const TOutputPlan &plan)
     }
     return pieces;
 }
+
+} // namespace mp3core

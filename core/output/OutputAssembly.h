@@ -14,6 +14,8 @@
 #include <optional>
 #include <vector>
 
+namespace mp3core {
+
 struct TOutputPlan
 {
     TByteRange Bytes;    // the source's frames copied; empty: no frame lies in the range
@@ -63,3 +65,5 @@ std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &pl
 bool WriteOutput(TSource &input, TFileStream &out, const TOutputPlan &plan,
                  const TOutputTags &tags = {}, const TMPEGAFHdr::TCopyProgress &progress = {},
                  bool inOrder = false);
+
+} // namespace mp3core

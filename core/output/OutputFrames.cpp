@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace mp3core {
+
 std::vector<uint8_t> SilentFrames(const TMPEGAFHdr &hdr, int64_t count,
                                   const std::vector<uint8_t> &reservoir)
 {
@@ -107,3 +109,5 @@ bool WriteOutput(TSource &input, TFileStream &out, const TOutputPlan &plan, cons
     }
     return true;
 }
+
+} // namespace mp3core

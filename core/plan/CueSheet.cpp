@@ -14,6 +14,8 @@
 #include <mutex>
 #include <sstream>
 
+namespace mp3core {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -441,3 +443,5 @@ TCueRead ReadCueSheet(const fs::path &cue, const fs::path &audio)
     }
     return ParseCueSheet(bytes, audio);
 }
+
+} // namespace mp3core

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace mp3core {
+
 struct TCueTrack
 {
     int Number = 0;      // as the sheet numbers it
@@ -40,3 +42,5 @@ struct TCueRead
 TCueRead ReadCueSheet(const std::filesystem::path &cue, const std::filesystem::path &audio);
 // The same from the sheet's bytes.
 TCueRead ParseCueSheet(const std::string &bytes, const std::filesystem::path &audio);
+
+} // namespace mp3core

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace mp3core {
+
 void TSegmentList::Reset(int64_t lengthMs, std::optional<int64_t> lastCutMs)
 {
     rows_.assign(1, TSegment{0, lengthMs, true, std::nullopt});
@@ -122,3 +124,5 @@ std::vector<TPartSegment> TSegmentList::Parts() const
     }
     return parts;
 }
+
+} // namespace mp3core

@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+namespace mp3core {
+
 // One part of a split: a stretch of the file and, once given, texts of its own.
 struct TPartSegment
 {
@@ -83,3 +85,5 @@ private:
     std::vector<TSegment> rows_;
     int64_t lastCutMs_ = 0;
 };
+
+} // namespace mp3core

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdlib>
 
+namespace mp3core {
+
 namespace {
 
 // Closes the handle when the scan returns, whichever way.
@@ -233,3 +235,5 @@ std::vector<TSilence> SilencesLeftOut(const TSilenceScan &scan, const std::vecto
     }
     return out;
 }
+
+} // namespace mp3core

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace mp3core {
+
 struct TSilenceOptions
 {
     double ThresholdDb = -48.0;  // below this level a window is silent
@@ -50,3 +52,5 @@ std::vector<TSilence> SilencesLeftOut(const TSilenceScan &scan, const std::vecto
 // it; points with no silence that near stay. Sorted, each once.
 std::vector<int64_t> AdjustToSilences(const std::vector<int64_t> &points, const TSilenceScan &scan,
                                       int64_t withinMs);
+
+} // namespace mp3core

@@ -1,5 +1,7 @@
 #include "plan/SplitPlan.h"
 
+namespace mp3core {
+
 namespace {
 
 // No planned time may leave the millisecond range that the time texts carry.
@@ -34,3 +36,5 @@ std::vector<int64_t> PlanCutPoints(int64_t from, int64_t to, int64_t step)
     }
     return points;
 }
+
+} // namespace mp3core

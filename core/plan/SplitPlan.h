@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+namespace mp3core {
+
 // A step of whole seconds in ms; nothing when it is not at least 1 ms or overflows.
 std::optional<int64_t> TimeStepMs(int64_t seconds);
 
@@ -14,3 +16,5 @@ std::optional<int64_t> SizeStepBytes(int64_t kilobytes);
 
 // The cut points from + step, from + 2 step, ... that lie strictly before to.
 std::vector<int64_t> PlanCutPoints(int64_t from, int64_t to, int64_t step);
+
+} // namespace mp3core

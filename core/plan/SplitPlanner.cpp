@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace mp3core {
+
 namespace {
 
 using TStatus = TSplitPlan::TStatus;
@@ -137,3 +139,5 @@ TSplitPlan PlanSplit(TSource &source, const TSplitRequest &request, const TScanP
     }
     return plan;
 }
+
+} // namespace mp3core

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace mp3core {
+
 struct TSplitRequest
 {
     enum class TMethod
@@ -69,3 +71,5 @@ bool NeedsOnlyLength(const TSplitRequest &request);
 // The plan of such a request over a file of lengthMs whose cut points stop being of use from
 // lastCutMs on (see TSource::LastCutMs).
 TSplitPlan PlanSplit(int64_t lengthMs, int64_t lastCutMs, const TSplitRequest &request);
+
+} // namespace mp3core

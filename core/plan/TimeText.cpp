@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+namespace mp3core {
+
 namespace {
 
 [[noreturn]] void IntegerError(std::string_view text)
@@ -206,3 +208,5 @@ int32_t FieldsToMs(int32_t minutes, int32_t seconds, int32_t milliseconds)
     std::snprintf(text, sizeof text, "%d:%d.%d", minutes, seconds, milliseconds);
     IntegerError(text);
 }
+
+} // namespace mp3core

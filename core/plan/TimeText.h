@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace mp3core {
+
 // Writes count (ms, sign dropped) by pattern: "nn" total minutes, "ss" seconds, "zzz"
 // milliseconds; every other character stands as it is.
 std::string FormatMs(std::string_view pattern, int64_t count);
@@ -28,3 +30,5 @@ int32_t FieldsToMs(int32_t minutes, int32_t seconds, int32_t milliseconds);
 bool TryStrToInt(std::string_view text, int32_t &value);
 int32_t StrToInt(std::string_view text); // raises the integer error
 int32_t StrToIntDef(std::string_view text, int32_t fallback);
+
+} // namespace mp3core

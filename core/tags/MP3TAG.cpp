@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace mp3core {
+
 namespace {
 
 constexpr int64_t TagSize = 128;
@@ -132,3 +134,5 @@ std::optional<uint8_t> GenreByName(std::string_view name)
     }
     return std::nullopt;
 }
+
+} // namespace mp3core

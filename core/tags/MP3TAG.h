@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace mp3core {
+
 class TID3Tag
 {
 public:
@@ -159,3 +161,5 @@ inline constexpr std::array<std::string_view, 115> GenreNames{"Blues",
                                                               "Tango",
                                                               "Samba",
                                                               "Folklore"};
+
+} // namespace mp3core

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+namespace mp3core {
+
 namespace {
 
 // Room left in every tag, as TagLib leaves it, so that a tag editor can grow the tag in place.
@@ -168,3 +170,5 @@ void WriteFrontTag(const TOutputTags &tags, TFileStream &source, TFileStream &ou
     }
     out.WriteBuffer(tags.Front.data() + written, int64_t(tags.Front.size() - written));
 }
+
+} // namespace mp3core

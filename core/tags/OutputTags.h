@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace mp3core {
+
 // Tag texts in UTF-8, whole: the ID3v2 tag holds them as they are, the ID3v1 tag in its code
 // page (GB18030), cut to its fields.
 struct TPartTag
@@ -107,3 +109,5 @@ void WriteFrontTag(const TOutputTags &tags, TFileStream &source, TFileStream &ou
 // into TRCK as "n/N" and into the ID3v1.1 track byte; 0 leaves the track as the source has it.
 TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFrames frames,
                        int track = 0, int tracks = 0);
+
+} // namespace mp3core

@@ -21,6 +21,8 @@
 #include <cstring>
 #include <optional>
 
+namespace mp3core {
+
 namespace {
 
 // An ID3v2.3 tag as TagLib reads it whole: undone where it is unsynchronised as a whole (every
@@ -350,3 +352,5 @@ std::optional<TPartTag> SourceTexts(const TSourceTags &tags)
 {
     return tags.Id3v2Texts ? tags.Id3v2Texts : tags.Id3v1;
 }
+
+} // namespace mp3core

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace mp3core {
+
 inline int64_t SyncSafe(const uint8_t *b)
 {
     return (int64_t(b[0]) << 21) | (int64_t(b[1]) << 14) | (int64_t(b[2]) << 7) | int64_t(b[3]);
@@ -24,3 +26,5 @@ inline int64_t BigEndian(const uint8_t *b, int n)
     }
     return v;
 }
+
+} // namespace mp3core

@@ -2,6 +2,15 @@
 
 #include <algorithm>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <iconv.h>
+#endif
+
+namespace mp3core {
+
 namespace {
 
 // ASCII reads the same in both code pages: such a text needs no converter.
@@ -13,8 +22,6 @@ bool IsAscii(const std::string &text)
 } // namespace
 
 #ifdef _WIN32
-#include <windows.h>
-
 namespace {
 
 std::string Convert(const std::string &text, UINT from, UINT to)
@@ -44,10 +51,6 @@ std::string GB18030ToUtf8(const std::string &gb18030)
 }
 
 #else
-#include <iconv.h>
-
-#include <cerrno>
-
 namespace {
 
 // Characters that do not convert become "?", so that a stray byte never loses the whole text.
@@ -128,3 +131,5 @@ bool IsUtf8(const std::string &text)
     }
     return true;
 }
+
+} // namespace mp3core

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+using namespace mp3core;
+
 TSpinEdit::TSpinEdit(QWidget *parent) : QAbstractSpinBox(parent)
 {
     setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);

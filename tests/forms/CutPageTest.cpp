@@ -8,6 +8,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+using namespace mp3core;
+
 namespace {
 
 class TGapMeter

@@ -36,6 +36,9 @@
 #include <functional>
 #include <memory>
 
+// The tests speak the core's names as its own units do.
+using namespace mp3core;
+
 // The reports the windows must show, written out here once so that a changed text fails.
 namespace Expected {
 inline const QString Done = "文件分割完毕！";

@@ -8,6 +8,8 @@
 #include <QTabBar>
 #include <QToolButton>
 
+using namespace mp3core;
+
 class MainWindowTest : public QObject
 {
     Q_OBJECT

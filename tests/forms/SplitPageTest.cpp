@@ -14,6 +14,8 @@
 
 #include <cmath>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -4,6 +4,8 @@
 #include "tags/MP3TAG.h"
 #include "tags/TextCodec.h"
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+using namespace mp3core;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string bytes(reinterpret_cast<const char *>(data), size);

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstring>
 
+using namespace mp3core;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const TMemoryFile file(data, size);

@@ -9,6 +9,8 @@
 #include <array>
 #include <cstring>
 
+using namespace mp3core;
+
 namespace {
 
 void CheckParts(const TJobOutcome &o, const std::filesystem::path &folder)

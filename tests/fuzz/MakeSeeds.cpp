@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 
+using namespace mp3core;
+
 namespace {
 
 // A text of plain letters from the input, so that it survives every code page unchanged.

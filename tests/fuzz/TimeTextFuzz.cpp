@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+using namespace mp3core;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string_view text(reinterpret_cast<const char *>(data), size);

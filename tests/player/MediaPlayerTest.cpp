@@ -9,6 +9,8 @@
 #include <functional>
 #include <thread>
 
+using namespace mp3core;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 TDecodeResult DecodeFile(const fs::path &path)

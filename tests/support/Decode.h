@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+// The tests speak the core's names as its own units do.
+using namespace mp3core;
+
 struct TDecodeResult
 {
     bool opened = false;

@@ -7,6 +7,8 @@
 #include <random>
 #include <stdexcept>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 Bytes HeaderBytes(const THeaderSpec &shape)

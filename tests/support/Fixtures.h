@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+// The tests speak the core's names as its own units do.
+using namespace mp3core;
+
 using Bytes = std::vector<uint8_t>;
 
 // Header fields as numbers; version 1, 2 or 3 (MPEG-2.5), layer 1 to 3.

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+using namespace mp3core;
+
 int main(int argc, char **argv)
 {
     if (argc > 2 && std::strcmp(argv[1], "--joins") == 0) {

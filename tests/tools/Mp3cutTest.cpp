@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace mp3core;
+
 namespace {
 
 struct HeaderCase

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace mp3core;
+
 namespace {
 
 const THeaderSpec Cbr128{}; // 417-byte frames; 1 ms is 16 bytes

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace mp3core;
+
 namespace {
 
 const THeaderSpec Cbr128{}; // MPEG-1 Layer III, 128 kbps, 44100 Hz: 417-byte frames

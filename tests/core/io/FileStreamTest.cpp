@@ -8,6 +8,8 @@
 
 #include <memory>
 
+using namespace mp3core;
+
 namespace {
 
 TEST(FileStream, OpenFailuresNameTheFileAndTheReason)

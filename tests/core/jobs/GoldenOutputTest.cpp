@@ -14,6 +14,8 @@
 #include <map>
 #include <string>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

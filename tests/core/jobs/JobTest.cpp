@@ -17,6 +17,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -12,6 +12,8 @@
 
 #include <cmath>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

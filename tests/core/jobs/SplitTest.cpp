@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -11,6 +11,8 @@
 
 #include <set>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace mp3core;
+
 namespace {
 
 TPartTag Titled(const std::string &title)

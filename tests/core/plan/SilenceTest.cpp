@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+using namespace mp3core;
+
 namespace {
 
 constexpr int Rate = 44100;

@@ -8,6 +8,8 @@
 
 #include <cmath>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -5,6 +5,8 @@
 
 #include <limits>
 
+using namespace mp3core;
+
 namespace {
 
 TEST(FormatMs, DisplayTexts)

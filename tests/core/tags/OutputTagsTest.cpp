@@ -16,6 +16,8 @@
 #include <cstring>
 #include <map>
 
+using namespace mp3core;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+using namespace mp3core;
+
 namespace {
 
 // A 128-byte record with the given bytes at the given offsets, the rest NUL.
