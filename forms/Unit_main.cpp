@@ -255,7 +255,7 @@ void TFrm_main::OpenCutInput(const QString &path)
     ui->TrackBar2->ShowWhole(Seconds(input.LengthMs()));
     // The length is the core's: the player reads the whole file on a thread of its own.
     MediaPlayer1.FileName = ToPath(f).string();
-    MediaPlayer1.Open();
+    MediaPlayer1.Open(hdr.PlayedSamples());
     filelength = input.LengthMs();
     ui->Label17->setText(QString("位率(kbps):%1%2 采样频率(HZ):%3 长度:%4")
                              .arg(hdr.Bitrate)

@@ -79,7 +79,7 @@ void TMediaPlayer::Close()
     periods_ = 0;
 }
 
-void TMediaPlayer::Open()
+void TMediaPlayer::Open(int64_t knownSamples)
 {
     Close();
     std::string noSound;
@@ -93,7 +93,9 @@ void TMediaPlayer::Open()
     if (mh == nullptr) {
         throw EMCIDeviceError(error);
     }
-    const off_t length = mpg123_length(mh); // exact with an encoder's tag; else an estimate
+    // The length the caller knows (the core counts the frames), else libmpg123's: exact with an
+    // encoder's tag, otherwise an estimate until the reading of the whole file has ended.
+    const int64_t length = knownSamples >= 0 ? knownSamples : int64_t(mpg123_length(mh));
     StartScan();
     {
         std::lock_guard lock(mutex_);

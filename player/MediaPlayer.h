@@ -39,12 +39,13 @@ public:
 
     // Closes the open file, then opens FileName. Raises EMCIDeviceError with libmpg123's text
     // when the file cannot be decoded. Without a sound device the file still opens; Play then
-    // raises. The exact length and sample-accurate seeking need the whole file read: that
-    // runs on a thread of its own (about 0.6 s for an hour of audio, half a minute for
-    // 2.6 GB), which Close cancels. Nothing waits for it: until it has ended, the length is
-    // the encoder's count (exact where its information frame gives one; else an estimate)
-    // and a seek finds its frame by reading up to it.
-    void Open();
+    // raises. Sample-accurate seeking needs the whole file read: that runs on a thread of its
+    // own (about 0.6 s for an hour of audio, half a minute for 2.6 GB), which Close cancels.
+    // Nothing waits for it: until it has ended, the length is knownSamples (the samples a
+    // gapless player plays, as the core counts them) or, when not given, the encoder's count
+    // (exact where its information frame gives one; else an estimate), and a seek finds its
+    // frame by reading up to it.
+    void Open(int64_t knownSamples = -1);
     // Closes the file; the sound device stays open for the next one (the destructor closes it).
     void Close();
     // Plays from the current position, within StartPos and EndPos when they were set for this

@@ -278,6 +278,12 @@ int64_t TMPEGAFHdr::PlayedMs() const
     return std::max<int64_t>(0, RoundHalfEven(samples * 1000, SampleRate));
 }
 
+int64_t TMPEGAFHdr::PlayedSamples() const
+{
+    const int64_t samples = FrameCount * SamplesPerFrame;
+    return HasLameTag ? std::max<int64_t>(0, samples - EncoderDelay - EncoderPadding) : samples;
+}
+
 int64_t TMPEGAFHdr::LastCutMs(TFileStream &source)
 {
     if (!first_.Valid) {

@@ -169,6 +169,8 @@ public:
     // The playing time as a gapless player plays the file: Duration less the delay and the
     // padding its LAME tag names.
     int64_t PlayedMs() const;
+    // The samples (per channel) a gapless player plays: the frames' less that delay and padding.
+    int64_t PlayedSamples() const;
 
     // Finds and decodes the first audio frame of the stream and estimates the file's length.
     // From a later byte (from): the stream that starts there, as where the format changes.

@@ -1,6 +1,7 @@
 // The preview player on SDL's dummy sound driver, which plays at real-time pace.
 #include "MediaPlayer.h"
 #include "Decode.h"
+#include "Fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,32 @@ TEST_F(Player, ReadsTheFileOnItsOwnThread)
     player.SetPosition(2345);
     EXPECT_EQ(player.Position(), 2345);
     EXPECT_EQ(player.Length(), GaplessSamples(*file).size() / 2 * 1000 / 44100);
+}
+
+// The length the core counted stands from the open on, whatever the encoder's count says, and
+// the player's own reading of the whole file agrees with it once it has ended.
+TEST_F(Player, TheCoresLengthStandsFromTheOpenOn)
+{
+    Bytes noCount; // VBR frames without an information frame: libmpg123 can only estimate
+    AppendVbrFrames(noCount, 400);
+    WriteFile(*dir / "count.mp3", noCount);
+    for (const std::filesystem::path &path : {*file, *dir / "count.mp3"}) {
+        TFileStream stream(path, fmOpenRead);
+        TMPEGAFHdr hdr;
+        ASSERT_TRUE(hdr.ReadFirstFrame(stream));
+        TMediaPlayer other;
+        other.FileName = path.string();
+        other.Open(hdr.PlayedSamples());
+        EXPECT_EQ(other.Length(), hdr.PlayedSamples() * 1000 / hdr.SampleRate) << path;
+        TMediaPlayer reader; // the same file without the core's count, read through
+        reader.FileName = path.string();
+        reader.Open();
+        ASSERT_TRUE(WaitFor([&] {
+            reader.SetPosition(0); // takes the read-through handle once it is there
+            return reader.Length() == hdr.PlayedSamples() * 1000 / hdr.SampleRate;
+        })) << path
+            << ": " << reader.Length();
+    }
 }
 
 TEST_F(Player, ATagWhoseSizeRunsPastTheFileIsSteppedOver)
