@@ -292,7 +292,7 @@ void TSplitPage::OpenSplitInput(const QString &path)
     ui->TrackBar1->ShowWhole(Seconds(length));
     if (player_ != nullptr) {
         player_->FileName = ToPath(f).string(); // it reads the whole file on its own thread
-        player_->Open(hdr.PlayedSamples());    // the length the core counted, at once
+        player_->Open(hdr.PlayedSamples());     // the length the core counted, at once
     }
     ShowFile(length, std::min(length, input.LastCutMs()));
 }
