@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -96,6 +97,8 @@ private:
     // The step in front: its groups show, the others hide.
     void ShowStep(std::initializer_list<QGroupBox *> front);
     TTagFields PageFields() const;
+    // The input: the folder and the name the page shows.
+    std::filesystem::path InputPath() const;
     mp3core::TPartTag PageTag() const;
     void SetRunning(bool running);
     void StoreTag(const mp3core::TPartTag &tag);

@@ -23,6 +23,11 @@ using namespace mp3core;
 
 // --- Planning and writing ------------------------------------------------------------------
 
+std::filesystem::path TSplitPage::InputPath() const
+{
+    return ToPath(ui->Edit8->text() + ui->Edit7->text());
+}
+
 void TSplitPage::Plan(int64_t from, int64_t to, int64_t stepMs)
 {
     const std::optional<size_t> row = view_->Selected();
@@ -66,7 +71,7 @@ void TSplitPage::SizeCutTimes(int64_t from, int64_t to, int64_t stepBytes,
         TJobOutcome Outcome;
         std::vector<int64_t> Times;
     };
-    const std::filesystem::path input = ToPath(ui->Edit8->text() + ui->Edit7->text());
+    const std::filesystem::path input = InputPath();
     RunJob(
         0,
         [input, from, to, stepBytes](TJobProgress &) {
@@ -157,7 +162,7 @@ void TSplitPage::PlanRequest(const TSplitRequest &request,
         }
         return;
     }
-    const std::filesystem::path input = ToPath(ui->Edit8->text() + ui->Edit7->text());
+    const std::filesystem::path input = InputPath();
     // Only a silence scan decodes the file: long work, with the progress bar and "停止".
     const bool scans = request.Method == TSplitRequest::TMethod::Silence || request.AdjustMs;
     RunJob(
@@ -247,9 +252,8 @@ void TSplitPage::SpeedButton24Click()
     if (list_.Count() == 0 || running_) {
         return;
     }
-    TSplitJob job =
-        SplitJobOf(list_, ToPath(ui->Edit8->text() + ui->Edit7->text()), ToPath(ui->Edit10->text()),
-                   ToPath(ui->Edit9->text()).string(), PageTag());
+    TSplitJob job = SplitJobOf(list_, InputPath(), ToPath(ui->Edit10->text()),
+                               ToPath(ui->Edit9->text()).string(), PageTag());
     if (job.Segments.empty()) {
         TDialogs::Current().Message(this, MsgNoRows);
         return;
