@@ -38,6 +38,20 @@ QStringList Rows(const TMainControls &ui)
     return rows;
 }
 
+// A mono recording of seconds of tone with the given stretches (from, to, in s) silent, encoded
+// by lame at 64 kbps as talk.mp3.
+fs::path Talk(const TTempDir &dir, double seconds, std::vector<std::pair<double, double>> quiet)
+{
+    std::vector<int16_t> samples;
+    for (int i = 0; i < int(seconds * 44100); ++i) {
+        const bool silent = std::any_of(quiet.begin(), quiet.end(), [&](const auto &q) {
+            return i >= int(q.first * 44100) && i < int(q.second * 44100);
+        });
+        samples.push_back(silent ? 0 : int16_t(9000 * std::sin(i * 0.0627)));
+    }
+    return EncodeSamplesWithLame(dir, "talk", samples, 44100, 1, "-b 64");
+}
+
 int Selected(const TMainControls &ui)
 {
     return ui.ListView2->indexOfTopLevelItem(ui.ListView2->currentItem());
@@ -489,13 +503,7 @@ private slots:
         TFakeDialogs dialogs;
         TWindows w;
         // Tone 0-3 s, silence 3-5 s, tone 5-9 s, silence 9-10.5 s, tone 10.5-13.5 s.
-        std::vector<int16_t> samples;
-        for (int i = 0; i < 44100 * 27 / 2; ++i) {
-            const bool quiet =
-                (i >= 3 * 44100 && i < 5 * 44100) || (i >= 9 * 44100 && i < 44100 * 21 / 2);
-            samples.push_back(quiet ? 0 : int16_t(9000 * std::sin(i * 0.0627)));
-        }
-        const auto mp3 = EncodeSamplesWithLame(dir, "talk", samples, 44100, 1, "-b 64");
+        const auto mp3 = Talk(dir, 13.5, {{3, 5}, {9, 10.5}});
         w.split->OpenSplitInput(Q(mp3));
         TSource source;
         TJobOutcome opened;
@@ -556,12 +564,7 @@ private slots:
         TFakeDialogs dialogs;
         TWindows w;
         // Two seconds of tone, a second and a half of silence, three of tone.
-        std::vector<int16_t> samples;
-        for (int i = 0; i < 44100 * 13 / 2; ++i) {
-            const bool quiet = i >= 2 * 44100 && i < 44100 * 7 / 2;
-            samples.push_back(quiet ? 0 : int16_t(9000 * std::sin(i * 0.0627)));
-        }
-        const auto mp3 = EncodeSamplesWithLame(dir, "talk", samples, 44100, 1, "-b 64");
+        const auto mp3 = Talk(dir, 6.5, {{2, 3.5}});
         w.split->OpenSplitInput(Q(mp3));
         w.ui.Edit10->setText(Q(dir.Path()));
         auto *silence = w.main->findChild<QRadioButton *>("RadioButton4");
