@@ -129,6 +129,13 @@ public:
     std::vector<TByteRange> JunkWithin(TByteRange range) const { return frames_.JunkWithin(range); }
     // Where the walks so far found the frames of a walked stream.
     const TFrameIndex &Index() const { return frames_.Index(); }
+    // Walks frames first to end from byte pos, handing each one's bytes to sink (see
+    // StreamFrames.h).
+    void ForEachFrame(TFileStream &source, int64_t first, int64_t pos, int64_t end,
+                      const TStreamFrames::TFrameSink &sink)
+    {
+        frames_.ForEachFrame(source, first, pos, end, sink);
+    }
     // All the junk among the frames, walking them to the end where they are walked.
     std::vector<TByteRange> FindJunk(TFileStream &source) { return frames_.FindJunk(source); }
 

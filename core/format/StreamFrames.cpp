@@ -405,4 +405,17 @@ int64_t TStreamFrames::CopyBytes(TFileStream &source, TFileStream &target, TByte
     return copied;
 }
 
+void TStreamFrames::ForEachFrame(TFileStream &source, int64_t first, int64_t pos, int64_t end,
+                                 const TFrameSink &sink)
+{
+    TWindowReader reader(source, AudioEnd, window_);
+    TFrameWalker walker(reader, first_, firstHeader_, AudioEnd, pos, NoteJunk(), &index_, first);
+    TFrameInfo info;
+    int64_t at = 0;
+    for (int64_t n = first; n < end && walker.Next(info, at); ++n) {
+        // The walker found the frame whole inside the audio: its bytes are there to read.
+        sink(n, reader.At(at, info.FrameLength), info.FrameLength);
+    }
+}
+
 } // namespace mp3core

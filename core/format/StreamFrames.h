@@ -69,6 +69,12 @@ public:
     std::vector<TByteRange> JunkWithin(TByteRange range) const;
     const TFrameIndex &Index() const { return index_; }
     std::vector<TByteRange> FindJunk(TFileStream &source);
+    // Walks the frames numbered first up to end (not included) from byte pos, handing each
+    // one's number and bytes to sink in order: one read of them, noted in the index and the
+    // junk list as every walk is. Stops early at the end of the audio.
+    using TFrameSink = std::function<void(int64_t number, const uint8_t *bytes, int32_t length)>;
+    void ForEachFrame(TFileStream &source, int64_t first, int64_t pos, int64_t end,
+                      const TFrameSink &sink);
 
 private:
     // Count's steps: the first frames (VBR when their bitrates differ; where they start, and

@@ -176,9 +176,10 @@ bool PlanParts(TSource &input, const TSplitJob &job, TSourceTags &source, std::v
         for (const TPartSegment &segment : segments) {
             ranges.push_back({segment.StartMs, segment.EndMs});
         }
-        std::vector<TOutputPlan> plans = PlanOutputs(input, ranges, !job.WholeFrames);
+        // The exact parts of a walked stream are walked as they are written: one read of it.
+        std::vector<TOutputPlan> plans = PlanOutputs(input, ranges, !job.WholeFrames, true);
         for (size_t n = 0; n < plans.size(); ++n) {
-            if (plans[n].Bytes.Start < plans[n].Bytes.End) {
+            if (plans[n].Later || plans[n].Bytes.Start < plans[n].Bytes.End) {
                 parts.push_back({std::move(plans[n]), &TextsOf(job, job.Segments[origin[n]])});
             }
         }

@@ -327,12 +327,23 @@ void LeaveOutJunk(const TMPEGAFHdr &hdr, size_t stream, std::vector<TOutputPlan>
 
 // PlanOutputs for ranges of one stream, on its own timeline.
 std::vector<TOutputPlan> PlanStream(TSource &input, size_t stream,
-                                    const std::vector<TOutputRange> &ranges, bool exact)
+                                    const std::vector<TOutputRange> &ranges, bool exact,
+                                    bool walkLater)
 {
     TMPEGAFHdr &hdr = input.StreamHdr(stream);
     std::vector<TOutputPlan> plans(ranges.size());
     if (!exact || hdr.Layer != lyLayer3) {
         PlanWholeFrames(input, stream, ranges, plans);
+    } else if (walkLater && hdr.WalkFrames) {
+        std::vector<int64_t> unused;
+        const std::vector<TExact> spans = ExactSpans(hdr, ranges, unused);
+        for (size_t i = 0; i < ranges.size(); ++i) {
+            const TExact &x = spans[i];
+            if (x.r >= 0 && x.Span.First < hdr.FrameCount) {
+                plans[i].InfoFrame = true;
+                plans[i].Later = TOutputPlan::TLater{x.r, x.e, x.Span.First, x.Span.End};
+            }
+        }
     } else {
         std::vector<int64_t> wanted;
         const std::vector<TExact> spans = ExactSpans(hdr, ranges, wanted);
@@ -351,7 +362,7 @@ std::vector<TOutputPlan> PlanStream(TSource &input, size_t stream,
 } // namespace
 
 std::vector<TOutputPlan> PlanOutputs(TSource &input, const std::vector<TOutputRange> &ranges,
-                                     bool exact)
+                                     bool exact, bool walkLater)
 {
     // Each range lies in the stream where it starts, on that stream's own timeline; the next
     // stream's start ends it.
@@ -368,10 +379,38 @@ std::vector<TOutputPlan> PlanOutputs(TSource &input, const std::vector<TOutputRa
             own.push_back({ranges[i].StartMs - offset,
                            end ? std::optional<int64_t>(*end - offset) : std::nullopt});
         }
-        std::vector<TOutputPlan> planned = PlanStream(input, stream, own, exact);
+        std::vector<TOutputPlan> planned = PlanStream(input, stream, own, exact, walkLater);
         std::move(planned.begin(), planned.end(), std::back_inserter(plans));
     }
     return plans;
+}
+
+TOutputPlan PlanHead(TSource &input, const TOutputPlan &later)
+{
+    TMPEGAFHdr &hdr = input.StreamHdr(later.Stream);
+    const TOutputPlan::TLater &l = *later.Later;
+    const TExact x{l.R, l.E, {l.First, l.End}};
+    const int64_t k = x.r / hdr.SamplesPerFrame;
+    std::vector<int64_t> wanted;
+    for (int64_t q = std::max<int64_t>(0, k - MaxLead); q <= k; ++q) {
+        wanted.push_back(q);
+    }
+    // The frames before the first wanted one lie near where the last walk went by: the index
+    // and the window kept from it find them without reading the file again.
+    TOutputPlan plan = ExactPlan(hdr, *input.Stream, hdr.FramesAt(*input.Stream, wanted), x);
+    plan.Toc.clear();
+    plan.Stream = later.Stream;
+    plan.Later = later.Later;
+    return plan;
+}
+
+std::vector<int64_t> TocFrames(const TOutputPlan::TLater &later, int32_t samplesPerFrame)
+{
+    std::vector<int64_t> frames;
+    for (int64_t t = 0; t < 100; ++t) {
+        frames.push_back(std::min(later.End - 1, TocIndex(later.R, later.E, samplesPerFrame, t)));
+    }
+    return frames;
 }
 
 int64_t PlanBytes(const TOutputPlan &plan)

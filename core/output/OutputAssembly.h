@@ -30,6 +30,17 @@ struct TOutputPlan
     // Junk among the source's frames inside Bytes, in order: not copied.
     std::vector<TByteRange> Junk;
     size_t Stream = 0; // the input's stream the frames are of (see TSource)
+    // An exact output of a walked stream planned to be walked as it is copied (PlanOutputs'
+    // walkLater): the samples it plays, r to e of the decoder's output, and its frames First
+    // to End. Bytes, Toc and Filler come as it is written (WriteOutput).
+    struct TLater
+    {
+        int64_t R = 0;
+        int64_t E = 0;
+        int64_t First = 0;
+        int64_t End = 0;
+    };
+    std::optional<TLater> Later;
 };
 
 // The bytes of the source's frames a plan copies (Bytes less its junk), and the pieces they lie in.
@@ -47,8 +58,19 @@ struct TOutputRange
 // round(t x rate / 1000). In a file of several streams, a range lies in the stream where it
 // starts and ends where the next begins at the latest. Exact: those samples; otherwise the whole
 // frames from the first at or after the start to the first at or after the end.
+//
+// walkLater: the exact outputs of a walked stream (VBR) are planned only as far as their
+// samples tell (Later), without a walk; each is walked as it is written, so that a split reads
+// the input once.
 std::vector<TOutputPlan> PlanOutputs(TSource &input, const std::vector<TOutputRange> &ranges,
-                                     bool exact);
+                                     bool exact, bool walkLater = false);
+// An output of PlanOutputs' walkLater as far as the frames before its first wanted one tell:
+// its silent frames in front, its first frame (Bytes.Start; Bytes empty when the audio ended
+// before it), its length and its delay and padding.
+TOutputPlan PlanHead(TSource &input, const TOutputPlan &later);
+// The numbers of the frames that hold each hundredth of the samples such an output plays, for
+// its seek table.
+std::vector<int64_t> TocFrames(const TOutputPlan::TLater &later, int32_t samplesPerFrame);
 
 // Frames of the stream's format with no audio in them (they decode to silence), with the given
 // bytes at the end of their audio-data areas, where the next frame's bit reservoir reads them.

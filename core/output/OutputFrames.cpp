@@ -4,6 +4,7 @@
 
 #include "format/InfoFrame.h"
 #include "io/Crc16.h"
+#include "io/Errors.h"
 
 #include <algorithm>
 #include <cstring>
@@ -63,9 +64,81 @@ uint16_t MusicCrc(TSource &input, const TOutputPlan &plan)
 
 } // namespace
 
+namespace {
+
+constexpr size_t CopyBlockBytes = 256 << 10; // written at once, summed while in the cache
+constexpr int64_t ProgressBytes = 8 << 20;   // told between, as the byte copy tells
+
+// Writes an output of PlanOutputs' walkLater: its frames are walked as they are copied, and
+// the seek table, the bytes and the CRC found on the way go into its information frame,
+// written last in the place kept for it. Raises EReadError when the audio ended before it.
+bool WriteWalked(TSource &input, TFileStream &out, const TOutputPlan &later,
+                 const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress)
+{
+    TMPEGAFHdr &hdr = input.StreamHdr(later.Stream);
+    TOutputPlan plan = PlanHead(input, later);
+    if (plan.Bytes.End <= plan.Bytes.Start) {
+        throw EReadError(); // the frame count promised frames that the file does not hold
+    }
+    WriteFrontTag(tags, *input.Stream, out);
+    const int64_t infoAt = out.Position();
+    const std::vector<uint8_t> kept = InfoFrameBytes(hdr, plan, 0); // its size, for now
+    out.WriteBuffer(kept.data(), int64_t(kept.size()));
+    out.WriteBuffer(plan.Filler.data(), int64_t(plan.Filler.size()));
+    uint16_t crc = Crc16(0, plan.Filler.data(), plan.Filler.size());
+    const std::vector<int64_t> tocFrames = TocFrames(*plan.Later, hdr.SamplesPerFrame);
+    plan.Toc.assign(100, -1);
+    std::vector<uint8_t> block;
+    block.reserve(CopyBlockBytes);
+    int64_t written = 0; // the source's frames, junk left out
+    int64_t told = 0;
+    bool stopped = false;
+    size_t t = 0;
+    const auto flush = [&] {
+        crc = Crc16(crc, block.data(), block.size());
+        out.WriteBuffer(block.data(), int64_t(block.size()));
+        block.clear();
+    };
+    hdr.ForEachFrame(*input.Stream, plan.Later->First, plan.Bytes.Start, plan.Later->End,
+                     [&](int64_t number, const uint8_t *bytes, int32_t length) {
+                         for (; t < 100 && tocFrames[t] <= number; ++t) {
+                             plan.Toc[t] = tocFrames[t] == number ? written : -1;
+                         }
+                         block.insert(block.end(), bytes, bytes + length);
+                         written += length;
+                         if (block.size() >= CopyBlockBytes) {
+                             flush();
+                         }
+                         if (progress && written - told >= ProgressBytes) {
+                             told = written;
+                             stopped = stopped || !progress(written, written);
+                         }
+                     });
+    flush();
+    // A frame the walk did not reach (a count that promised more) lies no earlier than the
+    // one before it.
+    for (size_t i = 0; i < plan.Toc.size(); ++i) {
+        plan.Toc[i] = plan.Toc[i] >= 0 ? plan.Toc[i] : i > 0 ? plan.Toc[i - 1] : 0;
+    }
+    plan.Bytes.End = plan.Bytes.Start + written;
+    plan.Junk.clear(); // stepped over, never written
+    const std::vector<uint8_t> frame = InfoFrameBytes(hdr, plan, crc);
+    out.WriteBufferAt(infoAt, frame.data(), int64_t(frame.size()));
+    if (tags.Back) {
+        out.Seek(0, soEnd);
+        out.WriteBuffer(tags.Back->data(), int64_t(tags.Back->size()));
+    }
+    return !stopped;
+}
+
+} // namespace
+
 bool WriteOutput(TSource &input, TFileStream &out, const TOutputPlan &plan, const TOutputTags &tags,
                  const TMPEGAFHdr::TCopyProgress &progress, bool inOrder)
 {
+    if (plan.Later) { // only a split plans them, and it writes files
+        return WriteWalked(input, out, plan, tags, progress);
+    }
     TMPEGAFHdr &hdr = input.StreamHdr(plan.Stream);
     WriteFrontTag(tags, *input.Stream, out);
     // The information frame goes first with its music CRC still open, and is filled in once
