@@ -41,12 +41,17 @@ struct TTagFrame
     std::string Id;            // "TIT2", "APIC", ...
     bool PlainComment = false; // a comment without a description: the one players show
     std::vector<uint8_t> Bytes;
-    // A picture that lies in the source as it is, byte for byte, is not held here: the frame
-    // is Bytes and then PictureBytes bytes of the source from PictureAt (its header counts
-    // them). So a cover of hundreds of megabytes is in memory only while the tag is read.
+    // A picture that lies in the source as it is, byte for byte, past the HeldPictureBytes
+    // that the frames hold, is not held here: the frame is Bytes and then PictureBytes bytes
+    // of the source from PictureAt (its header counts them). So a cover of hundreds of
+    // megabytes is in memory only while the tag is read.
     int64_t PictureAt = 0;
     int64_t PictureBytes = 0;
 };
+
+// Pictures of up to this many bytes in all are held in memory with the source's frames; the
+// rest are read from the source as each output is written, so that memory stays small.
+inline constexpr size_t HeldPictureBytes = 4 << 20;
 
 // What the source holds, read once a job.
 struct TSourceTags

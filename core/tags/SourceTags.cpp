@@ -191,6 +191,7 @@ std::vector<TTagFrame> RenderedFrames(TagLib::ID3v2::Tag &tag, const TagLib::Byt
     // alone as it did in the tag. The frames keep their order; one TagLib left out of the tag
     // is passed over, and a picture frame it could not read keeps its bytes.
     auto next = aside.begin();
+    size_t held = 0; // the pictures' bytes kept with the frames
     for (TTagFrame &f : frames) {
         if (f.Id != "APIC") {
             continue;
@@ -205,7 +206,11 @@ std::vector<TTagFrame> RenderedFrames(TagLib::ID3v2::Tag &tag, const TagLib::Byt
             const TagLib::ByteVector &picture = own->Picture;
             const char *at = picture.data();
             const char *base = source != nullptr ? source->data() : nullptr;
-            if (base != nullptr && !picture.isEmpty() && at >= base &&
+            // Up to HeldPictureBytes in all, the pictures go with the frames, so that the
+            // parts of a split do not read them again each; the rest stays in the source.
+            const bool hold = held + picture.size() <= HeldPictureBytes;
+            held += hold ? picture.size() : 0;
+            if (!hold && base != nullptr && !picture.isEmpty() && at >= base &&
                 at + picture.size() <= base + source->size()) {
                 f.PictureAt = at - base;
                 f.PictureBytes = picture.size();
