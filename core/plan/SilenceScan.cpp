@@ -142,31 +142,15 @@ bool ScanStream(mpg123_handle *handle, long rate, int channels, int64_t offsetMs
 
 } // namespace
 
-TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptions &options,
-                          const TScanProgress &progress)
+namespace {
+
+// Decodes each of the given streams (bytes of the file, and where each starts on its
+// timeline) in turn; bytes {0, -1}: the whole file, which a decoder that finds nothing names.
+TSilenceScan ScanStreams(const std::filesystem::path &file,
+                         const std::vector<std::pair<TByteRange, int64_t>> &streams,
+                         const TSilenceOptions &options, const TScanProgress &progress)
 {
     TSilenceScan scan;
-    // Every stream of the file, decoded in turn on the file's timeline; a file that does not
-    // open as MPEG audio goes to the decoder whole, which says why it finds nothing.
-    std::vector<std::pair<TByteRange, int64_t>> streams;
-    {
-        TSource input;
-        bool found = false;
-        try {
-            input.Stream = std::make_unique<TFileStream>(file, fmOpenRead);
-            found = input.Stream->Kind().empty() && input.ReadStreams();
-        } catch (const EStreamError &) {
-        }
-        if (found) {
-            for (size_t k = 0; k < input.StreamCount(); ++k) {
-                const TMPEGAFHdr &hdr = input.StreamHdr(k);
-                streams.push_back({{hdr.StreamStart, hdr.AudioEnd}, input.StreamStartMs(k)});
-            }
-        }
-    }
-    if (streams.empty()) {
-        streams.push_back({{0, -1}, 0});
-    }
     for (const auto &[bytes, startMs] : streams) {
         long rate = 0;
         int channels = 0;
@@ -181,6 +165,36 @@ TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptio
         }
     }
     return scan;
+}
+
+} // namespace
+
+TSilenceScan FindSilences(const TSource &source, const TSilenceOptions &options,
+                          const TScanProgress &progress)
+{
+    // Every stream of the file, decoded in turn on the file's timeline.
+    std::vector<std::pair<TByteRange, int64_t>> streams;
+    for (size_t k = 0; k < source.StreamCount(); ++k) {
+        const TMPEGAFHdr &hdr = source.StreamHdr(k);
+        streams.push_back({{hdr.StreamStart, hdr.AudioEnd}, source.StreamStartMs(k)});
+    }
+    return ScanStreams(source.Stream->FileName(), streams, options, progress);
+}
+
+TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptions &options,
+                          const TScanProgress &progress)
+{
+    TSource source;
+    try {
+        source.Stream = std::make_unique<TFileStream>(file, fmOpenRead);
+        if (source.Stream->Kind().empty() && source.ReadStreams()) {
+            return FindSilences(source, options, progress);
+        }
+    } catch (const EStreamError &) {
+    }
+    // Not MPEG audio as the core reads it: the decoder gets the whole file, and says why it
+    // finds nothing.
+    return ScanStreams(file, {{{0, -1}, 0}}, options, progress);
 }
 
 std::vector<int64_t> SilenceCutPoints(const TSilenceScan &scan, const TSilenceOptions &options)

@@ -4,6 +4,8 @@
 // 10 ms. A stretch is silent where every window's level (RMS, in dB below full scale) lies
 // under the threshold for at least the minimum length.
 
+#include "format/Source.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -38,6 +40,10 @@ struct TSilenceScan
 using TScanProgress = std::function<bool(int64_t doneMs)>;
 
 TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptions &options,
+                          const TScanProgress &progress = {});
+// The same for a source the caller opened already: each of its streams, without reading its
+// frames again.
+TSilenceScan FindSilences(const TSource &source, const TSilenceOptions &options,
                           const TScanProgress &progress = {});
 
 // The cut points: the middle of every silence that does not touch either end of the

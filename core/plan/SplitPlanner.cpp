@@ -45,7 +45,7 @@ void PlanCue(TSource &source, const TSplitRequest &request, TSplitPlan &plan)
 std::optional<TSilenceScan> Silences(TSource &source, const TSplitRequest &request,
                                      const TScanProgress &progress, TSplitPlan &plan)
 {
-    TSilenceScan scan = FindSilences(source.Stream->FileName(), request.Silence, progress);
+    TSilenceScan scan = FindSilences(source, request.Silence, progress);
     if (scan.Stopped) {
         plan.Status = TStatus::Stopped;
         return std::nullopt;
