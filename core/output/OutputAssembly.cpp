@@ -199,10 +199,18 @@ struct TExact
     TSpan Span;
 };
 
-// The exact outputs' samples and frames, with the frames whose places their plans need, for
-// one walk: the frames before each first wanted one, the end, the seek table's frames.
-std::vector<TExact> ExactSpans(const TMPEGAFHdr &hdr, const std::vector<TOutputRange> &ranges,
-                               std::vector<int64_t> &wanted)
+// The frames whose bit reservoir and overlap the first wanted frame k may reach back for.
+std::vector<int64_t> HeadFrames(int64_t k)
+{
+    std::vector<int64_t> frames;
+    for (int64_t q = std::max<int64_t>(0, k - MaxLead); q <= k; ++q) {
+        frames.push_back(q);
+    }
+    return frames;
+}
+
+// The exact outputs' samples and frames.
+std::vector<TExact> ExactSpans(const TMPEGAFHdr &hdr, const std::vector<TOutputRange> &ranges)
 {
     // Samples: a gapless decoder drops lead samples before the source's first played one.
     const int64_t s = hdr.SamplesPerFrame;
@@ -230,16 +238,28 @@ std::vector<TExact> ExactSpans(const TMPEGAFHdr &hdr, const std::vector<TOutputR
         // and k - 2 and k - 1 in MPEG-2 and 2.5, whose frames hold one.
         x.Span.First = std::max<int64_t>(0, k - (hdr.MPEGVersion == mvMpeg1 ? 1 : 2));
         x.Span.End = std::min(hdr.FrameCount, (x.e + s - 1) / s);
-        for (int64_t q = std::max<int64_t>(0, k - MaxLead); q <= k; ++q) {
-            wanted.push_back(q);
-        }
-        wanted.push_back(x.Span.End);
-        // The seek table's frames, found by the same walk.
-        for (int64_t t = 0; hdr.WalkFrames && t < 100; ++t) {
-            wanted.push_back(std::min(x.Span.End - 1, TocIndex(x.r, x.e, s, t)));
-        }
     }
     return spans;
+}
+
+// The frames whose places the exact plans need, for one walk: the frames before each first
+// wanted one, the end, and a walked stream's seek-table frames.
+std::vector<int64_t> WantedFrames(const TMPEGAFHdr &hdr, const std::vector<TExact> &spans)
+{
+    std::vector<int64_t> wanted;
+    for (const TExact &x : spans) {
+        if (x.r < 0) {
+            continue;
+        }
+        const std::vector<int64_t> head = HeadFrames(x.r / hdr.SamplesPerFrame);
+        wanted.insert(wanted.end(), head.begin(), head.end());
+        wanted.push_back(x.Span.End);
+        for (int64_t t = 0; hdr.WalkFrames && t < 100; ++t) {
+            wanted.push_back(std::min(x.Span.End - 1, TocIndex(x.r, x.e, hdr.SamplesPerFrame, t)));
+        }
+    }
+    SortUnique(wanted);
+    return wanted;
 }
 
 // The seek table of an exact output: the frames that hold each hundredth of the samples it
@@ -335,8 +355,7 @@ std::vector<TOutputPlan> PlanStream(TSource &input, size_t stream,
     if (!exact || hdr.Layer != lyLayer3) {
         PlanWholeFrames(input, stream, ranges, plans);
     } else if (walkLater && hdr.WalkFrames) {
-        std::vector<int64_t> unused;
-        const std::vector<TExact> spans = ExactSpans(hdr, ranges, unused);
+        const std::vector<TExact> spans = ExactSpans(hdr, ranges);
         for (size_t i = 0; i < ranges.size(); ++i) {
             const TExact &x = spans[i];
             if (x.r >= 0 && x.Span.First < hdr.FrameCount) {
@@ -345,10 +364,9 @@ std::vector<TOutputPlan> PlanStream(TSource &input, size_t stream,
             }
         }
     } else {
-        std::vector<int64_t> wanted;
-        const std::vector<TExact> spans = ExactSpans(hdr, ranges, wanted);
-        SortUnique(wanted);
-        const std::vector<TMPEGAFHdr::TFrameAt> frames = hdr.FramesAt(*input.Stream, wanted);
+        const std::vector<TExact> spans = ExactSpans(hdr, ranges);
+        const std::vector<TMPEGAFHdr::TFrameAt> frames =
+            hdr.FramesAt(*input.Stream, WantedFrames(hdr, spans));
         for (size_t i = 0; i < ranges.size(); ++i) {
             if (spans[i].r >= 0) {
                 plans[i] = ExactPlan(hdr, *input.Stream, frames, spans[i]);
@@ -390,14 +408,10 @@ TOutputPlan PlanHead(TSource &input, const TOutputPlan &later)
     TMPEGAFHdr &hdr = input.StreamHdr(later.Stream);
     const TOutputPlan::TLater &l = *later.Later;
     const TExact x{l.R, l.E, {l.First, l.End}};
-    const int64_t k = x.r / hdr.SamplesPerFrame;
-    std::vector<int64_t> wanted;
-    for (int64_t q = std::max<int64_t>(0, k - MaxLead); q <= k; ++q) {
-        wanted.push_back(q);
-    }
     // The frames before the first wanted one lie near where the last walk went by: the index
     // and the window kept from it find them without reading the file again.
-    TOutputPlan plan = ExactPlan(hdr, *input.Stream, hdr.FramesAt(*input.Stream, wanted), x);
+    const std::vector<int64_t> head = HeadFrames(x.r / hdr.SamplesPerFrame);
+    TOutputPlan plan = ExactPlan(hdr, *input.Stream, hdr.FramesAt(*input.Stream, head), x);
     plan.Toc.clear();
     plan.Stream = later.Stream;
     plan.Later = later.Later;
