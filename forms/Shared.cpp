@@ -73,14 +73,11 @@ TWaitCursor::~TWaitCursor()
     QGuiApplication::restoreOverrideCursor();
 }
 
-void SeekFromBar(TMediaPlayer &player, const QSlider &bar)
+void SeekFromBar(TMediaPlayer &player, int second)
 {
-    if (!bar.hasFocus()) {
-        return;
-    }
     const bool playing = player.Mode() == TMediaPlayer::mpPlaying;
     if (!player.FileName.empty()) {
-        player.SetPosition(int64_t(bar.value()) * 1000);
+        player.SetPosition(int64_t(second) * 1000);
     }
     if (playing) {
         player.Play();

@@ -59,5 +59,5 @@ struct TWaitCursor
     TWaitCursor &operator=(const TWaitCursor &) = delete;
 };
 
-// Only a bar that the user is using seeks; the timer's moves come without the focus.
-void SeekFromBar(TMediaPlayer &player, const QSlider &bar);
+// The user moved a bar to a second: the player goes there, and plays on if it played.
+void SeekFromBar(TMediaPlayer &player, int second);

@@ -1,5 +1,6 @@
 #include "SplitPage.h"
 
+#include "Access.h"
 #include "Dialogs.h"
 #include "MediaPlayer.h"
 #include "Messages.h"
@@ -17,6 +18,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QTimer>
 
@@ -25,6 +27,14 @@
 
 using namespace mp3core;
 
+namespace {
+
+// The wizard's step is its button's caption.
+const QString NextCaption = "下一步(&N)";
+const QString StartCaption = "开始(&G)";
+
+} // namespace
+
 TSplitPage::TSplitPage(QWidget *parent) : QWidget(parent), ui(new Ui::TSplitPage)
 {
     ui->setupUi(this);
@@ -32,6 +42,7 @@ TSplitPage::TSplitPage(QWidget *parent) : QWidget(parent), ui(new Ui::TSplitPage
     progressTimer_->setInterval(50);
     connect(progressTimer_, &QTimer::timeout, this, &TSplitPage::ShowProgress);
     ConnectControls();
+    SetUpKeyboard();
 }
 
 TSplitPage::~TSplitPage()
@@ -55,27 +66,7 @@ void TSplitPage::ConnectControls()
     ShowStep({ui->GroupBoxmain});
     ui->SpeedButtonStop->hide();
 
-    auto *menu = new QMenu(this);
-    menu->setObjectName("PopupMenu1");
-    auto addAction = [&](const char *name, const QString &text, void (TSplitPage::*slot)()) {
-        QAction *a = menu->addAction(text);
-        a->setObjectName(name);
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    addAction("N1", "删除", &TSplitPage::N1Click);
-    addAction("N2", "全部删除", &TSplitPage::N2Click);
-    menu->addSeparator();
-    addAction("N3", "细分...", &TSplitPage::N3Click);
-    addAction("N4", "标签...", &TSplitPage::N4Click);
-    menu->addSeparator();
-    addAction("N5", "导入CUE...", &TSplitPage::N5Click);
-    connect(ui->ListView2, &QWidget::customContextMenuRequested, this, [this, menu](QPoint at) {
-        menu->findChild<QAction *>("N4")->setEnabled(view_->Selected().has_value());
-        menu->findChild<QAction *>("N5")->setEnabled(list_.Count() > 0);
-        menu->popup(ui->ListView2->viewport()->mapToGlobal(at));
-    });
-
+    MakeListMenu();
     connect(ui->ListView2, &QTreeWidget::itemSelectionChanged, this,
             &TSplitPage::ListView2SelectItem);
     connect(ui->ListView2, &QTreeWidget::itemDoubleClicked, this, &TSplitPage::ListView2DblClick);
@@ -96,11 +87,89 @@ void TSplitPage::ConnectControls()
     for (const auto &[button, handler] : buttons) {
         connect(button, &QPushButton::clicked, this, handler);
     }
-    connect(ui->TrackBar1, &QSlider::valueChanged, this, &TSplitPage::TrackBar1Change);
+    connect(ui->TrackBar1, &TTrackBar::Moved, this, &TSplitPage::TrackBar1Change);
     for (TSpinEdit *f :
          {ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3, ui->SpinEdit4, ui->SpinEdit5}) {
         connect(f, &TSpinEdit::Changed, this, &TSplitPage::SpinEdit1Change);
     }
+}
+
+void TSplitPage::MakeListMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName("PopupMenu1");
+    auto addAction = [&](const char *name, const QString &text, void (TSplitPage::*slot)()) {
+        QAction *a = menu->addAction(text);
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    QAction *remove = addAction("N1", "删除", &TSplitPage::N1Click);
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    ui->ListView2->addAction(remove); // Delete in the list removes its selected row
+    addAction("N2", "全部删除", &TSplitPage::N2Click);
+    menu->addSeparator();
+    addAction("N3", "细分...", &TSplitPage::N3Click);
+    addAction("N4", "标签...", &TSplitPage::N4Click);
+    menu->addSeparator();
+    addAction("N5", "导入CUE...", &TSplitPage::N5Click);
+    connect(ui->ListView2, &QWidget::customContextMenuRequested, this, [this, menu](QPoint at) {
+        menu->findChild<QAction *>("N4")->setEnabled(view_->Selected().has_value());
+        menu->findChild<QAction *>("N5")->setEnabled(list_.Count() > 0);
+        menu->popup(ui->ListView2->viewport()->mapToGlobal(at));
+    });
+}
+
+void TSplitPage::SetUpKeyboard()
+{
+    ui->Label13->setBuddy(ui->Edit9);
+    ui->Label39->setBuddy(ui->SpeedButton25); // its access key opens the folder picker
+    SetTabOrder({                             // step 1
+                 ui->Edit7, ui->Edit8, ui->SpeedButton11, ui->Edit2, ui->Edit5, ui->Edit3,
+                 ui->ComboBox1, ui->Edit4, ui->Edit6, ui->Memo1, ui->RadioButton1, ui->RadioButton2,
+                 ui->RadioButton4, ui->RadioButton3,
+                 // step 2: the method's group, then the output's
+                 ui->ListView2, ui->SpeedButton23, ui->TrackBar1, ui->SpeedButton17,
+                 ui->SpeedButton18, ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3, ui->SpeedButton12,
+                 ui->SpeedButton19, ui->SpinEdit4, ui->SpinEdit15, ui->SpinEdit5, ui->SpinEdit12,
+                 ui->SpinEdit13, ui->SpinEdit14, ui->CheckBox2, ui->Edit9, ui->Edit10,
+                 ui->SpeedButton25,
+                 // below the steps
+                 ui->SpeedButton13, ui->SpeedButton14, ui->SpeedButtonStop});
+    NameButtons(*this);
+    NameControls({{ui->Edit7, PlainText(ui->Label4->text())},
+                  {ui->Edit8, "MP3文件所在文件夹"},
+                  {ui->Edit2, ui->Label29->text()},
+                  {ui->Edit3, ui->Label30->text()},
+                  {ui->Edit4, ui->Label31->text()},
+                  {ui->Edit5, ui->Label32->text()},
+                  {ui->ComboBox1, ui->Label33->text()},
+                  {ui->Edit6, ui->Label34->text()},
+                  {ui->Memo1, ui->GroupBox6->title()},
+                  {ui->ListView2, "片段列表"},
+                  {ui->TrackBar1, "播放位置"},
+                  {ui->SpinEdit1, "时间 分"},
+                  {ui->SpinEdit2, "时间 秒"},
+                  {ui->SpinEdit3, "时间 毫秒"},
+                  {ui->SpinEdit4, PlainText(ui->Label1->text())},
+                  {ui->SpinEdit15, PlainText(ui->Label38->text())},
+                  {ui->SpinEdit5, PlainText(ui->Label18->text())},
+                  {ui->SpinEdit12, PlainText(ui->Label35->text())},
+                  {ui->SpinEdit13, PlainText(ui->Label36->text())},
+                  {ui->SpinEdit14, PlainText(ui->Label37->text())},
+                  {ui->Edit9, PlainText(ui->Label13->text())},
+                  {ui->Edit10, PlainText(ui->Label39->text())},
+                  {ui->SpeedButton25, "选择存放目录"},
+                  {ui->ProgressBar2, "进度"}});
+    for (TSpinEdit *field : {ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3}) {
+        connect(field, &TSpinEdit::Entered, this, &TSplitPage::SpeedButton12Click);
+    }
+}
+
+QWidget *TSplitPage::FirstControl() const
+{
+    return ui->Edit7;
 }
 
 void TSplitPage::SetDialogs(Tfrm_info *info, Tfrm_addspecial *addspecial)
@@ -313,7 +382,7 @@ void TSplitPage::ShowStep(std::initializer_list<QGroupBox *> front)
 void TSplitPage::SpeedButton13Click()
 {
     ShowStep({ui->GroupBoxmain});
-    ui->SpeedButton14->setText("下一步");
+    SetCaption(ui->SpeedButton14, NextCaption);
 }
 
 void TSplitPage::SpeedButton14Click()
@@ -321,13 +390,13 @@ void TSplitPage::SpeedButton14Click()
     if (ui->Edit7->text().isEmpty()) {
         return;
     }
-    if (ui->SpeedButton14->text() == "下一步") {
+    if (ui->SpeedButton14->text() == NextCaption) {
         ShowStep({ui->GroupBoxfile, ui->RadioButton1->isChecked()   ? ui->GroupBoxadv
                                     : ui->RadioButton2->isChecked() ? ui->GroupBoxtime
                                     : ui->RadioButton3->isChecked() ? ui->GroupBoxsize
                                                                     : ui->GroupBoxsilence});
         ui->ProgressBar2->setValue(0); // the method may have changed since the last run
-        ui->SpeedButton14->setText("开始");
+        SetCaption(ui->SpeedButton14, StartCaption);
         return;
     }
     if (ui->RadioButton1->isChecked()) {
@@ -365,6 +434,15 @@ void TSplitPage::SpeedButton19Click()
     emit PlayStarted();
 }
 
+void TSplitPage::PlayOrPause()
+{
+    if (player_ != nullptr && player_->Mode() == TMediaPlayer::mpPlaying) {
+        SpeedButton17Click();
+    } else {
+        SpeedButton18Click();
+    }
+}
+
 void TSplitPage::ShowPosition(int64_t ms)
 {
     ui->Label14->setText(DisplayText(ms));
@@ -373,13 +451,13 @@ void TSplitPage::ShowPosition(int64_t ms)
 
 bool TSplitPage::BarHeld() const
 {
-    return ui->TrackBar1->hasFocus();
+    return ui->TrackBar1->isSliderDown();
 }
 
-void TSplitPage::TrackBar1Change()
+void TSplitPage::TrackBar1Change(int second)
 {
     if (player_ != nullptr) {
-        SeekFromBar(*player_, *ui->TrackBar1);
+        SeekFromBar(*player_, second);
     }
 }
 

@@ -52,7 +52,7 @@ public:
     void ShowPosition(int64_t ms);
     bool Running() const { return running_; }
     const mp3core::TSegmentList &Segments() const { return list_; }
-    // The user holds the page's track bar: the position display stands still.
+    // The user holds the page's track bar down: the position display stands still.
     bool BarHeld() const;
 
     // The segment list
@@ -84,9 +84,13 @@ public:
     void SpeedButton17Click();
     void SpeedButton18Click();
     void SpeedButton19Click();
+    // Space: pauses a playing file, else plays as "播放" does.
+    void PlayOrPause();
+    // Where Tab enters the page.
+    QWidget *FirstControl() const;
     void SpinEdit1Change();
     void SpeedButton25Click();
-    void TrackBar1Change();
+    void TrackBar1Change(int second); // the user moved the bar
 
 signals:
     void RunningChanged(bool running);
@@ -94,6 +98,9 @@ signals:
 
 private:
     void ConnectControls();
+    void MakeListMenu(); // the list's menu: remove, plan, tag, import
+    // Tab order, names for a screen reader, the list's Delete and the time fields' Return.
+    void SetUpKeyboard();
     // The step in front: its groups show, the others hide.
     void ShowStep(std::initializer_list<QGroupBox *> front);
     TTagFields PageFields() const;

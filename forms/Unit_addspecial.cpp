@@ -1,5 +1,6 @@
 #include "Unit_addspecial.h"
 
+#include "Access.h"
 #include "Dialogs.h"
 #include "Messages.h"
 #include "Shared.h"
@@ -23,6 +24,15 @@ Tfrm_addspecial::Tfrm_addspecial(QWidget *parent) : QDialog(parent), ui(new Ui::
         QRegularExpression("[0-9]{0,2}:[0-9]{0,2}\\.[0-9]{0,3}"), this));
     connect(ui->SpeedButton1, &QPushButton::clicked, this, &Tfrm_addspecial::SpeedButton1Click);
     connect(ui->SpeedButton2, &QPushButton::clicked, this, &Tfrm_addspecial::SpeedButton2Click);
+    ui->SpeedButton1->setDefault(true); // Return plans
+    SetTabOrder({ui->RadioGroup1Item0, ui->RadioGroup1Item1, ui->Edit1, ui->Edit2,
+                 ui->RadioGroup2Item0, ui->RadioGroup2Item1, ui->MaskEdit1, ui->MaskEdit2,
+                 ui->SpeedButton1, ui->SpeedButton2});
+    NameButtons(*this);
+    NameControls({{ui->Edit1, "整个文件的范围"},
+                  {ui->Edit2, "所选段的范围"},
+                  {ui->MaskEdit1, "尺寸(KB)"},
+                  {ui->MaskEdit2, "时间"}});
 }
 
 Tfrm_addspecial::~Tfrm_addspecial()
@@ -80,6 +90,8 @@ void Tfrm_addspecial::SpeedButton1Click()
         TDialogs::Current().Message(this, MsgBadStep);
         return;
     }
+    // Planned: the dialog closes, as the tag dialog does on 确定.
+    close();
     if (bySize) {
         emit PlannedBySize(a, b, *step);
     } else {

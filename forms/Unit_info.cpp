@@ -1,5 +1,6 @@
 #include "Unit_info.h"
 
+#include "Access.h"
 #include "Shared.h"
 #include "tags/MP3TAG.h"
 #include "ui_Unit_info.h"
@@ -17,6 +18,17 @@ Tfrm_info::Tfrm_info(QWidget *parent) : QDialog(parent), ui(new Ui::Tfrm_info)
     connect(ui->SpeedButton1, &QPushButton::clicked, this, &Tfrm_info::SpeedButton1Click);
     connect(ui->SpeedButton2, &QPushButton::clicked, this, &Tfrm_info::SpeedButton2Click);
     connect(ui->SpeedButton3, &QPushButton::clicked, this, &Tfrm_info::SpeedButton3Click);
+    // Return confirms; Tab reaches every field and button, row by row.
+    ui->SpeedButton2->setDefault(true);
+    SetTabOrder({ui->Edit2, ui->Edit5, ui->Edit3, ui->ComboBox1, ui->Edit4, ui->Edit6,
+                 ui->SpeedButton1, ui->SpeedButton2, ui->SpeedButton3});
+    NameButtons(*this);
+    NameControls({{ui->Edit2, ui->Label8->text()},
+                  {ui->Edit3, ui->Label7->text()},
+                  {ui->Edit4, ui->Label9->text()},
+                  {ui->Edit5, ui->Label10->text()},
+                  {ui->ComboBox1, ui->Label11->text()},
+                  {ui->Edit6, ui->Label12->text()}});
 }
 
 Tfrm_info::~Tfrm_info()

@@ -1,6 +1,7 @@
-// The window frame, the player's display and the Cut page.
+// The window frame, the player's display, the keys and the pages' shared commands.
 #include "Unit_main.h"
 
+#include "Access.h"
 #include "Application.h"
 #include "Background.h"
 #include "Dialogs.h"
@@ -13,24 +14,21 @@
 #include "tags/MP3TAG.h"
 #include "ui_Unit_main.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QShortcut>
 #include <QTabBar>
 #include <QToolButton>
 #include <QUrl>
 
 using namespace mp3core;
-
-namespace {
-
-const QString Mp3Filter = "MP3 (*.mp3)";
-const QString KeepTagsKey = "cut/keepTags";
-
-} // namespace
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void InitFormsResources()
@@ -56,14 +54,18 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
     ui->PageControl1->setTabText(1, QString());
     SplitPageButton = new QToolButton(ui->PageControl1);
     SplitPageButton->setObjectName("SplitPageButton");
-    SplitPageButton->setText("高级分割");
-    // A button that stays down while its page is in front, as a tab looks selected.
+    SplitPageButton->setText("高级分割(&V)");
+    // A button that stays down while its page is in front, as a tab looks selected. A click
+    // and a screen reader's "Toggle" both toggle it: either opens the page, and neither can
+    // raise it while the page is in front.
     SplitPageButton->setCheckable(true);
-    SplitPageButton->setFocusPolicy(Qt::NoFocus);
     ui->PageControl1->setCornerWidget(SplitPageButton, Qt::TopRightCorner);
-    connect(SplitPageButton, &QToolButton::clicked, this, [this] {
-        ui->PageControl1->setCurrentIndex(1);
-        SplitPageButton->setChecked(true); // a second click leaves it down
+    connect(SplitPageButton, &QToolButton::toggled, this, [this](bool down) {
+        if (down) {
+            ui->PageControl1->setCurrentIndex(1);
+        } else if (ui->PageControl1->currentIndex() == 1) {
+            SplitPageButton->setChecked(true);
+        }
     });
     connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TFrm_main::PageControl1Change);
 
@@ -80,25 +82,10 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
     // The position display follows the screen's pace; what it shows is read afresh each tick.
     Timer1.setInterval(15);
     connect(&Timer1, &QTimer::timeout, this, &TFrm_main::Timer1Timer);
-    connect(ui->TrackBar2, &QSlider::valueChanged, this, &TFrm_main::TrackBar2Change);
+    connect(ui->TrackBar2, &TTrackBar::Moved, this, &TFrm_main::TrackBar2Change);
 
-    connect(ui->SpeedButton1, &QPushButton::clicked, this, &TFrm_main::SpeedButton1Click);
-    connect(ui->SpeedButton2, &QPushButton::clicked, this, &TFrm_main::SpeedButton2Click);
-    connect(ui->SpeedButton3, &QPushButton::clicked, this, &TFrm_main::SpeedButton3Click);
-    connect(ui->SpeedButton4, &QPushButton::clicked, this, &TFrm_main::SpeedButton4Click);
-    connect(ui->BitBtn1, &QPushButton::clicked, this, &TFrm_main::BitBtn1Click);
-    connect(ui->BitBtn2, &QPushButton::clicked, this, &TFrm_main::BitBtn2Click);
-    connect(ui->BitBtn3, &QPushButton::clicked, this, &TFrm_main::BitBtn3Click);
-    connect(ui->BitBtn4, &QPushButton::clicked, this, &TFrm_main::BitBtn4Click);
-    // The marked range follows the typed times: the length shown and the track bar's range.
-    for (TSpinEdit *field : {ui->SpinEdit6, ui->SpinEdit7, ui->SpinEdit8, ui->SpinEdit9,
-                             ui->SpinEdit10, ui->SpinEdit11}) {
-        connect(field, &TSpinEdit::Changed, this, &TFrm_main::CutRangeChanged);
-    }
-    // Whether a cut keeps the source's tags is remembered from run to run.
-    ui->CheckBox1->setChecked(WindowSettings().value(KeepTagsKey, false).toBool());
-    connect(ui->CheckBox1, &QCheckBox::toggled, this,
-            [](bool on) { WindowSettings().setValue(KeepTagsKey, on); });
+    ConnectCutPage();
+    SetUpKeyboard();
     FormCreate();
 }
 
@@ -109,6 +96,80 @@ TFrm_main::~TFrm_main()
     }
     Timer1.stop();
     delete ui;
+}
+
+void TFrm_main::SetUpKeyboard()
+{
+    // The "..." buttons open their dialogs by the access keys of their labels.
+    ui->Label2->setBuddy(ui->SpeedButton1);
+    ui->Label3->setBuddy(ui->SpeedButton2);
+    SetTabOrder({ui->PageControl1->tabBar(), SplitPageButton,
+                 // the Cut page, row by row
+                 ui->SpeedButton3, ui->SpinEdit6, ui->SpinEdit7, ui->SpinEdit8, ui->BitBtn3,
+                 ui->SpeedButton4, ui->SpinEdit9, ui->SpinEdit10, ui->SpinEdit11, ui->BitBtn4,
+                 ui->CheckBox1, ui->Edit1, ui->SpeedButton1, ui->Edit11, ui->SpeedButton2,
+                 ui->BitBtn1, ui->BitBtn2, ui->TrackBar2, SplitPage()->FirstControl()});
+    NameButtons(*this);
+    NameControls({{ui->SpinEdit6, "起点 分"},
+                  {ui->SpinEdit7, "起点 秒"},
+                  {ui->SpinEdit8, "起点 毫秒"},
+                  {ui->SpinEdit9, "终点 分"},
+                  {ui->SpinEdit10, "终点 秒"},
+                  {ui->SpinEdit11, "终点 毫秒"},
+                  {ui->Edit1, PlainText(ui->Label2->text())},
+                  {ui->Edit11, PlainText(ui->Label3->text())},
+                  {ui->SpeedButton1, "选择输入文件"},
+                  {ui->SpeedButton2, "选择输出文件"},
+                  {ui->TrackBar2, "播放位置"}});
+
+    const auto shortcut = [this](const QKeySequence &keys, auto handler) {
+        auto *s = new QShortcut(keys, this);
+        connect(s, &QShortcut::activated, this, handler);
+        return s;
+    };
+    shortcut(QKeySequence::Open, [this] {
+        if (CutRunning() || SplitPage()->Running()) {
+            return;
+        }
+        if (ui->PageControl1->currentIndex() == 1) {
+            SplitPage()->SpeedButton11Click();
+            return;
+        }
+        ui->PageControl1->setCurrentIndex(0);
+        SpeedButton1Click();
+    });
+    spaceKey_ = shortcut(Qt::Key_Space, &TFrm_main::SpaceKey);
+    shortcut(Qt::Key_Escape, [this] {
+        if (cutProgress_) {
+            cutProgress_->Stop = true;
+        }
+        if (SplitPage()->Running()) {
+            SplitPage()->StopClick();
+        }
+    });
+}
+
+void TFrm_main::SpaceKey()
+{
+    // What has a use for Space of its own keeps it: a button or a check box is pressed, the
+    // list ticks, a drop-down list opens (a field types it before it comes here).
+    QWidget *focus = QApplication::focusWidget();
+    if (qobject_cast<QAbstractButton *>(focus) != nullptr ||
+        qobject_cast<QAbstractItemView *>(focus) != nullptr ||
+        qobject_cast<QComboBox *>(focus) != nullptr) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " ");
+        spaceKey_->setEnabled(false); // the key goes on to the control, not here again
+        QCoreApplication::sendEvent(focus, &press);
+        QCoreApplication::sendEvent(focus, &release);
+        spaceKey_->setEnabled(true);
+        return;
+    }
+    if (ui->PageControl1->currentIndex() == 0) {
+        BitBtn1Click();
+    } else if (ui->PageControl1->currentIndex() == 1) {
+        SplitPage()->PlayOrPause();
+    }
 }
 
 void TFrm_main::FormCreate()
@@ -187,7 +248,7 @@ void TFrm_main::dropEvent(QDropEvent *event)
 
 void TFrm_main::Timer1Timer()
 {
-    if (SplitPage()->BarHeld() || ui->TrackBar2->hasFocus()) {
+    if (SplitPage()->BarHeld() || ui->TrackBar2->isSliderDown()) {
         return; // the user holds a bar: the displays stand still
     }
     if (MediaPlayer1.Mode() == TMediaPlayer::mpStopped) {
@@ -203,9 +264,9 @@ void TFrm_main::Timer1Timer()
     }
 }
 
-void TFrm_main::TrackBar2Change()
+void TFrm_main::TrackBar2Change(int second)
 {
-    SeekFromBar(MediaPlayer1, *ui->TrackBar2);
+    SeekFromBar(MediaPlayer1, second);
 }
 
 void TFrm_main::PageControl1Change(int index)
@@ -213,234 +274,5 @@ void TFrm_main::PageControl1Change(int index)
     SplitPageButton->setChecked(index == 1);
     if (index == 1) {
         SplitPage()->SpeedButton13Click();
-    }
-}
-
-// --- The Cut page ------------------------------------------------------------------------
-
-void TFrm_main::SpeedButton1Click()
-{
-    const QString f = TDialogs::Current().OpenFileName(this, Mp3Filter);
-    if (!f.isEmpty()) {
-        OpenCutInput(f);
-    }
-}
-
-void TFrm_main::OpenCutInput(const QString &path)
-{
-    const QString f = QDir::toNativeSeparators(path);
-    TSource input;
-    TJobOutcome outcome;
-    {
-        const TWaitCursor busy; // a VBR file without a Xing frame is walked to its end
-        OpenJobInput(ToPath(f), input, outcome);
-    }
-    if (outcome.Status == TJobStatus::InputUnreadable) {
-        // A folder, a file that cannot be read: the page keeps the file it had.
-        TDialogs::Current().Message(this, CutMessage(outcome));
-        return;
-    }
-    ui->Edit1->setText(f);
-    ui->Edit1->setCursorPosition(0); // the start of a long name shows
-    ui->Edit11->setText(FromPath(DefaultCutName(ToPath(f))));
-    ui->Edit11->setCursorPosition(0);
-    if (outcome.Status != TJobStatus::Done) {
-        if (outcome.Status != TJobStatus::NoAudio) {
-            TDialogs::Current().Message(this, CutMessage(outcome));
-        }
-        return; // no audio: the cut command says so when it is asked to cut
-    }
-    SplitPage()->ShowTag(ReadSourceTexts(input));
-    const TMPEGAFHdr &hdr = input.Hdr;
-    ui->TrackBar2->ShowWhole(Seconds(input.LengthMs()));
-    // The length is the core's: the player reads the whole file on a thread of its own.
-    MediaPlayer1.FileName = ToPath(f).string();
-    MediaPlayer1.Open(hdr.PlayedSamples());
-    filelength = input.LengthMs();
-    ui->Label17->setText(QString("位率(kbps):%1%2 采样频率(HZ):%3 长度:%4")
-                             .arg(hdr.Bitrate)
-                             .arg(hdr.VBR ? " VBR" : "")
-                             .arg(hdr.SampleRate)
-                             .arg(DisplayText(filelength)));
-    // A new file: the whole of it is marked, and nothing of the last one shows.
-    settingRange_ = true;
-    for (TSpinEdit *field : {ui->SpinEdit6, ui->SpinEdit7, ui->SpinEdit8}) {
-        field->setValue(0);
-    }
-    ui->SpinEdit9->setValue(std::stoi(FormatMs("nn", filelength)));
-    ui->SpinEdit10->setValue(std::stoi(FormatMs("ss", filelength)));
-    ui->SpinEdit11->setValue(std::stoi(FormatMs("zzz", filelength)));
-    settingRange_ = false;
-    ui->Label21->setText(DisplayText(0));
-    ShowSegmentLength(true);
-}
-
-void TFrm_main::SpeedButton2Click()
-{
-    if (ui->Edit11->text().isEmpty()) {
-        return;
-    }
-    const QString name = TDialogs::Current().SaveFileName(this, ui->Edit11->text(), Mp3Filter);
-    if (!name.isEmpty()) {
-        ui->Edit11->setText(QDir::toNativeSeparators(name));
-    }
-}
-
-std::array<TSpinEdit *, 3> TFrm_main::CutFields(int which) const
-{
-    if (which == 0) {
-        return {ui->SpinEdit6, ui->SpinEdit7, ui->SpinEdit8};
-    }
-    return {ui->SpinEdit9, ui->SpinEdit10, ui->SpinEdit11};
-}
-
-QString TFrm_main::CutRangeText(int which) const
-{
-    const auto f = CutFields(which);
-    return f[0]->Text() + ":" + f[1]->Text() + "." + f[2]->Text();
-}
-
-void TFrm_main::ShowSegmentLength(bool clearWhenNegative)
-{
-    const int64_t len =
-        int64_t(
-            FieldsToMs(ui->SpinEdit9->Value(), ui->SpinEdit10->Value(), ui->SpinEdit11->Value())) -
-        FieldsToMs(ui->SpinEdit6->Value(), ui->SpinEdit7->Value(), ui->SpinEdit8->Value());
-    if (len >= 0) {
-        ui->Label20->setText("剪切片段长度：" + DisplayText(len));
-    } else {
-        ui->Label20->setText(clearWhenNegative ? QString() : QString("剪切片段长度："));
-    }
-}
-
-void TFrm_main::CutRangeChanged()
-{
-    if (settingRange_) {
-        return;
-    }
-    try {
-        ui->TrackBar2->SetSelStart(Seconds(TimeTextToMs(CutRangeText(0).toStdString())));
-        ui->TrackBar2->SetSelEnd(Seconds(TimeTextToMs(CutRangeText(1).toStdString())));
-    } catch (const EConvertError &) {
-        return; // a field being typed, empty for now
-    }
-    ShowSegmentLength(true);
-}
-
-void TFrm_main::MarkFromPlayer(int which)
-{
-    MediaPlayer1.SetTimeFormat(0);
-    const int64_t p = MediaPlayer1.Position();
-    const auto f = CutFields(which);
-    f[0]->SetText(QString::fromStdString(FormatMs("nn", p)));
-    f[1]->SetText(QString::fromStdString(FormatMs("ss", p)));
-    f[2]->SetText(QString::fromStdString(FormatMs("zzz", p)));
-    // The selection follows the marked texts, not the player's exact position.
-    const int second = Seconds(TimeTextToMs(CutRangeText(which).toStdString()));
-    if (which == 0) {
-        ui->TrackBar2->SetSelStart(second);
-    } else {
-        ui->TrackBar2->SetSelEnd(second);
-    }
-    ShowSegmentLength(which == 1);
-}
-
-void TFrm_main::SpeedButton3Click()
-{
-    MarkFromPlayer(0);
-}
-
-void TFrm_main::SpeedButton4Click()
-{
-    MarkFromPlayer(1);
-}
-
-void TFrm_main::BitBtn1Click()
-{
-    MediaPlayer1.Play();
-    Timer1Tag = 2;
-    Timer1.start();
-}
-
-void TFrm_main::BitBtn2Click()
-{
-    MediaPlayer1.Pause();
-    Timer1.stop();
-}
-
-void TFrm_main::BitBtn3Click()
-{
-    if (ui->Edit1->text().isEmpty() || cutRunning_) {
-        return;
-    }
-    // The typed times count, to the millisecond; the bar's whole seconds only show them.
-    TCutJob job;
-    job.Input = ToPath(ui->Edit1->text());
-    job.Output = ToPath(ui->Edit11->text());
-    job.StartMs = TimeTextToMs(CutRangeText(0).toStdString());
-    job.EndMs = TimeTextToMs(CutRangeText(1).toStdString());
-    job.KeepTags = ui->CheckBox1->isChecked();
-    if (*job.EndMs >= filelength && *job.EndMs > std::max<int64_t>(job.StartMs, 0) &&
-        job.Input.string() == MediaPlayer1.FileName) {
-        // The player's length leaves out the encoder's padding; its end is the file's end.
-        job.EndMs.reset();
-    }
-    RunCut(job);
-}
-
-void TFrm_main::RunCut(const TCutJob &job)
-{
-    // A long range shows its progress and can be cancelled; the cut runs off the window's
-    // thread, and the window stays alive meanwhile.
-    auto progress = std::make_shared<TJobProgress>();
-    auto *dialog = new QProgressDialog("正在剪切...", "取消", 0, 1000, this);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setMinimumDuration(400);
-    dialog->setAutoClose(false);
-    dialog->setAutoReset(false); // a cancel stays a cancel to the last block
-    connect(dialog, &QProgressDialog::canceled, dialog, [progress] { progress->Stop = true; });
-    auto *timer = new QTimer(dialog);
-    timer->setInterval(50);
-    connect(timer, &QTimer::timeout, dialog,
-            [dialog, progress] { dialog->setValue(int(progress->Done.load())); });
-    timer->start();
-    cutRunning_ = true;
-    ui->BitBtn3->setEnabled(false);
-    RunInBackground(
-        this,
-        [job, progress] {
-            return ::RunCut(job, [&progress](int64_t done, int64_t total) {
-                progress->Done = done * 1000 / std::max<int64_t>(1, total);
-                return !progress->Stop;
-            });
-        },
-        [this, job, dialog](const TJobOutcome &outcome) {
-            dialog->close();
-            dialog->deleteLater();
-            cutRunning_ = false;
-            ui->BitBtn3->setEnabled(true);
-            if (outcome.Status == TJobStatus::ReadOnlyFile) {
-                if (TDialogs::Current().Question(this, ReadOnlyQuestion(outcome))) {
-                    TCutJob again = job;
-                    again.ReplaceReadOnly = true;
-                    RunCut(again);
-                }
-                return;
-            }
-            if (outcome.Status == TJobStatus::Done) {
-                LastOutput = QString::fromStdString(job.Output.string());
-                ui->BitBtn4->setProperty("hint", LastOutput);
-            }
-            const QString message = CutMessage(outcome);
-            if (!message.isEmpty()) {
-                TDialogs::Current().Message(this, message);
-            }
-        });
-}
-
-void TFrm_main::BitBtn4Click()
-{
-    if (!LastOutput.isEmpty()) {
-        TDialogs::Current().OpenDocument(LastOutput);
     }
 }

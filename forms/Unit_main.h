@@ -10,12 +10,15 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 namespace Ui {
 class TFrm_main;
 }
+class QShortcut;
 class QToolButton;
 class TSpinEdit;
+struct TJobProgress;
 class TSplitPage;
 namespace mp3core {
 struct TCutJob;
@@ -61,7 +64,7 @@ public:
 
     // Player display
     void Timer1Timer();
-    void TrackBar2Change();
+    void TrackBar2Change(int second); // the user moved the bar
     void PageControl1Change(int index);
 
 protected:
@@ -70,6 +73,13 @@ protected:
 
 private:
     void FormCreate();
+    void ConnectCutPage();
+    // Tab order, names for a screen reader, the window's shortcuts.
+    void SetUpKeyboard();
+    // Space: play or pause, unless the control in focus takes it.
+    void SpaceKey();
+    // Return in a start (0) or end (1) field: the range takes it and the player goes there.
+    void ApplyCutTime(int which);
     void ShowSegmentLength(bool clearWhenNegative);
     // The start (0) or end (1) fields of the Cut page, and their entry text.
     std::array<TSpinEdit *, 3> CutFields(int which) const;
@@ -83,5 +93,7 @@ private:
     Ui::TFrm_main *ui;
     bool settingRange_ = false; // a new file's range is being set: one update at its end
     bool cutRunning_ = false;
-    QToolButton *SplitPageButton = nullptr; // "高级分割" in the tab row's corner
+    std::shared_ptr<TJobProgress> cutProgress_; // of the cut that runs: Escape stops it
+    QToolButton *SplitPageButton = nullptr;     // "高级分割" in the tab row's corner
+    QShortcut *spaceKey_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "plan/TimeText.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -74,11 +75,27 @@ QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const
     return e;
 }
 
-void TSpinEdit::focusOutEvent(QFocusEvent *event)
+void TSpinEdit::Clamp()
 {
     int32_t v = 0;
     if (TryStrToInt(Text().toStdString(), v) && (v < min_ || v > max_)) {
         setValue(std::clamp<int>(v, min_, max_));
     }
+}
+
+void TSpinEdit::focusOutEvent(QFocusEvent *event)
+{
+    Clamp();
     QAbstractSpinBox::focusOutEvent(event);
+}
+
+void TSpinEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        Clamp();
+        emit Entered();
+        event->accept();
+        return;
+    }
+    QAbstractSpinBox::keyPressEvent(event);
 }

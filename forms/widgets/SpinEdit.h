@@ -34,12 +34,16 @@ public:
 
 signals:
     void Changed(); // the text changed, by typing, stepping or code
+    void Entered(); // Return or Enter: the value is taken as it would be on leaving the field
 
 protected:
     StepEnabled stepEnabled() const override;
     void focusOutEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void Clamp();
+
     int min_ = 0;
     int max_ = 100;
 };

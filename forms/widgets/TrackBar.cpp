@@ -6,6 +6,9 @@
 
 TTrackBar::TTrackBar(QWidget *parent) : QSlider(Qt::Horizontal, parent)
 {
+    // The position the action moves to is known before the value follows it.
+    connect(this, &QAbstractSlider::actionTriggered, this,
+            [this](int) { emit Moved(sliderPosition()); });
     setTickPosition(QSlider::NoTicks);
     setFocusPolicy(Qt::StrongFocus);
 }

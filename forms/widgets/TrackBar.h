@@ -18,6 +18,11 @@ public:
     // selection shows.
     void ShowWhole(int maximum);
 
+signals:
+    // The user moved the bar (keys, mouse or wheel) to this value; setValue moves it silently.
+    void Moved(int value);
+
+public:
     // The marked range's colour, apart from the highlight of the played part.
     static constexpr QRgb RangeColor = 0xFFE07800;
 

@@ -295,7 +295,7 @@ private slots:
         {
             TWindows w;
             QVERIFY(!w.ui.CheckBox1->isChecked());
-            QCOMPARE(w.ui.CheckBox1->text(), QString("保留标签"));
+            QCOMPARE(PlainText(w.ui.CheckBox1->text()), QString("保留标签"));
             w.main->OpenCutInput(Q(dir / "in.mp3"));
             TypeRange(w.ui, "0:1.000", "0:3.000");
             QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
@@ -500,26 +500,6 @@ private slots:
         w.ui.SpinEdit8->SetText("0");
         w.ui.SpinEdit8->stepBy(-1);
         QCOMPARE(w.ui.SpinEdit8->Text(), QString("0"));
-    }
-
-    void KeyboardOrder()
-    {
-        TWindows w;
-        w.main->show();
-        const QList<QWidget *> expected = {
-            w.ui.Edit1,      w.ui.Edit11,    w.ui.TrackBar2, w.ui.BitBtn1,   w.ui.BitBtn2,
-            w.ui.SpinEdit6,  w.ui.SpinEdit7, w.ui.SpinEdit8, w.ui.SpinEdit9, w.ui.SpinEdit10,
-            w.ui.SpinEdit11, w.ui.BitBtn3,   w.ui.BitBtn4};
-        for (int i = 0; i + 1 < expected.size(); ++i) {
-            QWidget *next = expected[i]->nextInFocusChain();
-            while (next->focusPolicy() == Qt::NoFocus || !next->isVisibleTo(w.ui.TabSheet1) ||
-                   !w.ui.TabSheet1->isAncestorOf(next) || next->focusProxy() != nullptr) {
-                next = next->nextInFocusChain();
-            }
-            QCOMPARE(next, expected[i + 1]);
-        }
-        QCOMPARE(w.ui.SpeedButton1->focusPolicy(), Qt::NoFocus);
-        QCOMPARE(w.ui.SpeedButton3->focusPolicy(), Qt::NoFocus);
     }
 
     void PlayAndStop()

@@ -2,6 +2,7 @@
 // What the window tests share: dialogs answered by the test, windows built as at start-up,
 // and MP3 files to open.
 
+#include "Access.h"
 #include "Application.h"
 #include "Dialogs.h"
 #include "Fixtures.h"
