@@ -58,6 +58,7 @@ int main(int argc, char **argv)
     TApplication app(argc, argv);
     QApplication::setApplicationName("LirvaneMP3剪切器");
     QApplication::setFont(WindowFont());
+    app.LoadQtTranslations();
 
     TFrm_main Frm_main;
     Tfrm_info frm_info;

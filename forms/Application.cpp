@@ -1,5 +1,8 @@
 #include "Application.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include <exception>
 
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
@@ -14,4 +17,19 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
         }
     }
     return true; // the handler that raised is abandoned; the loop goes on
+}
+
+bool TApplication::LoadQtTranslations(const QLocale &system)
+{
+    const QLocale locale =
+        system.language() == QLocale::C ? QLocale(QLocale::Chinese, QLocale::China) : system;
+    if (qtTexts_ == nullptr) {
+        qtTexts_ = new QTranslator(this);
+    }
+    removeTranslator(qtTexts_);
+    if (!qtTexts_->load(locale, "qtbase", "_",
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return false;
+    }
+    return installTranslator(qtTexts_);
 }

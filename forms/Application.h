@@ -3,8 +3,11 @@
 // the filter that the main window installs.
 
 #include <QApplication>
+#include <QLocale>
 
 #include <functional>
+
+class QTranslator;
 
 class TApplication : public QApplication
 {
@@ -15,4 +18,12 @@ public:
     bool notify(QObject *receiver, QEvent *event) override;
 
     std::function<void(const QString &)> OnException;
+
+    // Qt's own texts (file dialogs, standard buttons) in the system's language, or in Chinese,
+    // the window's own, when the system names none (unset, or C); false when Qt has no
+    // translation for it (English needs none). A second call replaces the first.
+    bool LoadQtTranslations(const QLocale &system = QLocale::system());
+
+private:
+    QTranslator *qtTexts_ = nullptr;
 };

@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QDialogButtonBox>
 #include <QTabBar>
 #include <QToolButton>
 
@@ -304,6 +305,29 @@ private slots:
                 }
             }
         }
+    }
+
+    // Qt's own buttons speak the window's language: the system's, or Chinese without one.
+    void QtTextsInTheSystemsLanguage()
+    {
+        auto *app = qobject_cast<TApplication *>(QCoreApplication::instance());
+        const struct
+        {
+            QLocale system;
+            bool loaded;
+            QString cancel;
+        } cases[] = {
+            {QLocale(QLocale::Chinese, QLocale::China), true, "取消"},
+            {QLocale::c(), true, "取消"}, // unset or C: the window's Chinese
+            {QLocale(QLocale::German, QLocale::Germany), true, "Abbrechen"},
+            {QLocale(QLocale::English, QLocale::UnitedStates), false, "Cancel"},
+        };
+        for (const auto &c : cases) {
+            QCOMPARE(app->LoadQtTranslations(c.system), c.loaded);
+            QDialogButtonBox box(QDialogButtonBox::Cancel);
+            QCOMPARE(PlainText(box.button(QDialogButtonBox::Cancel)->text()), c.cancel);
+        }
+        app->LoadQtTranslations(QLocale::c());
     }
 
 private:
