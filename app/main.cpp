@@ -65,9 +65,11 @@ int main(int argc, char **argv)
     Tfrm_addspecial frm_addspecial;
     Frm_main.SetDialogs(&frm_info, &frm_addspecial);
 
-    Frm_main.setGeometry(
-        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, Frm_main.size(),
-                            QGuiApplication::primaryScreen()->availableGeometry()));
+    if (!Frm_main.RestorePlace()) { // the first run: in the middle of the screen
+        Frm_main.setGeometry(
+            QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, Frm_main.size(),
+                                QGuiApplication::primaryScreen()->availableGeometry()));
+    }
     Frm_main.show();
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) {

@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "Messages.h"
 #include "Paths.h"
+#include "Recent.h"
 #include "Shared.h"
 #include "SplitPage.h"
 #include "Unit_main.h"
@@ -14,6 +15,7 @@
 
 #include <QDir>
 #include <QProgressDialog>
+#include <QToolButton>
 
 using namespace mp3core;
 
@@ -45,9 +47,10 @@ void TFrm_main::ConnectCutPage()
         }
     }
     // Whether a cut keeps the source's tags is remembered from run to run.
-    ui->CheckBox1->setChecked(WindowSettings().value(KeepTagsKey, false).toBool());
-    connect(ui->CheckBox1, &QCheckBox::toggled, this,
-            [](bool on) { WindowSettings().setValue(KeepTagsKey, on); });
+    Remember(ui->CheckBox1, KeepTagsKey);
+    RecentButton1 = MakeRecentButton(ui->TabSheet1, [this](const QString &f) { OpenCutInput(f); });
+    RecentButton1->setObjectName("RecentButton1");
+    RecentButton1->setGeometry(450, 152, 18, 22);
 }
 
 void TFrm_main::ApplyCutTime(int which)
@@ -66,7 +69,7 @@ void TFrm_main::ApplyCutTime(int which)
 
 void TFrm_main::SpeedButton1Click()
 {
-    const QString f = TDialogs::Current().OpenFileName(this, Mp3Filter);
+    const QString f = TDialogs::Current().OpenFileName(this, Mp3Filter, LastInputFolder());
     if (!f.isEmpty()) {
         OpenCutInput(f);
     }
@@ -86,6 +89,7 @@ void TFrm_main::OpenCutInput(const QString &path)
         TDialogs::Current().Message(this, CutMessage(outcome));
         return;
     }
+    AddRecentFile(f);
     ui->Edit1->setText(f);
     ui->Edit1->setCursorPosition(0); // the start of a long name shows
     ui->Edit11->setText(FromPath(DefaultCutName(ToPath(f))));

@@ -12,9 +12,9 @@ TDialogs *installed = nullptr;
 
 } // namespace
 
-QString TDialogs::OpenFileName(QWidget *parent, const QString &filter)
+QString TDialogs::OpenFileName(QWidget *parent, const QString &filter, const QString &folder)
 {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
 }
 
 QString TDialogs::SaveFileName(QWidget *parent, const QString &preset, const QString &filter)
@@ -24,9 +24,9 @@ QString TDialogs::SaveFileName(QWidget *parent, const QString &preset, const QSt
                                         QFileDialog::DontConfirmOverwrite);
 }
 
-QString TDialogs::ExistingDirectory(QWidget *parent, const QString &title)
+QString TDialogs::ExistingDirectory(QWidget *parent, const QString &title, const QString &folder)
 {
-    return QFileDialog::getExistingDirectory(parent, title);
+    return QFileDialog::getExistingDirectory(parent, title, folder);
 }
 
 void TDialogs::Message(QWidget *parent, const QString &text)

@@ -11,9 +11,12 @@ class TDialogs
 public:
     virtual ~TDialogs() = default;
     // An existing file, or an empty text when the user cancels.
-    virtual QString OpenFileName(QWidget *parent, const QString &filter);
+    // The dialog opens in folder (the working folder when it is empty).
+    virtual QString OpenFileName(QWidget *parent, const QString &filter,
+                                 const QString &folder = QString());
     virtual QString SaveFileName(QWidget *parent, const QString &preset, const QString &filter);
-    virtual QString ExistingDirectory(QWidget *parent, const QString &title);
+    virtual QString ExistingDirectory(QWidget *parent, const QString &title,
+                                      const QString &folder = QString());
     // A plain modal message box with one OK button.
     virtual void Message(QWidget *parent, const QString &text);
     // A modal question with Yes and No; true for Yes.

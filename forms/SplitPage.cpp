@@ -5,6 +5,7 @@
 #include "MediaPlayer.h"
 #include "Messages.h"
 #include "Paths.h"
+#include "Recent.h"
 #include "SegmentView.h"
 #include "Shared.h"
 #include "Unit_addspecial.h"
@@ -20,7 +21,9 @@
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
+#include <QRadioButton>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <initializer_list>
@@ -32,6 +35,7 @@ namespace {
 // The wizard's step is its button's caption.
 const QString NextCaption = "下一步(&N)";
 const QString StartCaption = "开始(&G)";
+const QString OutputFolderKey = "split/outputFolder";
 
 } // namespace
 
@@ -42,6 +46,7 @@ TSplitPage::TSplitPage(QWidget *parent) : QWidget(parent), ui(new Ui::TSplitPage
     progressTimer_->setInterval(50);
     connect(progressTimer_, &QTimer::timeout, this, &TSplitPage::ShowProgress);
     ConnectControls();
+    RememberChoices();
     SetUpKeyboard();
 }
 
@@ -52,7 +57,10 @@ TSplitPage::~TSplitPage()
 
 void TSplitPage::ConnectControls()
 {
-    ui->Edit10->setText(QDir::toNativeSeparators(QDir::homePath()));
+    // The output folder of the last run, while it is there; else the home folder.
+    const QString folder = WindowSettings().value(OutputFolderKey).toString();
+    ui->Edit10->setText(QDir::toNativeSeparators(
+        !folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath()));
     for (const std::string_view name : GenreNames) {
         ui->ComboBox1->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
     }
@@ -91,79 +99,6 @@ void TSplitPage::ConnectControls()
     for (TSpinEdit *f :
          {ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3, ui->SpinEdit4, ui->SpinEdit5}) {
         connect(f, &TSpinEdit::Changed, this, &TSplitPage::SpinEdit1Change);
-    }
-}
-
-void TSplitPage::MakeListMenu()
-{
-    auto *menu = new QMenu(this);
-    menu->setObjectName("PopupMenu1");
-    auto addAction = [&](const char *name, const QString &text, void (TSplitPage::*slot)()) {
-        QAction *a = menu->addAction(text);
-        a->setObjectName(name);
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    QAction *remove = addAction("N1", "删除", &TSplitPage::N1Click);
-    remove->setShortcut(QKeySequence::Delete);
-    remove->setShortcutContext(Qt::WidgetShortcut);
-    ui->ListView2->addAction(remove); // Delete in the list removes its selected row
-    addAction("N2", "全部删除", &TSplitPage::N2Click);
-    menu->addSeparator();
-    addAction("N3", "细分...", &TSplitPage::N3Click);
-    addAction("N4", "标签...", &TSplitPage::N4Click);
-    menu->addSeparator();
-    addAction("N5", "导入CUE...", &TSplitPage::N5Click);
-    connect(ui->ListView2, &QWidget::customContextMenuRequested, this, [this, menu](QPoint at) {
-        menu->findChild<QAction *>("N4")->setEnabled(view_->Selected().has_value());
-        menu->findChild<QAction *>("N5")->setEnabled(list_.Count() > 0);
-        menu->popup(ui->ListView2->viewport()->mapToGlobal(at));
-    });
-}
-
-void TSplitPage::SetUpKeyboard()
-{
-    ui->Label13->setBuddy(ui->Edit9);
-    ui->Label39->setBuddy(ui->SpeedButton25); // its access key opens the folder picker
-    SetTabOrder({                             // step 1
-                 ui->Edit7, ui->Edit8, ui->SpeedButton11, ui->Edit2, ui->Edit5, ui->Edit3,
-                 ui->ComboBox1, ui->Edit4, ui->Edit6, ui->Memo1, ui->RadioButton1, ui->RadioButton2,
-                 ui->RadioButton4, ui->RadioButton3,
-                 // step 2: the method's group, then the output's
-                 ui->ListView2, ui->SpeedButton23, ui->TrackBar1, ui->SpeedButton17,
-                 ui->SpeedButton18, ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3, ui->SpeedButton12,
-                 ui->SpeedButton19, ui->SpinEdit4, ui->SpinEdit15, ui->SpinEdit5, ui->SpinEdit12,
-                 ui->SpinEdit13, ui->SpinEdit14, ui->CheckBox2, ui->Edit9, ui->Edit10,
-                 ui->SpeedButton25,
-                 // below the steps
-                 ui->SpeedButton13, ui->SpeedButton14, ui->SpeedButtonStop});
-    NameButtons(*this);
-    NameControls({{ui->Edit7, PlainText(ui->Label4->text())},
-                  {ui->Edit8, "MP3文件所在文件夹"},
-                  {ui->Edit2, ui->Label29->text()},
-                  {ui->Edit3, ui->Label30->text()},
-                  {ui->Edit4, ui->Label31->text()},
-                  {ui->Edit5, ui->Label32->text()},
-                  {ui->ComboBox1, ui->Label33->text()},
-                  {ui->Edit6, ui->Label34->text()},
-                  {ui->Memo1, ui->GroupBox6->title()},
-                  {ui->ListView2, "片段列表"},
-                  {ui->TrackBar1, "播放位置"},
-                  {ui->SpinEdit1, "时间 分"},
-                  {ui->SpinEdit2, "时间 秒"},
-                  {ui->SpinEdit3, "时间 毫秒"},
-                  {ui->SpinEdit4, PlainText(ui->Label1->text())},
-                  {ui->SpinEdit15, PlainText(ui->Label38->text())},
-                  {ui->SpinEdit5, PlainText(ui->Label18->text())},
-                  {ui->SpinEdit12, PlainText(ui->Label35->text())},
-                  {ui->SpinEdit13, PlainText(ui->Label36->text())},
-                  {ui->SpinEdit14, PlainText(ui->Label37->text())},
-                  {ui->Edit9, PlainText(ui->Label13->text())},
-                  {ui->Edit10, PlainText(ui->Label39->text())},
-                  {ui->SpeedButton25, "选择存放目录"},
-                  {ui->ProgressBar2, "进度"}});
-    for (TSpinEdit *field : {ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3}) {
-        connect(field, &TSpinEdit::Entered, this, &TSplitPage::SpeedButton12Click);
     }
 }
 
@@ -312,7 +247,7 @@ void TSplitPage::SpeedButton23Click()
 
 void TSplitPage::SpeedButton11Click()
 {
-    const QString f = TDialogs::Current().OpenFileName(this, "MP3 (*.mp3)");
+    const QString f = TDialogs::Current().OpenFileName(this, "MP3 (*.mp3)", LastInputFolder());
     if (!f.isEmpty()) {
         OpenSplitInput(f);
     }
@@ -334,6 +269,7 @@ void TSplitPage::OpenSplitInput(const QString &path)
         TDialogs::Current().Message(this, CutMessage(outcome));
         return;
     }
+    AddRecentFile(f);
     const int slash = f.lastIndexOf(QDir::separator());
     ui->Edit7->setText(f.mid(slash + 1));
     ui->Edit8->setText(f.left(slash + 1));
@@ -473,8 +409,10 @@ void TSplitPage::SpinEdit1Change()
 
 void TSplitPage::SpeedButton25Click()
 {
-    const QString folder = TDialogs::Current().ExistingDirectory(this, "选择存放目录");
+    const QString folder =
+        TDialogs::Current().ExistingDirectory(this, "选择存放目录", ui->Edit10->text());
     if (!folder.isEmpty()) {
         ui->Edit10->setText(QDir::toNativeSeparators(folder));
+        WindowSettings().setValue(OutputFolderKey, ui->Edit10->text());
     }
 }

@@ -20,6 +20,7 @@ class TSplitPage;
 class QTreeWidgetItem;
 class QGroupBox;
 class QTimer;
+class QToolButton;
 struct TJobProgress;
 class TMediaPlayer;
 class TSegmentView;
@@ -99,6 +100,8 @@ signals:
 private:
     void ConnectControls();
     void MakeListMenu(); // the list's menu: remove, plan, tag, import
+    // The recent files' drop-down; the method and its settings as the last run left them.
+    void RememberChoices();
     // Tab order, names for a screen reader, the list's Delete and the time fields' Return.
     void SetUpKeyboard();
     // The step in front: its groups show, the others hide.
@@ -139,4 +142,5 @@ private:
     std::shared_ptr<TJobProgress> progress_; // of the job that runs, or ran last
     QTimer *progressTimer_ = nullptr;        // shows it while the job runs
     QString cueName_;                        // the CUE sheet being imported
+    QToolButton *recentButton_ = nullptr;    // the files opened last, beside "打开"
 };

@@ -299,7 +299,7 @@ void TSplitPage::N5Click()
     if (list_.Count() == 0 || running_) {
         return; // no file open, or a job runs
     }
-    cueName_ = TDialogs::Current().OpenFileName(this, "CUE (*.cue)");
+    cueName_ = TDialogs::Current().OpenFileName(this, "CUE (*.cue)", ui->Edit8->text());
     if (cueName_.isEmpty()) {
         return;
     }

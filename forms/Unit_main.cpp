@@ -30,6 +30,12 @@
 
 using namespace mp3core;
 
+namespace {
+
+const QString PlaceKey = "window/geometry";
+
+} // namespace
+
 // Resources of a static library are registered by hand, outside any namespace.
 static void InitFormsResources()
 {
@@ -91,6 +97,9 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
 
 TFrm_main::~TFrm_main()
 {
+    if (isVisible()) {
+        WindowSettings().setValue(PlaceKey, saveGeometry());
+    }
     if (auto *app = qobject_cast<TApplication *>(QCoreApplication::instance())) {
         app->OnException = nullptr;
     }
@@ -107,8 +116,9 @@ void TFrm_main::SetUpKeyboard()
                  // the Cut page, row by row
                  ui->SpeedButton3, ui->SpinEdit6, ui->SpinEdit7, ui->SpinEdit8, ui->BitBtn3,
                  ui->SpeedButton4, ui->SpinEdit9, ui->SpinEdit10, ui->SpinEdit11, ui->BitBtn4,
-                 ui->CheckBox1, ui->Edit1, ui->SpeedButton1, ui->Edit11, ui->SpeedButton2,
-                 ui->BitBtn1, ui->BitBtn2, ui->TrackBar2, SplitPage()->FirstControl()});
+                 ui->CheckBox1, ui->Edit1, ui->SpeedButton1, RecentButton1, ui->Edit11,
+                 ui->SpeedButton2, ui->BitBtn1, ui->BitBtn2, ui->TrackBar2,
+                 SplitPage()->FirstControl()});
     NameButtons(*this);
     NameControls({{ui->SpinEdit6, "起点 分"},
                   {ui->SpinEdit7, "起点 秒"},
@@ -182,6 +192,17 @@ void TFrm_main::FormCreate()
 TSplitPage *TFrm_main::SplitPage() const
 {
     return ui->TabSheet2;
+}
+
+bool TFrm_main::RestorePlace()
+{
+    return restoreGeometry(WindowSettings().value(PlaceKey).toByteArray());
+}
+
+void TFrm_main::closeEvent(QCloseEvent *event)
+{
+    WindowSettings().setValue(PlaceKey, saveGeometry());
+    QWidget::closeEvent(event);
 }
 
 void TFrm_main::SetDialogs(Tfrm_info *info, Tfrm_addspecial *addspecial)

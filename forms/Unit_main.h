@@ -45,6 +45,8 @@ public:
 
     // Shows an error that a handler let escape, unless it speaks of "Access".
     void AppException(const QString &message);
+    // The window's place on the screen as it was left last time; false the first time.
+    bool RestorePlace();
     // Opens a file on the page in view, as its "..." or "打开" would (used by drops and start-up).
     void OpenFile(const QString &path);
     void playmp3(const QString &fileName);
@@ -70,6 +72,7 @@ public:
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void FormCreate();
@@ -96,4 +99,5 @@ private:
     std::shared_ptr<TJobProgress> cutProgress_; // of the cut that runs: Escape stops it
     QToolButton *SplitPageButton = nullptr;     // "高级分割" in the tab row's corner
     QShortcut *spaceKey_ = nullptr;
+    QToolButton *RecentButton1 = nullptr; // the files opened last, beside the input's "..."
 };

@@ -67,18 +67,18 @@ private slots:
         TWindows w;
         const QStringList window = {"qt_tabwidget_tabbar",
                                     "SplitPageButton"}; // the tab row, then its corner
-        QStringList cut = {
-            "SpeedButton3", "SpinEdit6",  "SpinEdit7",    "SpinEdit8", "BitBtn3",   "SpeedButton4",
-            "SpinEdit9",    "SpinEdit10", "SpinEdit11",   "BitBtn4",   "CheckBox1", "Edit1",
-            "SpeedButton1", "Edit11",     "SpeedButton2", "BitBtn1",   "BitBtn2",   "TrackBar2"};
+        QStringList cut = {"SpeedButton3", "SpinEdit6", "SpinEdit7",    "SpinEdit8",     "BitBtn3",
+                           "SpeedButton4", "SpinEdit9", "SpinEdit10",   "SpinEdit11",    "BitBtn4",
+                           "CheckBox1",    "Edit1",     "SpeedButton1", "RecentButton1", "Edit11",
+                           "SpeedButton2", "BitBtn1",   "BitBtn2",      "TrackBar2"};
         QCOMPARE(TabWalk(w.main.get(), w.ui.SpeedButton3), cut + window);
 
         w.split->OpenSplitInput(Q(FramesFile(dir, "s.mp3", 5)));
         w.ui.PageControl1->setCurrentIndex(1);
         const QStringList bottom = {"SpeedButton13", "SpeedButton14"};
-        const QStringList step1 = {"Edit7", "Edit8", "SpeedButton11", "Edit2",
-                                   "Edit5", "Edit3", "ComboBox1",     "Edit4",
-                                   "Edit6", "Memo1", "RadioButton1"};
+        const QStringList step1 = {"Edit7", "Edit8", "SpeedButton11", "RecentButton2",
+                                   "Edit2", "Edit5", "Edit3",         "ComboBox1",
+                                   "Edit4", "Edit6", "Memo1",         "RadioButton1"};
         QCOMPARE(TabWalk(w.main.get(), w.ui.Edit7), step1 + bottom + window);
         const QStringList output = {"Edit9", "Edit10", "SpeedButton25"};
         const struct
@@ -122,6 +122,12 @@ private slots:
         for (QWidget *page : {w.ui.TabSheet1, w.ui.TabSheet2}) {
             std::set<QChar> keys = {AccessKey(Corner(w.ui)->text())};
             QList<QAbstractButton *> buttons = page->findChildren<QAbstractButton *>();
+            // The recent files' drop-down has no caption: its key is Alt+H.
+            for (QAbstractButton *b : page->findChildren<QToolButton *>()) {
+                QCOMPARE(b->shortcut(), QKeySequence("Alt+H"));
+                QVERIFY(keys.insert('H').second);
+                buttons.removeOne(b);
+            }
             for (QLabel *label : page->findChildren<QLabel *>()) {
                 if (!AccessKey(label->text()).isNull()) {
                     QVERIFY2(keys.insert(AccessKey(label->text())).second,

@@ -314,10 +314,10 @@ private slots:
             WriteFile(dir / "untagged.mp3", CoreCut(dir / "in.mp3", 1000, 3000));
             QVERIFY(FramesOf(out) == FramesOf(dir / "untagged.mp3")); // the same audio
         }
-        TWindows again;
+        TWindows again(true);
         QVERIFY2(again.ui.CheckBox1->isChecked(), "remembered from the last run");
         QTest::mouseClick(again.ui.CheckBox1, Qt::LeftButton);
-        QVERIFY(!TWindows().ui.CheckBox1->isChecked());
+        QVERIFY(!TWindows(true).ui.CheckBox1->isChecked());
     }
 
     void RefusalsWriteNothingAndKeepTheOldOutput()

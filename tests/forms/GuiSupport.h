@@ -7,6 +7,7 @@
 #include "Dialogs.h"
 #include "Fixtures.h"
 #include "Messages.h"
+#include "Shared.h"
 #include "SplitPage.h"
 #include "Unit_addspecial.h"
 #include "Unit_info.h"
@@ -57,20 +58,25 @@ class TFakeDialogs : public TDialogs
 public:
     std::deque<QString> OpenAnswers, SaveAnswers, FolderAnswers;
     QStringList Messages, Opened;
-    QString LastSavePreset, LastFolderTitle;
+    QString LastSavePreset, LastFolderTitle, LastOpenFolder, LastFolderStart;
 
     TFakeDialogs() { Install(this); }
     ~TFakeDialogs() override { Install(nullptr); }
 
-    QString OpenFileName(QWidget *, const QString &) override { return Take(OpenAnswers); }
+    QString OpenFileName(QWidget *, const QString &, const QString &folder) override
+    {
+        LastOpenFolder = folder;
+        return Take(OpenAnswers);
+    }
     QString SaveFileName(QWidget *, const QString &preset, const QString &) override
     {
         LastSavePreset = preset;
         return Take(SaveAnswers);
     }
-    QString ExistingDirectory(QWidget *, const QString &title) override
+    QString ExistingDirectory(QWidget *, const QString &title, const QString &folder) override
     {
         LastFolderTitle = title;
+        LastFolderStart = folder;
         return Take(FolderAnswers);
     }
     void Message(QWidget *, const QString &text) override { Messages.append(text); }
@@ -215,8 +221,19 @@ struct TAddspecialControls
 
 #undef CONTROL
 
+// What the windows remember starts empty, unless a test restarts them on purpose.
+struct TSettingsAtStart
+{
+    explicit TSettingsAtStart(bool keep)
+    {
+        if (!keep) {
+            WindowSettings().clear();
+        }
+    }
+};
+
 // The three windows in start-up order, as the program makes them.
-struct TWindows
+struct TWindows : private TSettingsAtStart
 {
     std::unique_ptr<TFrm_main> main = std::make_unique<TFrm_main>();
     std::unique_ptr<Tfrm_info> info = std::make_unique<Tfrm_info>();
@@ -226,7 +243,11 @@ struct TWindows
     TInfoControls infoUi{*info};
     TAddspecialControls plannerUi{*addspecial};
 
-    TWindows() { main->SetDialogs(info.get(), addspecial.get()); }
+    // keepSettings: as a restart finds what the last windows remembered.
+    explicit TWindows(bool keepSettings = false) : TSettingsAtStart(keepSettings)
+    {
+        main->SetDialogs(info.get(), addspecial.get());
+    }
     ~TWindows()
     {
         addspecial.reset();

@@ -1,9 +1,11 @@
 // The frame: tabs, genre list, exception filter, start-up and the player's display.
 #include "Decode.h"
 #include "GuiSupport.h"
+#include "Recent.h"
 #include "io/Errors.h"
 #include "tags/MP3TAG.h"
 
+#include <QMenu>
 #include <QProcess>
 #include <QTabBar>
 #include <QToolButton>
@@ -184,6 +186,70 @@ private slots:
         QTimer::singleShot(0, w.main.get(), [&] { w.main->close(); });
         QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(2); });
         QCOMPARE(QCoreApplication::exec(), 0); // the loop ends with the window
+    }
+
+    // What the window remembers survives a restart: its place, the input folder, the recent
+    // files, the Split page's folder, method and settings.
+    void ChoicesSurviveARestart()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        const QString a = Q(FramesFile(dir, "a.mp3", 3));
+        const QString b = Q(FramesFile(dir, "b.mp3", 3));
+        const QString out = Q(dir.Path());
+        const std::pair<const char *, QString> fields[] = {
+            {"SpinEdit4", "90"},   {"SpinEdit15", "5"},   {"SpinEdit5", "2048"},
+            {"SpinEdit12", "-40"}, {"SpinEdit13", "700"}, {"SpinEdit14", "12"}};
+        QPoint place;
+        {
+            TWindows w;
+            w.main->show();
+            w.main->move(123, 77);
+            place = w.main->pos();
+            dialogs.OpenAnswers = {a};
+            w.main->SpeedButton1Click();
+            w.split->OpenSplitInput(b);
+            dialogs.FolderAnswers = {out};
+            w.split->SpeedButton25Click();
+            w.ui.RadioButton4->setChecked(true);
+            for (const auto &[name, text] : fields) {
+                Control<TSpinEdit>(*w.main, name)->SetText(text);
+            }
+            Control<QCheckBox>(*w.main, "CheckBox2")->setChecked(true);
+            w.main->close();
+        }
+        TWindows w(true);
+        QVERIFY(w.main->RestorePlace());
+        w.main->show();
+        QCOMPARE(w.main->pos(), place);
+        QCOMPARE(w.ui.Edit10->text(), out);
+        QVERIFY(w.ui.RadioButton4->isChecked());
+        for (const auto &[name, text] : fields) {
+            QCOMPARE(Control<TSpinEdit>(*w.main, name)->Text(), text);
+        }
+        QVERIFY(Control<QCheckBox>(*w.main, "CheckBox2")->isChecked());
+        dialogs.OpenAnswers = {""};
+        w.main->SpeedButton1Click();
+        QCOMPARE(dialogs.LastOpenFolder, out); // the folder of the file opened last
+        dialogs.FolderAnswers = {""};
+        w.split->SpeedButton25Click();
+        QCOMPARE(dialogs.LastFolderStart, out);
+
+        // The recent files, newest first, in the drop-down of either page; eight at most.
+        QCOMPARE(RecentFiles(), (QStringList{b, a}));
+        auto *recent = Control<QToolButton>(*w.main, "RecentButton1");
+        emit recent->menu()->aboutToShow();
+        const QList<QAction *> entries = recent->menu()->actions();
+        QCOMPARE(entries.size(), 2);
+        QVERIFY(entries[0]->text().startsWith("b.mp3"));
+        entries[1]->trigger();
+        QCOMPARE(w.ui.Edit1->text(), a);
+        QCOMPARE(RecentFiles().first(), a);
+        for (int i = 0; i < 10; ++i) {
+            AddRecentFile(QString("/nowhere/%1.mp3").arg(i));
+        }
+        QCOMPARE(RecentFiles().size(), RecentCount);
+        QCOMPARE(RecentFiles().first(), QString("/nowhere/9.mp3"));
     }
 };
 

@@ -1,0 +1,116 @@
+// The Split page's set-up: the list's menu, the recent files, the choices remembered from the
+// last run, and what a keyboard and a screen reader need.
+#include "Access.h"
+#include "Recent.h"
+#include "SegmentView.h"
+#include "Shared.h"
+#include "SplitPage.h"
+#include "ui_SplitPage.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QRadioButton>
+#include <QToolButton>
+
+void TSplitPage::MakeListMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName("PopupMenu1");
+    auto addAction = [&](const char *name, const QString &text, void (TSplitPage::*slot)()) {
+        QAction *a = menu->addAction(text);
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    QAction *remove = addAction("N1", "删除", &TSplitPage::N1Click);
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    ui->ListView2->addAction(remove); // Delete in the list removes its selected row
+    addAction("N2", "全部删除", &TSplitPage::N2Click);
+    menu->addSeparator();
+    addAction("N3", "细分...", &TSplitPage::N3Click);
+    addAction("N4", "标签...", &TSplitPage::N4Click);
+    menu->addSeparator();
+    addAction("N5", "导入CUE...", &TSplitPage::N5Click);
+    connect(ui->ListView2, &QWidget::customContextMenuRequested, this, [this, menu](QPoint at) {
+        menu->findChild<QAction *>("N4")->setEnabled(view_->Selected().has_value());
+        menu->findChild<QAction *>("N5")->setEnabled(list_.Count() > 0);
+        menu->popup(ui->ListView2->viewport()->mapToGlobal(at));
+    });
+}
+
+void TSplitPage::RememberChoices()
+{
+    recentButton_ = MakeRecentButton(ui->GroupBoxmain, [this](const QString &f) {
+        if (!running_) {
+            OpenSplitInput(f);
+        }
+    });
+    recentButton_->setObjectName("RecentButton2");
+    recentButton_->setGeometry(418, 16, 18, 24);
+    // The method and its settings as the last run left them.
+    const QList<QRadioButton *> methods = {ui->RadioButton1, ui->RadioButton2, ui->RadioButton3,
+                                           ui->RadioButton4};
+    const int method = WindowSettings().value("split/method", 0).toInt();
+    methods.value(method, ui->RadioButton1)->setChecked(true);
+    for (int i = 0; i < methods.size(); ++i) {
+        connect(methods[i], &QRadioButton::toggled, this, [i](bool on) {
+            if (on) {
+                WindowSettings().setValue("split/method", i);
+            }
+        });
+    }
+    Remember(ui->SpinEdit4, "split/timeStep");
+    Remember(ui->SpinEdit15, "split/towardsSilence");
+    Remember(ui->SpinEdit5, "split/sizeStep");
+    Remember(ui->SpinEdit12, "split/silenceThreshold");
+    Remember(ui->SpinEdit13, "split/shortestSilence");
+    Remember(ui->SpinEdit14, "split/shortestPart");
+    Remember(ui->CheckBox2, "split/leaveOutSilence");
+}
+
+void TSplitPage::SetUpKeyboard()
+{
+    ui->Label13->setBuddy(ui->Edit9);
+    ui->Label39->setBuddy(ui->SpeedButton25); // its access key opens the folder picker
+    SetTabOrder({                             // step 1
+                 ui->Edit7, ui->Edit8, ui->SpeedButton11, recentButton_, ui->Edit2, ui->Edit5,
+                 ui->Edit3, ui->ComboBox1, ui->Edit4, ui->Edit6, ui->Memo1, ui->RadioButton1,
+                 ui->RadioButton2, ui->RadioButton4, ui->RadioButton3,
+                 // step 2: the method's group, then the output's
+                 ui->ListView2, ui->SpeedButton23, ui->TrackBar1, ui->SpeedButton17,
+                 ui->SpeedButton18, ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3, ui->SpeedButton12,
+                 ui->SpeedButton19, ui->SpinEdit4, ui->SpinEdit15, ui->SpinEdit5, ui->SpinEdit12,
+                 ui->SpinEdit13, ui->SpinEdit14, ui->CheckBox2, ui->Edit9, ui->Edit10,
+                 ui->SpeedButton25,
+                 // below the steps
+                 ui->SpeedButton13, ui->SpeedButton14, ui->SpeedButtonStop});
+    NameButtons(*this);
+    NameControls({{ui->Edit7, PlainText(ui->Label4->text())},
+                  {ui->Edit8, "MP3文件所在文件夹"},
+                  {ui->Edit2, ui->Label29->text()},
+                  {ui->Edit3, ui->Label30->text()},
+                  {ui->Edit4, ui->Label31->text()},
+                  {ui->Edit5, ui->Label32->text()},
+                  {ui->ComboBox1, ui->Label33->text()},
+                  {ui->Edit6, ui->Label34->text()},
+                  {ui->Memo1, ui->GroupBox6->title()},
+                  {ui->ListView2, "片段列表"},
+                  {ui->TrackBar1, "播放位置"},
+                  {ui->SpinEdit1, "时间 分"},
+                  {ui->SpinEdit2, "时间 秒"},
+                  {ui->SpinEdit3, "时间 毫秒"},
+                  {ui->SpinEdit4, PlainText(ui->Label1->text())},
+                  {ui->SpinEdit15, PlainText(ui->Label38->text())},
+                  {ui->SpinEdit5, PlainText(ui->Label18->text())},
+                  {ui->SpinEdit12, PlainText(ui->Label35->text())},
+                  {ui->SpinEdit13, PlainText(ui->Label36->text())},
+                  {ui->SpinEdit14, PlainText(ui->Label37->text())},
+                  {ui->Edit9, PlainText(ui->Label13->text())},
+                  {ui->Edit10, PlainText(ui->Label39->text())},
+                  {ui->SpeedButton25, "选择存放目录"},
+                  {ui->ProgressBar2, "进度"}});
+    for (TSpinEdit *field : {ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3}) {
+        connect(field, &TSpinEdit::Entered, this, &TSplitPage::SpeedButton12Click);
+    }
+}
