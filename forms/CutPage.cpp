@@ -122,6 +122,7 @@ void TFrm_main::OpenCutInput(const QString &path)
     ui->SpinEdit11->setValue(std::stoi(FormatMs("zzz", filelength)));
     settingRange_ = false;
     ui->Label21->setText(DisplayText(0));
+    SplitPage()->ShowPosition(0); // the player holds this file now, at its start
     ShowSegmentLength(true);
 }
 
@@ -303,6 +304,14 @@ void TFrm_main::RunCut(const TCutJob &job)
             if (outcome.Status == TJobStatus::Done) {
                 LastOutput = QString::fromStdString(job.Output.string());
                 ui->BitBtn4->setProperty("hint", LastOutput);
+                // The range as cut: to the end of the audio when it asked for more.
+                const int64_t end = std::min(job.EndMs.value_or(outcome.AudioMs), outcome.AudioMs);
+                const int64_t length =
+                    std::max<int64_t>(0, end - std::max<int64_t>(0, job.StartMs));
+                if (TDialogs::Current().Finished(this, CutMessage(outcome, length))) {
+                    TDialogs::Current().OpenDocument(FromPath(job.Output.parent_path()));
+                }
+                return;
             }
             const QString message = CutMessage(outcome);
             if (!message.isEmpty()) {
@@ -313,7 +322,7 @@ void TFrm_main::RunCut(const TCutJob &job)
 
 void TFrm_main::BitBtn4Click()
 {
-    if (!LastOutput.isEmpty()) {
-        TDialogs::Current().OpenDocument(LastOutput);
+    if (!LastOutput.isEmpty() && !TDialogs::Current().OpenDocument(LastOutput)) {
+        TDialogs::Current().Message(this, "没有可以播放MP3文件的程序，无法打开 " + LastOutput);
     }
 }

@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace {
@@ -36,6 +37,15 @@ void TDialogs::Message(QWidget *parent, const QString &text)
     box.exec();
 }
 
+bool TDialogs::Finished(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
+                    parent);
+    QPushButton *folder = box.addButton("打开文件夹(&F)", QMessageBox::ActionRole);
+    box.exec();
+    return box.clickedButton() == folder;
+}
+
 bool TDialogs::Question(QWidget *parent, const QString &text)
 {
     return QMessageBox::question(parent, QApplication::applicationName(), text,
@@ -43,9 +53,9 @@ bool TDialogs::Question(QWidget *parent, const QString &text)
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 
-void TDialogs::OpenDocument(const QString &path)
+bool TDialogs::OpenDocument(const QString &path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 TDialogs &TDialogs::Current()

@@ -19,10 +19,13 @@ public:
                                       const QString &folder = QString());
     // A plain modal message box with one OK button.
     virtual void Message(QWidget *parent, const QString &text);
+    // A job's report with OK and "打开文件夹"; true when the user chose to open the folder.
+    virtual bool Finished(QWidget *parent, const QString &text);
     // A modal question with Yes and No; true for Yes.
     virtual bool Question(QWidget *parent, const QString &text);
-    // Opens a file with the desktop's associated program.
-    virtual void OpenDocument(const QString &path);
+    // Opens a file (or a folder) with the desktop's associated program; false when the
+    // desktop has none for it.
+    virtual bool OpenDocument(const QString &path);
 
     static TDialogs &Current();
     // The dialogs to use from now on; nullptr restores the desktop's own.

@@ -1,6 +1,7 @@
 #include "Messages.h"
 
 #include "Paths.h"
+#include "Shared.h"
 
 using namespace mp3core;
 
@@ -78,11 +79,15 @@ QString FileInfoText(const TMPEGAFHdr &hdr)
 
 namespace {
 
-QString CutReport(const TJobOutcome &o)
+QString CutReport(const TJobOutcome &o, int64_t lengthMs)
 {
     switch (o.Status) {
     case TJobStatus::Done:
-        return MsgDone;
+        if (o.Written.empty()) {
+            return MsgDone;
+        }
+        return MsgDone + "\n" + FromPath(o.Written.front()) +
+               (lengthMs >= 0 ? "（长度 " + DisplayText(lengthMs) + "）" : QString());
     case TJobStatus::Stopped:
         return QString();
     case TJobStatus::EmptyRange:
@@ -98,7 +103,13 @@ QString SplitReport(const TJobOutcome &o)
         QString("已写入 %1 个片段（共 %2 个）。").arg(o.Written.size()).arg(o.Planned);
     switch (o.Status) {
     case TJobStatus::Done:
-        return MsgDone;
+        if (o.Written.empty()) {
+            return MsgDone;
+        }
+        return MsgDone + "\n" +
+               QString("已写入 %1 个片段到 %2")
+                   .arg(o.Written.size())
+                   .arg(FromPath(o.Written.front().parent_path()));
     case TJobStatus::Stopped:
         return "已停止。" + written;
     case TJobStatus::EmptyRange:
@@ -120,9 +131,9 @@ QString ReadOnlyQuestion(const TJobOutcome &o)
     return QString("文件 %1 是只读的。\n要替换它吗？").arg(FromPath(o.File));
 }
 
-QString CutMessage(const TJobOutcome &o)
+QString CutMessage(const TJobOutcome &o, int64_t lengthMs)
 {
-    return WithTagNote(CutReport(o), o);
+    return WithTagNote(CutReport(o, lengthMs), o);
 }
 
 QString SplitMessage(const TJobOutcome &o)

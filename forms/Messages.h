@@ -13,17 +13,19 @@ inline const QString MsgEmptyRange = "剪切范围为空，请重新设置起点
 inline const QString MsgExists = "已经存在！";
 inline const QString MsgNoRows = "没有选中的片段！";
 inline const QString MsgBadStep = "分割步长无效！";
+inline const QString MsgNoInput = "请先打开要分割的MP3文件（“打开”或 Ctrl+O）。";
 inline const QString MsgNoSilence = "未找到可分割的静音！";
 inline const QString MsgCueOutside = "CUE文件中所有音轨的起点都在音频结束之后！";
 
 // A file's format as the Split page shows it.
 QString FileInfoText(const mp3core::TMPEGAFHdr &hdr);
 
-// The report of a cut's outcome; empty when there is nothing to say (a cancelled cut).
-QString CutMessage(const mp3core::TJobOutcome &outcome);
+// The report of a cut's outcome; empty when there is nothing to say (a cancelled cut). A cut
+// done names its output, with its length when one is given.
+QString CutMessage(const mp3core::TJobOutcome &outcome, int64_t lengthMs = -1);
 // Asks whether a read-only file of an output's name may be replaced (outcome: ReadOnlyFile).
 QString ReadOnlyQuestion(const mp3core::TJobOutcome &outcome);
-// The report of a split's outcome; a run that ended early says how many parts it wrote.
+// The report of a split's outcome: how many parts it wrote, and where when all were.
 QString SplitMessage(const mp3core::TJobOutcome &outcome);
 
 // Why a CUE sheet cannot be used, with its line when one is at fault.

@@ -2,6 +2,7 @@
 
 #include "Shared.h"
 
+#include <QIcon>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -30,6 +31,7 @@ void TSegmentView::Show(std::optional<size_t> current)
 {
     showing_ = true;
     widget_->clear();
+    static const QIcon tagIcon(":/tag.svg");
     QList<QTreeWidgetItem *> items;
     items.reserve(qsizetype(list_.Count()));
     for (const TSegment &s : list_.Rows()) {
@@ -39,9 +41,14 @@ void TSegmentView::Show(std::optional<size_t> current)
         item->setText(0, DisplayText(s.StartMs));
         item->setText(1, DisplayText(s.EndMs));
         item->setText(2, DisplayText(s.EndMs - s.StartMs));
-        if (s.Tag && !s.Tag->Title.empty()) {
-            for (int column = 0; column < 3; ++column) {
-                item->setToolTip(column, FromTagText(s.Tag->Title)); // a track's title
+        if (s.Tag) {
+            // A part with texts of its own: a mark beside its start, read out with the row.
+            item->setIcon(0, tagIcon);
+            const QString title = FromTagText(s.Tag->Title);
+            item->setData(0, Qt::AccessibleDescriptionRole,
+                          title.isEmpty() ? QString("有自己的标签") : "有自己的标签：" + title);
+            for (int column = 0; column < 3 && !title.isEmpty(); ++column) {
+                item->setToolTip(column, title); // a track's title
             }
         }
         items.append(item);

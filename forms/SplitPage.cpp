@@ -277,7 +277,9 @@ void TSplitPage::OpenSplitInput(const QString &path)
     for (QLineEdit *field : {ui->Edit7, ui->Edit8, ui->Edit9}) {
         field->setCursorPosition(0); // the start of a long name shows
     }
-    ui->ProgressBar2->setValue(0); // a new file: no run yet
+    ui->ProgressBar2->setValue(0); // a new file: no run yet, the player at its start
+    ui->Label40->clear();
+    ShowPosition(0);
     if (outcome.Status != TJobStatus::Done) {
         list_.Clear();
         view_->Show(std::nullopt);
@@ -291,7 +293,6 @@ void TSplitPage::OpenSplitInput(const QString &path)
     }
     ui->Memo1->setPlainText(info);
     filebitrate = hdr.Bitrate;
-    ui->Label14->setText("00:00.000");
     // A file of several streams (the format changes mid-file) lasts them all.
     const int64_t length = input.LengthMs();
     ui->TrackBar1->ShowWhole(Seconds(length));
@@ -324,6 +325,7 @@ void TSplitPage::SpeedButton13Click()
 void TSplitPage::SpeedButton14Click()
 {
     if (ui->Edit7->text().isEmpty()) {
+        TDialogs::Current().Message(this, MsgNoInput);
         return;
     }
     if (ui->SpeedButton14->text() == NextCaption) {

@@ -142,5 +142,6 @@ private:
     std::shared_ptr<TJobProgress> progress_; // of the job that runs, or ran last
     QTimer *progressTimer_ = nullptr;        // shows it while the job runs
     QString cueName_;                        // the CUE sheet being imported
+    int64_t partsTotal_ = 0;                 // the parts the running split writes; 0: no split
     QToolButton *recentButton_ = nullptr;    // the files opened last, beside "打开"
 };

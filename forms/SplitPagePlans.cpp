@@ -52,6 +52,8 @@ template <class Work, class Done> void TSplitPage::RunJob(int64_t total, Work wo
 {
     progress_ = std::make_shared<TJobProgress>();
     progress_->Total = std::max<int64_t>(1, total);
+    partsTotal_ = 0; // a split counts its parts; other jobs show the bar alone
+    ui->Label40->clear();
     ui->ProgressBar2->setMaximum(int(progress_->Total));
     ui->ProgressBar2->setValue(0);
     SetRunning(true);
@@ -236,7 +238,12 @@ void TSplitPage::SetRunning(bool running)
 void TSplitPage::ShowProgress()
 {
     if (progress_) {
-        ui->ProgressBar2->setValue(int(std::min(progress_->Done.load(), progress_->Total.load())));
+        const int64_t done = std::min(progress_->Done.load(), progress_->Total.load());
+        ui->ProgressBar2->setValue(int(done));
+        if (partsTotal_ > 0) {
+            ui->Label40->setText(
+                QString("%1 / %2").arg(std::min<int64_t>(done, partsTotal_)).arg(partsTotal_));
+        }
     }
 }
 
@@ -272,6 +279,7 @@ void TSplitPage::RunSplit(const TSplitJob &job)
             });
         },
         [this, job](const TJobOutcome &outcome) {
+            partsTotal_ = int64_t(outcome.Planned > 0 ? outcome.Planned : job.Segments.size());
             if (outcome.Status == TJobStatus::ReadOnlyFile) {
                 // Refused before the first part: asked, and run again with the answer.
                 if (TDialogs::Current().Question(this, ReadOnlyQuestion(outcome))) {
@@ -286,12 +294,20 @@ void TSplitPage::RunSplit(const TSplitJob &job)
                     player_->FileName = job.Input.string();
                     player_->Open();
                 }
-                ui->ProgressBar2->setValue(ui->ProgressBar2->maximum());
-            } else {
                 ShowProgress();
+                ui->ProgressBar2->setValue(ui->ProgressBar2->maximum());
+                if (TDialogs::Current().Finished(this, SplitMessage(outcome)) &&
+                    !outcome.Written.empty()) {
+                    TDialogs::Current().OpenDocument(
+                        FromPath(outcome.Written.front().parent_path()));
+                }
+                return;
             }
+            ShowProgress();
             TDialogs::Current().Message(this, SplitMessage(outcome));
         });
+    partsTotal_ = int64_t(job.Segments.size());
+    ShowProgress();
 }
 
 void TSplitPage::N5Click()

@@ -274,6 +274,7 @@ private slots:
     // Every control is read by the name of its label; none is nameless.
     void EveryControlHasItsLabelsName()
     {
+        TFakeDialogs dialogs;
         TWindows w;
         const std::pair<QWidget *, QString> expected[] = {
             {w.ui.SpinEdit6, "起点 分"},

@@ -91,7 +91,22 @@ public:
         }
         return yes;
     }
-    void OpenDocument(const QString &path) override { Opened.append(path); }
+    std::deque<bool> OpenFolderAnswers; // "打开文件夹" pressed after a job; none left: OK
+    bool Finished(QWidget *, const QString &text) override
+    {
+        Messages.append(text);
+        const bool open = !OpenFolderAnswers.empty() && OpenFolderAnswers.front();
+        if (!OpenFolderAnswers.empty()) {
+            OpenFolderAnswers.pop_front();
+        }
+        return open;
+    }
+    bool DesktopHasPlayer = true; // false: no program opens an MP3 file
+    bool OpenDocument(const QString &path) override
+    {
+        Opened.append(path);
+        return DesktopHasPlayer || !path.endsWith(".mp3");
+    }
 
 private:
     static QString Take(std::deque<QString> &q)
@@ -286,6 +301,16 @@ inline void TypeRange(const TMainControls &ui, const QString &start, const QStri
     ui.SpinEdit9->SetText(e[0]);
     ui.SpinEdit10->SetText(e[1]);
     ui.SpinEdit11->SetText(e[2]);
+}
+
+// The first line of each message: a job's report, before the details that follow it.
+inline QStringList FirstLines(const QStringList &messages)
+{
+    QStringList lines;
+    for (const QString &m : messages) {
+        lines.append(m.section('\n', 0, 0));
+    }
+    return lines;
 }
 
 inline QString Q(const std::filesystem::path &p)
