@@ -6,8 +6,6 @@
 #include "Unit_main.h"
 #include "io/OutputFile.h"
 
-#include <QFont>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStyle>
@@ -16,30 +14,6 @@
 #include <cstring>
 
 using namespace mp3core;
-
-namespace {
-
-// "宋体" where the system has it, otherwise a CJK font it has.
-QFont WindowFont()
-{
-    QFont font;
-    const QStringList wanted = {"宋体", "SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC",
-                                "Droid Sans Fallback"};
-    const QStringList available = QFontDatabase::families();
-    QStringList families;
-    for (const QString &name : wanted) {
-        if (available.contains(name)) {
-            families.append(name);
-        }
-    }
-    if (!families.isEmpty()) {
-        font.setFamilies(families);
-    }
-    font.setPixelSize(12);
-    return font;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -57,7 +31,7 @@ int main(int argc, char **argv)
     RemoveTemporariesOnSignals();
     TApplication app(argc, argv);
     QApplication::setApplicationName("LirvaneMP3剪切器");
-    QApplication::setFont(WindowFont());
+    QApplication::setFont(TApplication::WindowFont());
     app.LoadQtTranslations();
 
     TFrm_main Frm_main;

@@ -1,5 +1,6 @@
 #include "Application.h"
 
+#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -17,6 +18,26 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
         }
     }
     return true; // the handler that raised is abandoned; the loop goes on
+}
+
+// "宋体" where the system has it, otherwise a CJK font it has.
+QFont TApplication::WindowFont()
+{
+    QFont font;
+    const QStringList wanted = {"宋体", "SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC",
+                                "Droid Sans Fallback"};
+    const QStringList available = QFontDatabase::families();
+    QStringList families;
+    for (const QString &name : wanted) {
+        if (available.contains(name)) {
+            families.append(name);
+        }
+    }
+    if (!families.isEmpty()) {
+        font.setFamilies(families);
+    }
+    font.setPixelSize(12);
+    return font;
 }
 
 bool TApplication::LoadQtTranslations(const QLocale &system)

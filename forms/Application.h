@@ -3,6 +3,7 @@
 // the filter that the main window installs.
 
 #include <QApplication>
+#include <QFont>
 #include <QLocale>
 
 #include <functional>
@@ -23,6 +24,9 @@ public:
     // the window's own, when the system names none (unset, or C); false when Qt has no
     // translation for it (English needs none). A second call replaces the first.
     bool LoadQtTranslations(const QLocale &system = QLocale::system());
+
+    // The window's font: "宋体" where the system has it, otherwise a CJK font it has, 12 pixels.
+    static QFont WindowFont();
 
 private:
     QTranslator *qtTexts_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -30,27 +31,39 @@ QString TDialogs::ExistingDirectory(QWidget *parent, const QString &title, const
     return QFileDialog::getExistingDirectory(parent, title, folder);
 }
 
+std::unique_ptr<QMessageBox> TDialogs::Box(QWidget *parent, const QString &text)
+{
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, QApplication::applicationName(),
+                                             text, QMessageBox::Ok, parent);
+    // A box as narrow as a short text has its title cut by the window manager ("Lir… 器"):
+    // room for the title and the frame's buttons.
+    const int wanted = box->fontMetrics().horizontalAdvance(box->windowTitle()) + 160;
+    if (auto *grid = qobject_cast<QGridLayout *>(box->layout())) {
+        grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    return box;
+}
+
 void TDialogs::Message(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
-                    parent);
-    box.exec();
+    Box(parent, text)->exec();
 }
 
 bool TDialogs::Finished(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
-                    parent);
-    QPushButton *folder = box.addButton("打开文件夹(&F)", QMessageBox::ActionRole);
-    box.exec();
-    return box.clickedButton() == folder;
+    const std::unique_ptr<QMessageBox> box = Box(parent, text);
+    QPushButton *folder = box->addButton("打开文件夹(&F)", QMessageBox::ActionRole);
+    box->exec();
+    return box->clickedButton() == folder;
 }
 
 bool TDialogs::Question(QWidget *parent, const QString &text)
 {
-    return QMessageBox::question(parent, QApplication::applicationName(), text,
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    const std::unique_ptr<QMessageBox> box = Box(parent, text);
+    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::No);
+    return box->exec() == QMessageBox::Yes;
 }
 
 bool TDialogs::OpenDocument(const QString &path)

@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include <memory>
+
+class QMessageBox;
 class QWidget;
 
 class TDialogs
@@ -26,6 +29,9 @@ public:
     // Opens a file (or a folder) with the desktop's associated program; false when the
     // desktop has none for it.
     virtual bool OpenDocument(const QString &path);
+
+    // The plain message box the desktop's dialogs show: wide enough for its whole title.
+    static std::unique_ptr<QMessageBox> Box(QWidget *parent, const QString &text);
 
     static TDialogs &Current();
     // The dialogs to use from now on; nullptr restores the desktop's own.

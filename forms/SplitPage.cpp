@@ -287,7 +287,7 @@ void TSplitPage::OpenSplitInput(const QString &path)
         return;
     }
     TMPEGAFHdr &hdr = input.Hdr;
-    QString info = FileInfoText(hdr);
+    QString info = FileInfoText(hdr) + "\n长度:" + DisplayText(input.LengthMs());
     for (size_t k = 1; k < input.StreamCount(); ++k) {
         info += "\n格式改变处:" + QString::fromStdString(StreamChangeText(input, k));
     }

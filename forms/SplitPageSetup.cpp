@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
+#include <QTextDocument>
 #include <QToolButton>
 
 void TSplitPage::MakeListMenu()
@@ -47,7 +48,8 @@ void TSplitPage::RememberChoices()
         }
     });
     recentButton_->setObjectName("RecentButton2");
-    recentButton_->setGeometry(418, 16, 18, 24);
+    recentButton_->setGeometry(404, 16, 18, 24);
+    ui->Memo1->document()->setDocumentMargin(2); // its seven lines show whole
     // The method and its settings as the last run left them.
     const QList<QRadioButton *> methods = {ui->RadioButton1, ui->RadioButton2, ui->RadioButton3,
                                            ui->RadioButton4};

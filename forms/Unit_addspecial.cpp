@@ -15,7 +15,7 @@ using namespace mp3core;
 Tfrm_addspecial::Tfrm_addspecial(QWidget *parent) : QDialog(parent), ui(new Ui::Tfrm_addspecial)
 {
     ui->setupUi(this);
-    setFixedSize(290, 158);
+    setFixedSize(330, 158);
     setWindowModality(Qt::ApplicationModal); // it plans over the row selected when it opened
     // Up to six digits of kilobytes; minutes, two-digit seconds and three-digit milliseconds.
     ui->MaskEdit1->setValidator(

@@ -4,6 +4,8 @@
 #include "GuiSupport.h"
 
 #include <QIcon>
+#include <QMessageBox>
+#include <QToolButton>
 
 namespace fs = std::filesystem;
 using namespace mp3core;
@@ -136,6 +138,77 @@ private slots:
         w.split->ShowPosition(2500);
         w.main->OpenCutInput(in); // the player takes the Cut page's file
         QCOMPARE(w.ui.Label14->text(), QString("00:00.000"));
+    }
+
+    // In the window's font, every caption, label and number shows whole on every step, and a
+    // message box is as wide as its title.
+    void TextsShowWhole()
+    {
+        QApplication::setFont(TApplication::WindowFont());
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        w.main->show();
+        w.split->OpenSplitInput(Q(FramesFile(dir, "in.mp3", 5)));
+        QStringList cut; // what does not show whole, and where
+        const auto check = [&cut](QWidget *root, const QString &where) {
+            for (QWidget *c : root->findChildren<QWidget *>()) {
+                auto *tool = qobject_cast<QToolButton *>(c);
+                if (!c->isVisible() || c->objectName().startsWith("qt_") ||
+                    (tool != nullptr && tool->text().isEmpty())) { // an arrow, no text
+                    continue;
+                }
+                const QString what = where + ": " + c->objectName();
+                auto *label = qobject_cast<QLabel *>(c);
+                auto *button = qobject_cast<QPushButton *>(c);
+                auto *field = qobject_cast<TSpinEdit *>(c);
+                if (button != nullptr) { // a push button's text, its access key's "&" left out
+                    const QString text = QString(button->text()).remove('&');
+                    if (button->fontMetrics().horizontalAdvance(text) + 12 > button->width()) {
+                        cut << what;
+                    }
+                } else if (qobject_cast<QAbstractButton *>(c) != nullptr ||
+                           (label != nullptr && !label->wordWrap() && !label->text().isEmpty())) {
+                    if (c->sizeHint().width() > c->width()) {
+                        cut << what;
+                    }
+                } else if (field != nullptr) {
+                    const QString widest(std::min(field->MaxLength(), 4), '8');
+                    const int text = field->fontMetrics().horizontalAdvance(widest);
+                    if (field->findChild<QLineEdit *>()->width() < text + 4) {
+                        cut << what;
+                    }
+                }
+            }
+        };
+        check(w.ui.TabSheet1, "cut");
+        w.ui.PageControl1->setCurrentIndex(1);
+        check(w.ui.TabSheet2, "split, step 1");
+        for (QRadioButton *method : w.ui.TabSheet2->findChildren<QRadioButton *>()) {
+            w.split->SpeedButton13Click();
+            method->setChecked(true);
+            w.split->SpeedButton14Click();
+            check(w.ui.TabSheet2, "split, " + PlainText(method->text()));
+        }
+        w.split->ListView2DblClick();
+        check(w.info.get(), "tag dialog");
+        w.info->close();
+        w.split->N3Click();
+        check(w.addspecial.get(), "planner");
+        w.addspecial->close();
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(", ")));
+        // The list's columns fit beside the check boxes, a three-hour file's times included.
+        w.split->ShowFile(3 * 3600 * 1000);
+        QTreeWidget *list = w.ui.ListView2;
+        int columns = 0;
+        for (int c = 0; c < list->columnCount(); ++c) {
+            columns += list->columnWidth(c);
+        }
+        QVERIFY2(columns <= list->viewport()->width(), qPrintable(QString::number(columns)));
+
+        const auto box = TDialogs::Box(nullptr, "OK");
+        QVERIFY(box->sizeHint().width() >=
+                box->fontMetrics().horizontalAdvance(box->windowTitle()) + 160);
     }
 };
 

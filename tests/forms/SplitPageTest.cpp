@@ -329,7 +329,8 @@ private slots:
         QCOMPARE(w.ui.Edit8->text(), Q(dir.Path()) + "/");
         QCOMPARE(w.ui.Edit9->text(), QString("song"));
         const QStringList memo = w.ui.Memo1->toPlainText().split('\n');
-        QCOMPARE(memo.size(), 6);
+        QCOMPARE(memo.size(), 7); // the six format lines, then the length
+        QCOMPARE(memo[6], "长度:" + DisplayText(w.split->filelength));
         QCOMPARE(memo.mid(0, 4),
                  (QStringList{"MPEG版本:1", "压缩层次:3", "位率(kbps):128", "采样频率(HZ):44100"}));
         QCOMPARE(w.split->filebitrate, 128);
