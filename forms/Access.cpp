@@ -1,6 +1,8 @@
 #include "Access.h"
 
 #include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QWidget>
 
@@ -43,6 +45,14 @@ void NameButtons(const QWidget &root)
     for (QAbstractButton *button : root.findChildren<QAbstractButton *>()) {
         if (!button->text().isEmpty()) {
             button->setAccessibleName(PlainText(button->text()));
+        }
+    }
+    for (QGroupBox *group : root.findChildren<QGroupBox *>()) {
+        group->setAccessibleName(group->title()); // not the title of the group around it
+    }
+    for (QLabel *label : root.findChildren<QLabel *>()) {
+        if (label->text().contains('&')) { // read as written, its access key left out
+            label->setAccessibleName(PlainText(label->text()));
         }
     }
 }

@@ -19,7 +19,8 @@ void SetTabOrder(std::initializer_list<QWidget *> controls);
 // Each control is named after its label, for a screen reader.
 void NameControls(std::initializer_list<std::pair<QWidget *, QString>> names);
 
-// Every button under root is named after its caption.
+// Every button under root is named after its caption, every label with an access key after
+// its text.
 void NameButtons(const QWidget &root);
 
 // A new caption for a button, and its name with it.

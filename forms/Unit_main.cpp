@@ -58,6 +58,7 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
     // the caption goes to the page's accessible name instead.
     ui->TabSheet2->setAccessibleName(ui->PageControl1->tabText(1).trimmed());
     ui->PageControl1->setTabText(1, QString());
+    ui->PageControl1->tabBar()->setAccessibleTabName(1, ui->TabSheet2->accessibleName());
     SplitPageButton = new QToolButton(ui->PageControl1);
     SplitPageButton->setObjectName("SplitPageButton");
     SplitPageButton->setText("高级分割(&V)");
