@@ -11,6 +11,7 @@
 
 #include <set>
 
+namespace fs = std::filesystem;
 using namespace mp3core;
 
 namespace {
@@ -249,6 +250,27 @@ private slots:
         press(Qt::Key_Escape);
         WaitIdle(w);
         QVERIFY2(dialogs.Messages.last().startsWith("已停止"), qPrintable(dialogs.Messages.last()));
+
+        // Escape stops a running cut: nothing is written, nothing said.
+        w.ui.PageControl1->setCurrentIndex(0);
+        w.main->OpenCutInput(Q(FramesFile(dir, "long.mp3", 600))); // 9.6 MB: told in steps
+        TypeRange(w.ui, "0:00.000", "10:00.000");
+        dialogs.Messages.clear();
+        w.ui.BitBtn3->setFocus();
+        w.main->BitBtn3Click();
+        QVERIFY(w.main->CutRunning());
+        press(Qt::Key_Escape);
+        WaitIdle(w);
+        QVERIFY(dialogs.Messages.isEmpty());
+        QVERIFY(!fs::exists(dir / "long_片段.mp3"));
+
+        // Ctrl+Tab goes through the pages, the Split page included (its button goes down).
+        w.ui.TrackBar2->setFocus();
+        for (int page : {1, 2, 0}) {
+            press(Qt::Key_Tab, Qt::ControlModifier);
+            QCOMPARE(w.ui.PageControl1->currentIndex(), page);
+            QCOMPARE(Corner(w.ui)->isChecked(), page == 1);
+        }
     }
 
     // A screen reader's Toggle on "高级分割" opens the Split page, and cannot raise the button
