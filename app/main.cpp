@@ -6,6 +6,7 @@
 #include "Unit_main.h"
 #include "io/OutputFile.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStyle>
@@ -49,7 +50,8 @@ int main(int argc, char **argv)
     if (args.size() > 1) {
         // A file named on the command line opens on the Cut page; errors go to the filter.
         QMetaObject::invokeMethod(
-            &Frm_main, [&Frm_main, file = args[1]] { Frm_main.OpenFile(file); },
+            &Frm_main,
+            [&Frm_main, file = QFileInfo(args[1]).absoluteFilePath()] { Frm_main.OpenFile(file); },
             Qt::QueuedConnection);
     }
     return app.exec();

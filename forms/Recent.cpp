@@ -20,8 +20,10 @@ QStringList RecentFiles()
     return WindowSettings().value(RecentKey).toStringList().mid(0, RecentCount);
 }
 
-void AddRecentFile(const QString &path)
+void AddRecentFile(const QString &name)
 {
+    // Whole paths: the next run may start in another folder.
+    const QString path = QDir::toNativeSeparators(QFileInfo(name).absoluteFilePath());
     QStringList files = RecentFiles();
     files.removeAll(path);
     files.prepend(path);
