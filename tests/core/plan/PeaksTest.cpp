@@ -1,0 +1,169 @@
+// The waveform's peaks: decoded in pieces on several threads, they are the peaks of one
+// gapless decode from the start, block for block, in every kind of stream.
+#include "plan/Peaks.h"
+#include "Decode.h"
+#include "jobs/JobOutcome.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+using namespace mp3core;
+
+namespace {
+
+// The finest peaks of interleaved samples, straight from a decode.
+std::vector<TPeak> DirectPeaks(const std::vector<int16_t> &samples, int channels)
+{
+    std::vector<TPeak> peaks;
+    const int64_t count = int64_t(samples.size()) / channels;
+    for (int64_t b = 0; b * PeakBlock < count; ++b) {
+        const auto from = samples.begin() + b * PeakBlock * channels;
+        const auto to = samples.begin() + std::min(count, (b + 1) * PeakBlock) * channels;
+        const auto [lo, hi] = std::minmax_element(from, to);
+        peaks.push_back({*lo, *hi});
+    }
+    return peaks;
+}
+
+TSource Open(const std::filesystem::path &file)
+{
+    TSource source;
+    TJobOutcome outcome;
+    EXPECT_TRUE(OpenJobInput(file, source, outcome)) << file;
+    return source;
+}
+
+bool Same(const std::vector<TPeak> &a, const std::vector<TPeak> &b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](const TPeak &x, const TPeak &y) {
+               return x.Min == y.Min && x.Max == y.Max;
+           });
+}
+
+// The largest difference between two decodes, and in how many samples they differ.
+std::pair<int, size_t> Difference(const std::vector<int16_t> &a, const std::vector<int16_t> &b)
+{
+    int most = 0;
+    size_t count = 0;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        most = std::max(most, std::abs(int(a[i]) - int(b[i])));
+        count += a[i] != b[i] ? 1 : 0;
+    }
+    return {most, count};
+}
+
+bool Within(const std::vector<TPeak> &a, const std::vector<TPeak> &b, int steps)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](const TPeak &x, const TPeak &y) {
+               return std::abs(x.Min - y.Min) <= steps && std::abs(x.Max - y.Max) <= steps;
+           });
+}
+
+} // namespace
+
+// Pieces joined at frame boundaries give the samples of one decode from the start: exactly in
+// MPEG-1; in MPEG-2 and 2.5 a few samples may round one step apart where a piece's decode is
+// not on the whole decode's turn of the synthesis (which frame starts a turn there is not
+// found yet), so those are held to one step in a few samples.
+TEST(Peaks, PiecesJoinToTheGaplessDecodeInEveryKindOfStream)
+{
+    TTempDir dir;
+    const struct
+    {
+        const char *name;
+        int rate, channels;
+        const char *lame;
+        bool exact;
+    } kinds[] = {
+        {"cbr", 44100, 2, "-b 128", true},    {"vbr", 44100, 2, "-V 2", true},
+        {"mono", 44100, 1, "-V 5", true},     {"joint", 48000, 2, "-m j -b 96", true},
+        {"lowrate", 44100, 2, "-b 32", true}, // small frames: the reservoir reaches far back
+        {"mpeg2", 22050, 2, "-b 64", false},  {"mpeg25", 8000, 1, "-b 16", false},
+    };
+    for (const auto &k : kinds) {
+        const auto file = EncodeWithLame(dir, k.name, 7.3, k.rate, k.channels, k.lame);
+        const std::vector<int16_t> direct = GaplessSamples(file);
+        ASSERT_FALSE(direct.empty()) << k.name;
+        TSource source = Open(file);
+        for (size_t pieces : {1, 2, 3, 5}) {
+            std::vector<int16_t> joined(direct.size(), 0);
+            std::vector<char> seen(direct.size() / size_t(k.channels), 0);
+            std::string error;
+            ASSERT_TRUE(DecodeInPieces(
+                source, pieces,
+                [&](size_t, int64_t first, const int16_t *s, int64_t count) {
+                    ASSERT_LE(size_t(first + count), seen.size());
+                    std::copy(s, s + count * k.channels, joined.begin() + first * k.channels);
+                    std::fill(seen.begin() + first, seen.begin() + first + count, 1);
+                },
+                error))
+                << error;
+            EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](char c) { return c == 1; }))
+                << k.name << " in " << pieces << " pieces: samples missing";
+            const auto [most, count] = Difference(joined, direct);
+            if (k.exact || pieces == 1) {
+                EXPECT_EQ(count, 0u) << k.name << " in " << pieces << " pieces";
+            } else {
+                EXPECT_LE(most, 1) << k.name << " in " << pieces << " pieces";
+                EXPECT_LE(count, direct.size() / 1000) << k.name << " in " << pieces << " pieces";
+            }
+        }
+        // The peaks of the parallel build are the direct decode's, on every level.
+        const TPeaks peaks = BuildPeaks(source, 4);
+        ASSERT_TRUE(peaks.Error.empty()) << peaks.Error;
+        EXPECT_EQ(peaks.Samples, int64_t(direct.size()) / k.channels) << k.name;
+        ASSERT_FALSE(peaks.Levels.empty());
+        EXPECT_TRUE(Within(peaks.Levels[0], DirectPeaks(direct, k.channels), k.exact ? 0 : 1))
+            << k.name;
+        EXPECT_EQ(peaks.Levels.back().size(), 1u);
+        const auto [lo, hi] = std::minmax_element(direct.begin(), direct.end());
+        EXPECT_NEAR(peaks.Levels.back()[0].Min, *lo, k.exact ? 0 : 1);
+        EXPECT_NEAR(peaks.Levels.back()[0].Max, *hi, k.exact ? 0 : 1);
+        // One thread decodes from the start: the direct decode's peaks exactly.
+        EXPECT_TRUE(Same(BuildPeaks(source, 1).Levels[0], DirectPeaks(direct, k.channels)))
+            << k.name;
+    }
+}
+
+// Each level halves the one below it; an odd peak at the end stands alone.
+TEST(Peaks, LevelsHalveDownToOnePeak)
+{
+    const std::vector<TPeak> finest = {{-1, 1}, {-5, 2}, {0, 9}, {-3, 3}, {-7, 0}};
+    const auto levels = PeakLevels(finest);
+    ASSERT_EQ(levels.size(), 4u);
+    EXPECT_TRUE(Same(levels[1], {{-5, 2}, {-3, 9}, {-7, 0}}));
+    EXPECT_TRUE(Same(levels[2], {{-5, 9}, {-7, 0}}));
+    EXPECT_TRUE(Same(levels[3], {{-7, 9}}));
+}
+
+// A cancel stops every piece at its next block, and the peaks say so.
+TEST(Peaks, ACancelStopsTheBuild)
+{
+    TTempDir dir;
+    const auto file = EncodeWithLame(dir, "c", 20, 44100, 2, "-b 128");
+    TSource source = Open(file);
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    std::map<size_t, int64_t> after; // samples each piece handed on after the cancel
+    std::string error;
+    const bool done = DecodeInPieces(
+        source, 2,
+        [&](size_t piece, int64_t, const int16_t *, int64_t count) {
+            if (cancel->load()) {
+                after[piece] += count;
+            }
+            *cancel = true; // the first block of any piece cancels
+        },
+        error, cancel);
+    EXPECT_FALSE(done);
+    EXPECT_TRUE(error.empty()) << error;
+    for (const auto &[piece, count] : after) {
+        EXPECT_LE(count, 1152 * 8) << "piece " << piece << " went on past one block";
+    }
+    const TPeaks stopped = BuildPeaks(source, 2, cancel);
+    EXPECT_TRUE(stopped.Stopped);
+    EXPECT_TRUE(stopped.Levels.empty());
+}
