@@ -3,12 +3,15 @@
 #include "format/Decoder.h"
 #include "format/Source.h"
 #include "io/Errors.h"
+#include "plan/Peaks.h"
 
 #include <mpg123.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 
 namespace mp3core {
 
@@ -75,6 +78,22 @@ public:
                 sum_ = 0;
             }
         }
+    }
+
+    // The squares of a whole stream of so many samples, summed by window already.
+    void AddWindows(const std::vector<double> &sums, int64_t samples)
+    {
+        for (int64_t w = 0; w < samples / window_; ++w) {
+            sample_ += window_;
+            const bool quiet = sums[size_t(w)] / double(window_ * channels_) < limit_;
+            if (quiet && quietFrom_ < 0) {
+                quietFrom_ = sample_ - window_;
+            } else if (!quiet) {
+                EndQuiet(sample_ - window_);
+            }
+        }
+        inWindow_ = samples - sample_; // the last window, unfinished, is not measured
+        sample_ = samples;
     }
 
     // The stream has ended: so has a silence at its end (the next stream has another format).
@@ -167,11 +186,70 @@ TSilenceScan ScanStreams(const std::filesystem::path &file,
     return scan;
 }
 
-} // namespace
-
-TSilenceScan FindSilences(const TSource &source, const TSilenceOptions &options,
+// The stream decoded in pieces on every core: each adds the squares of its samples to the
+// 10 ms windows they fall in (a window two pieces share under a lock); the quiet stretches
+// are then found window by window, as the meter finds them in one decode.
+TSilenceScan ScanInPieces(TSource &source, const TSilenceOptions &options,
                           const TScanProgress &progress)
 {
+    TSilenceScan scan;
+    const TMPEGAFHdr &hdr = source.Hdr;
+    const long rate = hdr.SampleRate;
+    const int channels = hdr.ChannelMode == cmMono ? 1 : 2;
+    const int64_t samples = hdr.FrameCount * hdr.SamplesPerFrame -
+                            (hdr.HasLameTag ? hdr.EncoderDelay + hdr.EncoderPadding : 0);
+    const int64_t window = std::max<int64_t>(1, rate / 100);
+    std::vector<double> sums(size_t(std::max<int64_t>(0, samples) / window + 1), 0.0);
+    std::mutex shared;
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<int64_t> decoded{0};
+    int64_t told = 0;
+    const TSampleSink sink = [&](size_t, int64_t first, const int16_t *s, int64_t count) {
+        for (int64_t i = 0; i < count;) {
+            const int64_t w = (first + i) / window;
+            const int64_t take = std::min(count - i, (w + 1) * window - (first + i));
+            int64_t squares = 0;
+            for (const int16_t *q = s + i * channels, *e = q + take * channels; q < e; ++q) {
+                squares += int32_t(*q) * *q;
+            }
+            std::unique_lock lock(shared, std::defer_lock);
+            if (take < window) {
+                lock.lock(); // a window this piece may share with the next
+            }
+            sums[size_t(w)] += double(squares);
+            i += take;
+        }
+        const int64_t done = decoded += count;
+        if (progress && done * 1000 / rate - told >= 10000) {
+            const std::lock_guard lock(shared);
+            told = done * 1000 / rate;
+            if (!progress(told)) {
+                *cancel = true;
+            }
+        }
+    };
+    const size_t cores =
+        options.Threads > 0 ? options.Threads : std::max(1u, std::thread::hardware_concurrency());
+    if (!DecodeInPieces(source, cores, sink, scan.Error, cancel)) {
+        scan.Stopped = scan.Error.empty();
+        return scan;
+    }
+    // The windows in order, as the meter takes them: the last, unfinished one is not measured.
+    TQuietMeter meter(rate, channels, 0, options, scan);
+    meter.AddWindows(sums, samples);
+    meter.End();
+    return scan;
+}
+
+} // namespace
+
+TSilenceScan FindSilences(TSource &source, const TSilenceOptions &options,
+                          const TScanProgress &progress)
+{
+    if (options.Threads != 1 && source.StreamCount() == 1 && source.Hdr.Layer == lyLayer3 &&
+        source.Hdr.FrameCount > 0) {
+        return ScanInPieces(source, options, progress);
+    }
     // Every stream of the file, decoded in turn on the file's timeline.
     std::vector<std::pair<TByteRange, int64_t>> streams;
     for (size_t k = 0; k < source.StreamCount(); ++k) {

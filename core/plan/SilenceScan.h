@@ -20,6 +20,7 @@ struct TSilenceOptions
     double ThresholdDb = -48.0;  // below this level a window is silent
     int64_t MinSilenceMs = 1000; // shorter quiet stretches are no silence
     int64_t MinPartMs = 0;       // a part shorter than this merges into the one before
+    unsigned Threads = 0;        // decodes at once: 0, every core; 1, one from the start
 };
 
 struct TSilence
@@ -42,8 +43,9 @@ using TScanProgress = std::function<bool(int64_t doneMs)>;
 TSilenceScan FindSilences(const std::filesystem::path &file, const TSilenceOptions &options,
                           const TScanProgress &progress = {});
 // The same for a source the caller opened already: each of its streams, without reading its
-// frames again.
-TSilenceScan FindSilences(const TSource &source, const TSilenceOptions &options,
+// frames again. A file of one Layer III stream is decoded in pieces on every core at once
+// (see Peaks.h); progress then tells the milliseconds decoded in all, from any of them.
+TSilenceScan FindSilences(TSource &source, const TSilenceOptions &options,
                           const TScanProgress &progress = {});
 
 // The cut points: the middle of every silence that does not touch either end of the

@@ -107,6 +107,47 @@ TEST(Silences, EveryGapIsFoundAtItsMiddleAndNothingElse)
     }
 }
 
+// Decoded in pieces on several threads at once, a recording has the silences, the length and
+// the cut points of one decode from the start, whatever the number of pieces.
+TEST(Silences, PiecesFindWhatOneDecodeFinds)
+{
+    TTempDir dir;
+    const std::vector<TPiece> talk = {
+        {TPiece::Tone, 1.7}, {TPiece::Quiet, 1.3},      {TPiece::Noise, 2.2}, {TPiece::Quiet, 1.1},
+        {TPiece::Tone, 0.9}, {TPiece::Noise, 1.5, -50}, {TPiece::Tone, 2.0},  {TPiece::Quiet, 0.7}};
+    const struct
+    {
+        int rate;
+        const char *lame;
+    } kinds[] = {{44100, "-V 2"}, {44100, "-b 128"}, {22050, "-b 64"}};
+    for (const auto &k : kinds) {
+        SCOPED_TRACE(k.lame + std::to_string(k.rate));
+        std::vector<int16_t> samples = Render(talk);
+        const auto file = EncodeSamplesWithLame(dir, "p", samples, k.rate, 2, k.lame);
+        TSilenceOptions options;
+        options.MinSilenceMs = 500;
+        options.Threads = 1;
+        TSource source;
+        source.Stream = std::make_unique<TFileStream>(file, fmOpenRead);
+        ASSERT_TRUE(source.ReadStreams());
+        const TSilenceScan one = FindSilences(source, options);
+        ASSERT_EQ(one.Error, "");
+        ASSERT_GE(one.Silences.size(), 3u);
+        for (unsigned threads : {2u, 3u, 7u}) {
+            options.Threads = threads;
+            const TSilenceScan many = FindSilences(source, options);
+            EXPECT_EQ(many.Error, "");
+            EXPECT_EQ(many.LengthMs, one.LengthMs) << threads;
+            ASSERT_EQ(many.Silences.size(), one.Silences.size()) << threads;
+            for (size_t i = 0; i < one.Silences.size(); ++i) {
+                EXPECT_EQ(many.Silences[i].StartMs, one.Silences[i].StartMs) << threads;
+                EXPECT_EQ(many.Silences[i].EndMs, one.Silences[i].EndMs) << threads;
+            }
+            EXPECT_EQ(SilenceCutPoints(many, options), SilenceCutPoints(one, options));
+        }
+    }
+}
+
 TEST(Silences, TimeStepsMoveToTheNearestSilence)
 {
     TSilenceScan scan;
