@@ -8,14 +8,18 @@
 #include "SplitPage.h"
 #include "Unit_main.h"
 #include "jobs/CutJob.h"
+#include "plan/Peaks.h"
 #include "plan/TimeText.h"
 #include "ui_Unit_main.h"
 #include "widgets/SpinEdit.h"
 #include "widgets/TrackBar.h"
+#include "widgets/WaveView.h"
 
 #include <QDir>
 #include <QProgressDialog>
+
 #include <QToolButton>
+#include <thread>
 
 using namespace mp3core;
 
@@ -28,6 +32,12 @@ const QString KeepTagsKey = "cut/keepTags";
 
 void TFrm_main::ConnectCutPage()
 {
+    WaveView1 = new TWaveView(ui->TabSheet1);
+    WaveView1->setObjectName("WaveView1");
+    ui->TabSheet1->installEventFilter(this); // the view takes the room a larger window adds
+    connect(WaveView1, &TWaveView::Seek, this, &TFrm_main::SeekTo);
+    connect(WaveView1, &TWaveView::RangeMoved, this, &TFrm_main::MarkAt);
+    connect(WaveView1, &TWaveView::MarkHere, this, &TFrm_main::MarkFromPlayer);
     connect(ui->SpeedButton1, &QPushButton::clicked, this, &TFrm_main::SpeedButton1Click);
     connect(ui->SpeedButton2, &QPushButton::clicked, this, &TFrm_main::SpeedButton2Click);
     connect(ui->SpeedButton3, &QPushButton::clicked, this, &TFrm_main::SpeedButton3Click);
@@ -123,6 +133,10 @@ void TFrm_main::OpenCutInput(const QString &path)
     settingRange_ = false;
     ui->Label21->setText(DisplayText(0));
     SplitPage()->ShowPosition(0); // the player holds this file now, at its start
+    WaveView1->SetLength(filelength, hdr.SamplesPerFrame * 1000 / std::max(1, hdr.SampleRate));
+    WaveView1->SetPosition(0);
+    CutRangeChanged();
+    StartPeaks(f);
     ShowSegmentLength(true);
 }
 
@@ -170,8 +184,11 @@ void TFrm_main::CutRangeChanged()
         return;
     }
     try {
-        ui->TrackBar2->SetSelStart(Seconds(TimeTextToMs(CutRangeText(0).toStdString())));
-        ui->TrackBar2->SetSelEnd(Seconds(TimeTextToMs(CutRangeText(1).toStdString())));
+        const int64_t start = TimeTextToMs(CutRangeText(0).toStdString());
+        const int64_t end = TimeTextToMs(CutRangeText(1).toStdString());
+        ui->TrackBar2->SetSelStart(Seconds(start));
+        ui->TrackBar2->SetSelEnd(Seconds(end));
+        WaveView1->SetRange(start, end);
     } catch (const EConvertError &) {
         return; // a field being typed, empty for now
     }
@@ -194,6 +211,58 @@ void TFrm_main::MarkFromPlayer(int which)
         ui->TrackBar2->SetSelEnd(second);
     }
     ShowSegmentLength(which == 1);
+}
+
+void TFrm_main::MarkAt(int which, int64_t ms)
+{
+    // Minutes as many as there are: a handle dragged past the first hour marks its own time.
+    const auto f = CutFields(which);
+    f[0]->SetText(QString::number(ms / 60000));
+    f[1]->SetText(QString::fromStdString(FormatMs("ss", ms)));
+    f[2]->SetText(QString::fromStdString(FormatMs("zzz", ms)));
+}
+
+void TFrm_main::SeekTo(int64_t ms)
+{
+    if (!MediaPlayer1.IsOpen()) {
+        return;
+    }
+    const bool playing = MediaPlayer1.Mode() == TMediaPlayer::mpPlaying;
+    MediaPlayer1.SetPosition(ms);
+    if (playing) {
+        MediaPlayer1.Play();
+    }
+    const int64_t at = MediaPlayer1.Position();
+    ui->TrackBar2->setValue(Seconds(at));
+    ui->Label21->setText(DisplayText(at));
+    WaveView1->SetPosition(at);
+}
+
+void TFrm_main::StartPeaks(const QString &path)
+{
+    // The waveform of the file just opened, built on every core; the last file's stops.
+    if (peaksCancel_) {
+        *peaksCancel_ = true;
+    }
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    peaksCancel_ = cancel;
+    RunInBackground(
+        this,
+        [file = ToPath(path), cancel] {
+            TSource source;
+            TJobOutcome outcome;
+            auto peaks = std::make_shared<TPeaks>();
+            if (OpenJobInput(file, source, outcome)) {
+                *peaks =
+                    BuildPeaks(source, std::max(1u, std::thread::hardware_concurrency()), cancel);
+            }
+            return std::shared_ptr<const TPeaks>(peaks);
+        },
+        [this, cancel](const std::shared_ptr<const TPeaks> &peaks) {
+            if (!*cancel && peaks->Error.empty() && !peaks->Levels.empty()) {
+                WaveView1->SetPeaks(peaks);
+            }
+        });
 }
 
 void TFrm_main::SpeedButton3Click()

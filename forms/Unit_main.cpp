@@ -13,6 +13,7 @@
 #include "plan/TimeText.h"
 #include "tags/MP3TAG.h"
 #include "ui_Unit_main.h"
+#include "widgets/WaveView.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -46,7 +47,10 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
 {
     InitFormsResources();
     ui->setupUi(this);
-    setFixedSize(490, 317);
+    // The designed size is the smallest; the waveform below the Cut page's controls takes what
+    // a larger window adds.
+    setMinimumSize(490, 317);
+    resize(490, 457);
     setWindowIcon(QIcon(":/icon.svg"));
     setAcceptDrops(true);
     ui->ProgramIcon->setPixmap(QIcon(":/icon.svg").pixmap(128, 128));
@@ -98,6 +102,9 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
 
 TFrm_main::~TFrm_main()
 {
+    if (peaksCancel_) {
+        *peaksCancel_ = true; // a waveform still being built stops
+    }
     if (isVisible()) {
         WindowSettings().setValue(PlaceKey, saveGeometry());
     }
@@ -118,7 +125,7 @@ void TFrm_main::SetUpKeyboard()
                  ui->SpeedButton3, ui->SpinEdit6, ui->SpinEdit7, ui->SpinEdit8, ui->BitBtn3,
                  ui->SpeedButton4, ui->SpinEdit9, ui->SpinEdit10, ui->SpinEdit11, ui->BitBtn4,
                  ui->CheckBox1, ui->Edit1, ui->SpeedButton1, RecentButton1, ui->Edit11,
-                 ui->SpeedButton2, ui->BitBtn1, ui->BitBtn2, ui->TrackBar2,
+                 ui->SpeedButton2, ui->BitBtn1, ui->BitBtn2, ui->TrackBar2, WaveView1,
                  SplitPage()->FirstControl()});
     NameButtons(*this);
     NameControls({{ui->SpinEdit6, "起点 分"},
@@ -283,7 +290,24 @@ void TFrm_main::Timer1Timer()
     } else if (Timer1Tag == 2) {
         ui->TrackBar2->setValue(Seconds(MediaPlayer1.Position()));
         ui->Label21->setText(DisplayText(MediaPlayer1.Position()));
+        WaveView1->SetPosition(MediaPlayer1.Position());
     }
+}
+
+void TFrm_main::resizeEvent(QResizeEvent *event)
+{
+    // The pages grow with the window, as laid out at its smallest (8, 2, 481 x 315).
+    ui->PageControl1->setGeometry(8, 2, width() - 9, height() - 2);
+    QWidget::resizeEvent(event);
+}
+
+bool TFrm_main::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->TabSheet1 && event->type() == QEvent::Resize) {
+        const QSize page = ui->TabSheet1->size();
+        WaveView1->setGeometry(8, 272, page.width() - 16, std::max(40, page.height() - 280));
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TFrm_main::TrackBar2Change(int second)

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -20,6 +21,7 @@ class QToolButton;
 class TSpinEdit;
 struct TJobProgress;
 class TSplitPage;
+class TWaveView;
 namespace mp3core {
 struct TCutJob;
 }
@@ -73,6 +75,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void FormCreate();
@@ -88,6 +92,12 @@ private:
     std::array<TSpinEdit *, 3> CutFields(int which) const;
     QString CutRangeText(int which) const;
     void MarkFromPlayer(int which);
+    // The start (0) or end (1) fields set to a time, as a dragged handle sets them.
+    void MarkAt(int which, int64_t ms);
+    // The player moved to ms (a click in the waveform), playing on if it played.
+    void SeekTo(int64_t ms);
+    // Builds the waveform of the file just opened, off the window's thread.
+    void StartPeaks(const QString &path);
     // A time field changed: the marked range and its length follow it.
     void CutRangeChanged();
     void SplitRunning(bool running);
@@ -100,4 +110,6 @@ private:
     QToolButton *SplitPageButton = nullptr;     // "高级分割" in the tab row's corner
     QShortcut *spaceKey_ = nullptr;
     QToolButton *RecentButton1 = nullptr; // the files opened last, beside the input's "..."
+    TWaveView *WaveView1 = nullptr;       // the sound of the input, below the controls
+    std::shared_ptr<std::atomic<bool>> peaksCancel_; // stops the waveform being built
 };

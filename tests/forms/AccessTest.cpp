@@ -68,10 +68,11 @@ private slots:
         TWindows w;
         const QStringList window = {"qt_tabwidget_tabbar",
                                     "SplitPageButton"}; // the tab row, then its corner
-        QStringList cut = {"SpeedButton3", "SpinEdit6", "SpinEdit7",    "SpinEdit8",     "BitBtn3",
-                           "SpeedButton4", "SpinEdit9", "SpinEdit10",   "SpinEdit11",    "BitBtn4",
-                           "CheckBox1",    "Edit1",     "SpeedButton1", "RecentButton1", "Edit11",
-                           "SpeedButton2", "BitBtn1",   "BitBtn2",      "TrackBar2"};
+        QStringList cut = {"SpeedButton3", "SpinEdit6",     "SpinEdit7", "SpinEdit8",
+                           "BitBtn3",      "SpeedButton4",  "SpinEdit9", "SpinEdit10",
+                           "SpinEdit11",   "BitBtn4",       "CheckBox1", "Edit1",
+                           "SpeedButton1", "RecentButton1", "Edit11",    "SpeedButton2",
+                           "BitBtn1",      "BitBtn2",       "TrackBar2", "WaveView1"};
         QCOMPARE(TabWalk(w.main.get(), w.ui.SpeedButton3), cut + window);
 
         w.split->OpenSplitInput(Q(FramesFile(dir, "s.mp3", 5)));

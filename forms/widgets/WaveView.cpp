@@ -1,0 +1,250 @@
+#include "widgets/WaveView.h"
+
+#include "plan/TimeText.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace mp3core;
+
+namespace {
+
+constexpr int HandleReach = 5;         // pixels either side of a handle that grab it
+constexpr int64_t ShortestViewMs = 20; // the deepest zoom shows 20 ms across
+
+QString Text(int64_t ms)
+{
+    return QString::fromStdString(FormatMs("nn:ss.zzz", std::max<int64_t>(0, ms)));
+}
+
+} // namespace
+
+TWaveView::TWaveView(QWidget *parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName("波形");
+    setMinimumHeight(40);
+    setCursor(Qt::IBeamCursor);
+}
+
+void TWaveView::SetPeaks(std::shared_ptr<const TPeaks> peaks)
+{
+    peaks_ = std::move(peaks);
+    update();
+}
+
+void TWaveView::SetLength(int64_t ms, int64_t frameMs)
+{
+    length_ = std::max<int64_t>(0, ms);
+    frameMs_ = std::max<int64_t>(1, frameMs);
+    viewStart_ = 0;
+    viewEnd_ = length_;
+    peaks_.reset();
+    Describe();
+    update();
+}
+
+void TWaveView::SetPosition(int64_t ms)
+{
+    if (ms != position_) {
+        position_ = ms;
+        update();
+    }
+}
+
+void TWaveView::SetRange(int64_t startMs, int64_t endMs)
+{
+    start_ = startMs;
+    end_ = endMs;
+    Describe();
+    update();
+}
+
+int64_t TWaveView::TimeAt(int x) const
+{
+    const int w = std::max(1, width());
+    return std::clamp<int64_t>(viewStart_ + (viewEnd_ - viewStart_) * x / w, 0, length_);
+}
+
+int TWaveView::XOf(int64_t ms) const
+{
+    const int64_t span = std::max<int64_t>(1, viewEnd_ - viewStart_);
+    return int((ms - viewStart_) * width() / span);
+}
+
+void TWaveView::Zoom(double factor, int x)
+{
+    if (length_ <= 0) {
+        return;
+    }
+    const int64_t at = TimeAt(x);
+    const int64_t span = std::clamp<int64_t>(int64_t(double(viewEnd_ - viewStart_) / factor),
+                                             std::min(ShortestViewMs, length_), length_);
+    // The time under the pointer stays under it.
+    int64_t from = at - span * x / std::max(1, width());
+    from = std::clamp<int64_t>(from, 0, length_ - span);
+    viewStart_ = from;
+    viewEnd_ = from + span;
+    update();
+}
+
+void TWaveView::Scroll(int64_t byMs)
+{
+    const int64_t span = viewEnd_ - viewStart_;
+    viewStart_ = std::clamp<int64_t>(viewStart_ + byMs, 0, std::max<int64_t>(0, length_ - span));
+    viewEnd_ = viewStart_ + span;
+    update();
+}
+
+void TWaveView::Describe()
+{
+    QString text = "位置 " + Text(position_);
+    if (end_ >= start_) {
+        text += "，选定 " + Text(start_) + " 至 " + Text(end_);
+    }
+    setAccessibleDescription(text);
+}
+
+void TWaveView::DrawPeaks(QPainter &p) const
+{
+    if (peaks_ == nullptr || peaks_->Levels.empty() || peaks_->Rate <= 0) {
+        return;
+    }
+    const int mid = height() / 2;
+    const double scale = double(height() / 2 - 1) / 32768.0;
+    const double samplesPerPixel =
+        double(viewEnd_ - viewStart_) * double(peaks_->Rate) / 1000.0 / std::max(1, width());
+    // The finest level whose peaks are no wider than a pixel.
+    size_t level = 0;
+    while (level + 1 < peaks_->Levels.size() &&
+           double(PeakBlock << (level + 1)) <= samplesPerPixel) {
+        ++level;
+    }
+    const std::vector<TPeak> &peaks = peaks_->Levels[level];
+    const int64_t block = PeakBlock << level;
+    p.setPen(palette().color(QPalette::Highlight).darker(120));
+    for (int x = 0; x < width(); ++x) {
+        const int64_t s0 = TimeAt(x) * peaks_->Rate / 1000;
+        const int64_t s1 = std::max(s0 + 1, TimeAt(x + 1) * peaks_->Rate / 1000);
+        const size_t b0 = size_t(std::min<int64_t>(s0 / block, int64_t(peaks.size())));
+        const size_t b1 =
+            size_t(std::min<int64_t>((s1 + block - 1) / block, int64_t(peaks.size())));
+        if (b0 >= b1) {
+            continue;
+        }
+        int lo = 32767;
+        int hi = -32768;
+        for (size_t b = b0; b < b1; ++b) {
+            lo = std::min<int>(lo, peaks[b].Min);
+            hi = std::max<int>(hi, peaks[b].Max);
+        }
+        p.drawLine(x, mid - int(hi * scale), x, mid - int(lo * scale));
+    }
+}
+
+void TWaveView::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Base));
+    if (end_ > start_) {
+        p.fillRect(QRect(QPoint(XOf(start_), 0), QPoint(XOf(end_), height())),
+                   QColor(224, 120, 0, 48));
+    }
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawLine(0, height() / 2, width(), height() / 2);
+    DrawPeaks(p);
+    if (end_ >= start_) {
+        p.setPen(QPen(QColor(224, 120, 0), 2));
+        for (const int64_t t : {start_, end_}) {
+            p.drawLine(XOf(t), 0, XOf(t), height());
+        }
+    }
+    p.setPen(QPen(Qt::red, 1));
+    p.drawLine(XOf(position_), 0, XOf(position_), height());
+    if (hasFocus()) {
+        p.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+void TWaveView::mousePressEvent(QMouseEvent *event)
+{
+    const int x = int(event->position().x());
+    dragging_ = -1;
+    if (end_ >= start_) {
+        const int toStart = std::abs(x - XOf(start_));
+        const int toEnd = std::abs(x - XOf(end_));
+        if (std::min(toStart, toEnd) <= HandleReach) {
+            dragging_ = toStart <= toEnd ? 0 : 1;
+            return;
+        }
+    }
+    emit Seek(TimeAt(x));
+}
+
+void TWaveView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (dragging_ >= 0) {
+        emit RangeMoved(dragging_, TimeAt(int(event->position().x())));
+    }
+}
+
+void TWaveView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (dragging_ >= 0) {
+        emit RangeMoved(dragging_, TimeAt(int(event->position().x())));
+        dragging_ = -1;
+    }
+}
+
+void TWaveView::wheelEvent(QWheelEvent *event)
+{
+    const int steps = event->angleDelta().y() / 120;
+    if (steps == 0) {
+        return;
+    }
+    if (event->modifiers() & Qt::ShiftModifier) {
+        Scroll(-steps * (viewEnd_ - viewStart_) / 10);
+    } else {
+        Zoom(std::pow(2.0, steps), int(event->position().x()));
+    }
+    event->accept();
+}
+
+void TWaveView::keyPressEvent(QKeyEvent *event)
+{
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        Zoom(2, XOf(position_));
+        break;
+    case Qt::Key_Minus:
+        Zoom(0.5, XOf(position_));
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+        // A frame's time, or a second with Shift.
+        const int64_t step = shift ? 1000 : frameMs_;
+        const int64_t to = std::clamp<int64_t>(
+            position_ + (event->key() == Qt::Key_Left ? -step : step), 0, length_);
+        emit Seek(to);
+        break;
+    }
+    case Qt::Key_I:
+        emit MarkHere(0);
+        break;
+    case Qt::Key_O:
+        emit MarkHere(1);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    Describe();
+}

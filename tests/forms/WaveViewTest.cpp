@@ -1,0 +1,133 @@
+// The waveform below the Cut page's controls: built off the window's thread when a file opens,
+// a click moves the player, a dragged handle moves the marked range (and the cut written), the
+// keys and the wheel, and what a screen reader reads of it.
+#include "widgets/WaveView.h"
+#include "Decode.h"
+#include "GuiSupport.h"
+
+namespace fs = std::filesystem;
+using namespace mp3core;
+
+namespace {
+
+TWaveView *View(const TWindows &w)
+{
+    return Control<TWaveView>(*w.main, "WaveView1");
+}
+
+// Opens a file on the Cut page and waits for its waveform.
+void OpenWithPeaks(TWindows &w, const QString &file)
+{
+    w.main->show();
+    w.main->OpenCutInput(file);
+    QTRY_VERIFY_WITH_TIMEOUT(View(w)->HasPeaks(), 20000);
+}
+
+int64_t Start(const TMainControls &ui)
+{
+    return TimeTextToMs(
+        (ui.SpinEdit6->Text() + ":" + ui.SpinEdit7->Text() + "." + ui.SpinEdit8->Text())
+            .toStdString());
+}
+
+} // namespace
+
+class WaveViewTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A dragged handle writes its time into the fields, and the cut takes it.
+    void DraggingAHandleMovesTheRangeAndTheCut()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        OpenWithPeaks(w, Q(EncodeWithLame(dir, "in", 6.0, 44100, 2, "-b 128")));
+        TWaveView *view = View(w);
+        QVERIFY(view->width() > 300 && view->height() >= 100);
+        w.main->resize(800, 600); // a larger window: the waveform takes the room
+        QVERIFY(view->width() > 700);
+        QVERIFY(view->height() > 250);
+        QCOMPARE(view->RangeStart(), 0);
+        const QPoint from(view->XOf(0), view->height() / 2);
+        const QPoint to(view->XOf(2000), view->height() / 2);
+        QTest::mousePress(view, Qt::LeftButton, {}, from);
+        QTest::mouseMove(view, to);
+        QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+        const int64_t start = Start(w.ui);
+        QCOMPARE(start, view->TimeAt(to.x()));
+        QVERIFY(std::abs(start - 2000) <= 6000 / view->width() + 1);
+        QCOMPARE(view->RangeStart(), start);
+        QCOMPARE(w.ui.TrackBar2->SelStart(), int(start / 1000));
+
+        w.main->BitBtn3Click();
+        WaitIdle(w);
+        const std::vector<int16_t> cut = GaplessSamples(dir / "in_片段.mp3");
+        const std::vector<int16_t> whole = GaplessSamples(dir / "in.mp3");
+        const size_t skip = size_t((start * 44100 + 500) / 1000) * 2;
+        QCOMPARE(cut.size(), whole.size() - skip); // from the dragged time to the end
+        QVERIFY(std::equal(cut.begin(), cut.end(), whole.begin() + qsizetype(skip)));
+    }
+
+    // A click moves the player there; the arrows by a frame or a second; I and O mark there.
+    void ClicksAndKeys()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        OpenWithPeaks(w, Q(EncodeWithLame(dir, "in", 6.0, 44100, 2, "-b 128")));
+        TWaveView *view = View(w);
+        TMediaPlayer &player = w.main->MediaPlayer1;
+        const int x = view->XOf(3000);
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(x, 5));
+        QCOMPARE(player.Position(), view->TimeAt(x));
+        QVERIFY(view->hasFocus());
+        const int64_t at = player.Position();
+        QTest::keyClick(view, Qt::Key_Right);
+        QCOMPARE(player.Position(), at + 26); // 1152 samples at 44.1 kHz
+        QTest::keyClick(view, Qt::Key_Left, Qt::ShiftModifier);
+        QCOMPARE(player.Position(), at + 26 - 1000);
+        QTest::keyClick(view, Qt::Key_I);
+        QCOMPARE(Start(w.ui), player.Position());
+        QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(view, Qt::Key_O);
+        QCOMPARE(view->RangeEnd(), player.Position());
+        QVERIFY(view->accessibleDescription().contains(DisplayText(player.Position())));
+        QCOMPARE(view->accessibleName(), QString("波形"));
+    }
+
+    // The wheel zooms at the pointer and keeps the time under it; Shift scrolls; + and -.
+    void ZoomAndScroll()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        OpenWithPeaks(w, Q(FramesFile(dir, "in.mp3", 60)));
+        TWaveView *view = View(w);
+        const int64_t whole = view->ViewEnd() - view->ViewStart();
+        const int x = view->width() / 3;
+        const int64_t under = view->TimeAt(x);
+        QWheelEvent in(QPointF(x, 5), view->mapToGlobal(QPointF(x, 5)), {}, {0, 120}, Qt::NoButton,
+                       {}, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(view, &in);
+        QCOMPARE(view->ViewEnd() - view->ViewStart(), whole / 2);
+        QVERIFY(std::abs(view->TimeAt(x) - under) <= whole / view->width());
+        const int64_t before = view->ViewStart();
+        QWheelEvent scroll(QPointF(x, 5), view->mapToGlobal(QPointF(x, 5)), {}, {0, -120},
+                           Qt::NoButton, Qt::ShiftModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(view, &scroll);
+        QVERIFY(view->ViewStart() > before);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Minus);
+        QCOMPARE(view->ViewEnd() - view->ViewStart(), whole);
+        for (int i = 0; i < 20; ++i) {
+            QTest::keyClick(view, Qt::Key_Plus); // down to the deepest zoom, 20 ms across
+        }
+        QCOMPARE(view->ViewEnd() - view->ViewStart(), 20);
+        view->grab(); // draws at every zoom without a fault
+    }
+};
+
+GUI_TEST_MAIN(WaveViewTest)
+#include "WaveViewTest.moc"
