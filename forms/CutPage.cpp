@@ -8,7 +8,6 @@
 #include "SplitPage.h"
 #include "Unit_main.h"
 #include "jobs/CutJob.h"
-#include "plan/Peaks.h"
 #include "plan/TimeText.h"
 #include "ui_Unit_main.h"
 #include "widgets/SpinEdit.h"
@@ -19,7 +18,6 @@
 #include <QProgressDialog>
 
 #include <QToolButton>
-#include <thread>
 
 using namespace mp3core;
 
@@ -136,7 +134,7 @@ void TFrm_main::OpenCutInput(const QString &path)
     WaveView1->SetLength(filelength, hdr.SamplesPerFrame * 1000 / std::max(1, hdr.SampleRate));
     WaveView1->SetPosition(0);
     CutRangeChanged();
-    StartPeaks(f);
+    WaveView1->Load(ToPath(f));
     ShowSegmentLength(true);
 }
 
@@ -236,33 +234,6 @@ void TFrm_main::SeekTo(int64_t ms)
     ui->TrackBar2->setValue(Seconds(at));
     ui->Label21->setText(DisplayText(at));
     WaveView1->SetPosition(at);
-}
-
-void TFrm_main::StartPeaks(const QString &path)
-{
-    // The waveform of the file just opened, built on every core; the last file's stops.
-    if (peaksCancel_) {
-        *peaksCancel_ = true;
-    }
-    auto cancel = std::make_shared<std::atomic<bool>>(false);
-    peaksCancel_ = cancel;
-    RunInBackground(
-        this,
-        [file = ToPath(path), cancel] {
-            TSource source;
-            TJobOutcome outcome;
-            auto peaks = std::make_shared<TPeaks>();
-            if (OpenJobInput(file, source, outcome)) {
-                *peaks =
-                    BuildPeaks(source, std::max(1u, std::thread::hardware_concurrency()), cancel);
-            }
-            return std::shared_ptr<const TPeaks>(peaks);
-        },
-        [this, cancel](const std::shared_ptr<const TPeaks> &peaks) {
-            if (!*cancel && peaks->Error.empty() && !peaks->Levels.empty()) {
-                WaveView1->SetPeaks(peaks);
-            }
-        });
 }
 
 void TFrm_main::SpeedButton3Click()

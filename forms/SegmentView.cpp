@@ -23,6 +23,7 @@ TSegmentView::TSegmentView(QTreeWidget *widget, TSegmentList &list)
         const int row = widget_->indexOfTopLevelItem(item);
         if (!showing_ && row >= 0 && size_t(row) < list_.Count()) {
             list_.SetTicked(size_t(row), item->checkState(0) == Qt::Checked);
+            emit Changed();
         }
     });
 }
@@ -64,6 +65,7 @@ void TSegmentView::Show(std::optional<size_t> current)
     if (current && *current < list_.Count()) {
         widget_->setCurrentItem(widget_->topLevelItem(int(*current)));
     }
+    emit Changed();
 }
 
 std::optional<size_t> TSegmentView::Selected() const

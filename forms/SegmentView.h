@@ -22,6 +22,9 @@ public:
     // The selected row, when one is selected.
     std::optional<size_t> Selected() const;
 
+signals:
+    void Changed(); // the rows shown anew, or a tick set in the widget
+
 private:
     QTreeWidget *widget_;
     mp3core::TSegmentList &list_;

@@ -16,6 +16,7 @@
 #include "plan/TimeText.h"
 #include "tags/MP3TAG.h"
 #include "ui_SplitPage.h"
+#include "widgets/WaveView.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -47,6 +48,7 @@ TSplitPage::TSplitPage(QWidget *parent) : QWidget(parent), ui(new Ui::TSplitPage
     connect(progressTimer_, &QTimer::timeout, this, &TSplitPage::ShowProgress);
     ConnectControls();
     RememberChoices();
+    SetUpWaveform();
     SetUpKeyboard();
 }
 
@@ -301,6 +303,9 @@ void TSplitPage::OpenSplitInput(const QString &path)
         player_->Open(hdr.PlayedSamples());     // the length the core counted, at once
     }
     ShowFile(length, std::min(length, input.LastCutMs()));
+    wave_->SetLength(length, hdr.SamplesPerFrame * 1000 / std::max(1, hdr.SampleRate));
+    RefreshWave();
+    wave_->Load(ToPath(f));
 }
 
 void TSplitPage::ShowStep(std::initializer_list<QGroupBox *> front)
@@ -313,6 +318,9 @@ void TSplitPage::ShowStep(std::initializer_list<QGroupBox *> front)
     }
     for (QGroupBox *group : front) {
         group->raise();
+    }
+    if (wave_ != nullptr) {
+        wave_->setVisible(ui->GroupBoxadv->isVisibleTo(this));
     }
 }
 
@@ -385,6 +393,7 @@ void TSplitPage::ShowPosition(int64_t ms)
 {
     ui->Label14->setText(DisplayText(ms));
     ui->TrackBar1->setValue(Seconds(ms));
+    wave_->SetPosition(ms);
 }
 
 bool TSplitPage::BarHeld() const

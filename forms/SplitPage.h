@@ -24,6 +24,7 @@ class QToolButton;
 struct TJobProgress;
 class TMediaPlayer;
 class TSegmentView;
+class TWaveView;
 class Tfrm_info;
 class Tfrm_addspecial;
 struct TTagFields;
@@ -93,6 +94,9 @@ public:
     void SpeedButton25Click();
     void TrackBar1Change(int second); // the user moved the bar
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 signals:
     void RunningChanged(bool running);
     void PlayStarted(); // the position display is this page's from now on
@@ -102,6 +106,9 @@ private:
     void MakeListMenu(); // the list's menu: remove, plan, tag, import
     // The recent files' drop-down; the method and its settings as the last run left them.
     void RememberChoices();
+    // The waveform below the list step: its rows follow the list, its clicks and drags change it.
+    void SetUpWaveform();
+    void RefreshWave();
     // Tab order, names for a screen reader, the list's Delete and the time fields' Return.
     void SetUpKeyboard();
     // The step in front: its groups show, the others hide.
@@ -144,4 +151,5 @@ private:
     QString cueName_;                        // the CUE sheet being imported
     int64_t partsTotal_ = 0;                 // the parts the running split writes; 0: no split
     QToolButton *recentButton_ = nullptr;    // the files opened last, beside "打开"
+    TWaveView *wave_ = nullptr;              // the sound of the file, with the cut points
 };

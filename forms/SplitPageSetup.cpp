@@ -1,17 +1,20 @@
 // The Split page's set-up: the list's menu, the recent files, the choices remembered from the
 // last run, and what a keyboard and a screen reader need.
 #include "Access.h"
+#include "MediaPlayer.h"
 #include "Recent.h"
 #include "SegmentView.h"
 #include "Shared.h"
 #include "SplitPage.h"
 #include "ui_SplitPage.h"
+#include "widgets/WaveView.h"
 
 #include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
 #include <QTextDocument>
 #include <QToolButton>
+#include <QTreeWidget>
 
 void TSplitPage::MakeListMenu()
 {
@@ -86,7 +89,7 @@ void TSplitPage::SetUpKeyboard()
                  ui->SpinEdit13, ui->SpinEdit14, ui->CheckBox2, ui->Edit9, ui->Edit10,
                  ui->SpeedButton25,
                  // below the steps
-                 ui->SpeedButton13, ui->SpeedButton14, ui->SpeedButtonStop});
+                 ui->SpeedButton13, ui->SpeedButton14, ui->SpeedButtonStop, wave_});
     NameButtons(*this);
     NameControls({{ui->Edit7, PlainText(ui->Label4->text())},
                   {ui->Edit8, "MP3文件所在文件夹"},
@@ -115,4 +118,61 @@ void TSplitPage::SetUpKeyboard()
     for (TSpinEdit *field : {ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3}) {
         connect(field, &TSpinEdit::Entered, this, &TSplitPage::SpeedButton12Click);
     }
+}
+
+void TSplitPage::SetUpWaveform()
+{
+    wave_ = new TWaveView(this);
+    wave_->setObjectName("WaveView2");
+    wave_->hide(); // shown with the list's step
+    connect(view_, &TSegmentView::Changed, this, &TSplitPage::RefreshWave);
+    connect(ui->ListView2, &QTreeWidget::itemSelectionChanged, this, &TSplitPage::RefreshWave);
+    connect(wave_, &TWaveView::Seek, this, [this](int64_t ms) {
+        if (player_ == nullptr || !player_->IsOpen()) {
+            return;
+        }
+        const bool playing = player_->Mode() == TMediaPlayer::mpPlaying;
+        player_->SetPosition(ms);
+        if (playing) {
+            player_->Play();
+        }
+        ShowPosition(player_->Position());
+    });
+    connect(wave_, &TWaveView::RowClicked, this, [this](size_t row) {
+        if (row < list_.Count()) {
+            ui->ListView2->setCurrentItem(ui->ListView2->topLevelItem(int(row)));
+        }
+    });
+    connect(wave_, &TWaveView::CutMoved, this, [this](size_t row, int64_t ms) {
+        if (!running_ && list_.MoveCut(row, ms)) {
+            view_->Show(row);
+        }
+    });
+    connect(wave_, &TWaveView::AddCutAt, this, [this](int64_t ms) {
+        if (!running_) {
+            additem(ms);
+        }
+    });
+    connect(wave_, &TWaveView::RemoveCut, this, [this] {
+        if (!running_) {
+            N1Click();
+        }
+    });
+}
+
+void TSplitPage::RefreshWave()
+{
+    std::vector<TWaveView::TRow> rows;
+    rows.reserve(list_.Count());
+    for (const mp3core::TSegment &s : list_.Rows()) {
+        rows.push_back({s.StartMs, s.EndMs, s.Ticked});
+    }
+    wave_->SetRows(std::move(rows), view_->Selected());
+}
+
+void TSplitPage::resizeEvent(QResizeEvent *event)
+{
+    // Below the steps and their buttons, as wide and as tall as the page allows.
+    wave_->setGeometry(16, 286, width() - 32, std::max(40, height() - 290));
+    QWidget::resizeEvent(event);
 }

@@ -102,9 +102,6 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
 
 TFrm_main::~TFrm_main()
 {
-    if (peaksCancel_) {
-        *peaksCancel_ = true; // a waveform still being built stops
-    }
     if (isVisible()) {
         WindowSettings().setValue(PlaceKey, saveGeometry());
     }

@@ -9,7 +9,6 @@
 #include <QWidget>
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -96,8 +95,6 @@ private:
     void MarkAt(int which, int64_t ms);
     // The player moved to ms (a click in the waveform), playing on if it played.
     void SeekTo(int64_t ms);
-    // Builds the waveform of the file just opened, off the window's thread.
-    void StartPeaks(const QString &path);
     // A time field changed: the marked range and its length follow it.
     void CutRangeChanged();
     void SplitRunning(bool running);
@@ -111,5 +108,4 @@ private:
     QShortcut *spaceKey_ = nullptr;
     QToolButton *RecentButton1 = nullptr; // the files opened last, beside the input's "..."
     TWaveView *WaveView1 = nullptr;       // the sound of the input, below the controls
-    std::shared_ptr<std::atomic<bool>> peaksCancel_; // stops the waveform being built
 };

@@ -42,6 +42,17 @@ TSegmentList::TAddResult TSegmentList::AddCut(int64_t t)
     return {TAdd::Added, *i + 1};
 }
 
+bool TSegmentList::MoveCut(size_t row, int64_t t)
+{
+    if (row == 0 || row >= rows_.size() || t <= rows_[row - 1].StartMs || t >= rows_[row].EndMs ||
+        t >= lastCutMs_) {
+        return false;
+    }
+    rows_[row - 1].EndMs = t;
+    rows_[row].StartMs = t;
+    return true;
+}
+
 size_t TSegmentList::Plan(int64_t from, int64_t to, int64_t step)
 {
     return PlanTimes(PlanCutPoints(from, to, step));

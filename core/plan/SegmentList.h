@@ -64,6 +64,9 @@ public:
     // Cuts at both ends of the stretch and unticks the rows inside it: no part holds it.
     void LeaveOut(int64_t startMs, int64_t endMs);
 
+    // Moves the cut point where row starts (row 1 on) to t, between the start of the row before
+    // and the end of this one, and before the end of the audio; false when t lies outside.
+    bool MoveCut(size_t row, int64_t t);
     // Removes a row, its neighbour (the one before, or for the first row the one after) taking
     // its time; returns the neighbour's new index. The last remaining row is never removed.
     std::optional<size_t> Remove(size_t row);

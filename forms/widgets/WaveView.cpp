@@ -1,7 +1,10 @@
 #include "widgets/WaveView.h"
 
+#include "Background.h"
+#include "jobs/JobOutcome.h"
 #include "plan/TimeText.h"
 
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -9,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 using namespace mp3core;
 
@@ -30,6 +34,39 @@ TWaveView::TWaveView(QWidget *parent) : QWidget(parent)
     setAccessibleName("波形");
     setMinimumHeight(40);
     setCursor(Qt::IBeamCursor);
+}
+
+TWaveView::~TWaveView()
+{
+    if (cancel_) {
+        *cancel_ = true; // a build still running stops
+    }
+}
+
+void TWaveView::Load(const std::filesystem::path &file)
+{
+    if (cancel_) {
+        *cancel_ = true;
+    }
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    cancel_ = cancel;
+    RunInBackground(
+        this,
+        [file, cancel] {
+            TSource source;
+            TJobOutcome outcome;
+            auto peaks = std::make_shared<TPeaks>();
+            if (OpenJobInput(file, source, outcome)) {
+                *peaks =
+                    BuildPeaks(source, std::max(1u, std::thread::hardware_concurrency()), cancel);
+            }
+            return std::shared_ptr<const TPeaks>(peaks);
+        },
+        [this, cancel](const std::shared_ptr<const TPeaks> &peaks) {
+            if (!*cancel && peaks->Error.empty() && !peaks->Levels.empty()) {
+                SetPeaks(peaks);
+            }
+        });
 }
 
 void TWaveView::SetPeaks(std::shared_ptr<const TPeaks> peaks)
@@ -147,18 +184,74 @@ void TWaveView::DrawPeaks(QPainter &p) const
     }
 }
 
+void TWaveView::SetRows(std::vector<TRow> rows, std::optional<size_t> selected)
+{
+    rows_ = std::move(rows);
+    selected_ = selected;
+    update();
+}
+
+std::optional<size_t> TWaveView::RowAt(int64_t ms) const
+{
+    for (size_t i = rows_.size(); i-- > 0;) {
+        if (rows_[i].StartMs <= ms) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<size_t> TWaveView::CutNear(int x) const
+{
+    std::optional<size_t> best;
+    int nearest = HandleReach + 1;
+    for (size_t i = 1; i < rows_.size(); ++i) {
+        const int d = std::abs(x - XOf(rows_[i].StartMs));
+        if (d < nearest) {
+            nearest = d;
+            best = i;
+        }
+    }
+    return best;
+}
+
+void TWaveView::DrawRows(QPainter &p) const
+{
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        const TRow &r = rows_[i];
+        const QRect stretch(QPoint(XOf(r.StartMs), 0), QPoint(XOf(r.EndMs), height()));
+        if (!stretch.intersects(rect())) {
+            continue;
+        }
+        if (!r.Ticked) {
+            p.fillRect(stretch, QColor(128, 128, 128, 72)); // left out of the split
+        }
+        if (selected_ == i) {
+            p.fillRect(stretch, QColor(224, 120, 0, 48));
+        }
+        if (i > 0) {
+            p.setPen(QPen(QColor(224, 120, 0), 2));
+            p.drawLine(stretch.left(), 0, stretch.left(), height());
+        }
+        p.setPen(palette().color(QPalette::Text));
+        p.drawText(stretch.left() + 3, 12, QString::number(i + 1));
+    }
+}
+
 void TWaveView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Base));
-    if (end_ > start_) {
+    const bool range = rows_.empty() && end_ >= start_;
+    if (range && end_ > start_) {
         p.fillRect(QRect(QPoint(XOf(start_), 0), QPoint(XOf(end_), height())),
                    QColor(224, 120, 0, 48));
     }
     p.setPen(palette().color(QPalette::Mid));
     p.drawLine(0, height() / 2, width(), height() / 2);
     DrawPeaks(p);
-    if (end_ >= start_) {
+    DrawRows(p);
+    if (range) {
         p.setPen(QPen(QColor(224, 120, 0), 2));
         for (const int64_t t : {start_, end_}) {
             p.drawLine(XOf(t), 0, XOf(t), height());
@@ -176,7 +269,11 @@ void TWaveView::mousePressEvent(QMouseEvent *event)
 {
     const int x = int(event->position().x());
     dragging_ = -1;
-    if (end_ >= start_) {
+    draggingCut_ = CutNear(x);
+    if (draggingCut_) {
+        return;
+    }
+    if (rows_.empty() && end_ >= start_) {
         const int toStart = std::abs(x - XOf(start_));
         const int toEnd = std::abs(x - XOf(end_));
         if (std::min(toStart, toEnd) <= HandleReach) {
@@ -184,21 +281,33 @@ void TWaveView::mousePressEvent(QMouseEvent *event)
             return;
         }
     }
+    if (const std::optional<size_t> row = RowAt(TimeAt(x))) {
+        emit RowClicked(*row);
+    }
     emit Seek(TimeAt(x));
 }
 
 void TWaveView::mouseMoveEvent(QMouseEvent *event)
 {
-    if (dragging_ >= 0) {
-        emit RangeMoved(dragging_, TimeAt(int(event->position().x())));
+    const int64_t at = TimeAt(int(event->position().x()));
+    if (draggingCut_) {
+        emit CutMoved(*draggingCut_, at);
+    } else if (dragging_ >= 0) {
+        emit RangeMoved(dragging_, at);
     }
 }
 
 void TWaveView::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (dragging_ >= 0) {
-        emit RangeMoved(dragging_, TimeAt(int(event->position().x())));
-        dragging_ = -1;
+    mouseMoveEvent(event);
+    dragging_ = -1;
+    draggingCut_.reset();
+}
+
+void TWaveView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (!rows_.empty()) {
+        emit AddCutAt(TimeAt(int(event->position().x())));
     }
 }
 
@@ -216,9 +325,25 @@ void TWaveView::wheelEvent(QWheelEvent *event)
     event->accept();
 }
 
+std::optional<int64_t> TWaveView::CutBeside(bool before) const
+{
+    std::optional<int64_t> to;
+    for (size_t i = 1; i < rows_.size(); ++i) {
+        const int64_t t = rows_[i].StartMs;
+        if (before && t < position_) {
+            to = t; // the last one before
+        } else if (!before && t > position_) {
+            return t; // the first one after
+        }
+    }
+    return to;
+}
+
 void TWaveView::keyPressEvent(QKeyEvent *event)
 {
     const bool shift = event->modifiers() & Qt::ShiftModifier;
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    const bool back = event->key() == Qt::Key_Left;
     switch (event->key()) {
     case Qt::Key_Plus:
     case Qt::Key_Equal:
@@ -228,14 +353,27 @@ void TWaveView::keyPressEvent(QKeyEvent *event)
         Zoom(0.5, XOf(position_));
         break;
     case Qt::Key_Left:
-    case Qt::Key_Right: {
-        // A frame's time, or a second with Shift.
-        const int64_t step = shift ? 1000 : frameMs_;
-        const int64_t to = std::clamp<int64_t>(
-            position_ + (event->key() == Qt::Key_Left ? -step : step), 0, length_);
-        emit Seek(to);
+    case Qt::Key_Right:
+        if (control) { // to the cut point before or after
+            if (const std::optional<int64_t> to = CutBeside(back)) {
+                emit Seek(*to);
+            }
+        } else { // a frame's time, or a second with Shift
+            const int64_t step = shift ? 1000 : frameMs_;
+            emit Seek(std::clamp<int64_t>(position_ + (back ? -step : step), 0, length_));
+        }
         break;
-    }
+    case Qt::Key_M:
+        if (!rows_.empty()) { // at the pointer when it is over the waveform
+            const QPoint at = mapFromGlobal(QCursor::pos());
+            emit AddCutAt(underMouse() && rect().contains(at) ? TimeAt(at.x()) : position_);
+        }
+        break;
+    case Qt::Key_Delete:
+        if (!rows_.empty()) {
+            emit RemoveCut();
+        }
+        break;
     case Qt::Key_I:
         emit MarkHere(0);
         break;

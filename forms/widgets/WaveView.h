@@ -1,16 +1,24 @@
 #pragma once
 // The sound of a file as a waveform: the lowest and highest sample of every pixel's stretch,
 // from the core's peaks, over the whole file or a stretch of it. It shows the player's
-// position and a marked range with two handles; a click moves the player there, a handle is
-// dragged; the wheel zooms at the pointer (Shift+wheel scrolls), + and - zoom, the arrows
-// move the position, I and O mark the start and the end there.
+// position and either a marked range with two handles (the Cut page) or the rows of a segment
+// list (the Split page: a line at each cut point, the selected row shaded, unticked rows
+// greyed, each row's number). A click moves the player there (and selects the row there); a
+// handle or a cut point is dragged; a double-click or M adds a cut point, Delete removes the
+// selected row's; the wheel zooms at the pointer (Shift+wheel scrolls), + and - zoom, the
+// arrows move the position (Ctrl: to the cut point before or after), I and O mark the start
+// and the end there.
 
 #include "plan/Peaks.h"
 
 #include <QWidget>
 
+#include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class TWaveView : public QWidget
 {
@@ -18,6 +26,11 @@ class TWaveView : public QWidget
 
 public:
     explicit TWaveView(QWidget *parent = nullptr);
+    ~TWaveView() override;
+
+    // Builds the peaks of a file off the window's thread, on every core, and shows them once
+    // built; the build of the file before stops.
+    void Load(const std::filesystem::path &file);
 
     // The file's peaks (null: none yet, or none to draw) and its playing time.
     void SetPeaks(std::shared_ptr<const mp3core::TPeaks> peaks);
@@ -38,10 +51,23 @@ public:
     int64_t TimeAt(int x) const;
     int XOf(int64_t ms) const;
 
+    struct TRow
+    {
+        int64_t StartMs = 0;
+        int64_t EndMs = 0;
+        bool Ticked = true;
+    };
+    // The segment list's rows and the selected one; no rows: the marked range shows instead.
+    void SetRows(std::vector<TRow> rows, std::optional<size_t> selected);
+
 signals:
     void Seek(int64_t ms);                  // a click, or the arrows
     void RangeMoved(int which, int64_t ms); // a handle dragged (0: start, 1: end)
     void MarkHere(int which);               // I (0) or O (1) at the position
+    void RowClicked(size_t row);            // a click in a row's stretch
+    void CutMoved(size_t row, int64_t ms);  // the cut point where row starts, dragged
+    void AddCutAt(int64_t ms);              // a double-click, or M
+    void RemoveCut();                       // Delete: the selected row's cut point
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -50,19 +76,30 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     void Scroll(int64_t byMs);
     void Describe(); // the accessible description: what a screen reader reports
     void DrawPeaks(class QPainter &p) const;
+    void DrawRows(class QPainter &p) const;
+    // The row whose stretch holds ms, and the cut point nearest pixel x within reach.
+    std::optional<size_t> RowAt(int64_t ms) const;
+    std::optional<size_t> CutNear(int x) const;
+    // The cut point before (or after) the position.
+    std::optional<int64_t> CutBeside(bool before) const;
 
     std::shared_ptr<const mp3core::TPeaks> peaks_;
     int64_t length_ = 0;
     int64_t frameMs_ = 26;
+    std::shared_ptr<std::atomic<bool>> cancel_; // of the build that runs
     int64_t position_ = 0;
     int64_t start_ = 0;
     int64_t end_ = -1;
     int64_t viewStart_ = 0;
     int64_t viewEnd_ = 0;
     int dragging_ = -1; // the handle being dragged, or -1
+    std::vector<TRow> rows_;
+    std::optional<size_t> selected_;
+    std::optional<size_t> draggingCut_; // the row whose cut point is being dragged
 };

@@ -99,8 +99,11 @@ private slots:
             w.split->SpeedButton13Click();
             step.method->setChecked(true);
             w.split->SpeedButton14Click();
+            // The list's step has the waveform below the buttons.
+            const QStringList wave =
+                step.controls[0] == "ListView2" ? QStringList{"WaveView2"} : QStringList{};
             QCOMPARE(TabWalk(w.main.get(), Control<QWidget>(*w.main, qPrintable(step.controls[0]))),
-                     step.controls + output + bottom + window);
+                     step.controls + output + bottom + wave + window);
         }
 
         // The tag dialog: its fields row by row, then its three buttons; Return confirms.

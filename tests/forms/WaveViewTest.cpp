@@ -127,6 +127,71 @@ private slots:
         QCOMPARE(view->ViewEnd() - view->ViewStart(), 20);
         view->grab(); // draws at every zoom without a fault
     }
+
+    // On the Split page's list step: a double-click and M add cut points, a click selects the
+    // row there, a dragged cut point moves (and the parts written follow), Ctrl+arrows go from
+    // cut point to cut point, Delete removes the selected row's.
+    void CutPointsOnTheSplitPage()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        w.main->show();
+        w.ui.PageControl1->setCurrentIndex(1);
+        w.split->OpenSplitInput(Q(EncodeWithLame(dir, "in", 6.0, 44100, 2, "-b 128")));
+        w.split->SpeedButton14Click(); // the list's step
+        auto *view = Control<TWaveView>(*w.main, "WaveView2");
+        QVERIFY(view->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(view->HasPeaks(), 20000);
+        TMediaPlayer &player = w.main->MediaPlayer1;
+
+        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(view->XOf(2000), 20));
+        QCOMPARE(w.ui.ListView2->topLevelItemCount(), 2);
+        const int64_t first = w.split->Segments()[1].StartMs;
+        QCOMPARE(first, view->TimeAt(view->XOf(2000)));
+        player.SetPosition(4000);
+        w.split->ShowPosition(player.Position());
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_M); // at the player's position
+        QCOMPARE(w.split->Segments().Count(), 3u);
+        QCOMPARE(w.split->Segments()[2].StartMs, 4000);
+
+        // The first cut point dragged to 1.5 s: its two rows follow.
+        const QPoint from(view->XOf(first), 20);
+        const QPoint to(view->XOf(1500), 20);
+        QTest::mousePress(view, Qt::LeftButton, {}, from);
+        QTest::mouseMove(view, to);
+        QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+        const int64_t moved = view->TimeAt(to.x());
+        QCOMPARE(w.split->Segments()[0].EndMs, moved);
+        QCOMPARE(w.split->Segments()[1].StartMs, moved);
+        QCOMPARE(w.ui.ListView2->topLevelItem(1)->text(0), DisplayText(moved));
+
+        // Ctrl+arrows: from cut point to cut point.
+        player.SetPosition(0);
+        w.split->ShowPosition(0);
+        QTest::keyClick(view, Qt::Key_Right, Qt::ControlModifier);
+        QCOMPARE(player.Position(), moved);
+        QTest::keyClick(view, Qt::Key_Right, Qt::ControlModifier);
+        QCOMPARE(player.Position(), 4000);
+
+        // The parts written are the rows as they stand.
+        w.ui.Edit10->setText(Q(dir.Path()));
+        w.ui.Edit9->setText("p");
+        w.split->SpeedButton24Click();
+        WaitIdle(w);
+        const auto samples = [](const fs::path &f) { return GaplessSamples(f).size() / 2; };
+        QCOMPARE(int64_t(samples(dir / "p000.mp3")), (moved * 44100 + 500) / 1000);
+        QCOMPARE(int64_t(samples(dir / "p001.mp3")),
+                 (4000 * 44100 + 500) / 1000 - (moved * 44100 + 500) / 1000);
+
+        // A click selects the row there; Delete removes its cut point.
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(view->XOf(5000), 20));
+        QCOMPARE(w.ui.ListView2->indexOfTopLevelItem(w.ui.ListView2->currentItem()), 2);
+        QTest::keyClick(view, Qt::Key_Delete);
+        QCOMPARE(w.split->Segments().Count(), 2u);
+        QCOMPARE(w.split->Segments()[1].EndMs, w.split->filelength);
+    }
 };
 
 GUI_TEST_MAIN(WaveViewTest)

@@ -53,6 +53,31 @@ TEST(SegmentList, CutPointsSplitTheRowThatHoldsThem)
                                                      "179999-180000"}));
 }
 
+// A cut point dragged in the waveform moves between its neighbours, never onto them nor past
+// the last cut point the audio allows; the rows keep their ticks and texts.
+TEST(SegmentList, CutPointsMoveBetweenTheirNeighbours)
+{
+    TSegmentList list;
+    list.Reset(180000, 179000);
+    list.AddCut(60000);
+    list.AddCut(120000);
+    list.SetTag(1, Titled("two"));
+    list.SetTicked(2, false);
+    const struct
+    {
+        size_t row;
+        int64_t t;
+        bool moved;
+    } moves[] = {{1, 45000, true},   {1, 0, false},      {1, 120000, false},
+                 {0, 10000, false},  {2, 179000, false}, {2, 178999, true},
+                 {3, 150000, false}, {2, 45000, false},  {2, 45001, true}};
+    for (const auto &m : moves) {
+        EXPECT_EQ(list.MoveCut(m.row, m.t), m.moved) << m.row << " to " << m.t;
+    }
+    EXPECT_EQ(Shape(list),
+              (std::vector<std::string>{"0-45000", "45000-45001 two", "45001-180000 off"}));
+}
+
 TEST(SegmentList, NewRowsInheritTickAndTextsAndRemovalsMerge)
 {
     TSegmentList list;
