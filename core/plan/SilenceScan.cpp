@@ -8,6 +8,7 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
@@ -203,7 +204,7 @@ TSilenceScan ScanInPieces(TSource &source, const TSilenceOptions &options,
     std::mutex shared;
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     std::atomic<int64_t> decoded{0};
-    int64_t told = 0;
+    std::atomic<int64_t> told{0}; // the milliseconds progress was last told
     const TSampleSink sink = [&](size_t, int64_t first, const int16_t *s, int64_t count) {
         for (int64_t i = 0; i < count;) {
             const int64_t w = (first + i) / window;
@@ -222,9 +223,11 @@ TSilenceScan ScanInPieces(TSource &source, const TSilenceOptions &options,
         const int64_t done = decoded += count;
         if (progress && done * 1000 / rate - told >= 10000) {
             const std::lock_guard lock(shared);
-            told = done * 1000 / rate;
-            if (!progress(told)) {
-                *cancel = true;
+            if (done * 1000 / rate - told >= 10000) { // not told by another piece meanwhile
+                told = done * 1000 / rate;
+                if (!progress(told)) {
+                    *cancel = true;
+                }
             }
         }
     };

@@ -1,6 +1,5 @@
 #include "widgets/WaveView.h"
 
-#include "Background.h"
 #include "jobs/JobOutcome.h"
 #include "plan/TimeText.h"
 
@@ -30,6 +29,8 @@ QString Text(int64_t ms)
 
 TWaveView::TWaveView(QWidget *parent) : QWidget(parent)
 {
+    poll_.setInterval(50);
+    connect(&poll_, &QTimer::timeout, this, &TWaveView::TakePeaks);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName("波形");
     setMinimumHeight(40);
@@ -38,35 +39,53 @@ TWaveView::TWaveView(QWidget *parent) : QWidget(parent)
 
 TWaveView::~TWaveView()
 {
+    StopBuilding();
+}
+
+void TWaveView::StopBuilding()
+{
+    poll_.stop();
     if (cancel_) {
-        *cancel_ = true; // a build still running stops
+        *cancel_ = true; // the build stops within a block
+    }
+    if (builder_.joinable()) {
+        builder_.join();
     }
 }
 
 void TWaveView::Load(const std::filesystem::path &file)
 {
-    if (cancel_) {
-        *cancel_ = true;
-    }
+    // A thread of its own, which says when it is done through a flag the window's thread
+    // looks at; it joins the thread before it takes the peaks.
+    StopBuilding();
     auto cancel = std::make_shared<std::atomic<bool>>(false);
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    auto built = std::make_shared<TPeaks>();
     cancel_ = cancel;
-    RunInBackground(
-        this,
-        [file, cancel] {
-            TSource source;
-            TJobOutcome outcome;
-            auto peaks = std::make_shared<TPeaks>();
-            if (OpenJobInput(file, source, outcome)) {
-                *peaks =
-                    BuildPeaks(source, std::max(1u, std::thread::hardware_concurrency()), cancel);
-            }
-            return std::shared_ptr<const TPeaks>(peaks);
-        },
-        [this, cancel](const std::shared_ptr<const TPeaks> &peaks) {
-            if (!*cancel && peaks->Error.empty() && !peaks->Levels.empty()) {
-                SetPeaks(peaks);
-            }
-        });
+    done_ = done;
+    built_ = built;
+    builder_ = std::thread([file, cancel, done, built] {
+        TSource source;
+        TJobOutcome outcome;
+        if (OpenJobInput(file, source, outcome)) {
+            *built = BuildPeaks(source, std::max(1u, std::thread::hardware_concurrency()), cancel);
+        }
+        *done = true;
+    });
+    poll_.start();
+}
+
+void TWaveView::TakePeaks()
+{
+    if (done_ == nullptr || !*done_) {
+        return;
+    }
+    poll_.stop();
+    builder_.join();
+    done_.reset();
+    if (!*cancel_ && built_->Error.empty() && !built_->Levels.empty()) {
+        SetPeaks(built_);
+    }
 }
 
 void TWaveView::SetPeaks(std::shared_ptr<const TPeaks> peaks)

@@ -11,6 +11,7 @@
 
 #include "plan/Peaks.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <atomic>
@@ -18,6 +19,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 class TWaveView : public QWidget
@@ -81,6 +83,8 @@ protected:
 private:
     void Scroll(int64_t byMs);
     void Describe(); // the accessible description: what a screen reader reports
+    void StopBuilding();
+    void TakePeaks(); // the build has ended: its peaks shown
     void DrawPeaks(class QPainter &p) const;
     void DrawRows(class QPainter &p) const;
     // The row whose stretch holds ms, and the cut point nearest pixel x within reach.
@@ -92,7 +96,13 @@ private:
     std::shared_ptr<const mp3core::TPeaks> peaks_;
     int64_t length_ = 0;
     int64_t frameMs_ = 26;
-    std::shared_ptr<std::atomic<bool>> cancel_; // of the build that runs
+    // The build that runs: its thread, its stop flag and what it built, which the window's
+    // thread takes once it has joined the thread.
+    std::thread builder_;
+    std::shared_ptr<std::atomic<bool>> cancel_;
+    std::shared_ptr<std::atomic<bool>> done_;
+    std::shared_ptr<mp3core::TPeaks> built_;
+    QTimer poll_; // looks for the end of the build
     int64_t position_ = 0;
     int64_t start_ = 0;
     int64_t end_ = -1;

@@ -262,6 +262,8 @@ struct TWindows : private TSettingsAtStart
     explicit TWindows(bool keepSettings = false) : TSettingsAtStart(keepSettings)
     {
         main->SetDialogs(info.get(), addspecial.get());
+        // At the designed size, the smallest: the tests of the waveform make room for it.
+        main->resize(main->minimumSize());
     }
     ~TWindows()
     {

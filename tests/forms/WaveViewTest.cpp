@@ -18,6 +18,7 @@ TWaveView *View(const TWindows &w)
 // Opens a file on the Cut page and waits for its waveform.
 void OpenWithPeaks(TWindows &w, const QString &file)
 {
+    w.main->resize(640, 480);
     w.main->show();
     w.main->OpenCutInput(file);
     QTRY_VERIFY_WITH_TIMEOUT(View(w)->HasPeaks(), 20000);
@@ -136,6 +137,7 @@ private slots:
         TTempDir dir;
         TFakeDialogs dialogs;
         TWindows w;
+        w.main->resize(640, 480);
         w.main->show();
         w.ui.PageControl1->setCurrentIndex(1);
         w.split->OpenSplitInput(Q(EncodeWithLame(dir, "in", 6.0, 44100, 2, "-b 128")));
