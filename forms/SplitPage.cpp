@@ -129,6 +129,8 @@ void TSplitPage::ShowFile(int64_t lengthMs, std::optional<int64_t> lastCutMs)
     filelength = lengthMs;
     lastCut = lastCutMs;
     list_.Reset(lengthMs, lastCutMs);
+    undo_.clear(); // another file: nothing to undo
+    redo_.clear();
     view_->Show(0);
 }
 
@@ -151,7 +153,9 @@ TPartTag TSplitPage::PageTag() const
 
 void TSplitPage::additem(int64_t t)
 {
+    const std::vector<TSegment> before = list_.Rows();
     const TSegmentList::TAddResult r = list_.AddCut(t);
+    Undoable(before);
     if (r.What == TSegmentList::TAdd::Exists) {
         TDialogs::Current().Message(this, MsgExists);
     } else if (r.What == TSegmentList::TAdd::Added) {
@@ -165,7 +169,9 @@ void TSplitPage::N1Click()
     if (!row) {
         return;
     }
+    const std::vector<TSegment> before = list_.Rows();
     if (const std::optional<size_t> neighbour = list_.Remove(*row)) {
+        Undoable(before);
         view_->Show(neighbour);
     }
 }
@@ -173,7 +179,9 @@ void TSplitPage::N1Click()
 void TSplitPage::N2Click()
 {
     if (view_->Selected() && list_.Count() > 1) {
+        const std::vector<TSegment> before = list_.Rows();
         list_.RemoveAll();
+        Undoable(before);
         view_->Show(0);
     }
 }

@@ -86,6 +86,10 @@ public:
     void SpeedButton17Click();
     void SpeedButton18Click();
     void SpeedButton19Click();
+    // Ctrl+Z and Ctrl+Y: every change to the list's rows (add, move, remove, remove all, plan,
+    // import) undone and done again; false when there is none.
+    bool Undo();
+    bool Redo();
     // Space: pauses a playing file, else plays as "播放" does.
     void PlayOrPause();
     // Where Tab enters the page.
@@ -109,6 +113,8 @@ private:
     // The waveform below the list step: its rows follow the list, its clicks and drags change it.
     void SetUpWaveform();
     void RefreshWave();
+    // The rows before a change: kept for Undo when the change altered them.
+    void Undoable(const std::vector<mp3core::TSegment> &before);
     // Tab order, names for a screen reader, the list's Delete and the time fields' Return.
     void SetUpKeyboard();
     // The step in front: its groups show, the others hide.
@@ -149,7 +155,9 @@ private:
     std::shared_ptr<TJobProgress> progress_; // of the job that runs, or ran last
     QTimer *progressTimer_ = nullptr;        // shows it while the job runs
     QString cueName_;                        // the CUE sheet being imported
-    int64_t partsTotal_ = 0;                 // the parts the running split writes; 0: no split
-    QToolButton *recentButton_ = nullptr;    // the files opened last, beside "打开"
-    TWaveView *wave_ = nullptr;              // the sound of the file, with the cut points
+    std::vector<std::vector<mp3core::TSegment>> undo_, redo_;
+    std::optional<std::vector<mp3core::TSegment>> dragBefore_; // the rows as a drag found them
+    int64_t partsTotal_ = 0;              // the parts the running split writes; 0: no split
+    QToolButton *recentButton_ = nullptr; // the files opened last, beside "打开"
+    TWaveView *wave_ = nullptr;           // the sound of the file, with the cut points
 };

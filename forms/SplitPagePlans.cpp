@@ -31,7 +31,10 @@ std::filesystem::path TSplitPage::InputPath() const
 void TSplitPage::Plan(int64_t from, int64_t to, int64_t stepMs)
 {
     const std::optional<size_t> row = view_->Selected();
-    if (list_.Plan(from, to, stepMs) > 0) {
+    const std::vector<TSegment> before = list_.Rows();
+    const size_t existed = list_.Plan(from, to, stepMs);
+    Undoable(before);
+    if (existed > 0) {
         TDialogs::Current().Message(this, MsgExists);
     }
     view_->Show(row);
@@ -41,7 +44,10 @@ void TSplitPage::PlanBySize(int64_t from, int64_t to, int64_t stepBytes)
 {
     const std::optional<size_t> row = view_->Selected();
     SizeCutTimes(from, to, stepBytes, [this, row](const std::vector<int64_t> &times) {
-        if (list_.PlanTimes(times) > 0) {
+        const std::vector<TSegment> before = list_.Rows();
+        const size_t existed = list_.PlanTimes(times);
+        Undoable(before);
+        if (existed > 0) {
             TDialogs::Current().Message(this, MsgExists);
         }
         view_->Show(row);
@@ -159,7 +165,9 @@ void TSplitPage::PlanRequest(const TSplitRequest &request,
             TDialogs::Current().Message(this, why);
         }
         if (plan.Status == TSplitPlan::TStatus::Planned) {
+            const std::vector<TSegment> before = list_.Rows();
             list_ = plan.List;
+            Undoable(before);
             then(plan);
         }
         return;
@@ -190,7 +198,9 @@ void TSplitPage::PlanRequest(const TSplitRequest &request,
                 TDialogs::Current().Message(this, why);
             }
             if (planned.Plan.Status == TSplitPlan::TStatus::Planned) {
+                const std::vector<TSegment> before = list_.Rows();
                 list_ = planned.Plan.List;
+                Undoable(before);
                 then(planned.Plan);
             }
         });

@@ -10,11 +10,13 @@
 #include "widgets/WaveView.h"
 
 #include <QLabel>
+
 #include <QMenu>
 #include <QRadioButton>
 #include <QTextDocument>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <algorithm>
 
 void TSplitPage::MakeListMenu()
 {
@@ -144,8 +146,17 @@ void TSplitPage::SetUpWaveform()
         }
     });
     connect(wave_, &TWaveView::CutMoved, this, [this](size_t row, int64_t ms) {
+        if (!dragBefore_) {
+            dragBefore_ = list_.Rows(); // one undo for the whole drag
+        }
         if (!running_ && list_.MoveCut(row, ms)) {
             view_->Show(row);
+        }
+    });
+    connect(wave_, &TWaveView::CutDropped, this, [this] {
+        if (dragBefore_) {
+            Undoable(*dragBefore_);
+            dragBefore_.reset();
         }
     });
     connect(wave_, &TWaveView::AddCutAt, this, [this](int64_t ms) {
@@ -175,4 +186,51 @@ void TSplitPage::resizeEvent(QResizeEvent *event)
     // Below the steps and their buttons, as wide and as tall as the page allows.
     wave_->setGeometry(16, 286, width() - 32, std::max(40, height() - 290));
     QWidget::resizeEvent(event);
+}
+
+namespace {
+
+bool SameRows(const std::vector<mp3core::TSegment> &a, const std::vector<mp3core::TSegment> &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto &x, const auto &y) {
+        return x.StartMs == y.StartMs && x.EndMs == y.EndMs && x.Ticked == y.Ticked;
+    });
+}
+
+} // namespace
+
+void TSplitPage::Undoable(const std::vector<mp3core::TSegment> &before)
+{
+    if (SameRows(before, list_.Rows())) {
+        return; // refused, or nothing to change: nothing to undo
+    }
+    undo_.push_back(before);
+    if (undo_.size() > 100) {
+        undo_.erase(undo_.begin());
+    }
+    redo_.clear();
+}
+
+bool TSplitPage::Undo()
+{
+    if (undo_.empty() || running_) {
+        return false;
+    }
+    redo_.push_back(list_.Rows());
+    list_.Restore(std::move(undo_.back()));
+    undo_.pop_back();
+    view_->Show(0);
+    return true;
+}
+
+bool TSplitPage::Redo()
+{
+    if (redo_.empty() || running_) {
+        return false;
+    }
+    undo_.push_back(list_.Rows());
+    list_.Restore(std::move(redo_.back()));
+    redo_.pop_back();
+    view_->Show(0);
+    return true;
 }

@@ -162,6 +162,27 @@ void TFrm_main::SetUpKeyboard()
             SplitPage()->StopClick();
         }
     });
+    SetUpUndoKeys();
+}
+
+void TFrm_main::SetUpUndoKeys()
+{
+    // Undo and redo of the Split page's list (a field in focus undoes its own typing first).
+    auto *undo = new QShortcut(QKeySequence::Undo, this);
+    connect(undo, &QShortcut::activated, this, [this] {
+        if (ui->PageControl1->currentIndex() == 1) {
+            SplitPage()->Undo();
+        }
+    });
+    for (const QKeySequence &keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}) {
+        auto *s = new QShortcut(keys, this);
+        connect(s, &QShortcut::activated, this, [this] {
+            if (ui->PageControl1->currentIndex() == 1) {
+                SplitPage()->Redo();
+            }
+        });
+    }
 }
 
 void TFrm_main::SpaceKey()

@@ -82,6 +82,8 @@ private:
     void ConnectCutPage();
     // Tab order, names for a screen reader, the window's shortcuts.
     void SetUpKeyboard();
+    // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z: the Split page's list undone and done again.
+    void SetUpUndoKeys();
     // Space: play or pause, unless the control in focus takes it.
     void SpaceKey();
     // Return in a start (0) or end (1) field: the range takes it and the player goes there.

@@ -74,6 +74,9 @@ public:
     // row's tick and tag.
     void RemoveAll();
 
+    // The rows as a copy of Rows() had them (an undo).
+    void Restore(std::vector<TSegment> rows) { rows_ = std::move(rows); }
+
     void SetTicked(size_t row, bool ticked) { rows_[row].Ticked = ticked; }
     void SetTag(size_t row, const std::optional<TPartTag> &tag) { rows_[row].Tag = tag; }
 

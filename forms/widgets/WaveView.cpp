@@ -320,7 +320,10 @@ void TWaveView::mouseReleaseEvent(QMouseEvent *event)
 {
     mouseMoveEvent(event);
     dragging_ = -1;
-    draggingCut_.reset();
+    if (draggingCut_) {
+        draggingCut_.reset();
+        emit CutDropped();
+    }
 }
 
 void TWaveView::mouseDoubleClickEvent(QMouseEvent *event)

@@ -70,6 +70,7 @@ signals:
     void CutMoved(size_t row, int64_t ms);  // the cut point where row starts, dragged
     void AddCutAt(int64_t ms);              // a double-click, or M
     void RemoveCut();                       // Delete: the selected row's cut point
+    void CutDropped();                      // a cut point's drag has ended
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -168,6 +168,10 @@ private slots:
         QCOMPARE(w.split->Segments()[0].EndMs, moved);
         QCOMPARE(w.split->Segments()[1].StartMs, moved);
         QCOMPARE(w.ui.ListView2->topLevelItem(1)->text(0), DisplayText(moved));
+        QVERIFY(w.split->Undo()); // the whole drag is one step
+        QCOMPARE(w.split->Segments()[1].StartMs, first);
+        QVERIFY(w.split->Redo());
+        QCOMPARE(w.split->Segments()[1].StartMs, moved);
 
         // Ctrl+arrows: from cut point to cut point.
         player.SetPosition(0);
@@ -193,6 +197,60 @@ private slots:
         QTest::keyClick(view, Qt::Key_Delete);
         QCOMPARE(w.split->Segments().Count(), 2u);
         QCOMPARE(w.split->Segments()[1].EndMs, w.split->filelength);
+    }
+
+    // Ctrl+Z undoes every change to the list (add, move, remove, remove all, plan), Ctrl+Y
+    // and Ctrl+Shift+Z do it again; a new file starts with nothing to undo.
+    void UndoAndRedoOfTheList()
+    {
+        TFakeDialogs dialogs;
+        TWindows w;
+        w.main->show();
+        w.main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.main.get()));
+        w.ui.PageControl1->setCurrentIndex(1);
+        w.split->ShowFile(180000);
+        w.split->SpeedButton14Click();
+        w.ui.ListView2->setFocus();
+        const auto rows = [&] {
+            QStringList r;
+            for (const TSegment &s : w.split->Segments().Rows()) {
+                r << QString::number(s.StartMs / 1000);
+            }
+            return r.join(" ");
+        };
+        const auto key = [&](int k, Qt::KeyboardModifiers m) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(k), m);
+        };
+        const auto undo = [&] { key(Qt::Key_Z, Qt::ControlModifier); };
+        QVERIFY(!w.split->Undo()); // nothing yet
+        w.split->additem(60000);
+        w.split->additem(120000);
+        QCOMPARE(rows(), QString("0 60 120"));
+        undo();
+        QCOMPARE(rows(), QString("0 60"));
+        key(Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(rows(), QString("0 60 120"));
+        w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(1));
+        w.split->N1Click(); // remove
+        QCOMPARE(rows(), QString("0 120"));
+        w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(0));
+        w.split->N2Click(); // remove all
+        QCOMPARE(rows(), QString("0"));
+        emit w.addspecial->Planned(0, 180000, 45000); // the planner dialog's plan
+        QCOMPARE(rows(), QString("0 45 90 135"));
+        for (const char *expected : {"0", "0 120", "0 60 120"}) {
+            undo();
+            QCOMPARE(rows(), QString(expected));
+        }
+        key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(rows(), QString("0 120"));
+        w.split->additem(120000); // refused (exists): nothing to undo from it
+        undo();
+        QCOMPARE(rows(), QString("0 60 120"));
+        w.split->ShowFile(90000); // another file
+        QVERIFY(!w.split->Undo());
+        QVERIFY(!w.split->Redo());
     }
 };
 
