@@ -7,10 +7,13 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <thread>
 
 using namespace mp3core;
@@ -29,6 +32,12 @@ QString Text(int64_t ms)
 
 TWaveView::TWaveView(QWidget *parent) : QWidget(parent)
 {
+    bar_ = new QScrollBar(Qt::Horizontal, this);
+    bar_->setAccessibleName("波形的位置");
+    bar_->setFocusPolicy(Qt::NoFocus); // the waveform's own keys scroll it
+    bar_->hide();
+    connect(bar_, &QScrollBar::valueChanged, this,
+            [this](int from) { ShowView(from, viewEnd_ - viewStart_); });
     poll_.setInterval(50);
     connect(&poll_, &QTimer::timeout, this, &TWaveView::TakePeaks);
     setFocusPolicy(Qt::StrongFocus);
@@ -98,8 +107,7 @@ void TWaveView::SetLength(int64_t ms, int64_t frameMs)
 {
     length_ = std::max<int64_t>(0, ms);
     frameMs_ = std::max<int64_t>(1, frameMs);
-    viewStart_ = 0;
-    viewEnd_ = length_;
+    ShowView(0, length_);
     peaks_.reset();
     Describe();
     update();
@@ -142,19 +150,61 @@ void TWaveView::Zoom(double factor, int x)
     const int64_t span = std::clamp<int64_t>(int64_t(double(viewEnd_ - viewStart_) / factor),
                                              std::min(ShortestViewMs, length_), length_);
     // The time under the pointer stays under it.
-    int64_t from = at - span * x / std::max(1, width());
-    from = std::clamp<int64_t>(from, 0, length_ - span);
-    viewStart_ = from;
-    viewEnd_ = from + span;
+    ShowView(at - span * x / std::max(1, width()), span);
+}
+
+void TWaveView::ShowView(int64_t from, int64_t span)
+{
+    viewStart_ = std::clamp<int64_t>(from, 0, std::max<int64_t>(0, length_ - span));
+    viewEnd_ = viewStart_ + span;
+    const QSignalBlocker quiet(bar_);
+    bar_->setRange(0, int(std::min<int64_t>(length_ - span, INT32_MAX)));
+    bar_->setPageStep(int(std::min<int64_t>(span, INT32_MAX)));
+    bar_->setSingleStep(int(std::max<int64_t>(1, span / 10)));
+    bar_->setValue(int(viewStart_));
+    bar_->setVisible(span < length_);
     update();
+}
+
+std::vector<int64_t> TWaveView::RulerTicks() const
+{
+    // The smallest round step that leaves 80 pixels between labels.
+    static const int64_t steps[] = {10,     20,     50,     100,     200,     500,    1000,
+                                    2000,   5000,   10000,  15000,   30000,   60000,  120000,
+                                    300000, 600000, 900000, 1800000, 3600000, 7200000};
+    const int64_t span = std::max<int64_t>(1, viewEnd_ - viewStart_);
+    int64_t step = steps[std::size(steps) - 1];
+    for (const int64_t s : steps) {
+        if (s * width() / span >= 80) {
+            step = s;
+            break;
+        }
+    }
+    std::vector<int64_t> ticks;
+    for (int64_t t = (viewStart_ + step - 1) / step * step; t <= viewEnd_; t += step) {
+        ticks.push_back(t);
+    }
+    return ticks;
+}
+
+void TWaveView::DrawRuler(QPainter &p) const
+{
+    p.setPen(palette().color(QPalette::Text));
+    for (const int64_t t : RulerTicks()) {
+        const int x = XOf(t);
+        p.drawLine(x, 0, x, 4);
+        p.drawText(x + 2, height() - (bar_->isVisible() ? bar_->height() : 0) - 3, Text(t));
+    }
+}
+
+void TWaveView::resizeEvent(QResizeEvent *)
+{
+    bar_->setGeometry(0, height() - 12, width(), 12);
 }
 
 void TWaveView::Scroll(int64_t byMs)
 {
-    const int64_t span = viewEnd_ - viewStart_;
-    viewStart_ = std::clamp<int64_t>(viewStart_ + byMs, 0, std::max<int64_t>(0, length_ - span));
-    viewEnd_ = viewStart_ + span;
-    update();
+    ShowView(viewStart_ + byMs, viewEnd_ - viewStart_);
 }
 
 void TWaveView::Describe()
@@ -270,6 +320,7 @@ void TWaveView::paintEvent(QPaintEvent *)
     p.drawLine(0, height() / 2, width(), height() / 2);
     DrawPeaks(p);
     DrawRows(p);
+    DrawRuler(p);
     if (range) {
         p.setPen(QPen(QColor(224, 120, 0), 2));
         for (const int64_t t : {start_, end_}) {

@@ -49,6 +49,8 @@ public:
     int64_t ViewEnd() const { return viewEnd_; }
     // Zooms in (factor 2) or out (0.5) about the time at pixel x.
     void Zoom(double factor, int x);
+    // The times the ruler along the top labels: round steps at least 80 pixels apart.
+    std::vector<int64_t> RulerTicks() const;
     // The time at pixel x, and the pixel of a time.
     int64_t TimeAt(int x) const;
     int XOf(int64_t ms) const;
@@ -83,6 +85,9 @@ protected:
 
 private:
     void Scroll(int64_t byMs);
+    void ShowView(int64_t from, int64_t span); // the stretch in view, the scroll bar with it
+    void DrawRuler(class QPainter &p) const;
+    void resizeEvent(QResizeEvent *event) override;
     void Describe(); // the accessible description: what a screen reader reports
     void StopBuilding();
     void TakePeaks(); // the build has ended: its peaks shown
@@ -103,7 +108,8 @@ private:
     std::shared_ptr<std::atomic<bool>> cancel_;
     std::shared_ptr<std::atomic<bool>> done_;
     std::shared_ptr<mp3core::TPeaks> built_;
-    QTimer poll_; // looks for the end of the build
+    QTimer poll_;                     // looks for the end of the build
+    class QScrollBar *bar_ = nullptr; // along the bottom, while zoomed in
     int64_t position_ = 0;
     int64_t start_ = 0;
     int64_t end_ = -1;

@@ -2,8 +2,10 @@
 // a click moves the player, a dragged handle moves the marked range (and the cut written), the
 // keys and the wheel, and what a screen reader reads of it.
 #include "widgets/WaveView.h"
+
 #include "Decode.h"
 #include "GuiSupport.h"
+#include <QScrollBar>
 
 namespace fs = std::filesystem;
 using namespace mp3core;
@@ -114,6 +116,20 @@ private slots:
         QCoreApplication::sendEvent(view, &in);
         QCOMPARE(view->ViewEnd() - view->ViewStart(), whole / 2);
         QVERIFY(std::abs(view->TimeAt(x) - under) <= whole / view->width());
+        // Zoomed in, the scroll bar shows and moves the view; the ruler's labels stay apart.
+        auto *bar = view->findChild<QScrollBar *>();
+        QVERIFY(bar != nullptr && bar->isVisible());
+        QCOMPARE(int64_t(bar->maximum()),
+                 w.main->filelength - (view->ViewEnd() - view->ViewStart()));
+        bar->setValue(bar->maximum());
+        QCOMPARE(view->ViewEnd(), w.main->filelength);
+        const std::vector<int64_t> ticks = view->RulerTicks();
+        QVERIFY(ticks.size() >= 2);
+        for (size_t i = 1; i < ticks.size(); ++i) {
+            QVERIFY(view->XOf(ticks[i]) - view->XOf(ticks[i - 1]) >= 80);
+            QVERIFY(ticks[i] >= view->ViewStart() && ticks[i] <= view->ViewEnd());
+        }
+        bar->setValue(0);
         const int64_t before = view->ViewStart();
         QWheelEvent scroll(QPointF(x, 5), view->mapToGlobal(QPointF(x, 5)), {}, {0, -120},
                            Qt::NoButton, Qt::ShiftModifier, Qt::NoScrollPhase, false);
@@ -122,6 +138,7 @@ private slots:
         view->setFocus();
         QTest::keyClick(view, Qt::Key_Minus);
         QCOMPARE(view->ViewEnd() - view->ViewStart(), whole);
+        QVERIFY2(!bar->isVisible(), "the whole file in view: no scroll bar");
         for (int i = 0; i < 20; ++i) {
             QTest::keyClick(view, Qt::Key_Plus); // down to the deepest zoom, 20 ms across
         }
