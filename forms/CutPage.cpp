@@ -222,13 +222,8 @@ void TFrm_main::MarkAt(int which, int64_t ms)
 
 void TFrm_main::SeekTo(int64_t ms)
 {
-    if (!MediaPlayer1.IsOpen()) {
+    if (!SeekOpenPlayer(MediaPlayer1, ms)) {
         return;
-    }
-    const bool playing = MediaPlayer1.Mode() == TMediaPlayer::mpPlaying;
-    MediaPlayer1.SetPosition(ms);
-    if (playing) {
-        MediaPlayer1.Play();
     }
     const int64_t at = MediaPlayer1.Position();
     ui->TrackBar2->setValue(Seconds(at));

@@ -73,6 +73,19 @@ TWaitCursor::~TWaitCursor()
     QGuiApplication::restoreOverrideCursor();
 }
 
+bool SeekOpenPlayer(TMediaPlayer &player, int64_t ms)
+{
+    if (!player.IsOpen()) {
+        return false;
+    }
+    const bool playing = player.Mode() == TMediaPlayer::mpPlaying;
+    player.SetPosition(ms);
+    if (playing) {
+        player.Play();
+    }
+    return true;
+}
+
 void SeekFromBar(TMediaPlayer &player, int second)
 {
     const bool playing = player.Mode() == TMediaPlayer::mpPlaying;

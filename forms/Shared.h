@@ -61,3 +61,5 @@ struct TWaitCursor
 
 // The user moved a bar to a second: the player goes there, and plays on if it played.
 void SeekFromBar(TMediaPlayer &player, int second);
+// The same to a millisecond (a click in a waveform); false when no file is open.
+bool SeekOpenPlayer(TMediaPlayer &player, int64_t ms);

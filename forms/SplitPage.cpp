@@ -20,11 +20,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QLabel>
-#include <QMenu>
-#include <QRadioButton>
 #include <QTimer>
-#include <QToolButton>
 
 #include <algorithm>
 #include <initializer_list>

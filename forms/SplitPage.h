@@ -115,6 +115,9 @@ private:
     void RefreshWave();
     // The rows before a change: kept for Undo when the change altered them.
     void Undoable(const std::vector<mp3core::TSegment> &before);
+    // The rows from's last entry had, the present ones kept in to: an undo or a redo.
+    bool Step(std::vector<std::vector<mp3core::TSegment>> &from,
+              std::vector<std::vector<mp3core::TSegment>> &to);
     // Tab order, names for a screen reader, the list's Delete and the time fields' Return.
     void SetUpKeyboard();
     // The step in front: its groups show, the others hide.

@@ -130,15 +130,9 @@ void TSplitPage::SetUpWaveform()
     connect(view_, &TSegmentView::Changed, this, &TSplitPage::RefreshWave);
     connect(ui->ListView2, &QTreeWidget::itemSelectionChanged, this, &TSplitPage::RefreshWave);
     connect(wave_, &TWaveView::Seek, this, [this](int64_t ms) {
-        if (player_ == nullptr || !player_->IsOpen()) {
-            return;
+        if (player_ != nullptr && SeekOpenPlayer(*player_, ms)) {
+            ShowPosition(player_->Position());
         }
-        const bool playing = player_->Mode() == TMediaPlayer::mpPlaying;
-        player_->SetPosition(ms);
-        if (playing) {
-            player_->Play();
-        }
-        ShowPosition(player_->Position());
     });
     connect(wave_, &TWaveView::RowClicked, this, [this](size_t row) {
         if (row < list_.Count()) {
@@ -211,26 +205,25 @@ void TSplitPage::Undoable(const std::vector<mp3core::TSegment> &before)
     redo_.clear();
 }
 
-bool TSplitPage::Undo()
+bool TSplitPage::Step(std::vector<std::vector<mp3core::TSegment>> &from,
+                      std::vector<std::vector<mp3core::TSegment>> &to)
 {
-    if (undo_.empty() || running_) {
+    if (from.empty() || running_) {
         return false;
     }
-    redo_.push_back(list_.Rows());
-    list_.Restore(std::move(undo_.back()));
-    undo_.pop_back();
+    to.push_back(list_.Rows());
+    list_.Restore(std::move(from.back()));
+    from.pop_back();
     view_->Show(0);
     return true;
 }
 
+bool TSplitPage::Undo()
+{
+    return Step(undo_, redo_);
+}
+
 bool TSplitPage::Redo()
 {
-    if (redo_.empty() || running_) {
-        return false;
-    }
-    undo_.push_back(list_.Rows());
-    list_.Restore(std::move(redo_.back()));
-    redo_.pop_back();
-    view_->Show(0);
-    return true;
+    return Step(redo_, undo_);
 }

@@ -5,25 +5,19 @@
 #include "Application.h"
 #include "Background.h"
 #include "Dialogs.h"
-#include "Messages.h"
 #include "Paths.h"
 #include "Shared.h"
 #include "SplitPage.h"
-#include "jobs/CutJob.h"
-#include "plan/TimeText.h"
-#include "tags/MP3TAG.h"
 #include "ui_Unit_main.h"
 #include "widgets/WaveView.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QShortcut>
 #include <QTabBar>
 #include <QToolButton>

@@ -18,6 +18,10 @@
 
 namespace mp3core {
 
+// libmpg123 and LAME's decoder count 529 samples of their own delay before the first sample of
+// the first frame comes out: a gapless decoder drops the tag's delay plus these.
+inline constexpr int64_t DecoderDelay = 529;
+
 class TMPEGAFHdr
 {
 public:
@@ -57,6 +61,9 @@ public:
     int64_t PlayedMs() const;
     // The samples (per channel) a gapless player plays: the frames' less that delay and padding.
     int64_t PlayedSamples() const;
+    // The samples a gapless decoder drops before the first one played: the tag's delay and the
+    // decoder's own (none without a LAME tag).
+    int64_t LeadSamples() const { return HasLameTag ? EncoderDelay + DecoderDelay : 0; }
 
     // Finds and decodes the first audio frame of the stream and estimates the file's length.
     // From a later byte (from): the stream that starts there, as where the format changes.

@@ -11,9 +11,6 @@ namespace mp3core {
 
 namespace {
 
-// libmpg123 and LAME's decoder count 529 samples of their own delay before the first sample of
-// the first frame comes out: a gapless decoder drops the tag's delay plus these.
-constexpr int64_t DecoderDelay = 529;
 // The tag's delay and padding are 12 bits wide.
 constexpr int64_t MaxDelay = 4095;
 // How far in front of the first wanted frame the bit reservoir may reach, in frames: 511
@@ -58,7 +55,7 @@ std::vector<uint8_t> ReservoirBytes(TFileStream &source,
 // The samples a gapless decoder drops before the source's first played one.
 int64_t Lead(const TMPEGAFHdr &hdr)
 {
-    return hdr.HasLameTag ? hdr.EncoderDelay + DecoderDelay : 0;
+    return hdr.LeadSamples();
 }
 
 // libmpg123 turns the order in which it sums its synthesis filter with every granule, four

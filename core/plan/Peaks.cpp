@@ -14,8 +14,6 @@ namespace mp3core {
 
 namespace {
 
-// libmpg123's decoder delay, which a LAME tag's encoder delay does not count.
-constexpr int64_t DecoderDelay = 529;
 // Frames a piece decodes before its own: enough for the bit reservoir (511 bytes, in the
 // smallest frames) and for the overlap of the frame before.
 constexpr int64_t PrimingFrames = 12;
@@ -46,7 +44,7 @@ std::vector<TPieceFrames> PieceFrames(TSource &source, size_t pieces)
     // the reservoir): a piece's first decoded frame falls on the turn the whole decode has
     // there.
     const int64_t granules = hdr.MPEGVersion == mvMpeg1 ? 2 : 1;
-    const int64_t lead = hdr.HasLameTag ? hdr.EncoderDelay + DecoderDelay : 0;
+    const int64_t lead = hdr.LeadSamples();
     const int64_t origin = std::max<int64_t>(0, lead / hdr.SamplesPerFrame - 4);
     std::vector<TPieceFrames> out;
     std::vector<int64_t> wanted;
@@ -99,9 +97,8 @@ void DecodePiece(const std::string &file, const TMPEGAFHdr &hdr, size_t index,
         return;
     }
     const int64_t spf = hdr.SamplesPerFrame;
-    const int64_t lead = hdr.HasLameTag ? hdr.EncoderDelay + DecoderDelay : 0;
-    const int64_t played =
-        hdr.FrameCount * spf - (hdr.HasLameTag ? hdr.EncoderDelay + hdr.EncoderPadding : 0);
+    const int64_t lead = hdr.LeadSamples();
+    const int64_t played = hdr.PlayedSamples();
     // The raw samples this piece keeps, as the whole stream counts them.
     const int64_t keepFrom = std::max(p.Own * spf, lead);
     const int64_t keepTo = std::min(p.End * spf, lead + played);
@@ -183,8 +180,7 @@ TPeaks BuildPeaks(TSource &source, size_t threads,
     const TMPEGAFHdr &hdr = source.Hdr;
     peaks.Rate = hdr.SampleRate;
     peaks.Channels = hdr.ChannelMode == cmMono ? 1 : 2;
-    peaks.Samples = hdr.FrameCount * hdr.SamplesPerFrame -
-                    (hdr.HasLameTag ? hdr.EncoderDelay + hdr.EncoderPadding : 0);
+    peaks.Samples = hdr.PlayedSamples();
     const int64_t blocks = (std::max<int64_t>(0, peaks.Samples) + PeakBlock - 1) / PeakBlock;
     // Every block starts empty (highest minimum, lowest maximum); a piece fills the blocks it
     // covers, and two pieces meet in one block at most, which a lock keeps whole.

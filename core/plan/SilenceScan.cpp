@@ -197,8 +197,7 @@ TSilenceScan ScanInPieces(TSource &source, const TSilenceOptions &options,
     const TMPEGAFHdr &hdr = source.Hdr;
     const long rate = hdr.SampleRate;
     const int channels = hdr.ChannelMode == cmMono ? 1 : 2;
-    const int64_t samples = hdr.FrameCount * hdr.SamplesPerFrame -
-                            (hdr.HasLameTag ? hdr.EncoderDelay + hdr.EncoderPadding : 0);
+    const int64_t samples = hdr.PlayedSamples();
     const int64_t window = std::max<int64_t>(1, rate / 100);
     std::vector<double> sums(size_t(std::max<int64_t>(0, samples) / window + 1), 0.0);
     std::mutex shared;
