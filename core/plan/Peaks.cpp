@@ -43,7 +43,7 @@ std::vector<TPieceFrames> PieceFrames(TSource &source, size_t pieces)
     // stream's decode starts (four before the first one played; the frames before only fill
     // the reservoir): a piece's first decoded frame falls on the turn the whole decode has
     // there.
-    const int64_t granules = hdr.MPEGVersion == mvMpeg1 ? 2 : 1;
+    const int64_t granules = 2; // an MPEG-1 frame's
     const int64_t lead = hdr.LeadSamples();
     const int64_t origin = std::max<int64_t>(0, lead / hdr.SamplesPerFrame - 4);
     std::vector<TPieceFrames> out;
@@ -133,6 +133,12 @@ void DecodePiece(const std::string &file, const TMPEGAFHdr &hdr, size_t index,
 bool DecodeInPieces(TSource &source, size_t pieces, const TSampleSink &sink, std::string &error,
                     const std::shared_ptr<const std::atomic<bool>> &cancel)
 {
+    // MPEG-2 and 2.5 pieces do not always join to the very samples: now and then a sample
+    // rounds one step apart many frames after a piece's start, whichever frame it starts on.
+    // Their streams decode in one piece (they hold half the samples or fewer, and decode fast).
+    if (source.Hdr.MPEGVersion != mvMpeg1) {
+        pieces = 1;
+    }
     const std::vector<TPieceFrames> frames = PieceFrames(source, std::max<size_t>(1, pieces));
     const std::string file = source.Stream->FileName().string();
     std::vector<std::string> errors(frames.size());
