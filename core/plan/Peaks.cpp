@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace mp3core {
@@ -34,11 +35,12 @@ struct TPieceFrames
     TByteRange Bytes;
 };
 
-// The pieces' frames and bytes, found in one walk of a VBR stream.
-std::vector<TPieceFrames> PieceFrames(TSource &source, size_t pieces)
+// Frames [Own, End) of each piece, and its frames and bytes to decode, found in one walk of a
+// VBR stream.
+std::vector<TPieceFrames> PieceFrames(TSource &source,
+                                      const std::vector<std::pair<int64_t, int64_t>> &owned)
 {
     TMPEGAFHdr &hdr = source.Hdr;
-    const int64_t frames = hdr.FrameCount;
     // libmpg123 sums its synthesis in a turn of four granules, from the frame where the whole
     // stream's decode starts (four before the first one played; the frames before only fill
     // the reservoir): a piece's first decoded frame falls on the turn the whole decode has
@@ -48,10 +50,10 @@ std::vector<TPieceFrames> PieceFrames(TSource &source, size_t pieces)
     const int64_t origin = std::max<int64_t>(0, lead / hdr.SamplesPerFrame - 4);
     std::vector<TPieceFrames> out;
     std::vector<int64_t> wanted;
-    for (size_t k = 0; k < pieces; ++k) {
+    for (const auto &[own, end] : owned) {
         TPieceFrames p;
-        p.Own = frames * int64_t(k) / int64_t(pieces);
-        p.End = frames * int64_t(k + 1) / int64_t(pieces);
+        p.Own = own;
+        p.End = end;
         if (p.End <= p.Own) {
             continue;
         }
@@ -136,10 +138,14 @@ bool DecodeInPieces(TSource &source, size_t pieces, const TSampleSink &sink, std
     // MPEG-2 and 2.5 pieces do not always join to the very samples: now and then a sample
     // rounds one step apart many frames after a piece's start, whichever frame it starts on.
     // Their streams decode in one piece (they hold half the samples or fewer, and decode fast).
-    if (source.Hdr.MPEGVersion != mvMpeg1) {
-        pieces = 1;
+    pieces = source.Hdr.MPEGVersion != mvMpeg1 ? 1 : std::max<size_t>(1, pieces);
+    const int64_t count = source.Hdr.FrameCount;
+    std::vector<std::pair<int64_t, int64_t>> owned;
+    for (size_t k = 0; k < pieces; ++k) {
+        owned.emplace_back(count * int64_t(k) / int64_t(pieces),
+                           count * int64_t(k + 1) / int64_t(pieces));
     }
-    const std::vector<TPieceFrames> frames = PieceFrames(source, std::max<size_t>(1, pieces));
+    const std::vector<TPieceFrames> frames = PieceFrames(source, owned);
     const std::string file = source.Stream->FileName().string();
     std::vector<std::string> errors(frames.size());
     std::vector<std::thread> threads;
@@ -162,6 +168,82 @@ bool DecodeInPieces(TSource &source, size_t pieces, const TSampleSink &sink, std
     return true;
 }
 
+bool DecodeStretch(TSource &source, int64_t first, int64_t count, std::vector<int16_t> &samples,
+                   std::string &error)
+{
+    const TMPEGAFHdr &hdr = source.Hdr;
+    const int channels = hdr.ChannelMode == cmMono ? 1 : 2;
+    const int64_t spf = std::max(1, hdr.SamplesPerFrame);
+    first = std::clamp<int64_t>(first, 0, hdr.PlayedSamples());
+    count = std::clamp<int64_t>(count, 0, hdr.PlayedSamples() - first);
+    samples.assign(size_t(count * channels), 0);
+    if (count == 0) {
+        return true;
+    }
+    const int64_t lead = hdr.LeadSamples();
+    const std::vector<TPieceFrames> piece = PieceFrames(
+        source,
+        {{(first + lead) / spf, std::min(hdr.FrameCount, (first + count + lead) / spf + 1)}});
+    if (piece.empty()) {
+        return true;
+    }
+    int64_t filled = 0;
+    const TSampleSink sink = [&](size_t, int64_t at, const int16_t *s, int64_t n) {
+        const int64_t from = std::max(at, first);
+        const int64_t to = std::min(at + n, first + count);
+        if (to > from) {
+            std::copy(s + (from - at) * channels, s + (to - at) * channels,
+                      samples.begin() + (from - first) * channels);
+            filled = std::max(filled, to - first);
+        }
+    };
+    DecodePiece(source.Stream->FileName().string(), hdr, 0, piece[0], sink, error, {});
+    samples.resize(size_t(filled * channels));
+    return error.empty();
+}
+
+void TPeakSketch::Start(const TPeaks &shape, int64_t blocks)
+{
+    std::lock_guard hold(lock_);
+    shape_ = shape;
+    shape_.Levels.clear();
+    // The coarsest shift that leaves at most 4,096 peaks.
+    shape_.Shift = 0;
+    while ((blocks >> shape_.Shift) > 4096) {
+        ++shape_.Shift;
+    }
+    const int64_t size = (blocks + (int64_t(1) << shape_.Shift) - 1) >> shape_.Shift;
+    coarse_.assign(size_t(size),
+                   TPeak{std::numeric_limits<int16_t>::max(), std::numeric_limits<int16_t>::min()});
+    ++version_;
+}
+
+void TPeakSketch::Add(const std::vector<std::pair<int64_t, TPeak>> &found)
+{
+    std::lock_guard hold(lock_);
+    for (const auto &[block, peak] : found) {
+        TPeak &p = coarse_[size_t(block >> shape_.Shift)];
+        p = {std::min(p.Min, peak.Min), std::max(p.Max, peak.Max)};
+    }
+    ++version_;
+}
+
+TPeaks TPeakSketch::Copy() const
+{
+    std::lock_guard hold(lock_);
+    TPeaks peaks = shape_;
+    if (!coarse_.empty()) {
+        peaks.Levels = PeakLevels(coarse_);
+    }
+    return peaks;
+}
+
+uint64_t TPeakSketch::Version() const
+{
+    std::lock_guard hold(lock_);
+    return version_;
+}
+
 std::vector<std::vector<TPeak>> PeakLevels(std::vector<TPeak> finest)
 {
     std::vector<std::vector<TPeak>> levels;
@@ -179,8 +261,32 @@ std::vector<std::vector<TPeak>> PeakLevels(std::vector<TPeak> finest)
     return levels;
 }
 
+namespace {
+
+// The finest peaks of a run of samples: the blocks it touches, each with its peak.
+std::vector<std::pair<int64_t, TPeak>> BlockPeaks(int64_t first, const int16_t *samples,
+                                                  int64_t count, int channels)
+{
+    std::vector<std::pair<int64_t, TPeak>> found;
+    for (int64_t i = 0; i < count;) {
+        const int64_t block = (first + i) / PeakBlock;
+        const int64_t take = std::min(count - i, (block + 1) * PeakBlock - (first + i));
+        int16_t lo = std::numeric_limits<int16_t>::max();
+        int16_t hi = std::numeric_limits<int16_t>::min();
+        for (const int16_t *q = samples + i * channels, *e = q + take * channels; q < e; ++q) {
+            lo = std::min(lo, *q);
+            hi = std::max(hi, *q);
+        }
+        found.emplace_back(block, TPeak{lo, hi});
+        i += take;
+    }
+    return found;
+}
+
+} // namespace
+
 TPeaks BuildPeaks(TSource &source, size_t threads,
-                  const std::shared_ptr<const std::atomic<bool>> &cancel)
+                  const std::shared_ptr<const std::atomic<bool>> &cancel, TPeakSketch *sketch)
 {
     TPeaks peaks;
     const TMPEGAFHdr &hdr = source.Hdr;
@@ -188,31 +294,27 @@ TPeaks BuildPeaks(TSource &source, size_t threads,
     peaks.Channels = hdr.ChannelMode == cmMono ? 1 : 2;
     peaks.Samples = hdr.PlayedSamples();
     const int64_t blocks = (std::max<int64_t>(0, peaks.Samples) + PeakBlock - 1) / PeakBlock;
-    // Every block starts empty (highest minimum, lowest maximum); a piece fills the blocks it
-    // covers, and two pieces meet in one block at most, which a lock keeps whole.
+    if (sketch != nullptr) {
+        sketch->Start(peaks, blocks);
+    }
+    // Every block starts empty (highest minimum, lowest maximum); the pieces fill the blocks
+    // they cover, two of them in one block where they meet.
     std::vector<TPeak> finest(size_t(blocks), TPeak{std::numeric_limits<int16_t>::max(),
                                                     std::numeric_limits<int16_t>::min()});
-    std::mutex edges;
+    std::mutex lock;
     const int channels = peaks.Channels;
     const TSampleSink sink = [&](size_t, int64_t first, const int16_t *samples, int64_t count) {
-        for (int64_t i = 0; i < count;) {
-            const int64_t block = (first + i) / PeakBlock;
-            const int64_t take = std::min(count - i, (block + 1) * PeakBlock - (first + i));
-            int16_t lo = std::numeric_limits<int16_t>::max();
-            int16_t hi = std::numeric_limits<int16_t>::min();
-            for (const int16_t *q = samples + i * channels, *e = q + take * channels; q < e; ++q) {
-                lo = std::min(lo, *q);
-                hi = std::max(hi, *q);
+        const std::vector<std::pair<int64_t, TPeak>> found =
+            BlockPeaks(first, samples, count, channels);
+        {
+            std::lock_guard hold(lock);
+            for (const auto &[block, peak] : found) {
+                TPeak &p = finest[size_t(block)];
+                p = {std::min(p.Min, peak.Min), std::max(p.Max, peak.Max)};
             }
-            // A block a piece holds whole is its alone; a shared one is merged under the lock.
-            const bool whole = take == PeakBlock;
-            std::unique_lock lock(edges, std::defer_lock);
-            if (!whole) {
-                lock.lock();
-            }
-            TPeak &p = finest[size_t(block)];
-            p = {std::min(p.Min, lo), std::max(p.Max, hi)};
-            i += take;
+        }
+        if (sketch != nullptr) {
+            sketch->Add(found);
         }
     };
     if (!DecodeInPieces(source, threads, sink, peaks.Error, cancel)) {
@@ -223,6 +325,38 @@ TPeaks BuildPeaks(TSource &source, size_t threads,
         peaks.Levels = PeakLevels(std::move(finest));
     }
     return peaks;
+}
+
+int64_t QuietestNear(const TPeaks &peaks, int64_t ms, int64_t reachMs)
+{
+    if (peaks.Levels.empty() || peaks.Rate <= 0) {
+        return ms;
+    }
+    const std::vector<TPeak> &finest = peaks.Levels[0];
+    const int64_t block = PeakBlock << peaks.Shift;
+    const auto blockAt = [&](int64_t t) {
+        return std::clamp<int64_t>(t * peaks.Rate / 1000 / block, 0, int64_t(finest.size()) - 1);
+    };
+    const int64_t at = blockAt(ms);
+    std::optional<int64_t> best;
+    int quietest = 0;
+    for (int64_t b = blockAt(ms - reachMs); b <= blockAt(ms + reachMs); ++b) {
+        const TPeak &p = finest[size_t(b)];
+        const int loud = int(p.Max) - int(p.Min);
+        if (p.Min > p.Max) {
+            continue; // not decoded yet
+        }
+        if (!best || loud < quietest ||
+            (loud == quietest && std::abs(b - at) < std::abs(*best - at))) {
+            best = b;
+            quietest = loud;
+        }
+    }
+    if (!best) {
+        return ms;
+    }
+    // The middle of the quietest block, within the file.
+    return std::min(*best * block + block / 2, peaks.Samples) * 1000 / peaks.Rate;
 }
 
 } // namespace mp3core

@@ -93,10 +93,58 @@ TEST(Peaks, PiecesJoinToTheGaplessDecodeInEveryKindOfStream)
         const auto [lo, hi] = std::minmax_element(direct.begin(), direct.end());
         EXPECT_EQ(peaks.Levels.back()[0].Min, *lo) << k.name;
         EXPECT_EQ(peaks.Levels.back()[0].Max, *hi) << k.name;
+        // A sketch of the build holds its coarse level, and a stretch decoded on its own is the
+        // stretch of the whole decode, wherever it starts and ends.
+        TPeakSketch sketch;
+        const TPeaks built = BuildPeaks(source, 3, {}, &sketch);
+        const TPeaks sketched = sketch.Copy();
+        ASSERT_LT(size_t(sketched.Shift), built.Levels.size()) << k.name;
+        EXPECT_TRUE(Same(sketched.Levels[0], built.Levels[size_t(sketched.Shift)])) << k.name;
+        const int64_t total = int64_t(direct.size()) / k.channels;
+        for (const auto &[first, count] : std::vector<std::pair<int64_t, int64_t>>{
+                 {0, 1000}, {total / 2 - 7, 3001}, {total - 500, 2000}, {total / 3, 1}}) {
+            std::vector<int16_t> stretch;
+            std::string error;
+            ASSERT_TRUE(DecodeStretch(source, first, count, stretch, error)) << error;
+            const auto from = direct.begin() + first * k.channels;
+            const auto to = direct.begin() + std::min(total, first + count) * k.channels;
+            EXPECT_TRUE(std::equal(stretch.begin(), stretch.end(), from, to))
+                << k.name << " from " << first;
+        }
         // One thread decodes from the start: the direct decode's peaks exactly.
         EXPECT_TRUE(Same(BuildPeaks(source, 1).Levels[0], DirectPeaks(direct, k.channels)))
             << k.name;
     }
+}
+
+// A point snaps to the middle of the quietest block within reach: the nearest of equally
+// quiet ones; blocks not decoded yet do not count; nothing built, nothing moves.
+TEST(Peaks, PointsSnapToTheQuietestBlockWithinReach)
+{
+    TPeaks peaks;
+    peaks.Rate = 51200; // a block of 512 samples is 10 ms
+    peaks.Samples = 100 * PeakBlock;
+    std::vector<TPeak> finest(100, TPeak{-1000, 1000});
+    finest[30] = {-5, 5};
+    finest[40] = {-5, 5};
+    finest[52] = {32767, -32768}; // not decoded yet
+    finest[60] = {0, 0};
+    finest[90] = {0, 0};
+    peaks.Levels = PeakLevels(finest);
+    const struct
+    {
+        int64_t at, reach, snapped;
+    } cases[] = {
+        {340, 250, 305},                  // 30 and 40 are as quiet as each other: the nearer one
+        {365, 200, 405}, {500, 250, 605}, // silence at 60
+        {500, 50, 505},                   // 60 out of reach: all alike, the block there
+        {525, 0, 525},                    // block 52 not decoded: nothing to snap to
+        {990, 250, 905},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(QuietestNear(peaks, c.at, c.reach), c.snapped) << c.at;
+    }
+    EXPECT_EQ(QuietestNear(TPeaks{}, 1234), 1234);
 }
 
 // Each level halves the one below it; an odd peak at the end stands alone.
