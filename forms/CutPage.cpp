@@ -36,6 +36,18 @@ void TFrm_main::ConnectCutPage()
     connect(WaveView1, &TWaveView::Seek, this, &TFrm_main::SeekTo);
     connect(WaveView1, &TWaveView::RangeMoved, this, &TFrm_main::MarkAt);
     connect(WaveView1, &TWaveView::MarkHere, this, &TFrm_main::MarkFromPlayer);
+    connect(WaveView1, &TWaveView::PlayAround, this, [this](int64_t ms) {
+        if (PlayAround(MediaPlayer1, ms)) {
+            Timer1Tag = 2;
+            Timer1.start();
+        }
+    });
+    connect(WaveView1, &TWaveView::DragEnded, this, &TFrm_main::SettleRange);
+    rangeSettles_.setSingleShot(true);
+    rangeSettles_.setInterval(0);
+    connect(&rangeSettles_, &QTimer::timeout, this, &TFrm_main::SettleRange);
+    SnapBox1 = MakeSnapBox(ui->TabSheet1, WaveView1, "cut/snap");
+    SnapBox1->setObjectName("SnapBox1");
     connect(ui->SpeedButton1, &QPushButton::clicked, this, &TFrm_main::SpeedButton1Click);
     connect(ui->SpeedButton2, &QPushButton::clicked, this, &TFrm_main::SpeedButton2Click);
     connect(ui->SpeedButton3, &QPushButton::clicked, this, &TFrm_main::SpeedButton3Click);
@@ -134,6 +146,8 @@ void TFrm_main::OpenCutInput(const QString &path)
     WaveView1->SetLength(filelength, hdr.SamplesPerFrame * 1000 / std::max(1, hdr.SampleRate));
     WaveView1->SetPosition(0);
     CutRangeChanged();
+    rangeSettles_.stop();
+    rangeHistory_.Reset({0, filelength}); // nothing of the last file to undo
     WaveView1->Load(ToPath(f));
     ShowSegmentLength(true);
 }
@@ -187,10 +201,44 @@ void TFrm_main::CutRangeChanged()
         ui->TrackBar2->SetSelStart(Seconds(start));
         ui->TrackBar2->SetSelEnd(Seconds(end));
         WaveView1->SetRange(start, end);
+        if (!WaveView1->Dragging()) {
+            rangeSettles_.start(); // a drag is one step, at its end
+        }
     } catch (const EConvertError &) {
         return; // a field being typed, empty for now
     }
     ShowSegmentLength(true);
+}
+
+void TFrm_main::SettleRange()
+{
+    try {
+        rangeHistory_.Settled({TimeTextToMs(CutRangeText(0).toStdString()),
+                               TimeTextToMs(CutRangeText(1).toStdString())});
+    } catch (const EConvertError &) {
+        // a field being typed: its range settles once it reads as a time
+    }
+}
+
+bool TFrm_main::ShowRange(const std::optional<TRangeHistory::TRange> &range)
+{
+    if (!range) {
+        return false;
+    }
+    MarkAt(0, range->first);
+    MarkAt(1, range->second);
+    return true;
+}
+
+bool TFrm_main::UndoRange()
+{
+    SettleRange(); // a change not settled yet is the step undone
+    return !cutRunning_ && ShowRange(rangeHistory_.Undo());
+}
+
+bool TFrm_main::RedoRange()
+{
+    return !cutRunning_ && ShowRange(rangeHistory_.Redo());
 }
 
 void TFrm_main::MarkFromPlayer(int which)

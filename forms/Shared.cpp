@@ -1,10 +1,13 @@
 #include "Shared.h"
 
 #include "MediaPlayer.h"
+#include "Recent.h"
 #include "plan/TimeText.h"
+#include "widgets/WaveView.h"
 
 #include "tags/MP3TAG.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -95,4 +98,29 @@ void SeekFromBar(TMediaPlayer &player, int second)
     if (playing) {
         player.Play();
     }
+}
+
+bool PlayAround(TMediaPlayer &player, int64_t ms)
+{
+    if (!player.IsOpen()) {
+        return false;
+    }
+    const int64_t from = std::max<int64_t>(0, ms - 2000);
+    player.SetPosition(from);
+    player.SetStartPos(from);
+    player.SetEndPos(ms + 2000);
+    player.Play();
+    return true;
+}
+
+QCheckBox *MakeSnapBox(QWidget *parent, TWaveView *view, const QString &key)
+{
+    auto *box = new QCheckBox("吸附(&S)", parent);
+    box->setToolTip("放下或拖动的点落在附近 ±250 毫秒内最安静处");
+    box->setAccessibleDescription(box->toolTip());
+    Remember(box, key);
+    view->SetSnap(box->isChecked());
+    QObject::connect(box, &QCheckBox::toggled, view, &TWaveView::SetSnap);
+    view->RememberZoomAs(key + "Span");
+    return box;
 }

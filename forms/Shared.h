@@ -63,3 +63,8 @@ struct TWaitCursor
 void SeekFromBar(TMediaPlayer &player, int second);
 // The same to a millisecond (a click in a waveform); false when no file is open.
 bool SeekOpenPlayer(TMediaPlayer &player, int64_t ms);
+// Plays 2 s either side of ms ("play around" a point); false when no file is open.
+bool PlayAround(TMediaPlayer &player, int64_t ms);
+// The "吸附" check box of a waveform: snapping on or off, remembered under key, as the view's
+// zoom is under key + "Span".
+class QCheckBox *MakeSnapBox(QWidget *parent, class TWaveView *view, const QString &key);

@@ -325,6 +325,7 @@ void TSplitPage::ShowStep(std::initializer_list<QGroupBox *> front)
     }
     if (wave_ != nullptr) {
         wave_->setVisible(ui->GroupBoxadv->isVisibleTo(this));
+        snapBox_->setVisible(wave_->isVisibleTo(this));
     }
 }
 

@@ -163,4 +163,5 @@ private:
     int64_t partsTotal_ = 0;              // the parts the running split writes; 0: no split
     QToolButton *recentButton_ = nullptr; // the files opened last, beside "打开"
     TWaveView *wave_ = nullptr;           // the sound of the file, with the cut points
+    class QCheckBox *snapBox_ = nullptr;  // snapping of its cut points
 };

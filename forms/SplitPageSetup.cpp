@@ -91,7 +91,7 @@ void TSplitPage::SetUpKeyboard()
                  ui->SpinEdit13, ui->SpinEdit14, ui->CheckBox2, ui->Edit9, ui->Edit10,
                  ui->SpeedButton25,
                  // below the steps
-                 ui->SpeedButton13, ui->SpeedButton14, ui->SpeedButtonStop, wave_});
+                 ui->SpeedButton13, ui->SpeedButton14, ui->SpeedButtonStop, snapBox_, wave_});
     NameButtons(*this);
     NameControls({{ui->Edit7, PlainText(ui->Label4->text())},
                   {ui->Edit8, "MP3文件所在文件夹"},
@@ -147,7 +147,7 @@ void TSplitPage::SetUpWaveform()
             view_->Show(row);
         }
     });
-    connect(wave_, &TWaveView::CutDropped, this, [this] {
+    connect(wave_, &TWaveView::DragEnded, this, [this] {
         if (dragBefore_) {
             Undoable(*dragBefore_);
             dragBefore_.reset();
@@ -163,6 +163,14 @@ void TSplitPage::SetUpWaveform()
             N1Click();
         }
     });
+    connect(wave_, &TWaveView::PlayAround, this, [this](int64_t ms) {
+        if (player_ != nullptr && PlayAround(*player_, ms)) {
+            emit PlayStarted();
+        }
+    });
+    snapBox_ = MakeSnapBox(this, wave_, "split/snap");
+    snapBox_->setObjectName("SnapBox2");
+    snapBox_->hide();
 }
 
 void TSplitPage::RefreshWave()
@@ -179,6 +187,7 @@ void TSplitPage::resizeEvent(QResizeEvent *event)
 {
     // Below the steps and their buttons, as wide and as tall as the page allows.
     wave_->setGeometry(16, 286, width() - 32, std::max(40, height() - 290));
+    snapBox_->setGeometry(width() - 84, 266, 64, 18);
     QWidget::resizeEvent(event);
 }
 

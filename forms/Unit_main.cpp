@@ -116,7 +116,7 @@ void TFrm_main::SetUpKeyboard()
                  ui->SpeedButton3, ui->SpinEdit6, ui->SpinEdit7, ui->SpinEdit8, ui->BitBtn3,
                  ui->SpeedButton4, ui->SpinEdit9, ui->SpinEdit10, ui->SpinEdit11, ui->BitBtn4,
                  ui->CheckBox1, ui->Edit1, ui->SpeedButton1, RecentButton1, ui->Edit11,
-                 ui->SpeedButton2, ui->BitBtn1, ui->BitBtn2, ui->TrackBar2, WaveView1,
+                 ui->SpeedButton2, ui->BitBtn1, ui->BitBtn2, ui->TrackBar2, SnapBox1, WaveView1,
                  SplitPage()->FirstControl()});
     NameButtons(*this);
     NameControls({{ui->SpinEdit6, "起点 分"},
@@ -166,6 +166,8 @@ void TFrm_main::SetUpUndoKeys()
     connect(undo, &QShortcut::activated, this, [this] {
         if (ui->PageControl1->currentIndex() == 1) {
             SplitPage()->Undo();
+        } else {
+            UndoRange();
         }
     });
     for (const QKeySequence &keys :
@@ -174,6 +176,8 @@ void TFrm_main::SetUpUndoKeys()
         connect(s, &QShortcut::activated, this, [this] {
             if (ui->PageControl1->currentIndex() == 1) {
                 SplitPage()->Redo();
+            } else {
+                RedoRange();
             }
         });
     }
@@ -318,6 +322,7 @@ bool TFrm_main::eventFilter(QObject *watched, QEvent *event)
     if (watched == ui->TabSheet1 && event->type() == QEvent::Resize) {
         const QSize page = ui->TabSheet1->size();
         WaveView1->setGeometry(8, 272, page.width() - 16, std::max(40, page.height() - 280));
+        SnapBox1->setGeometry(page.width() - 68, 250, 64, 18); // beside the track bar
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -3,6 +3,7 @@
 // button in the tab row's corner), the About page, the preview player and its timer.
 
 #include "MediaPlayer.h"
+#include "RangeHistory.h"
 
 #include <QString>
 #include <QTimer>
@@ -15,6 +16,7 @@
 namespace Ui {
 class TFrm_main;
 }
+class QCheckBox;
 class QShortcut;
 class QToolButton;
 class TSpinEdit;
@@ -64,6 +66,9 @@ public:
     void BitBtn3Click();
     bool CutRunning() const { return cutRunning_; }
     void BitBtn4Click();
+    // Ctrl+Z and Ctrl+Y on the Cut page: the marked range as it was, and back again.
+    bool UndoRange();
+    bool RedoRange();
 
     // Player display
     void Timer1Timer();
@@ -82,7 +87,8 @@ private:
     void ConnectCutPage();
     // Tab order, names for a screen reader, the window's shortcuts.
     void SetUpKeyboard();
-    // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z: the Split page's list undone and done again.
+    // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z: the marked range or the Split page's list undone and
+    // done again.
     void SetUpUndoKeys();
     // Space: play or pause, unless the control in focus takes it.
     void SpaceKey();
@@ -99,6 +105,10 @@ private:
     void SeekTo(int64_t ms);
     // A time field changed: the marked range and its length follow it.
     void CutRangeChanged();
+    // The marked range has settled (the changes of one turn of the loop, or a whole drag):
+    // a step to undo.
+    void SettleRange();
+    bool ShowRange(const std::optional<TRangeHistory::TRange> &range);
     void SplitRunning(bool running);
     void RunCut(const mp3core::TCutJob &job);
 
@@ -110,4 +120,7 @@ private:
     QShortcut *spaceKey_ = nullptr;
     QToolButton *RecentButton1 = nullptr; // the files opened last, beside the input's "..."
     TWaveView *WaveView1 = nullptr;       // the sound of the input, below the controls
+    QCheckBox *SnapBox1 = nullptr;        // snapping of the waveform's points
+    TRangeHistory rangeHistory_;
+    QTimer rangeSettles_; // runs once the loop has turned
 };

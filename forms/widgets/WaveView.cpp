@@ -1,7 +1,8 @@
 #include "widgets/WaveView.h"
 
-#include "jobs/JobOutcome.h"
+#include "Shared.h"
 #include "plan/TimeText.h"
+#include "widgets/WaveSource.h"
 
 #include <QCursor>
 #include <QKeyEvent>
@@ -14,7 +15,6 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
-#include <thread>
 
 using namespace mp3core;
 
@@ -38,77 +38,84 @@ TWaveView::TWaveView(QWidget *parent) : QWidget(parent)
     bar_->hide();
     connect(bar_, &QScrollBar::valueChanged, this,
             [this](int from) { ShowView(from, viewEnd_ - viewStart_); });
-    poll_.setInterval(50);
-    connect(&poll_, &QTimer::timeout, this, &TWaveView::TakePeaks);
+    source_ = new TWaveSource(this);
+    connect(source_, &TWaveSource::Peaks, this, &TWaveView::SetPeaks);
+    connect(source_, &TWaveSource::Samples, this, &TWaveView::SetSamples);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName("波形");
     setMinimumHeight(40);
     setCursor(Qt::IBeamCursor);
 }
 
-TWaveView::~TWaveView()
-{
-    StopBuilding();
-}
-
-void TWaveView::StopBuilding()
-{
-    poll_.stop();
-    if (cancel_) {
-        *cancel_ = true; // the build stops within a block
-    }
-    if (builder_.joinable()) {
-        builder_.join();
-    }
-}
+TWaveView::~TWaveView() = default;
 
 void TWaveView::Load(const std::filesystem::path &file)
 {
-    // A thread of its own, which says when it is done through a flag the window's thread
-    // looks at; it joins the thread before it takes the peaks.
-    StopBuilding();
-    auto cancel = std::make_shared<std::atomic<bool>>(false);
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    auto built = std::make_shared<TPeaks>();
-    cancel_ = cancel;
-    done_ = done;
-    built_ = built;
-    builder_ = std::thread([file, cancel, done, built] {
-        TSource source;
-        TJobOutcome outcome;
-        if (OpenJobInput(file, source, outcome)) {
-            *built = BuildPeaks(source, std::max(1u, std::thread::hardware_concurrency()), cancel);
-        }
-        *done = true;
-    });
-    poll_.start();
+    source_->Load(file);
 }
 
-void TWaveView::TakePeaks()
-{
-    if (done_ == nullptr || !*done_) {
-        return;
-    }
-    poll_.stop();
-    builder_.join();
-    done_.reset();
-    if (!*cancel_ && built_->Error.empty() && !built_->Levels.empty()) {
-        SetPeaks(built_);
-    }
-}
-
-void TWaveView::SetPeaks(std::shared_ptr<const TPeaks> peaks)
+void TWaveView::SetPeaks(std::shared_ptr<const TPeaks> peaks, bool whole)
 {
     peaks_ = std::move(peaks);
+    whole_ = whole;
+    AskForSamples();
     update();
+}
+
+void TWaveView::SetSamples(int64_t first, std::shared_ptr<const std::vector<int16_t>> samples)
+{
+    samplesFrom_ = first;
+    samples_ = std::move(samples);
+    update();
+}
+
+double TWaveView::SamplesPerPixel() const
+{
+    const long rate = peaks_ != nullptr ? peaks_->Rate : 0;
+    return double(viewEnd_ - viewStart_) * double(rate) / 1000.0 / std::max(1, width());
+}
+
+bool TWaveView::ShowsSamples() const
+{
+    if (samples_ == nullptr || peaks_ == nullptr || peaks_->Channels <= 0 ||
+        SamplesPerPixel() >= double(PeakBlock)) {
+        return false;
+    }
+    // Only samples that cover the whole view are drawn.
+    const int64_t count = int64_t(samples_->size()) / peaks_->Channels;
+    const int64_t from = viewStart_ * peaks_->Rate / 1000;
+    const int64_t to = std::min(peaks_->Samples, (viewEnd_ * peaks_->Rate + 999) / 1000);
+    return samplesFrom_ <= from && samplesFrom_ + count >= to;
+}
+
+void TWaveView::AskForSamples()
+{
+    // Below a peak a pixel, the samples themselves: the view's stretch and a view either side,
+    // so that a scroll finds them there.
+    if (!whole_ || peaks_ == nullptr || SamplesPerPixel() >= double(PeakBlock) || ShowsSamples()) {
+        return;
+    }
+    const int64_t span = viewEnd_ - viewStart_;
+    const int64_t from = std::max<int64_t>(0, viewStart_ - span) * peaks_->Rate / 1000;
+    source_->WantSamples(from, 3 * span * peaks_->Rate / 1000 + 1);
+}
+
+int64_t TWaveView::Snapped(int64_t ms) const
+{
+    return snap_ && peaks_ != nullptr ? std::clamp<int64_t>(QuietestNear(*peaks_, ms), 0, length_)
+                                      : ms;
 }
 
 void TWaveView::SetLength(int64_t ms, int64_t frameMs)
 {
     length_ = std::max<int64_t>(0, ms);
     frameMs_ = std::max<int64_t>(1, frameMs);
-    ShowView(0, length_);
     peaks_.reset();
+    samples_.reset();
+    whole_ = false;
+    const int64_t span = zoomKey_.isEmpty() ? 0 : WindowSettings().value(zoomKey_).toLongLong();
+    ShowView(0, span > 0 ? std::clamp<int64_t>(span, std::min(ShortestViewMs, length_), length_)
+                         : length_);
     Describe();
     update();
 }
@@ -151,6 +158,9 @@ void TWaveView::Zoom(double factor, int x)
                                              std::min(ShortestViewMs, length_), length_);
     // The time under the pointer stays under it.
     ShowView(at - span * x / std::max(1, width()), span);
+    if (!zoomKey_.isEmpty()) { // the whole file: 0
+        WindowSettings().setValue(zoomKey_, qlonglong(span < length_ ? span : 0));
+    }
 }
 
 void TWaveView::ShowView(int64_t from, int64_t span)
@@ -163,38 +173,8 @@ void TWaveView::ShowView(int64_t from, int64_t span)
     bar_->setSingleStep(int(std::max<int64_t>(1, span / 10)));
     bar_->setValue(int(viewStart_));
     bar_->setVisible(span < length_);
+    AskForSamples();
     update();
-}
-
-std::vector<int64_t> TWaveView::RulerTicks() const
-{
-    // The smallest round step that leaves 80 pixels between labels.
-    static const int64_t steps[] = {10,     20,     50,     100,     200,     500,    1000,
-                                    2000,   5000,   10000,  15000,   30000,   60000,  120000,
-                                    300000, 600000, 900000, 1800000, 3600000, 7200000};
-    const int64_t span = std::max<int64_t>(1, viewEnd_ - viewStart_);
-    int64_t step = steps[std::size(steps) - 1];
-    for (const int64_t s : steps) {
-        if (s * width() / span >= 80) {
-            step = s;
-            break;
-        }
-    }
-    std::vector<int64_t> ticks;
-    for (int64_t t = (viewStart_ + step - 1) / step * step; t <= viewEnd_; t += step) {
-        ticks.push_back(t);
-    }
-    return ticks;
-}
-
-void TWaveView::DrawRuler(QPainter &p) const
-{
-    p.setPen(palette().color(QPalette::Text));
-    for (const int64_t t : RulerTicks()) {
-        const int x = XOf(t);
-        p.drawLine(x, 0, x, 4);
-        p.drawText(x + 2, height() - (bar_->isVisible() ? bar_->height() : 0) - 3, Text(t));
-    }
 }
 
 void TWaveView::resizeEvent(QResizeEvent *)
@@ -210,53 +190,19 @@ void TWaveView::Scroll(int64_t byMs)
 void TWaveView::Describe()
 {
     QString text = "位置 " + Text(position_);
-    if (end_ >= start_) {
+    if (!rows_.empty() && selected_ && *selected_ < rows_.size()) {
+        text += "，分割点 " + Text(rows_[*selected_].StartMs);
+    } else if (rows_.empty() && end_ >= start_) {
         text += "，选定 " + Text(start_) + " 至 " + Text(end_);
     }
     setAccessibleDescription(text);
-}
-
-void TWaveView::DrawPeaks(QPainter &p) const
-{
-    if (peaks_ == nullptr || peaks_->Levels.empty() || peaks_->Rate <= 0) {
-        return;
-    }
-    const int mid = height() / 2;
-    const double scale = double(height() / 2 - 1) / 32768.0;
-    const double samplesPerPixel =
-        double(viewEnd_ - viewStart_) * double(peaks_->Rate) / 1000.0 / std::max(1, width());
-    // The finest level whose peaks are no wider than a pixel.
-    size_t level = 0;
-    while (level + 1 < peaks_->Levels.size() &&
-           double(PeakBlock << (level + 1)) <= samplesPerPixel) {
-        ++level;
-    }
-    const std::vector<TPeak> &peaks = peaks_->Levels[level];
-    const int64_t block = PeakBlock << level;
-    p.setPen(palette().color(QPalette::Highlight).darker(120));
-    for (int x = 0; x < width(); ++x) {
-        const int64_t s0 = TimeAt(x) * peaks_->Rate / 1000;
-        const int64_t s1 = std::max(s0 + 1, TimeAt(x + 1) * peaks_->Rate / 1000);
-        const size_t b0 = size_t(std::min<int64_t>(s0 / block, int64_t(peaks.size())));
-        const size_t b1 =
-            size_t(std::min<int64_t>((s1 + block - 1) / block, int64_t(peaks.size())));
-        if (b0 >= b1) {
-            continue;
-        }
-        int lo = 32767;
-        int hi = -32768;
-        for (size_t b = b0; b < b1; ++b) {
-            lo = std::min<int>(lo, peaks[b].Min);
-            hi = std::max<int>(hi, peaks[b].Max);
-        }
-        p.drawLine(x, mid - int(hi * scale), x, mid - int(lo * scale));
-    }
 }
 
 void TWaveView::SetRows(std::vector<TRow> rows, std::optional<size_t> selected)
 {
     rows_ = std::move(rows);
     selected_ = selected;
+    Describe();
     update();
 }
 
@@ -284,57 +230,6 @@ std::optional<size_t> TWaveView::CutNear(int x) const
     return best;
 }
 
-void TWaveView::DrawRows(QPainter &p) const
-{
-    for (size_t i = 0; i < rows_.size(); ++i) {
-        const TRow &r = rows_[i];
-        const QRect stretch(QPoint(XOf(r.StartMs), 0), QPoint(XOf(r.EndMs), height()));
-        if (!stretch.intersects(rect())) {
-            continue;
-        }
-        if (!r.Ticked) {
-            p.fillRect(stretch, QColor(128, 128, 128, 72)); // left out of the split
-        }
-        if (selected_ == i) {
-            p.fillRect(stretch, QColor(224, 120, 0, 48));
-        }
-        if (i > 0) {
-            p.setPen(QPen(QColor(224, 120, 0), 2));
-            p.drawLine(stretch.left(), 0, stretch.left(), height());
-        }
-        p.setPen(palette().color(QPalette::Text));
-        p.drawText(stretch.left() + 3, 12, QString::number(i + 1));
-    }
-}
-
-void TWaveView::paintEvent(QPaintEvent *)
-{
-    QPainter p(this);
-    p.fillRect(rect(), palette().color(QPalette::Base));
-    const bool range = rows_.empty() && end_ >= start_;
-    if (range && end_ > start_) {
-        p.fillRect(QRect(QPoint(XOf(start_), 0), QPoint(XOf(end_), height())),
-                   QColor(224, 120, 0, 48));
-    }
-    p.setPen(palette().color(QPalette::Mid));
-    p.drawLine(0, height() / 2, width(), height() / 2);
-    DrawPeaks(p);
-    DrawRows(p);
-    DrawRuler(p);
-    if (range) {
-        p.setPen(QPen(QColor(224, 120, 0), 2));
-        for (const int64_t t : {start_, end_}) {
-            p.drawLine(XOf(t), 0, XOf(t), height());
-        }
-    }
-    p.setPen(QPen(Qt::red, 1));
-    p.drawLine(XOf(position_), 0, XOf(position_), height());
-    if (hasFocus()) {
-        p.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
-        p.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
-}
-
 void TWaveView::mousePressEvent(QMouseEvent *event)
 {
     const int x = int(event->position().x());
@@ -348,6 +243,7 @@ void TWaveView::mousePressEvent(QMouseEvent *event)
         const int toEnd = std::abs(x - XOf(end_));
         if (std::min(toStart, toEnd) <= HandleReach) {
             dragging_ = toStart <= toEnd ? 0 : 1;
+            handle_ = dragging_;
             return;
         }
     }
@@ -359,7 +255,7 @@ void TWaveView::mousePressEvent(QMouseEvent *event)
 
 void TWaveView::mouseMoveEvent(QMouseEvent *event)
 {
-    const int64_t at = TimeAt(int(event->position().x()));
+    const int64_t at = Snapped(TimeAt(int(event->position().x())));
     if (draggingCut_) {
         emit CutMoved(*draggingCut_, at);
     } else if (dragging_ >= 0) {
@@ -370,17 +266,17 @@ void TWaveView::mouseMoveEvent(QMouseEvent *event)
 void TWaveView::mouseReleaseEvent(QMouseEvent *event)
 {
     mouseMoveEvent(event);
-    dragging_ = -1;
-    if (draggingCut_) {
+    if (Dragging()) {
+        dragging_ = -1;
         draggingCut_.reset();
-        emit CutDropped();
+        emit DragEnded();
     }
 }
 
 void TWaveView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (!rows_.empty()) {
-        emit AddCutAt(TimeAt(int(event->position().x())));
+        emit AddCutAt(Snapped(TimeAt(int(event->position().x()))));
     }
 }
 
@@ -396,6 +292,14 @@ void TWaveView::wheelEvent(QWheelEvent *event)
         Zoom(std::pow(2.0, steps), int(event->position().x()));
     }
     event->accept();
+}
+
+int64_t TWaveView::PointInHand() const
+{
+    if (!rows_.empty()) { // the selected row's cut point
+        return selected_ && *selected_ < rows_.size() ? rows_[*selected_].StartMs : position_;
+    }
+    return handle_ == 0 ? start_ : handle_ == 1 ? end_ : position_;
 }
 
 std::optional<int64_t> TWaveView::CutBeside(bool before) const
@@ -439,7 +343,8 @@ void TWaveView::keyPressEvent(QKeyEvent *event)
     case Qt::Key_M:
         if (!rows_.empty()) { // at the pointer when it is over the waveform
             const QPoint at = mapFromGlobal(QCursor::pos());
-            emit AddCutAt(underMouse() && rect().contains(at) ? TimeAt(at.x()) : position_);
+            emit AddCutAt(
+                Snapped(underMouse() && rect().contains(at) ? TimeAt(at.x()) : position_));
         }
         break;
     case Qt::Key_Delete:
@@ -448,10 +353,16 @@ void TWaveView::keyPressEvent(QKeyEvent *event)
         }
         break;
     case Qt::Key_I:
-        emit MarkHere(0);
-        break;
     case Qt::Key_O:
-        emit MarkHere(1);
+        handle_ = event->key() == Qt::Key_I ? 0 : 1;
+        if (snap_) {
+            emit RangeMoved(handle_, Snapped(position_));
+        } else {
+            emit MarkHere(handle_);
+        }
+        break;
+    case Qt::Key_P:
+        emit PlayAround(PointInHand());
         break;
     default:
         QWidget::keyPressEvent(event);

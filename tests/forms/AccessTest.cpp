@@ -68,11 +68,11 @@ private slots:
         TWindows w;
         const QStringList window = {"qt_tabwidget_tabbar",
                                     "SplitPageButton"}; // the tab row, then its corner
-        QStringList cut = {"SpeedButton3", "SpinEdit6",     "SpinEdit7", "SpinEdit8",
-                           "BitBtn3",      "SpeedButton4",  "SpinEdit9", "SpinEdit10",
-                           "SpinEdit11",   "BitBtn4",       "CheckBox1", "Edit1",
-                           "SpeedButton1", "RecentButton1", "Edit11",    "SpeedButton2",
-                           "BitBtn1",      "BitBtn2",       "TrackBar2", "WaveView1"};
+        QStringList cut = {"SpeedButton3", "SpinEdit6", "SpinEdit7",    "SpinEdit8",     "BitBtn3",
+                           "SpeedButton4", "SpinEdit9", "SpinEdit10",   "SpinEdit11",    "BitBtn4",
+                           "CheckBox1",    "Edit1",     "SpeedButton1", "RecentButton1", "Edit11",
+                           "SpeedButton2", "BitBtn1",   "BitBtn2",      "TrackBar2",     "SnapBox1",
+                           "WaveView1"};
         QCOMPARE(TabWalk(w.main.get(), w.ui.SpeedButton3), cut + window);
 
         w.split->OpenSplitInput(Q(FramesFile(dir, "s.mp3", 5)));
@@ -99,9 +99,10 @@ private slots:
             w.split->SpeedButton13Click();
             step.method->setChecked(true);
             w.split->SpeedButton14Click();
-            // The list's step has the waveform below the buttons.
-            const QStringList wave =
-                step.controls[0] == "ListView2" ? QStringList{"WaveView2"} : QStringList{};
+            // The list's step has the waveform below the buttons, its snapping first.
+            const QStringList wave = step.controls[0] == "ListView2"
+                                         ? QStringList{"SnapBox2", "WaveView2"}
+                                         : QStringList{};
             QCOMPARE(TabWalk(w.main.get(), Control<QWidget>(*w.main, qPrintable(step.controls[0]))),
                      step.controls + output + bottom + wave + window);
         }

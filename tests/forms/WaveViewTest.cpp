@@ -5,12 +5,20 @@
 
 #include "Decode.h"
 #include "GuiSupport.h"
+#include <QCheckBox>
 #include <QScrollBar>
+
+#include <cmath>
 
 namespace fs = std::filesystem;
 using namespace mp3core;
 
 namespace {
+
+QScrollBar *bar(QWidget *view)
+{
+    return view->findChild<QScrollBar *>();
+}
 
 TWaveView *View(const TWindows &w)
 {
@@ -31,6 +39,31 @@ int64_t Start(const TMainControls &ui)
     return TimeTextToMs(
         (ui.SpinEdit6->Text() + ":" + ui.SpinEdit7->Text() + "." + ui.SpinEdit8->Text())
             .toStdString());
+}
+
+int64_t End(const TMainControls &ui)
+{
+    return TimeTextToMs(
+        (ui.SpinEdit9->Text() + ":" + ui.SpinEdit10->Text() + "." + ui.SpinEdit11->Text())
+            .toStdString());
+}
+
+// Half a minute of a 440 Hz tone, mono, with silence from 2.4 s to 2.6 s.
+fs::path ToneWithAGap(const TTempDir &dir)
+{
+    std::vector<int16_t> samples(30 * 44100);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const bool gap = i >= 2400 * 441 / 10 && i < 2600 * 441 / 10;
+        samples[i] = gap ? 0 : int16_t(9000 * std::sin(double(i) * 2 * M_PI * 440 / 44100));
+    }
+    return EncodeSamplesWithLame(dir, "gap", samples, 44100, 1, "-b 128");
+}
+
+void Drag(QWidget *view, QPoint from, QPoint to)
+{
+    QTest::mousePress(view, Qt::LeftButton, {}, from);
+    QTest::mouseMove(view, to);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, to);
 }
 
 } // namespace
@@ -146,6 +179,113 @@ private slots:
         view->grab(); // draws at every zoom without a fault
     }
 
+    // With snapping on, a dragged handle lands in the silence near it; P plays 2 s either
+    // side of it; the deepest zoom shows the single samples, decoded for the stretch in view.
+    void SnappingPlayingAroundAndSingleSamples()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        OpenWithPeaks(w, Q(ToneWithAGap(dir)));
+        TWaveView *view = View(w);
+        auto *snap = Control<QCheckBox>(*w.main, "SnapBox1");
+        QVERIFY(!snap->isChecked() && !view->Snap());
+        Drag(view, {view->XOf(0), 20}, {view->XOf(2250), 20});
+        const int64_t unsnapped = Start(w.ui);
+        QCOMPARE(unsnapped, view->TimeAt(view->XOf(2250)));
+        snap->setChecked(true);
+        QVERIFY(view->Snap());
+        Drag(view, {view->XOf(unsnapped), 20}, {view->XOf(2250), 20});
+        const int64_t snapped = Start(w.ui);
+        QVERIFY2(snapped > 2400 && snapped < 2600, qPrintable(QString::number(snapped)));
+        QCOMPARE(view->RangeStart(), snapped);
+
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_P); // around the handle just moved
+        TMediaPlayer &player = w.main->MediaPlayer1;
+        QCOMPARE(player.Mode(), int(TMediaPlayer::mpPlaying));
+        QVERIFY(player.Position() >= snapped - 2000 && player.Position() < snapped);
+        w.main->BitBtn2Click();
+
+        QVERIFY(!view->ShowsSamples()); // the whole file: a peak a pixel
+        for (int i = 0; i < 20; ++i) {
+            QTest::keyClick(view, Qt::Key_Plus);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(view->ShowsSamples(), 20000);
+        view->grab();                              // the samples drawn, as lines and dots
+        bar(view)->setValue(bar(view)->maximum()); // scrolled to the end: decoded there too
+        QTRY_VERIFY_WITH_TIMEOUT(view->ShowsSamples(), 20000);
+        view->grab();
+    }
+
+    // Ctrl+Z undoes each change to the marked range (a typed time, a mark, a whole drag) and
+    // Ctrl+Y does it again; another file starts with nothing to undo.
+    void UndoAndRedoOfTheMarkedRange()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        OpenWithPeaks(w, Q(EncodeWithLame(dir, "in", 6.0, 44100, 2, "-b 128")));
+        w.main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.main.get()));
+        TWaveView *view = View(w);
+        const auto range = [&] { return std::make_pair(Start(w.ui), End(w.ui)); };
+        const auto initial = range();
+        QVERIFY(!w.main->RedoRange());
+        w.ui.SpinEdit7->SetText("1"); // typed: 0:01
+        QCoreApplication::processEvents();
+        w.main->MediaPlayer1.SetPosition(5000);
+        w.main->SpeedButton4Click(); // the end at the player's 5 s
+        QCoreApplication::processEvents();
+        Drag(view, {view->XOf(1000), 20}, {view->XOf(1500), 20});
+        Drag(view, {view->XOf(view->RangeStart()), 20}, {view->XOf(2000), 20});
+        const auto dragged = range();
+        QCOMPARE(dragged.first, view->TimeAt(view->XOf(2000)));
+        view->setFocus();
+        const auto undo = [&] { QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier); };
+        undo(); // both drags were done before the loop turned: one step each still
+        QCOMPARE(range().first, view->TimeAt(view->XOf(1500)));
+        undo();
+        QCOMPARE(range(), std::make_pair(int64_t(1000), int64_t(5000)));
+        undo();
+        QCOMPARE(range(), std::make_pair(int64_t(1000), initial.second));
+        undo();
+        QCOMPARE(range(), initial);
+        QVERIFY(!w.main->UndoRange());
+        QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(range(), std::make_pair(int64_t(1000), initial.second));
+        QVERIFY(w.main->RedoRange() && w.main->RedoRange() && w.main->RedoRange());
+        QCOMPARE(range(), dragged);
+        QVERIFY(!w.main->RedoRange());
+        w.main->OpenCutInput(Q(EncodeWithLame(dir, "other", 3.0, 44100, 2, "-b 128")));
+        QVERIFY(!w.main->UndoRange());
+    }
+
+    // The zoom and snapping come back after a restart, with the next file.
+    void ZoomAndSnappingSurviveARestart()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        const QString file = Q(FramesFile(dir, "in.mp3", 60));
+        int64_t span = 0;
+        {
+            TWindows w;
+            OpenWithPeaks(w, file);
+            View(w)->setFocus();
+            QTest::keyClick(View(w), Qt::Key_Plus);
+            QTest::keyClick(View(w), Qt::Key_Plus);
+            span = View(w)->ViewEnd() - View(w)->ViewStart();
+            QCOMPARE(span, w.main->filelength / 4);
+            Control<QCheckBox>(*w.main, "SnapBox1")->setChecked(true);
+        }
+        TWindows w(true);
+        w.main->OpenCutInput(file);
+        QCOMPARE(View(w)->ViewEnd() - View(w)->ViewStart(), span);
+        QVERIFY(Control<QCheckBox>(*w.main, "SnapBox1")->isChecked());
+        QVERIFY(View(w)->Snap());
+        QVERIFY(!Control<QCheckBox>(*w.main, "SnapBox2")->isChecked()); // the Split page's own
+    }
+
     // On the Split page's list step: a double-click and M add cut points, a click selects the
     // row there, a dragged cut point moves (and the parts written follow), Ctrl+arrows go from
     // cut point to cut point, Delete removes the selected row's.
@@ -207,6 +347,14 @@ private slots:
         QCOMPARE(int64_t(samples(dir / "p000.mp3")), (moved * 44100 + 500) / 1000);
         QCOMPARE(int64_t(samples(dir / "p001.mp3")),
                  (4000 * 44100 + 500) / 1000 - (moved * 44100 + 500) / 1000);
+
+        // P plays around the selected row's cut point; snapping puts a new one in a silence.
+        w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(1));
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_P);
+        QCOMPARE(player.Mode(), int(TMediaPlayer::mpPlaying));
+        QVERIFY(player.Position() >= 0 && player.Position() < moved);
+        player.Pause();
 
         // A click selects the row there; Delete removes its cut point.
         QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(view->XOf(5000), 20));
