@@ -310,6 +310,11 @@ def main():
     for task, tool, wall, cpu, peak, ratio in rows:
         print(f"| {task} | {tool} | {wall * 1000:.1f} | {cpu * 1000:.1f} | {peak:.1f} | {ratio:.2f} |")
     problems = [p for p in problems if p]
+    silence = [r for r in rows if r[1] == "mp3cut split --silence"]
+    if silence:
+        print()
+        print(f"silence split: {silence[0][5]:.2f}x one mpg123 -t of the file (goal <= 0.6x: the "
+              f"scan decodes on every core, {os.cpu_count()} here)")
     print()
     print("checks: " + ("all outputs start on a frame and decode cleanly; the parts of each "
                         "split play as the source, sample for sample"

@@ -7,7 +7,9 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace mp3core {
 
@@ -16,6 +18,8 @@ namespace {
 // The stretch of the file the decoder reads: from the first frame to the end of the audio, as
 // the frame walk finds them. It never sees the tags, so a tag whose size runs past the file,
 // or trailing bytes that only look like frames, cannot lead it astray.
+// The decoder reads a frame's header and then its body: it is served from a large block read
+// at once, not by two reads of the file per frame.
 struct TBoundedFile
 {
     std::unique_ptr<TFileStream> Stream;
@@ -23,7 +27,11 @@ struct TBoundedFile
     int64_t End = 0;
     int64_t Pos = 0;                                 // from Start
     std::shared_ptr<const std::atomic<bool>> Cancel; // once true, reads fail
+    std::vector<uint8_t> Block;                      // the bytes from BlockPos on
+    int64_t BlockPos = 0;                            // from Start
 };
+
+constexpr int64_t DecoderBlock = 256 * 1024;
 
 mpg123_ssize_t ReadBounded(void *handle, void *buffer, size_t n)
 {
@@ -36,8 +44,16 @@ mpg123_ssize_t ReadBounded(void *handle, void *buffer, size_t n)
         return 0;
     }
     try {
-        f->Stream->Seek(f->Start + f->Pos, soBeginning);
-        const int64_t got = f->Stream->Read(buffer, want);
+        const int64_t blockEnd = f->BlockPos + int64_t(f->Block.size());
+        if (f->Pos < f->BlockPos || f->Pos + want > blockEnd) { // the next block
+            f->Block.resize(
+                size_t(std::min(std::max(DecoderBlock, want), f->End - f->Start - f->Pos)));
+            f->Stream->Seek(f->Start + f->Pos, soBeginning);
+            f->Block.resize(size_t(f->Stream->Read(f->Block.data(), int64_t(f->Block.size()))));
+            f->BlockPos = f->Pos;
+        }
+        const int64_t got = std::min(want, f->BlockPos + int64_t(f->Block.size()) - f->Pos);
+        std::memcpy(buffer, f->Block.data() + (f->Pos - f->BlockPos), size_t(got));
         f->Pos += got;
         return mpg123_ssize_t(got);
     } catch (const EStreamError &) {

@@ -60,7 +60,6 @@ std::vector<TPieceFrames> PieceFrames(TSource &source,
         for (int64_t q = p.Own - PrimingFrames - 3; q <= p.Own - PrimingFrames; ++q) {
             wanted.push_back(std::max<int64_t>(0, q)); // the candidates for its first frame
         }
-        wanted.push_back(p.End);
         out.push_back(p);
     }
     std::sort(wanted.begin(), wanted.end());
@@ -80,7 +79,8 @@ std::vector<TPieceFrames> PieceFrames(TSource &source,
                 break;
             }
         }
-        p.Bytes = {pos(p.From), pos(p.End)};
+        // To the end of the stream: a piece stops once it has decoded its own frames.
+        p.Bytes = {pos(p.From), hdr.AudioEnd};
     }
     return out;
 }
@@ -145,16 +145,33 @@ bool DecodeInPieces(TSource &source, size_t pieces, const TSampleSink &sink, std
         owned.emplace_back(count * int64_t(k) / int64_t(pieces),
                            count * int64_t(k + 1) / int64_t(pieces));
     }
-    const std::vector<TPieceFrames> frames = PieceFrames(source, owned);
     const std::string file = source.Stream->FileName().string();
-    std::vector<std::string> errors(frames.size());
-    std::vector<std::thread> threads;
-    for (size_t k = 0; k < frames.size(); ++k) {
-        threads.emplace_back(
-            [&, k] { DecodePiece(file, source.Hdr, k, frames[k], sink, errors[k], cancel); });
-    }
-    for (std::thread &t : threads) {
-        t.join();
+    std::vector<std::string> errors(pieces);
+    {
+        // Every thread is joined at the end of this block, also when the walk raises.
+        struct TThreads : std::vector<std::thread>
+        {
+            ~TThreads()
+            {
+                for (std::thread &t : *this) {
+                    t.join();
+                }
+            }
+        } threads;
+        const auto start = [&](size_t k, const TPieceFrames &p) {
+            threads.emplace_back(
+                [&, k, p] { DecodePiece(file, source.Hdr, k, p, sink, errors[k], cancel); });
+        };
+        // The first piece starts at the first frame, which needs no walk: it decodes while the
+        // walk (of a VBR stream) finds where the others start.
+        for (const TPieceFrames &p : PieceFrames(source, {owned[0]})) {
+            start(0, p);
+        }
+        owned.erase(owned.begin());
+        const std::vector<TPieceFrames> rest = PieceFrames(source, owned);
+        for (size_t k = 0; k < rest.size(); ++k) {
+            start(k + 1, rest[k]);
+        }
     }
     if (cancel != nullptr && cancel->load()) {
         return false; // stopped: the reads that failed were the cancel's

@@ -2,6 +2,7 @@
 // for a turn every millisecond, and the longest wait between two is the window's worst freeze.
 // Not a test (it times), but a probe that bench/eventloop runs on the benchmark's files:
 //   EventLoopProbe CBR60.mp3 TALK60.mp3 BIG.mp3 TALK180.mp3 OUTDIR
+#include "GapMeter.h"
 #include "GuiSupport.h"
 
 #include <QDir>
@@ -12,40 +13,6 @@
 using namespace mp3core;
 
 namespace {
-
-class TGapMeter
-{
-public:
-    TGapMeter()
-    {
-        timer_.setInterval(1);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.nsecsElapsed();
-            worst_ = std::max(worst_, now - last_);
-            last_ = now;
-        });
-    }
-    void Start()
-    {
-        clock_.start();
-        last_ = 0;
-        worst_ = 0;
-        timer_.start();
-    }
-    // The longest gap in ms since Start, the last stretch up to now included.
-    double Stop()
-    {
-        timer_.stop();
-        worst_ = std::max(worst_, clock_.nsecsElapsed() - last_);
-        return double(worst_) / 1e6;
-    }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 worst_ = 0;
-};
 
 // Lets the loop turn until the windows' jobs have ended.
 void Settle(const TWindows &w)

@@ -147,6 +147,18 @@ TEST(Peaks, PointsSnapToTheQuietestBlockWithinReach)
     EXPECT_EQ(QuietestNear(TPeaks{}, 1234), 1234);
 }
 
+// The peaks of ten hours at 48 kHz, every level of them, fit in 32 MB.
+TEST(Peaks, TenHoursOfPeaksFitIn32MB)
+{
+    const int64_t samples = int64_t(10) * 3600 * 48000;
+    const auto levels = PeakLevels(std::vector<TPeak>(size_t(samples / PeakBlock + 1)));
+    size_t bytes = 0;
+    for (const auto &level : levels) {
+        bytes += level.capacity() * sizeof(TPeak);
+    }
+    EXPECT_LE(bytes, size_t(32) << 20);
+}
+
 // Each level halves the one below it; an odd peak at the end stands alone.
 TEST(Peaks, LevelsHalveDownToOnePeak)
 {
