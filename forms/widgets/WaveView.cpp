@@ -180,6 +180,7 @@ void TWaveView::ShowView(int64_t from, int64_t span)
 void TWaveView::resizeEvent(QResizeEvent *)
 {
     bar_->setGeometry(0, height() - 12, width(), 12);
+    AskForSamples(); // a wider view may come below a peak a pixel
 }
 
 void TWaveView::Scroll(int64_t byMs)
