@@ -634,6 +634,12 @@ private slots:
                  QStringList{"1 条音轨（共 3 条）的起点在音频结束之后，已略去。"});
         QCOMPARE(Rows(w.ui).size(), 2);
         QCOMPARE(w.ui.ListView2->topLevelItem(0)->toolTip(0), QString("序曲"));
+        // The import is one step to undo, and done again with its tracks' texts.
+        QVERIFY(w.split->Undo());
+        QCOMPARE(Rows(w.ui), before);
+        QVERIFY(w.split->Redo());
+        QCOMPARE(Rows(w.ui).size(), 2);
+        QCOMPARE(w.ui.ListView2->topLevelItem(0)->toolTip(0), QString("序曲"));
 
         // The tag dialog shows a row's track; what it stores keeps the album artist.
         w.ui.ListView2->setCurrentItem(w.ui.ListView2->topLevelItem(1));
