@@ -252,6 +252,7 @@ void TWaveView::mousePressEvent(QMouseEvent *event)
         emit RowClicked(*row);
     }
     emit Seek(TimeAt(x));
+    Describe(); // where the click put the player (playback itself does not retell it)
 }
 
 void TWaveView::mouseMoveEvent(QMouseEvent *event)

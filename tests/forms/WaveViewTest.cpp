@@ -119,6 +119,7 @@ private slots:
         QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(x, 5));
         QCOMPARE(player.Position(), view->TimeAt(x));
         QVERIFY(view->hasFocus());
+        QVERIFY(view->accessibleDescription().startsWith("位置 " + DisplayText(player.Position())));
         const int64_t at = player.Position();
         QTest::keyClick(view, Qt::Key_Right);
         QCOMPARE(player.Position(), at + 26); // 1152 samples at 44.1 kHz
@@ -359,6 +360,8 @@ private slots:
         // A click selects the row there; Delete removes its cut point.
         QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(view->XOf(5000), 20));
         QCOMPARE(w.ui.ListView2->indexOfTopLevelItem(w.ui.ListView2->currentItem()), 2);
+        QVERIFY(view->accessibleDescription().endsWith(
+            "分割点 " + DisplayText(w.split->Segments()[2].StartMs)));
         QTest::keyClick(view, Qt::Key_Delete);
         QCOMPARE(w.split->Segments().Count(), 2u);
         QCOMPARE(w.split->Segments()[1].EndMs, w.split->filelength);
