@@ -64,6 +64,7 @@ public:
     void N3Click(); // "细分...": the planner dialog
     void N4Click(); // "标签...": the tag dialog
     void N5Click(); // "导入CUE...": a CUE sheet's tracks as the rows, with their texts
+    void N6Click(); // "导入章节": the file's chapters as the rows, with their titles
     void ListView2SelectItem();
     void ListView2DblClick();
     void SpeedButton12Click();

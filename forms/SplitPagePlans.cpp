@@ -211,7 +211,16 @@ QString TSplitPage::PlanMessage(const TSplitPlan &plan) const
     using TStatus = TSplitPlan::TStatus;
     switch (plan.Status) {
     case TStatus::Planned:
-        return plan.Cue.Sheet ? CueNoteMessage(*plan.Cue.Sheet, plan.TracksLeftOut) : QString();
+        if (plan.Cue.Sheet) {
+            return CueNoteMessage(*plan.Cue.Sheet, plan.TracksLeftOut);
+        }
+        return plan.TracksLeftOut > 0
+                   ? QString("%1 个章节（共 %2 个）的起点在音频结束之后，已略去。")
+                         .arg(plan.TracksLeftOut)
+                         .arg(plan.Tracks)
+                   : QString();
+    case TStatus::NoChapters:
+        return plan.Tracks == 0 ? MsgNoChapters : MsgChaptersOutside;
     case TStatus::Stopped:
         return {};
     case TStatus::Undecodable:
@@ -318,6 +327,16 @@ void TSplitPage::RunSplit(const TSplitJob &job)
         });
     partsTotal_ = int64_t(job.Segments.size());
     ShowProgress();
+}
+
+void TSplitPage::N6Click()
+{
+    if (list_.Count() == 0 || running_) {
+        return; // no file open, or a job runs
+    }
+    TSplitRequest request;
+    request.Method = TSplitRequest::TMethod::Chapters;
+    PlanRequest(request, [this](const TSplitPlan &) { view_->Show(std::nullopt); });
 }
 
 void TSplitPage::N5Click()

@@ -38,9 +38,11 @@ void TSplitPage::MakeListMenu()
     addAction("N4", "标签...", &TSplitPage::N4Click);
     menu->addSeparator();
     addAction("N5", "导入CUE...", &TSplitPage::N5Click);
+    addAction("N6", "导入章节", &TSplitPage::N6Click);
     connect(ui->ListView2, &QWidget::customContextMenuRequested, this, [this, menu](QPoint at) {
         menu->findChild<QAction *>("N4")->setEnabled(view_->Selected().has_value());
         menu->findChild<QAction *>("N5")->setEnabled(list_.Count() > 0);
+        menu->findChild<QAction *>("N6")->setEnabled(list_.Count() > 0);
         menu->popup(ui->ListView2->viewport()->mapToGlobal(at));
     });
 }

@@ -70,10 +70,12 @@ TSilenceOptions SilenceOptions(const TOptions &opts)
 // The request the options make, with the texts of the cut points of --at.
 TSplitRequest Request(const TOptions &opts, std::vector<std::string> &atTexts)
 {
-    const int methods = int(opts.count("--at") + opts.count("--every") + opts.count("--size") +
-                            opts.count("--silence") + opts.count("--cue"));
+    const int methods =
+        int(opts.count("--at") + opts.count("--every") + opts.count("--size") +
+            opts.count("--silence") + opts.count("--cue") + opts.count("--chapters"));
     if (methods != 1) {
-        Fail(UsageError, "split takes one of --at, --every, --size, --silence and --cue");
+        Fail(UsageError,
+             "split takes one of --at, --every, --size, --silence, --cue and --chapters");
     }
     if (opts.count("--adjust") && !opts.count("--every")) {
         Fail(UsageError, "--adjust moves the points of --every");
@@ -96,6 +98,8 @@ TSplitRequest Request(const TOptions &opts, std::vector<std::string> &atTexts)
         request.Cue = opts.at("--cue");
     } else if (opts.count("--silence")) {
         request.Method = TMethod::Silence;
+    } else if (opts.count("--chapters")) {
+        request.Method = TMethod::Chapters;
     } else {
         const bool bySize = opts.count("--size") != 0;
         const std::optional<int64_t> step =
@@ -135,6 +139,10 @@ TSplitRequest Request(const TOptions &opts, std::vector<std::string> &atTexts)
     case TSplitPlan::TStatus::CueOutside:
         Fail(EmptyRange,
              "every track of the CUE sheet starts after the end of the audio (" + end + ")");
+    case TSplitPlan::TStatus::NoChapters:
+        Fail(EmptyRange, plan.Tracks == 0 ? Quoted(file) + " has no chapters"
+                                          : "every chapter of " + Quoted(file) +
+                                                " starts after the end of the audio (" + end + ")");
     case TSplitPlan::TStatus::Undecodable:
         Fail(InputUnreadable, "cannot decode " + Quoted(file) + ": " + plan.Reason);
     case TSplitPlan::TStatus::NoSilence: {
@@ -161,10 +169,11 @@ TSegmentList Segments(const TOptions &opts, TSource &in)
         FailPlan(plan, request, atTexts, in);
     }
     if (plan.TracksLeftOut > 0) {
-        NoteOn(std::to_string(plan.TracksLeftOut) + " of the " +
-               std::to_string(plan.Cue.Sheet->Tracks.size()) +
-               " tracks of the CUE sheet start after the end of the audio (" +
-               FormatMs("nn:ss.zzz", in.LengthMs()) + ") and are left out");
+        NoteOn(std::to_string(plan.TracksLeftOut) + " of the " + std::to_string(plan.Tracks) +
+               (request.Method == TSplitRequest::TMethod::Cue ? " tracks of the CUE sheet"
+                                                              : " chapters") +
+               " start after the end of the audio (" + FormatMs("nn:ss.zzz", in.LengthMs()) +
+               ") and are left out");
     }
     return std::move(plan.List);
 }

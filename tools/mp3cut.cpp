@@ -27,7 +27,8 @@ constexpr const char *Usage = R"(usage:
   mp3cut --version
   mp3cut info FILE
   mp3cut cut FILE START END [-o OUT|-] [--frames] [--no-tags] [--force]
-  mp3cut split FILE (--at T1,T2,... | --every SECONDS | --size KB | --silence | --cue SHEET)
+  mp3cut split FILE (--at T1,T2,... | --every SECONDS | --size KB | --silence | --cue SHEET |
+                    --chapters)
                [-d DIR] [-n BASE]
                [--threshold DB] [--min-silence SECONDS] [--min-part SECONDS] [--trim]
                [--adjust SECONDS (with --every)]
@@ -43,6 +44,9 @@ them; --no-tags writes none.
 at least --min-silence seconds (default 1); --min-part merges shorter parts into the one before.
 --trim leaves those silences out of the parts. --every S --adjust N moves each point to the middle of the nearest such silence within N s.
 --cue cuts at the tracks' INDEX 01 and gives each part its track's texts.
+--chapters cuts at the start of each chapter of the file's ID3v2 tag (CHAP, in the order of
+its CTOC) and gives each part its chapter's title and the file's other texts.
+info lists the chapters too.
 -o - (or a name of standard output) writes the cut to standard output. A read-only file of
 an output's name is kept unless --force is given.
 -n BASE names the parts BASE000.mp3, BASE001.mp3, ...; a BASE with @n (track number from 01),
@@ -159,6 +163,13 @@ int Info(const std::vector<std::string> &args)
     const TSourceTags tags = ReadSourceTags(*in.Stream, in.Hdr.AudioStart);
     NoteOn(tags.Note);
     PrintTags(tags);
+    // The chapters, in the order of the tag's table of contents.
+    for (size_t i = 0; i < tags.Chapters.size(); ++i) {
+        const TChapter &c = tags.Chapters[i];
+        std::cout << "chapter " << i + 1 << ": " << FormatMs("nn:ss.zzz", c.StartMs) << " - "
+                  << FormatMs("nn:ss.zzz", c.EndMs) << (c.Title.empty() ? "" : " ") << c.Title
+                  << "\n";
+    }
     return Ok;
 }
 
@@ -224,7 +235,7 @@ int Run(int argc, char **argv)
             }
             opts[a] = argv[++i];
         } else if (a == "--quiet" || a == "--frames" || a == "--no-tags" || a == "--silence" ||
-                   a == "--trim" || a == "--force") {
+                   a == "--trim" || a == "--force" || a == "--chapters") {
             opts[a] = "";
         } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9')) {
             Fail(UsageError, "unknown option " + a);

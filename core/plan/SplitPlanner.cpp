@@ -35,9 +35,21 @@ void PlanCue(TSource &source, const TSplitRequest &request, TSplitPlan &plan)
         plan.Status = TStatus::CueFault;
         return;
     }
+    plan.Tracks = plan.Cue.Sheet->Tracks.size();
     plan.TracksLeftOut = plan.List.PlanTracks(plan.Cue.Sheet->Tracks);
     if (plan.TracksLeftOut == plan.Cue.Sheet->Tracks.size()) {
         plan.Status = TStatus::CueOutside;
+    }
+}
+
+void PlanChapters(TSource &source, TSplitPlan &plan)
+{
+    const std::vector<TCueTrack> tracks =
+        ChapterTracks(ReadSourceTags(*source.Stream, source.Hdr.AudioStart));
+    plan.Tracks = tracks.size();
+    plan.TracksLeftOut = plan.List.PlanTracks(tracks);
+    if (plan.TracksLeftOut == tracks.size()) {
+        plan.Status = TStatus::NoChapters;
     }
 }
 
@@ -100,6 +112,21 @@ TSplitPlan PlanSplit(int64_t lengthMs, int64_t lastCutMs, const TSplitRequest &r
     return plan;
 }
 
+std::vector<TCueTrack> ChapterTracks(const TSourceTags &tags)
+{
+    const TPartTag album = SourceTexts(tags).value_or(TPartTag{});
+    std::vector<TCueTrack> tracks;
+    for (const TChapter &c : tags.Chapters) {
+        TCueTrack t;
+        t.Number = int(tracks.size()) + 1;
+        t.StartMs = c.StartMs;
+        t.Tag = album;
+        t.Tag.Title = c.Title; // none: the file's title
+        tracks.push_back(std::move(t));
+    }
+    return tracks;
+}
+
 TSplitPlan PlanSplit(TSource &source, const TSplitRequest &request, const TScanProgress &progress)
 {
     using TMethod = TSplitRequest::TMethod;
@@ -114,6 +141,9 @@ TSplitPlan PlanSplit(TSource &source, const TSplitRequest &request, const TScanP
         break;
     case TMethod::Cue:
         PlanCue(source, request, plan);
+        break;
+    case TMethod::Chapters:
+        PlanChapters(source, plan);
         break;
     case TMethod::Silence:
         PlanSilences(source, request, progress, plan);

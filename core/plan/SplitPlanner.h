@@ -20,11 +20,12 @@ struct TSplitRequest
 {
     enum class TMethod
     {
-        Times,   // Times: the cut points
-        Every,   // StepMs of playing time; with AdjustMs, each point moved to a silence
-        Size,    // StepBytes of audio, cut at the frame boundary nearest to each step
-        Silence, // the middle of every silence (Silence), or without them (Trim)
-        Cue,     // the tracks of the CUE sheet Cue
+        Times,    // Times: the cut points
+        Every,    // StepMs of playing time; with AdjustMs, each point moved to a silence
+        Size,     // StepBytes of audio, cut at the frame boundary nearest to each step
+        Silence,  // the middle of every silence (Silence), or without them (Trim)
+        Cue,      // the tracks of the CUE sheet Cue
+        Chapters, // the chapters of the file's ID3v2 tag
     };
     TMethod Method = TMethod::Every;
     std::vector<int64_t> Times;
@@ -51,14 +52,20 @@ struct TSplitPlan
         NoSilence,    // no silence of the options' length and level
         CueFault,     // the sheet cannot be used: Cue.Line and Cue.Reason
         CueOutside,   // every track starts after the end of the audio
+        NoChapters,   // the file's tag has no chapter that starts within its audio
     };
     TStatus Status = TStatus::Planned;
     TSegmentList List;
     size_t Point = 0;
     std::string Reason;
     TCueRead Cue;             // Cue: the sheet as read
-    size_t TracksLeftOut = 0; // Cue: tracks that start after the end of the audio
+    size_t TracksLeftOut = 0; // Cue, Chapters: tracks that start after the end of the audio
+    size_t Tracks = 0;        // Cue, Chapters: how many the sheet or the tag holds
 };
+
+// The chapters of a tag as tracks: each from its start, with the album's texts (the tag's)
+// and its own title.
+std::vector<TCueTrack> ChapterTracks(const TSourceTags &tags);
 
 // The plan of the request over the source's whole length. A silence scan reports to progress,
 // which may stop it.

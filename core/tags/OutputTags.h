@@ -4,6 +4,7 @@
 // either: the output assembly writes the bytes made here.
 
 #include "io/FileStream.h"
+#include "tags/Chapters.h"
 
 #include <array>
 #include <cstdint>
@@ -68,6 +69,9 @@ struct TSourceTags
     std::vector<TPictureInfo> Pictures;
     // The source's track number: its ID3v1.1 track byte, else TRCK's number; 0 when none.
     uint8_t Track = 0;
+    // Its chapters, in order (see ChaptersOf). Frames holds none of its CHAP and CTOC frames:
+    // they are true of the whole audio, not of a stretch of it.
+    std::vector<TChapter> Chapters;
     // Why a tag of the source was left out ("damaged ID3v2 tag: ..."); empty when none was.
     std::string Note;
 };

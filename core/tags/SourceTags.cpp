@@ -227,7 +227,8 @@ std::vector<TTagFrame> RenderedFrames(TagLib::ID3v2::Tag &tag, const TagLib::Byt
 bool DescribesTheWholeAudio(TagLib::ID3v2::Frame *frame)
 {
     const TagLib::ByteVector id = frame->frameID();
-    if (id == "TLEN" || id == "MLLT" || id == "ASPI" || id == "SEEK" || id == "RVA2") {
+    if (id == "TLEN" || id == "MLLT" || id == "ASPI" || id == "SEEK" || id == "RVA2" ||
+        id == "CHAP" || id == "CTOC") {
         return true;
     }
     auto *t = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame *>(frame);
@@ -274,6 +275,7 @@ void TakeId3v2(TagLib::ID3v2::Tag &t, const TagLib::ByteVector *verbatim, TSourc
     texts.GenreID = GenreByName(Utf8Of(t.genre())).value_or(255);
     tags.Id3v2Texts = texts;
     track = int(t.track()); // TRCK's number, "3/12" giving 3
+    tags.Chapters = ChaptersOf(t);
     for (TagLib::ID3v2::Frame *f : TagLib::ID3v2::FrameList(t.frameList())) {
         if (auto *p = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(f)) {
             tags.Pictures.push_back(

@@ -309,7 +309,8 @@ private slots:
                 texts.append(a->text());
             }
         }
-        QCOMPARE(texts, (QStringList{"删除", "全部删除", "细分...", "标签...", "导入CUE..."}));
+        QCOMPARE(texts,
+                 (QStringList{"删除", "全部删除", "细分...", "标签...", "导入CUE...", "导入章节"}));
     }
 
     void WizardStepsAndOpening()
@@ -596,6 +597,39 @@ private slots:
         QVERIFY(std::abs(double(GaplessSamples(dir / "talk000.mp3").size()) - 2.75 * 44100) <
                 0.05 * 44100);
         QVERIFY(fs::exists(dir / "talk001.mp3"));
+    }
+
+    // "导入章节": a row from each chapter's start, its title as the row's text; a file
+    // without chapters says so and keeps its list.
+    void ImportsTheFilesChapters()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        Bytes book = Id3v2ChapterTag("Book", {{"a", 0, 2000, "甲"}, {"b", 2000, 5200, "乙"}},
+                                     {{"toc", true, {"a", "b"}}});
+        AppendFrames(book, THeaderSpec{}, 200); // 5.2 s
+        WriteFile(dir / "book.mp3", book);
+        Bytes plain;
+        AppendFrames(plain, THeaderSpec{}, 200);
+        WriteFile(dir / "plain.mp3", plain);
+        auto *import = w.main->findChild<QMenu *>("PopupMenu1")->findChild<QAction *>("N6");
+        w.split->OpenSplitInput(Q(dir / "plain.mp3"));
+        const QStringList before = Rows(w.ui);
+        import->trigger();
+        WaitIdle(w);
+        QCOMPARE(dialogs.Messages, QStringList{"文件的标签中没有章节！"});
+        QCOMPARE(Rows(w.ui), before);
+
+        dialogs.Messages.clear();
+        w.split->OpenSplitInput(Q(dir / "book.mp3"));
+        import->trigger();
+        WaitIdle(w);
+        QVERIFY(dialogs.Messages.isEmpty());
+        QCOMPARE(Rows(w.ui).size(), 2);
+        QCOMPARE(w.split->Segments()[1].StartMs, 2000);
+        QCOMPARE(w.ui.ListView2->topLevelItem(0)->toolTip(0), QString("甲"));
+        QCOMPARE(w.ui.ListView2->topLevelItem(1)->toolTip(0), QString("乙"));
     }
 
     void ImportsACueSheetIntoTheList()

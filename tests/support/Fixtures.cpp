@@ -60,21 +60,79 @@ void PutSyncSafe(Bytes &to, size_t n)
 
 } // namespace
 
+namespace {
+
+// An ID3v2.4 frame: its ID, its size, no flags, its data.
+Bytes Id3v2Frame(const std::string &id, const Bytes &data)
+{
+    Bytes frame(id.begin(), id.end());
+    PutSyncSafe(frame, data.size());
+    frame.push_back(0);
+    frame.push_back(0);
+    Append(frame, data);
+    return frame;
+}
+
+Bytes TextFrame(const std::string &id, const std::string &text)
+{
+    Bytes data = {3}; // UTF-8
+    data.insert(data.end(), text.begin(), text.end());
+    return Id3v2Frame(id, data);
+}
+
+void AppendId(Bytes &to, const std::string &id)
+{
+    to.insert(to.end(), id.begin(), id.end());
+    to.push_back(0);
+}
+
+void AppendBigEndian(Bytes &to, uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        to.push_back(uint8_t(value >> shift));
+    }
+}
+
+} // namespace
+
+Bytes Id3v2ChapterTag(const std::string &title, const std::vector<TChapterSpec> &chapters,
+                      const std::vector<TTocSpec> &tables)
+{
+    Bytes body = TextFrame("TIT2", title);
+    for (const TChapterSpec &c : chapters) {
+        Bytes data;
+        AppendId(data, c.Id);
+        AppendBigEndian(data, c.StartMs);
+        AppendBigEndian(data, c.EndMs);
+        AppendBigEndian(data, 0xFFFFFFFF); // no byte offsets
+        AppendBigEndian(data, 0xFFFFFFFF);
+        if (!c.Title.empty()) {
+            Append(data, TextFrame("TIT2", c.Title));
+        }
+        Append(body, Id3v2Frame("CHAP", data));
+    }
+    for (const TTocSpec &t : tables) {
+        Bytes data;
+        AppendId(data, t.Id);
+        data.push_back(uint8_t((t.TopLevel ? 2 : 0) | 1)); // ordered
+        data.push_back(uint8_t(t.Children.size()));
+        for (const std::string &child : t.Children) {
+            AppendId(data, child);
+        }
+        Append(body, Id3v2Frame("CTOC", data));
+    }
+    Bytes tag = {'I', 'D', '3', 4, 0, 0};
+    PutSyncSafe(tag, body.size());
+    Append(tag, body);
+    return tag;
+}
+
 Bytes Id3v2TextTag(const std::vector<std::pair<std::string, std::string>> &texts,
                    const Bytes &cover)
 {
     Bytes body;
-    const auto frame = [&](const std::string &id, const Bytes &data) {
-        body.insert(body.end(), id.begin(), id.end());
-        PutSyncSafe(body, data.size());
-        body.push_back(0);
-        body.push_back(0);
-        Append(body, data);
-    };
     for (const auto &[id, text] : texts) {
-        Bytes data = {3}; // UTF-8
-        data.insert(data.end(), text.begin(), text.end());
-        frame(id, data);
+        Append(body, TextFrame(id, text));
     }
     if (!cover.empty()) {
         const std::string mime = "image/jpeg";
@@ -84,7 +142,7 @@ Bytes Id3v2TextTag(const std::vector<std::pair<std::string, std::string>> &texts
         data.push_back(3); // front cover
         data.push_back(0); // no description
         Append(data, cover);
-        frame("APIC", data);
+        Append(body, Id3v2Frame("APIC", data));
     }
     Bytes tag = {'I', 'D', '3', 4, 0, 0};
     PutSyncSafe(tag, body.size());

@@ -38,6 +38,24 @@ Bytes Id3v2TextTag(const std::vector<std::pair<std::string, std::string>> &texts
                    const Bytes &cover = {});
 Bytes ApeTag(uint32_t itemsSize, bool withHeader);
 
+// An ID3v2.4 tag laid byte by byte, as another writer lays one: the title, CHAP frames and CTOC
+// frames (ordered; one top-level). A table may list another table: it nests there.
+struct TChapterSpec
+{
+    std::string Id;
+    uint32_t StartMs = 0;
+    uint32_t EndMs = 0;
+    std::string Title; // none: the chapter has no TIT2
+};
+struct TTocSpec
+{
+    std::string Id;
+    bool TopLevel = false;
+    std::vector<std::string> Children;
+};
+Bytes Id3v2ChapterTag(const std::string &title, const std::vector<TChapterSpec> &chapters,
+                      const std::vector<TTocSpec> &tables);
+
 void Append(Bytes &to, const Bytes &what);
 void AppendFrames(Bytes &to, const THeaderSpec &shape, int count);
 // VBR at 44.1 kHz: every third frame 192 kbps (626 bytes), the others 128 kbps (417 bytes).

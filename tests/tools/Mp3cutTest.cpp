@@ -511,6 +511,48 @@ TEST_F(Mp3cut, SplitByACueSheetNamesAndTagsEveryTrack)
     }
 }
 
+// An audiobook's chapters: info lists them, split --chapters cuts at each one's start (to the
+// sample), names and tags each part from its chapter, and the parts tile the audio.
+TEST_F(Mp3cut, SplitAtChaptersNamesTagsAndTilesTheAudio)
+{
+    const fs::path encoded = EncodeWithLame(dir, "encoded", 6.0, 44100, 2, "-V 2");
+    Bytes book = Id3v2ChapterTag(
+        "Book",
+        {{"c1", 0, 2000, "Opening"}, {"c3", 4500, 6000, "End"}, {"c2", 2000, 4500, "Middle"}},
+        {{"toc", true, {"c1", "c2", "c3"}}});
+    Append(book, ReadFile(encoded));
+    WriteFile(dir / "book.mp3", book);
+    const RunResult info = Run("info book.mp3");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("chapter 1: 00:00.000 - 00:02.000 Opening\n"
+                            "chapter 2: 00:02.000 - 00:04.500 Middle\n"
+                            "chapter 3: 00:04.500 - 00:06.000 End\n"),
+              std::string::npos)
+        << info.out;
+
+    const RunResult r = Run("split book.mp3 --chapters -n '@n - @t'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "./01 - Opening.mp3\n./02 - Middle.mp3\n./03 - End.mp3\n");
+    const char *names[] = {"01 - Opening.mp3", "02 - Middle.mp3", "03 - End.mp3"};
+    std::vector<int16_t> joined;
+    for (const char *name : names) {
+        const std::vector<int16_t> part = GaplessSamples(dir / name);
+        if (joined.empty()) {
+            EXPECT_EQ(part.size(), 88200u * 2); // 2 s at 44.1 kHz
+        }
+        joined.insert(joined.end(), part.begin(), part.end());
+        TagLib::MPEG::File file((dir / name).c_str(), false);
+        ASSERT_NE(file.ID3v2Tag(), nullptr) << name;
+        EXPECT_NE(std::string(name).find(file.ID3v2Tag()->title().to8Bit(true)), std::string::npos);
+    }
+    EXPECT_EQ(joined, GaplessSamples(dir / "book.mp3"));
+
+    WriteFile(dir / "plain.mp3", ReadFile(encoded));
+    const RunResult none = Run("split plain.mp3 --chapters");
+    EXPECT_EQ(none.status, 5);
+    EXPECT_EQ(none.err, "mp3cut: 'plain.mp3' has no chapters\n");
+}
+
 TEST_F(Mp3cut, ABadCueSheetOrNameWritesNothing)
 {
     const std::string head = "FILE \"song.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
