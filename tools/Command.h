@@ -46,3 +46,6 @@ int64_t ParseWhole(const std::string &option, const std::string &text);
 
 // mp3cut split FILE ...
 int Split(const TArgs &args, const TOptions &opts);
+// mp3cut chapters FILE ... -o OUT: the file whole, with a chapter for each part a split
+// would write.
+int WriteChapters(const TArgs &args, const TOptions &opts);

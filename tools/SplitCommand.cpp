@@ -2,6 +2,7 @@
 // the run that writes them.
 #include "Command.h"
 
+#include "jobs/CutJob.h"
 #include "jobs/SplitJob.h"
 #include "plan/SegmentList.h"
 #include "plan/SilenceScan.h"
@@ -12,6 +13,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 
 #ifdef _WIN32
@@ -233,5 +235,53 @@ int Split(const TArgs &args, const TOptions &opts)
         std::cerr << "mp3cut: " << o.Written.size() << " of " << o.Planned << " parts written\n";
     }
     FailOn(o);
+    return Ok;
+}
+
+int WriteChapters(const TArgs &args, const TOptions &opts)
+{
+    if (args.size() != 1) {
+        Fail(UsageError, "chapters takes one file");
+    }
+    if (!opts.count("-o")) {
+        Fail(UsageError, "chapters writes one file: name it with -o OUT");
+    }
+    const fs::path input = args[0];
+    std::vector<std::string> titles; // one a line, in order
+    if (opts.count("--titles")) {
+        std::ifstream file(opts.at("--titles"));
+        if (!file) {
+            Fail(InputUnreadable, "cannot read the titles in " + Quoted(opts.at("--titles")));
+        }
+        for (std::string line; std::getline(file, line);) {
+            titles.push_back(line.substr(0, line.find_last_not_of("\r") + 1));
+        }
+    }
+    TSource in;
+    OpenInput(input, in);
+    // The ticked rows of the plan, each a chapter, titled by --titles, else by its own texts.
+    TCutJob job;
+    job.Chapters.emplace();
+    const TSegmentList plan = Segments(opts, in);
+    for (const TSegment &row : plan.Rows()) {
+        if (!row.Ticked) {
+            continue;
+        }
+        const size_t k = job.Chapters->size();
+        job.Chapters->push_back({"chp" + std::to_string(k), row.StartMs, row.EndMs,
+                                 k < titles.size() ? titles[k]
+                                 : row.Tag         ? row.Tag->Title
+                                                   : std::string()});
+    }
+    job.Input = input;
+    job.Output = opts.at("-o");
+    job.WholeFrames = true; // the same audio frames, every one
+    job.KeepTags = true;
+    job.ReplaceReadOnly = opts.count("--force") != 0;
+    const TJobOutcome o = RunCut(in, job);
+    NoteOn(o.TagNote);
+    NoteOn(o.StreamNote);
+    FailOn(o);
+    std::cout << job.Output.string() << "\n";
     return Ok;
 }

@@ -34,6 +34,7 @@ constexpr const char *Usage = R"(usage:
                [--adjust SECONDS (with --every)]
                [--title T] [--artist A] [--album B] [--year Y] [--comment C]
                [--genre NAME|NUMBER] [--frames] [--no-tags] [--force] [--quiet]
+  mp3cut chapters FILE (any method of split) -o OUT [--titles FILE] [--force]
 
 Times are minutes:seconds.milliseconds, e.g. 12:30.000 (the last piece counts milliseconds).
 Outputs hold exactly the samples of their range as a gapless player plays them; --frames
@@ -46,7 +47,10 @@ at least --min-silence seconds (default 1); --min-part merges shorter parts into
 --cue cuts at the tracks' INDEX 01 and gives each part its track's texts.
 --chapters cuts at the start of each chapter of the file's ID3v2 tag (CHAP, in the order of
 its CTOC) and gives each part its chapter's title and the file's other texts.
-info lists the chapters too.
+info lists the chapters too. chapters writes FILE's frames, all of them, to OUT with a tag
+that holds a chapter for each part the split would write (a table of contents and a CHAP frame
+each, titled by the lines of --titles, else by the part's own texts); parts of a split and a
+cut keep the source's chapters that play within them, moved to their own timeline.
 -o - (or a name of standard output) writes the cut to standard output. A read-only file of
 an output's name is kept unless --force is given.
 -n BASE names the parts BASE000.mp3, BASE001.mp3, ...; a BASE with @n (track number from 01),
@@ -224,7 +228,7 @@ int Run(int argc, char **argv)
     static const std::vector<std::string> WithValue = {
         "-o",         "-d",       "-n",     "--at",      "--every", "--size",      "--title",
         "--artist",   "--album",  "--year", "--comment", "--genre", "--threshold", "--min-silence",
-        "--min-part", "--adjust", "--cue"};
+        "--min-part", "--adjust", "--cue",  "--titles"};
     std::vector<std::string> args;
     std::map<std::string, std::string> opts;
     for (int i = 2; i < argc; ++i) {
@@ -251,6 +255,9 @@ int Run(int argc, char **argv)
     }
     if (command == "split") {
         return Split(args, opts);
+    }
+    if (command == "chapters") {
+        return WriteChapters(args, opts);
     }
     Fail(UsageError, "unknown command '" + command + "'");
 }

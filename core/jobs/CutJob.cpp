@@ -116,7 +116,10 @@ TJobOutcome RunCut(TSource &input, const TCutJob &job, const TMPEGAFHdr::TCopyPr
         if (job.KeepTags) {
             const TSourceTags source = ReadSourceTags(*input.Stream, input.Hdr.AudioStart);
             outcome.TagNote = source.Note;
-            tags = RenderTags(source, {}, TTagFrames::All);
+            tags = RenderTags(source, {}, TTagFrames::All, 0, 0,
+                              job.Chapters ? *job.Chapters
+                                           : ChaptersWithin(source.Chapters, job.StartMs,
+                                                            job.EndMs.value_or(input.LengthMs())));
         }
     } catch (const EStreamError &e) {
         Failed(outcome, TJobStatus::ReadFailed, job.Input, e);

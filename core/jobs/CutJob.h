@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 namespace mp3core {
 
@@ -21,6 +22,9 @@ struct TCutJob
     bool KeepTags = false;         // the source's tags, whole, go with the audio
     bool ReplaceReadOnly = false;  // a read-only file of the output's name is replaced
     bool ToStandardOutput = false; // the output's bytes go to standard output, in order
+    // With KeepTags, the output's chapters (on its own timeline); none: the source's chapters
+    // that play within the range, moved to it.
+    std::optional<std::vector<TChapter>> Chapters;
 };
 
 // "song.mp3" proposes "song_片段.mp3" beside it.

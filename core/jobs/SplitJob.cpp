@@ -156,6 +156,8 @@ struct TPart
 {
     TOutputPlan Plan;
     const TPartTag *Texts;
+    int64_t StartMs = 0; // where it lies on the file's timeline
+    int64_t EndMs = 0;
 };
 
 // Where every part lies. A segment without a whole frame makes no part: it merges into the
@@ -180,7 +182,9 @@ bool PlanParts(TSource &input, const TSplitJob &job, TSourceTags &source, std::v
         std::vector<TOutputPlan> plans = PlanOutputs(input, ranges, !job.WholeFrames, true);
         for (size_t n = 0; n < plans.size(); ++n) {
             if (plans[n].Later || plans[n].Bytes.Start < plans[n].Bytes.End) {
-                parts.push_back({std::move(plans[n]), &TextsOf(job, job.Segments[origin[n]])});
+                parts.push_back({std::move(plans[n]), &TextsOf(job, job.Segments[origin[n]]),
+                                 segments[n].StartMs,
+                                 segments[n].EndMs.value_or(input.LengthMs())});
             }
         }
     } catch (const EStreamError &e) {
@@ -226,7 +230,9 @@ bool WritePart(TSource &input, const TSplitJob &job, const TSourceTags &source, 
     try {
         // The copy ends before the input's trailing tags: the part's own go around it.
         const TOutputTags tags =
-            tagged ? RenderTags(source, texts, job.Tags, int(n + 1), int(total)) : TOutputTags{};
+            tagged ? RenderTags(source, texts, job.Tags, int(n + 1), int(total),
+                                ChaptersWithin(source.Chapters, part.StartMs, part.EndMs))
+                   : TOutputTags{};
         WriteOutput(input, out->Stream(), part.Plan, tags, onBlock);
     } catch (const EReadError &e) {
         Failed(outcome, TJobStatus::ReadFailed, job.Input, e);

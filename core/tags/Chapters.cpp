@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <textidentificationframe.h>
 
 namespace mp3core {
 
@@ -87,6 +88,60 @@ std::vector<TChapter> ChaptersOf(const TagLib::ID3v2::Tag &tag)
                      [](const TChapter &a, const TChapter &b) { return a.StartMs < b.StartMs; });
     out.insert(out.end(), rest.begin(), rest.end());
     return out;
+}
+
+std::vector<TChapter> ChaptersWithin(const std::vector<TChapter> &chapters, int64_t startMs,
+                                     int64_t endMs)
+{
+    std::vector<TChapter> within;
+    for (const TChapter &c : chapters) {
+        const int64_t from = std::max(c.StartMs, startMs);
+        const int64_t to = std::min(c.EndMs, endMs);
+        if (to > from) {
+            TChapter moved = c;
+            moved.StartMs = from - startMs;
+            moved.EndMs = to - startMs;
+            within.push_back(std::move(moved));
+        }
+    }
+    return within;
+}
+
+std::vector<std::vector<uint8_t>> ChapterFrames(const std::vector<TChapter> &chapters)
+{
+    const auto bytes = [](const TagLib::ByteVector &v) {
+        return std::vector<uint8_t>(v.begin(), v.end());
+    };
+    std::vector<std::vector<uint8_t>> frames;
+    if (chapters.empty()) {
+        return frames;
+    }
+    TagLib::ByteVectorList children;
+    for (const TChapter &c : chapters) {
+        children.append(TagLib::ByteVector(c.Id.data(), unsigned(c.Id.size())));
+    }
+    std::string tocId = "toc"; // an element ID no chapter has
+    while (std::any_of(chapters.begin(), chapters.end(),
+                       [&](const TChapter &c) { return c.Id == tocId; })) {
+        tocId += "_";
+    }
+    TableOfContentsFrame table(TagLib::ByteVector(tocId.data(), unsigned(tocId.size())), children);
+    table.setIsTopLevel(true);
+    table.setIsOrdered(true);
+    frames.push_back(bytes(table.render()));
+    for (const TChapter &c : chapters) {
+        TagLib::ID3v2::FrameList titles;
+        if (!c.Title.empty()) {
+            auto *title = new TagLib::ID3v2::TextIdentificationFrame("TIT2", TagLib::String::UTF8);
+            title->setText(TagLib::String(c.Title, TagLib::String::UTF8));
+            titles.append(title); // the chapter frame owns it
+        }
+        const ChapterFrame chapter(TagLib::ByteVector(c.Id.data(), unsigned(c.Id.size())),
+                                   unsigned(c.StartMs), unsigned(c.EndMs), 0xFFFFFFFF, 0xFFFFFFFF,
+                                   titles);
+        frames.push_back(bytes(chapter.render()));
+    }
+    return frames;
 }
 
 } // namespace mp3core

@@ -3,6 +3,7 @@
 // table of contents (CTOC) gives them, as audiobook and podcast players show them.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,5 +24,15 @@ struct TChapter
 // The tag's chapters: those the top-level table of contents lists, tables within it flattened
 // in their order, then any no table lists, by their start. Without a table: by their start.
 std::vector<TChapter> ChaptersOf(const TagLib::ID3v2::Tag &tag);
+
+// The chapters that play within [startMs, endMs) of the file, cut to that stretch and moved
+// to its own timeline (from 0): a part's chapters.
+std::vector<TChapter> ChaptersWithin(const std::vector<TChapter> &chapters, int64_t startMs,
+                                     int64_t endMs);
+
+// The ID3v2.4 frames that hold chapters: a top-level, ordered table of contents ("toc") that
+// lists them in order, then a CHAP frame for each (its start and end, no byte offsets, its
+// title as TIT2 when it has one).
+std::vector<std::vector<uint8_t>> ChapterFrames(const std::vector<TChapter> &chapters);
 
 } // namespace mp3core

@@ -70,9 +70,13 @@ namespace {
 // that has only an ID3v1 tag, then the source's frames that neither replaces, all but its
 // pictures in TextsAndPictures.
 void RenderId3v2(const TSourceTags &source, const TPartTag &texts, bool all, int track, int tracks,
-                 TOutputTags &out)
+                 const std::vector<TChapter> &chapters, TOutputTags &out)
 {
     std::vector<TTagFrame> tag = TextFrames(texts);
+    for (std::vector<uint8_t> &frame : ChapterFrames(chapters)) {
+        const std::string id(frame.begin(), frame.begin() + 4);
+        tag.push_back({id, false, std::move(frame)});
+    }
     const auto taken = [&](const TTagFrame &f) {
         return std::any_of(tag.begin(), tag.end(), [&](const TTagFrame &t) {
             return t.Id == f.Id && (f.Id != "COMM" || (t.PlainComment && f.PlainComment));
@@ -146,16 +150,18 @@ std::array<uint8_t, 128> RenderId3v1(const TSourceTags &source, const TPartTag &
 } // namespace
 
 TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFrames frames,
-                       int track, int tracks)
+                       int track, int tracks, const std::vector<TChapter> &chapters)
 {
     TOutputTags out;
     const bool all = frames == TTagFrames::All;
-    if (frames == TTagFrames::None ||
-        (all && !source.HasId3v2 && !source.Id3v1 && texts == TPartTag{})) {
+    const bool noTexts = all && !source.HasId3v2 && !source.Id3v1 && texts == TPartTag{};
+    if (frames == TTagFrames::None || (noTexts && chapters.empty())) {
         return out; // nothing to carry
     }
-    RenderId3v2(source, texts, all, track, tracks, out);
-    out.Back = RenderId3v1(source, texts, all, track);
+    RenderId3v2(source, texts, all, track, tracks, chapters, out);
+    if (!noTexts) { // chapters alone need no ID3v1 tag
+        out.Back = RenderId3v1(source, texts, all, track);
+    }
     return out;
 }
 

@@ -116,7 +116,9 @@ void WriteFrontTag(const TOutputTags &tags, TFileStream &source, TFileStream &ou
 // is given. In All, a text left empty keeps the source's (a genre of 255 too);
 // in TextsAndPictures the tags hold exactly the texts given. Track n of tracks (1-based) goes
 // into TRCK as "n/N" and into the ID3v1.1 track byte; 0 leaves the track as the source has it.
+// The chapters given (on the output's own timeline) go in as a table of contents and CHAP
+// frames, unless in None.
 TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFrames frames,
-                       int track = 0, int tracks = 0);
+                       int track = 0, int tracks = 0, const std::vector<TChapter> &chapters = {});
 
 } // namespace mp3core

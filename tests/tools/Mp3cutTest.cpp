@@ -547,10 +547,56 @@ TEST_F(Mp3cut, SplitAtChaptersNamesTagsAndTilesTheAudio)
     }
     EXPECT_EQ(joined, GaplessSamples(dir / "book.mp3"));
 
+    // A part keeps the chapters that play within it, moved to its own timeline; so does a cut.
+    const auto chaptersOf = [&](const std::string &file) {
+        const std::string out = Run("info '" + file + "'").out;
+        return out.substr(std::min(out.size(), out.find("chapter 1")));
+    };
+    ASSERT_EQ(Run("split book.mp3 --at 0:03.000 -n half").status, 0);
+    EXPECT_EQ(chaptersOf("half000.mp3"), "chapter 1: 00:00.000 - 00:02.000 Opening\n"
+                                         "chapter 2: 00:02.000 - 00:03.000 Middle\n");
+    EXPECT_EQ(chaptersOf("half001.mp3"), "chapter 1: 00:00.000 - 00:01.500 Middle\n"
+                                         "chapter 2: 00:01.500 - 00:03.000 End\n");
+    ASSERT_EQ(Run("cut book.mp3 0:01.000 0:05.000 -o cut.mp3").status, 0);
+    EXPECT_EQ(chaptersOf("cut.mp3"), "chapter 1: 00:00.000 - 00:01.000 Opening\n"
+                                     "chapter 2: 00:01.000 - 00:03.500 Middle\n"
+                                     "chapter 3: 00:03.500 - 00:04.000 End\n");
+
     WriteFile(dir / "plain.mp3", ReadFile(encoded));
     const RunResult none = Run("split plain.mp3 --chapters");
     EXPECT_EQ(none.status, 5);
     EXPECT_EQ(none.err, "mp3cut: 'plain.mp3' has no chapters\n");
+}
+
+// chapters writes the file whole, its frames as they are, with a chapter for each part the
+// split's method plans, titled by --titles; every method of split plans them.
+TEST_F(Mp3cut, ChaptersWritesTheFileWholeWithItsChapters)
+{
+    const fs::path book = EncodeWithLame(dir, "book", 6.0, 44100, 2, "-V 2");
+    const std::string titles = "Prologue\r\nChapter One\n";
+    WriteFile(dir / "titles.txt", Bytes(titles.begin(), titles.end()));
+    const RunResult r = Run("chapters book.mp3 --at 0:02.000,0:04.500 --titles titles.txt -o "
+                            "with.mp3");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "with.mp3\n");
+    const std::string info = Run("info with.mp3").out;
+    EXPECT_NE(info.find("chapter 1: 00:00.000 - 00:02.000 Prologue\n"
+                        "chapter 2: 00:02.000 - 00:04.500 Chapter One\n"
+                        "chapter 3: 00:04.500 - 00:06.000\n"),
+              std::string::npos)
+        << info;
+    EXPECT_EQ(GaplessSamples(dir / "with.mp3"), GaplessSamples(book));
+    // Read back as a tag reader reads them: a top-level table listing the three in order.
+    TagLib::MPEG::File file((dir / "with.mp3").c_str(), false);
+    const TagLib::ID3v2::FrameList tables = file.ID3v2Tag()->frameList("CTOC");
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_EQ(file.ID3v2Tag()->frameList("CHAP").size(), 3u);
+
+    ASSERT_EQ(Run("chapters book.mp3 --every 2 -o every.mp3").status, 0);
+    EXPECT_NE(Run("info every.mp3").out.find("chapter 3: 00:04.000 - 00:06.000"),
+              std::string::npos);
+    EXPECT_EQ(Run("chapters book.mp3 --every 2").status, 2); // no -o
+    EXPECT_EQ(Run("chapters book.mp3 --every 2 -o book.mp3").status, 8);
 }
 
 TEST_F(Mp3cut, ABadCueSheetOrNameWritesNothing)
@@ -575,7 +621,7 @@ TEST_F(Mp3cut, ABadCueSheetOrNameWritesNothing)
         {"--cue good.cue -n '@p'", 2,
          "mp3cut: two parts would be named './_.mp3' (put @n in the name)\nTry 'mp3cut --help'.\n"},
         {"--cue good.cue --every 5", 2,
-         "mp3cut: split takes one of --at, --every, --size, --silence and --cue\n"
+         "mp3cut: split takes one of --at, --every, --size, --silence, --cue and --chapters\n"
          "Try 'mp3cut --help'.\n"},
     };
     for (const auto &c : cases) {
