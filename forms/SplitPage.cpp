@@ -71,6 +71,13 @@ void TSplitPage::ConnectControls()
     }
     ShowStep({ui->GroupBoxmain});
     ui->SpeedButtonStop->hide();
+    // "写入章节" beside "开始", while "开始" is there.
+    chaptersButton_ = new QPushButton("写入章节(&J)", ui->SpeedButton14->parentWidget());
+    chaptersButton_->setObjectName("SpeedButtonChapters");
+    chaptersButton_->setGeometry(
+        ui->SpeedButton14->geometry().translated(96, 0).adjusted(0, 0, 30, 0));
+    connect(chaptersButton_, &QPushButton::clicked, this, &TSplitPage::ChaptersClick);
+    ShowChaptersButton();
 
     MakeListMenu();
     connect(ui->ListView2, &QTreeWidget::itemSelectionChanged, this,
@@ -333,6 +340,12 @@ void TSplitPage::SpeedButton13Click()
 {
     ShowStep({ui->GroupBoxmain});
     SetCaption(ui->SpeedButton14, NextCaption);
+    ShowChaptersButton();
+}
+
+void TSplitPage::ShowChaptersButton()
+{
+    chaptersButton_->setVisible(!running_ && ui->SpeedButton14->text() == StartCaption);
 }
 
 void TSplitPage::SpeedButton14Click()
@@ -348,6 +361,7 @@ void TSplitPage::SpeedButton14Click()
                                                                     : ui->GroupBoxsilence});
         ui->ProgressBar2->setValue(0); // the method may have changed since the last run
         SetCaption(ui->SpeedButton14, StartCaption);
+        ShowChaptersButton();
         return;
     }
     if (ui->RadioButton1->isChecked()) {

@@ -65,6 +65,9 @@ public:
     void N4Click(); // "标签...": the tag dialog
     void N5Click(); // "导入CUE...": a CUE sheet's tracks as the rows, with their texts
     void N6Click(); // "导入章节": the file's chapters as the rows, with their titles
+    // "写入章节": the ticked rows (planned first by the method, as "开始" plans them) as the
+    // chapters of one file: the input's frames, all of them, under a name asked for.
+    void ChaptersClick();
     void ListView2SelectItem();
     void ListView2DblClick();
     void SpeedButton12Click();
@@ -139,6 +142,8 @@ private:
     // the page's commands off; done(result) on the window's thread once it has ended.
     template <class Work, class Done> void RunJob(int64_t total, Work work, Done done);
     void RunSplit(const mp3core::TSplitJob &job);
+    void WriteChapters();
+    void ShowChaptersButton();
     // The request the method's step makes of its controls.
     mp3core::TSplitRequest MethodRequest() const;
     // Plans the request off the window's thread; then(plan) once it is planned and in the list.
@@ -161,8 +166,9 @@ private:
     QString cueName_;                        // the CUE sheet being imported
     std::vector<std::vector<mp3core::TSegment>> undo_, redo_;
     std::optional<std::vector<mp3core::TSegment>> dragBefore_; // the rows as a drag found them
-    int64_t partsTotal_ = 0;              // the parts the running split writes; 0: no split
-    QToolButton *recentButton_ = nullptr; // the files opened last, beside "打开"
-    TWaveView *wave_ = nullptr;           // the sound of the file, with the cut points
-    class QCheckBox *snapBox_ = nullptr;  // snapping of its cut points
+    int64_t partsTotal_ = 0;                      // the parts the running split writes; 0: no split
+    QToolButton *recentButton_ = nullptr;         // the files opened last, beside "打开"
+    TWaveView *wave_ = nullptr;                   // the sound of the file, with the cut points
+    class QPushButton *chaptersButton_ = nullptr; // "写入章节"
+    class QCheckBox *snapBox_ = nullptr;          // snapping of its cut points
 };

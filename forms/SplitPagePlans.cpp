@@ -8,6 +8,7 @@
 #include "Paths.h"
 #include "SegmentView.h"
 #include "Shared.h"
+#include "jobs/CutJob.h"
 #include "jobs/SplitJob.h"
 #include "plan/CueSheet.h"
 #include "plan/SilenceScan.h"
@@ -15,6 +16,8 @@
 #include "plan/TimeText.h"
 #include "ui_SplitPage.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -245,6 +248,7 @@ void TSplitPage::SetRunning(bool running)
         w->setEnabled(!running);
     }
     ui->SpeedButton14->setVisible(!running);
+    ShowChaptersButton();
     ui->SpeedButtonStop->setVisible(running);
     if (running) {
         progressTimer_->start();
@@ -327,6 +331,72 @@ void TSplitPage::RunSplit(const TSplitJob &job)
         });
     partsTotal_ = int64_t(job.Segments.size());
     ShowProgress();
+}
+
+void TSplitPage::ChaptersClick()
+{
+    if (ui->Edit7->text().isEmpty()) {
+        TDialogs::Current().Message(this, MsgNoInput);
+        return;
+    }
+    if (ui->RadioButton1->isChecked()) {
+        WriteChapters();
+        return;
+    }
+    PlanWholeFile([this] { WriteChapters(); });
+}
+
+void TSplitPage::WriteChapters()
+{
+    if (list_.Count() == 0 || running_) {
+        return;
+    }
+    // The ticked rows, each a chapter titled by its own texts.
+    TCutJob job;
+    job.Chapters.emplace();
+    for (const TSegment &row : list_.Rows()) {
+        if (row.Ticked) {
+            job.Chapters->push_back({"chp" + std::to_string(job.Chapters->size()), row.StartMs,
+                                     row.EndMs, row.Tag ? row.Tag->Title : std::string()});
+        }
+    }
+    if (job.Chapters->empty()) {
+        TDialogs::Current().Message(this, MsgNoRows);
+        return;
+    }
+    const QString base = ui->Edit9->text().contains('@')
+                             ? QFileInfo(ui->Edit7->text()).completeBaseName()
+                             : ui->Edit9->text();
+    const QString name = TDialogs::Current().SaveFileName(
+        this, QDir(ui->Edit10->text()).filePath(base + "_章节.mp3"), "MP3 (*.mp3)");
+    if (name.isEmpty()) {
+        return;
+    }
+    job.Input = InputPath();
+    job.Output = ToPath(name);
+    job.WholeFrames = true; // the file's frames, every one
+    job.KeepTags = true;
+    RunJob(
+        100,
+        [job](TJobProgress &progress) {
+            return RunCut(job, [&progress](int64_t copied, int64_t total) {
+                progress.Done = total > 0 ? copied * 100 / total : 0;
+                return !progress.Stop;
+            });
+        },
+        [this, job](const TJobOutcome &outcome) {
+            ui->ProgressBar2->setValue(0);
+            if (outcome.Status != TJobStatus::Done) {
+                TDialogs::Current().Message(this, CutMessage(outcome));
+                return;
+            }
+            const QString done = QString("已写入 %1 个章节到 %2")
+                                     .arg(job.Chapters->size())
+                                     .arg(QDir::toNativeSeparators(FromPath(job.Output)));
+            if (TDialogs::Current().Finished(this, done)) {
+                TDialogs::Current().OpenDocument(FromPath(job.Output.parent_path()));
+            }
+        });
 }
 
 void TSplitPage::N6Click()

@@ -92,8 +92,9 @@ void TSplitPage::SetUpKeyboard()
                  ui->SpeedButton19, ui->SpinEdit4, ui->SpinEdit15, ui->SpinEdit5, ui->SpinEdit12,
                  ui->SpinEdit13, ui->SpinEdit14, ui->CheckBox2, ui->Edit9, ui->Edit10,
                  ui->SpeedButton25,
-                 // below the steps
-                 ui->SpeedButton13, ui->SpeedButton14, ui->SpeedButtonStop, snapBox_, wave_});
+                 // below the steps: the waveform's snapping at the left of the buttons
+                 snapBox_, ui->SpeedButton13, ui->SpeedButton14, chaptersButton_,
+                 ui->SpeedButtonStop, wave_});
     NameButtons(*this);
     NameControls({{ui->Edit7, PlainText(ui->Label4->text())},
                   {ui->Edit8, "MP3文件所在文件夹"},
@@ -189,7 +190,7 @@ void TSplitPage::resizeEvent(QResizeEvent *event)
 {
     // Below the steps and their buttons, as wide and as tall as the page allows.
     wave_->setGeometry(16, 286, width() - 32, std::max(40, height() - 290));
-    snapBox_->setGeometry(width() - 84, 266, 64, 18);
+    snapBox_->setGeometry(20, 262, 64, 18); // left of the buttons
     QWidget::resizeEvent(event);
 }
 

@@ -99,12 +99,13 @@ private slots:
             w.split->SpeedButton13Click();
             step.method->setChecked(true);
             w.split->SpeedButton14Click();
-            // The list's step has the waveform below the buttons, its snapping first.
-            const QStringList wave = step.controls[0] == "ListView2"
-                                         ? QStringList{"SnapBox2", "WaveView2"}
-                                         : QStringList{};
+            // The list's step has the waveform below the buttons, its snapping at their left.
+            const bool list = step.controls[0] == "ListView2";
+            const QStringList snap = list ? QStringList{"SnapBox2"} : QStringList{};
+            const QStringList wave = list ? QStringList{"WaveView2"} : QStringList{};
             QCOMPARE(TabWalk(w.main.get(), Control<QWidget>(*w.main, qPrintable(step.controls[0]))),
-                     step.controls + output + bottom + wave + window);
+                     step.controls + output + snap + bottom + QStringList{"SpeedButtonChapters"} +
+                         wave + window);
         }
 
         // The tag dialog: its fields row by row, then its three buttons; Return confirms.

@@ -632,6 +632,43 @@ private slots:
         QCOMPARE(w.ui.ListView2->topLevelItem(1)->toolTip(0), QString("乙"));
     }
 
+    // "写入章节" beside "开始": the ticked rows become the chapters of one file, its frames
+    // all kept, under the name asked for; the report names it and offers its folder.
+    void WritesTheTickedRowsAsChapters()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        const fs::path input = EncodeWithLame(dir, "talk", 6.0, 44100, 2, "-V 2");
+        w.split->OpenSplitInput(Q(input));
+        auto *write = Control<QPushButton>(*w.main, "SpeedButtonChapters");
+        QVERIFY(write->isHidden()); // on the first step
+        w.split->SpeedButton14Click();
+        QVERIFY(!write->isHidden());
+        w.split->additem(2000);
+        w.split->additem(4000);
+        w.ui.ListView2->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+        w.ui.Edit10->setText(Q(dir.Path()));
+        dialogs.SaveAnswers = {Q(dir / "book.mp3")};
+        dialogs.OpenFolderAnswers = {true};
+        write->click();
+        WaitIdle(w);
+        QCOMPARE(dialogs.LastSavePreset, QDir(Q(dir.Path())).filePath("talk_章节.mp3"));
+        QCOMPARE(dialogs.Messages,
+                 QStringList{"已写入 2 个章节到 " + QDir::toNativeSeparators(Q(dir / "book.mp3"))});
+        QCOMPARE(dialogs.Opened, QStringList{Q(dir.Path())});
+        TSource written;
+        TJobOutcome outcome;
+        QVERIFY(OpenJobInput(dir / "book.mp3", written, outcome));
+        const std::vector<TChapter> chapters =
+            ReadSourceTags(*written.Stream, written.Hdr.AudioStart).Chapters;
+        QCOMPARE(chapters.size(), size_t(2));
+        QCOMPARE(chapters[0].StartMs, 0);
+        QCOMPARE(chapters[0].EndMs, 2000);
+        QCOMPARE(chapters[1].StartMs, 4000);
+        QVERIFY(GaplessSamples(dir / "book.mp3") == GaplessSamples(input));
+    }
+
     void ImportsACueSheetIntoTheList()
     {
         TTempDir dir;
