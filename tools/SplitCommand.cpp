@@ -72,12 +72,12 @@ TSilenceOptions SilenceOptions(const TOptions &opts)
 // The request the options make, with the texts of the cut points of --at.
 TSplitRequest Request(const TOptions &opts, std::vector<std::string> &atTexts)
 {
-    const int methods =
-        int(opts.count("--at") + opts.count("--every") + opts.count("--size") +
-            opts.count("--silence") + opts.count("--cue") + opts.count("--chapters"));
+    const int methods = int(opts.count("--at") + opts.count("--every") + opts.count("--size") +
+                            opts.count("--silence") + opts.count("--cue") +
+                            opts.count("--chapters") + opts.count("--labels"));
     if (methods != 1) {
-        Fail(UsageError,
-             "split takes one of --at, --every, --size, --silence, --cue and --chapters");
+        Fail(UsageError, "split takes one of --at, --every, --size, --silence, --cue, --chapters "
+                         "and --labels");
     }
     if (opts.count("--adjust") && !opts.count("--every")) {
         Fail(UsageError, "--adjust moves the points of --every");
@@ -102,6 +102,9 @@ TSplitRequest Request(const TOptions &opts, std::vector<std::string> &atTexts)
         request.Method = TMethod::Silence;
     } else if (opts.count("--chapters")) {
         request.Method = TMethod::Chapters;
+    } else if (opts.count("--labels")) {
+        request.Method = TMethod::Labels;
+        request.Labels = opts.at("--labels");
     } else {
         const bool bySize = opts.count("--size") != 0;
         const std::optional<int64_t> step =
@@ -141,6 +144,15 @@ TSplitRequest Request(const TOptions &opts, std::vector<std::string> &atTexts)
     case TSplitPlan::TStatus::CueOutside:
         Fail(EmptyRange,
              "every track of the CUE sheet starts after the end of the audio (" + end + ")");
+    case TSplitPlan::TStatus::LabelsFault:
+        Fail(InputUnreadable, plan.LabelsRead.Line > 0
+                                  ? "bad label file " + Quoted(request.Labels) + ", line " +
+                                        std::to_string(plan.LabelsRead.Line) + ": " +
+                                        plan.LabelsRead.Reason
+                                  : "cannot use the label file " + Quoted(request.Labels) + ": " +
+                                        plan.LabelsRead.Reason);
+    case TSplitPlan::TStatus::LabelsOutside:
+        Fail(EmptyRange, "every label starts after the end of the audio (" + end + ")");
     case TSplitPlan::TStatus::NoChapters:
         Fail(EmptyRange, plan.Tracks == 0 ? Quoted(file) + " has no chapters"
                                           : "every chapter of " + Quoted(file) +
@@ -172,12 +184,42 @@ TSegmentList Segments(const TOptions &opts, TSource &in)
     }
     if (plan.TracksLeftOut > 0) {
         NoteOn(std::to_string(plan.TracksLeftOut) + " of the " + std::to_string(plan.Tracks) +
-               (request.Method == TSplitRequest::TMethod::Cue ? " tracks of the CUE sheet"
-                                                              : " chapters") +
+               (request.Method == TSplitRequest::TMethod::Cue      ? " tracks of the CUE sheet"
+                : request.Method == TSplitRequest::TMethod::Labels ? " labels"
+                                                                   : " chapters") +
                " start after the end of the audio (" + FormatMs("nn:ss.zzz", in.LengthMs()) +
                ") and are left out");
     }
     return std::move(plan.List);
+}
+
+// --export-labels and --export-cue: the plan written as lists, no part written.
+int ExportPlan(const TOptions &opts, const TSegmentList &plan, TSource &in, const TPartTag &given)
+{
+    TPartTag album =
+        SourceTexts(ReadSourceTags(*in.Stream, in.Hdr.AudioStart)).value_or(TPartTag{});
+    if (!given.Artist.empty()) {
+        album.Artist = given.Artist;
+    }
+    if (!given.Album.empty()) {
+        album.Album = given.Album;
+    }
+    const std::pair<const char *, std::string> lists[] = {
+        {"--export-labels", opts.count("--export-labels") ? LabelsText(plan.Rows()) : ""},
+        {"--export-cue",
+         opts.count("--export-cue") ? CueText(plan.Rows(), in.Stream->FileName(), album) : ""}};
+    for (const auto &[option, text] : lists) {
+        if (!opts.count(option)) {
+            continue;
+        }
+        try {
+            WriteListFile(opts.at(option), text);
+        } catch (const EStreamError &e) {
+            Fail(WriteFailed, "cannot write " + Quoted(opts.at(option)) + ": " + e.what());
+        }
+        std::cout << opts.at(option) << "\n";
+    }
+    return Ok;
 }
 
 } // namespace
@@ -210,7 +252,11 @@ int Split(const TArgs &args, const TOptions &opts)
                             : input.has_parent_path() ? input.parent_path()
                                                       : fs::path(".");
     const std::string base = opts.count("-n") ? opts.at("-n") : input.stem().string();
-    TSplitJob job = SplitJobOf(Segments(opts, in), input, folder, base, tag);
+    const TSegmentList plan = Segments(opts, in);
+    if (opts.count("--export-labels") || opts.count("--export-cue")) {
+        return ExportPlan(opts, plan, in, tag);
+    }
+    TSplitJob job = SplitJobOf(plan, input, folder, base, tag);
     job.WholeFrames = opts.count("--frames") != 0;
     job.Tags = opts.count("--no-tags") != 0 ? TTagFrames::None : TTagFrames::All;
     job.ReplaceReadOnly = opts.count("--force") != 0;

@@ -53,6 +53,24 @@ void PlanChapters(TSource &source, TSplitPlan &plan)
     }
 }
 
+void PlanLabels(const TSplitRequest &request, TSplitPlan &plan)
+{
+    plan.LabelsRead = ReadLabels(request.Labels);
+    if (!plan.LabelsRead.Tracks) {
+        plan.Status = TStatus::LabelsFault;
+        return;
+    }
+    plan.Tracks = plan.LabelsRead.Tracks->size();
+    plan.TracksLeftOut = plan.List.PlanTracks(*plan.LabelsRead.Tracks);
+    if (plan.TracksLeftOut == plan.Tracks) {
+        plan.Status = TStatus::LabelsOutside;
+    }
+    // Labels are cut points: the stretch before the first one is a part too.
+    for (size_t row = 0; row < plan.List.Count(); ++row) {
+        plan.List.SetTicked(row, true);
+    }
+}
+
 // The silences of the source, or none with the plan's status said.
 std::optional<TSilenceScan> Silences(TSource &source, const TSplitRequest &request,
                                      const TScanProgress &progress, TSplitPlan &plan)
@@ -144,6 +162,9 @@ TSplitPlan PlanSplit(TSource &source, const TSplitRequest &request, const TScanP
         break;
     case TMethod::Chapters:
         PlanChapters(source, plan);
+        break;
+    case TMethod::Labels:
+        PlanLabels(request, plan);
         break;
     case TMethod::Silence:
         PlanSilences(source, request, progress, plan);

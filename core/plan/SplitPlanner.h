@@ -5,6 +5,7 @@
 
 #include "format/Source.h"
 #include "plan/CueSheet.h"
+#include "plan/PlanLists.h"
 #include "plan/SegmentList.h"
 #include "plan/SilenceScan.h"
 
@@ -26,6 +27,7 @@ struct TSplitRequest
         Silence,  // the middle of every silence (Silence), or without them (Trim)
         Cue,      // the tracks of the CUE sheet Cue
         Chapters, // the chapters of the file's ID3v2 tag
+        Labels,   // cut at the labels of the Audacity label file Labels, titled by them
     };
     TMethod Method = TMethod::Every;
     std::vector<int64_t> Times;
@@ -37,6 +39,7 @@ struct TSplitRequest
     TSilenceOptions Silence; // for Silence and AdjustMs
     bool Trim = false;       // the silences (and those at either end) stay out of the parts
     std::filesystem::path Cue;
+    std::filesystem::path Labels;
 };
 
 struct TSplitPlan
@@ -44,15 +47,17 @@ struct TSplitPlan
     enum class TStatus
     {
         Planned,
-        Stopped,      // the silence scan was asked to stop
-        BadStep,      // a step of less than 1 ms or 1 byte
-        PointTwice,   // Times[Point] is given twice or lies at an end
-        PointOutside, // Times[Point] lies outside the audio
-        Undecodable,  // the file could not be decoded for its silences; Reason: why
-        NoSilence,    // no silence of the options' length and level
-        CueFault,     // the sheet cannot be used: Cue.Line and Cue.Reason
-        CueOutside,   // every track starts after the end of the audio
-        NoChapters,   // the file's tag has no chapter that starts within its audio
+        Stopped,       // the silence scan was asked to stop
+        BadStep,       // a step of less than 1 ms or 1 byte
+        PointTwice,    // Times[Point] is given twice or lies at an end
+        PointOutside,  // Times[Point] lies outside the audio
+        Undecodable,   // the file could not be decoded for its silences; Reason: why
+        NoSilence,     // no silence of the options' length and level
+        CueFault,      // the sheet cannot be used: Cue.Line and Cue.Reason
+        CueOutside,    // every track starts after the end of the audio
+        NoChapters,    // the file's tag has no chapter that starts within its audio
+        LabelsFault,   // the label file cannot be used: LabelsRead.Line and LabelsRead.Reason
+        LabelsOutside, // every label starts after the end of the audio
     };
     TStatus Status = TStatus::Planned;
     TSegmentList List;
@@ -61,6 +66,7 @@ struct TSplitPlan
     TCueRead Cue;             // Cue: the sheet as read
     size_t TracksLeftOut = 0; // Cue, Chapters: tracks that start after the end of the audio
     size_t Tracks = 0;        // Cue, Chapters: how many the sheet or the tag holds
+    TLabelsRead LabelsRead;   // Labels: the file as read
 };
 
 // The chapters of a tag as tracks: each from its start, with the album's texts (the tag's)

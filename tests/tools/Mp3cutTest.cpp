@@ -599,6 +599,45 @@ TEST_F(Mp3cut, ChaptersWritesTheFileWholeWithItsChapters)
     EXPECT_EQ(Run("chapters book.mp3 --every 2 -o book.mp3").status, 8);
 }
 
+// Audacity's labels cut and title the parts; any plan goes out as labels and as a CUE sheet
+// (and no part is written then), and comes back in as the same plan.
+TEST_F(Mp3cut, LabelsInAndListsOut)
+{
+    const fs::path talk = EncodeWithLame(dir, "talk", 6.0, 44100, 2, "-b 128");
+    const std::string labels = "1.480000\t1.480000\tFirst\r\n\\\t100\t200\n"
+                               "4.000000\t5.000000\tSecond\n";
+    WriteFile(dir / "talk.txt", Bytes(labels.begin(), labels.end()));
+    const RunResult r = Run("split talk.mp3 --labels talk.txt -n '@n @t'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "./01 Track 01.mp3\n./02 First.mp3\n./03 Second.mp3\n");
+    const auto samples = [&](const char *name) { return GaplessSamples(dir / name).size() / 2; };
+    EXPECT_EQ(samples("01 Track 01.mp3"), 65268u); // 1.48 s
+    EXPECT_EQ(samples("02 First.mp3"), 176400u - 65268u);
+
+    // Out and in again: the same cut points, by labels and by a sheet (1.48 s is 111 frames).
+    const size_t before = FileCount();
+    const RunResult out = Run("split talk.mp3 --at 0:01.480,0:04.000 --export-labels out.txt "
+                              "--export-cue out.cue --album LP");
+    ASSERT_EQ(out.status, 0) << out.err;
+    EXPECT_EQ(out.out, "out.txt\nout.cue\n");
+    EXPECT_EQ(FileCount(), before + 2); // the lists, and no part
+    EXPECT_NE(Slurp(dir / "out.cue").find("TITLE \"LP\"\nFILE \"talk.mp3\" MP3\n"),
+              std::string::npos);
+    for (const char *method : {"--labels out.txt", "--cue out.cue"}) {
+        const RunResult again = Run(std::string("split talk.mp3 ") + method + " -n again");
+        ASSERT_EQ(again.status, 0) << again.err;
+        EXPECT_EQ(samples("again000.mp3"), 65268u) << method;
+        EXPECT_EQ(samples("again001.mp3"), 176400u - 65268u) << method;
+    }
+
+    const std::string bad = "1.0\t2.0\tfine\nnot a label\n";
+    WriteFile(dir / "bad.txt", Bytes(bad.begin(), bad.end()));
+    const RunResult refused = Run("split talk.mp3 --labels bad.txt");
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_EQ(refused.err, "mp3cut: bad label file 'bad.txt', line 2: not a label (start, end "
+                           "and text, tab-separated, in seconds)\n");
+}
+
 TEST_F(Mp3cut, ABadCueSheetOrNameWritesNothing)
 {
     const std::string head = "FILE \"song.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
@@ -621,7 +660,8 @@ TEST_F(Mp3cut, ABadCueSheetOrNameWritesNothing)
         {"--cue good.cue -n '@p'", 2,
          "mp3cut: two parts would be named './_.mp3' (put @n in the name)\nTry 'mp3cut --help'.\n"},
         {"--cue good.cue --every 5", 2,
-         "mp3cut: split takes one of --at, --every, --size, --silence, --cue and --chapters\n"
+         "mp3cut: split takes one of --at, --every, --size, --silence, --cue, --chapters and "
+         "--labels\n"
          "Try 'mp3cut --help'.\n"},
     };
     for (const auto &c : cases) {
