@@ -18,6 +18,7 @@ inline const QString MsgNoSilence = "未找到可分割的静音！";
 inline const QString MsgCueOutside = "CUE文件中所有音轨的起点都在音频结束之后！";
 inline const QString MsgNoChapters = "文件的标签中没有章节！";
 inline const QString MsgChaptersOutside = "文件中所有章节的起点都在音频结束之后！";
+inline const QString MsgLabelsOutside = "标签文件中所有标签的起点都在音频结束之后！";
 
 // A file's format as the Split page shows it.
 QString FileInfoText(const mp3core::TMPEGAFHdr &hdr);

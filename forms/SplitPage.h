@@ -65,6 +65,9 @@ public:
     void N4Click(); // "标签...": the tag dialog
     void N5Click(); // "导入CUE...": a CUE sheet's tracks as the rows, with their texts
     void N6Click(); // "导入章节": the file's chapters as the rows, with their titles
+    void N7Click(); // "导入标签...": rows cut at an Audacity label file's labels, titled by them
+    void N8Click(); // "导出CUE...": the ticked rows as a CUE sheet of the file
+    void N9Click(); // "导出标签...": the ticked rows as an Audacity label file
     // "写入章节": the ticked rows (planned first by the method, as "开始" plans them) as the
     // chapters of one file: the input's frames, all of them, under a name asked for.
     void ChaptersClick();
@@ -143,6 +146,7 @@ private:
     template <class Work, class Done> void RunJob(int64_t total, Work work, Done done);
     void RunSplit(const mp3core::TSplitJob &job);
     void WriteChapters();
+    void ExportList(bool cue);
     void ShowChaptersButton();
     // The request the method's step makes of its controls.
     mp3core::TSplitRequest MethodRequest() const;
@@ -164,6 +168,7 @@ private:
     std::shared_ptr<TJobProgress> progress_; // of the job that runs, or ran last
     QTimer *progressTimer_ = nullptr;        // shows it while the job runs
     QString cueName_;                        // the CUE sheet being imported
+    QString labelsName_;                     // the label file being imported
     std::vector<std::vector<mp3core::TSegment>> undo_, redo_;
     std::optional<std::vector<mp3core::TSegment>> dragBefore_; // the rows as a drag found them
     int64_t partsTotal_ = 0;                      // the parts the running split writes; 0: no split

@@ -218,12 +218,24 @@ QString TSplitPage::PlanMessage(const TSplitPlan &plan) const
             return CueNoteMessage(*plan.Cue.Sheet, plan.TracksLeftOut);
         }
         return plan.TracksLeftOut > 0
-                   ? QString("%1 个章节（共 %2 个）的起点在音频结束之后，已略去。")
+                   ? QString(plan.LabelsRead.Tracks
+                                 ? "%1 个标签（共 %2 个）的起点在音频结束之后，已略去。"
+                                 : "%1 个章节（共 %2 个）的起点在音频结束之后，已略去。")
                          .arg(plan.TracksLeftOut)
                          .arg(plan.Tracks)
                    : QString();
     case TStatus::NoChapters:
         return plan.Tracks == 0 ? MsgNoChapters : MsgChaptersOutside;
+    case TStatus::LabelsFault:
+        return plan.LabelsRead.Line > 0
+                   ? QString("标签文件 %1 第 %2 行有误：%3")
+                         .arg(labelsName_)
+                         .arg(plan.LabelsRead.Line)
+                         .arg(QString::fromStdString(plan.LabelsRead.Reason))
+                   : QString("无法使用标签文件 %1：%2")
+                         .arg(labelsName_, QString::fromStdString(plan.LabelsRead.Reason));
+    case TStatus::LabelsOutside:
+        return MsgLabelsOutside;
     case TStatus::Stopped:
         return {};
     case TStatus::Undecodable:

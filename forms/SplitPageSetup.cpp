@@ -39,10 +39,16 @@ void TSplitPage::MakeListMenu()
     menu->addSeparator();
     addAction("N5", "导入CUE...", &TSplitPage::N5Click);
     addAction("N6", "导入章节", &TSplitPage::N6Click);
+    addAction("N7", "导入标签...", &TSplitPage::N7Click);
+    menu->addSeparator();
+    addAction("N8", "导出CUE...", &TSplitPage::N8Click);
+    addAction("N9", "导出标签...", &TSplitPage::N9Click);
     connect(ui->ListView2, &QWidget::customContextMenuRequested, this, [this, menu](QPoint at) {
         menu->findChild<QAction *>("N4")->setEnabled(view_->Selected().has_value());
         menu->findChild<QAction *>("N5")->setEnabled(list_.Count() > 0);
-        menu->findChild<QAction *>("N6")->setEnabled(list_.Count() > 0);
+        for (const char *name : {"N6", "N7", "N8", "N9"}) {
+            menu->findChild<QAction *>(name)->setEnabled(list_.Count() > 0);
+        }
         menu->popup(ui->ListView2->viewport()->mapToGlobal(at));
     });
 }

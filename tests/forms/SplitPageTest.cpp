@@ -309,8 +309,8 @@ private slots:
                 texts.append(a->text());
             }
         }
-        QCOMPARE(texts,
-                 (QStringList{"删除", "全部删除", "细分...", "标签...", "导入CUE...", "导入章节"}));
+        QCOMPARE(texts, (QStringList{"删除", "全部删除", "细分...", "标签...", "导入CUE...",
+                                     "导入章节", "导入标签...", "导出CUE...", "导出标签..."}));
     }
 
     void WizardStepsAndOpening()
@@ -667,6 +667,56 @@ private slots:
         QCOMPARE(chapters[0].EndMs, 2000);
         QCOMPARE(chapters[1].StartMs, 4000);
         QVERIFY(GaplessSamples(dir / "book.mp3") == GaplessSamples(input));
+    }
+
+    // "导入标签..." cuts the list at an Audacity label file's labels, titled by them (a file
+    // that is not one is named with its line); "导出CUE..." and "导出标签..." write the ticked
+    // rows, beside the input unless another name is chosen.
+    void LabelsInAndListsOut()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        Bytes talk;
+        AppendFrames(talk, THeaderSpec{}, 200); // 5.2 s
+        WriteFile(dir / "talk.mp3", talk);
+        const std::string labels = "2.000000\t2.000000\t甲\n4.000000\t4.500000\t乙\n";
+        WriteFile(dir / "talk.txt", Bytes(labels.begin(), labels.end()));
+        const std::string bad = "2.0\t2.0\tfine\noops\n";
+        WriteFile(dir / "bad.txt", Bytes(bad.begin(), bad.end()));
+        w.split->OpenSplitInput(Q(dir / "talk.mp3"));
+        const QStringList before = Rows(w.ui);
+        dialogs.OpenAnswers = {Q(dir / "bad.txt")};
+        w.split->N7Click();
+        WaitIdle(w);
+        QCOMPARE(dialogs.Messages,
+                 QStringList{"标签文件 " + Q(dir / "bad.txt") +
+                             " 第 2 行有误：not a label (start, end and text, tab-separated, "
+                             "in seconds)"});
+        QCOMPARE(Rows(w.ui), before);
+
+        dialogs.Messages.clear();
+        dialogs.OpenAnswers = {Q(dir / "talk.txt")};
+        w.split->N7Click();
+        WaitIdle(w);
+        QVERIFY(dialogs.Messages.isEmpty());
+        QCOMPARE(Rows(w.ui).size(), 3);
+        QCOMPARE(w.ui.ListView2->topLevelItem(1)->toolTip(0), QString("甲"));
+        w.ui.ListView2->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+
+        dialogs.SaveAnswers = {Q(dir / "out.cue"), Q(dir / "out.txt")};
+        w.split->N8Click();
+        QCOMPARE(dialogs.LastSavePreset, Q(dir / "talk.cue"));
+        w.split->N9Click();
+        QVERIFY(dialogs.Messages.isEmpty());
+        const Bytes cue = ReadFile(dir / "out.cue");
+        QVERIFY(std::string(cue.begin(), cue.end())
+                    .find("FILE \"talk.mp3\" MP3\n  TRACK 01 AUDIO\n    TITLE \"甲\"\n"
+                          "    INDEX 01 00:02:00\n") != std::string::npos);
+        const Bytes out = ReadFile(dir / "out.txt");
+        QCOMPARE(QString::fromStdString(std::string(out.begin(), out.end())),
+                 "2.000000\t4.000000\t甲\n4.000000\t" +
+                     QString::asprintf("%.6f", double(w.split->filelength) / 1000) + "\t乙\n");
     }
 
     void ImportsACueSheetIntoTheList()
