@@ -111,14 +111,16 @@ void OpenInput(const fs::path &path, TSource &input)
     }
 }
 
-int64_t ParseTime(const std::string &text)
+int64_t ParseTime(const std::string &text, const std::string &what, int64_t lengthMs)
 {
-    try {
-        return TimeTextToMs(text);
-    } catch (const EConvertError &e) {
-        Fail(UsageError,
-             "bad time '" + text + "': " + e.what() + " (use minutes:seconds.milliseconds)");
+    const std::optional<TTypedTime> time = ParseTypedTime(text);
+    if (!time) {
+        Fail(UsageError, "bad time '" + text + "' for " + what +
+                             ": write seconds (90, 90.5), minutes:seconds (1:30, 1:30.5) or "
+                             "hours:minutes:seconds (1:02:03.250); -30 or -0:30 is 30 s before "
+                             "the end");
     }
+    return time->FromEnd ? std::max<int64_t>(0, lengthMs - time->Ms) : time->Ms;
 }
 
 int64_t ParseWhole(const std::string &option, const std::string &text)

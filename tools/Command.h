@@ -41,7 +41,9 @@ void FailOn(const mp3core::TJobOutcome &o);
 // A note on stderr: a tag of the input left out, a change of format; nothing when empty.
 void NoteOn(const std::string &note);
 void OpenInput(const std::filesystem::path &path, mp3core::TSource &input);
-int64_t ParseTime(const std::string &text);
+// A time as typed (see ParseTypedTime) for what (START, --at), counted from the start of a file
+// of lengthMs.
+int64_t ParseTime(const std::string &text, const std::string &what, int64_t lengthMs);
 int64_t ParseWhole(const std::string &option, const std::string &text);
 
 // mp3cut split FILE ...

@@ -70,7 +70,7 @@ TSilenceOptions SilenceOptions(const TOptions &opts)
 }
 
 // The request the options make, with the texts of the cut points of --at.
-TSplitRequest Request(const TOptions &opts, std::vector<std::string> &atTexts)
+TSplitRequest Request(const TOptions &opts, std::vector<std::string> &atTexts, int64_t lengthMs)
 {
     const int methods = int(opts.count("--at") + opts.count("--every") + opts.count("--size") +
                             opts.count("--silence") + opts.count("--cue") +
@@ -92,7 +92,7 @@ TSplitRequest Request(const TOptions &opts, std::vector<std::string> &atTexts)
         for (size_t from = 0; from <= at.size();) {
             const size_t comma = std::min(at.find(',', from), at.size());
             atTexts.push_back(at.substr(from, comma - from));
-            request.Times.push_back(ParseTime(atTexts.back()));
+            request.Times.push_back(ParseTime(atTexts.back(), "--at", lengthMs));
             from = comma + 1;
         }
     } else if (opts.count("--cue")) {
@@ -174,7 +174,7 @@ TSplitRequest Request(const TOptions &opts, std::vector<std::string> &atTexts)
 TSegmentList Segments(const TOptions &opts, TSource &in)
 {
     std::vector<std::string> atTexts;
-    const TSplitRequest request = Request(opts, atTexts);
+    const TSplitRequest request = Request(opts, atTexts, in.LengthMs());
     TSplitPlan plan = PlanSplit(in, request);
     if (plan.Cue.Sheet) {
         NoteOn(plan.Cue.Sheet->Note);

@@ -36,7 +36,8 @@ constexpr const char *Usage = R"(usage:
                [--genre NAME|NUMBER] [--frames] [--no-tags] [--force] [--quiet]
   mp3cut chapters FILE (any method of split) -o OUT [--titles FILE] [--force]
 
-Times are minutes:seconds.milliseconds, e.g. 12:30.000 (the last piece counts milliseconds).
+Times are seconds (90, 90.5), minutes:seconds (1:30, 12:30.250) or hours:minutes:seconds
+(1:02:03.250); -30 or -0:30 counts back from the end (30 s before it).
 Outputs hold exactly the samples of their range as a gapless player plays them; --frames
 writes the whole frames that start in it instead. Outputs carry the source's tags (ID3v2 with
 its pictures, as ID3v2.4, and ID3v1); parts are numbered n/N and take the texts given for
@@ -187,8 +188,10 @@ int Cut(const std::vector<std::string> &args, const std::map<std::string, std::s
     }
     TCutJob job;
     job.Input = args[0];
-    job.StartMs = ParseTime(args[1]);
-    job.EndMs = ParseTime(args[2]);
+    TSource in;
+    OpenInput(job.Input, in); // an end-relative time needs its length
+    job.StartMs = ParseTime(args[1], "START", in.LengthMs());
+    job.EndMs = ParseTime(args[2], "END", in.LengthMs());
     job.Output = opts.count("-o") ? fs::path(opts.at("-o")) : DefaultCutName(job.Input);
     job.WholeFrames = opts.count("--frames") != 0;
     job.KeepTags = opts.count("--no-tags") == 0;
@@ -196,7 +199,7 @@ int Cut(const std::vector<std::string> &args, const std::map<std::string, std::s
     // "-o -", or a name of what standard output already writes to (/dev/stdout, a file it
     // appends to): the bytes go out through it, in order, and nothing is replaced.
     job.ToStandardOutput = job.Output == "-" || IsStandardOutput(job.Output);
-    const TJobOutcome o = RunCut(job);
+    const TJobOutcome o = RunCut(in, job);
     NoteOn(o.TagNote);
     NoteOn(o.StreamNote);
     if (o.Status == TJobStatus::EmptyRange) {

@@ -146,6 +146,51 @@ int32_t TimeTextToMs(std::string_view text)
     return Checked(m * 60000 + s * 1000 + z, text);
 }
 
+std::optional<TTypedTime> ParseTypedTime(std::string_view text)
+{
+    TTypedTime time;
+    if (!text.empty() && text[0] == '-') {
+        time.FromEnd = true;
+        text.remove_prefix(1);
+    }
+    // Up to three whole pieces, colon-separated, the last of them with a decimal fraction.
+    int64_t whole = 0;
+    int pieces = 0;
+    size_t i = 0;
+    for (;;) {
+        const size_t begin = i;
+        int64_t piece = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - begin < 10) {
+            piece = piece * 10 + (text[i++] - '0');
+        }
+        if (i == begin || ++pieces > 3) {
+            return std::nullopt;
+        }
+        whole = whole * 60 + piece;
+        if (i == text.size() || text[i] != ':') {
+            break;
+        }
+        ++i;
+    }
+    int64_t fraction = 0; // in units of 10^-9 s
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        const size_t begin = i;
+        for (int64_t scale = 100000000; i < text.size() && text[i] >= '0' && text[i] <= '9';
+             ++i, scale /= 10) {
+            fraction += (text[i] - '0') * scale;
+        }
+        if (i == begin) {
+            return std::nullopt;
+        }
+    }
+    if (i != text.size()) {
+        return std::nullopt;
+    }
+    time.Ms = whole * 1000 + (fraction + 500000) / 1000000;
+    return time;
+}
+
 int64_t ClockTextToMs(std::string_view text)
 {
     const std::string clock = "00:" + std::string(text);

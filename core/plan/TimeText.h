@@ -6,6 +6,7 @@
 #include "io/Errors.h" // EConvertError
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,16 @@ std::string FormatMs(std::string_view pattern, int64_t count);
 // minutes:seconds.milliseconds to ms; "0:1.5" is 1005 ms (the last piece counts milliseconds).
 // Raises EConvertError "'%s' is not a valid integer value".
 int32_t TimeTextToMs(std::string_view text);
+
+// A time as people type it on a command line: seconds ("90", "90.5"), minutes:seconds
+// ("1:30", "1:30.5"), hours:minutes:seconds ("1:02:03.250"), the fraction a decimal one (to the
+// nearest ms); a leading "-" counts back from the end ("-30", "-0:30"). None when it is not one.
+struct TTypedTime
+{
+    int64_t Ms = 0;
+    bool FromEnd = false;
+};
+std::optional<TTypedTime> ParseTypedTime(std::string_view text);
 
 // A display text read as a clock, "00:" + text; raises EConvertError "'%s' is not a valid time".
 int64_t ClockTextToMs(std::string_view text);

@@ -638,6 +638,40 @@ TEST_F(Mp3cut, LabelsInAndListsOut)
                            "and text, tab-separated, in seconds)\n");
 }
 
+// Times as people type them: seconds, minutes:seconds, hours:minutes:seconds, decimal
+// fractions, and before the end with a minus; a time that is none names the argument.
+TEST_F(Mp3cut, TimesAsPeopleTypeThem)
+{
+    // The length info gives, in ms, and a time so many ms from the start as minutes:seconds.
+    const std::string info = Run("info song.mp3").out;
+    const size_t at = info.find("duration: ") + 10;
+    const int64_t length = std::stoll(info.substr(at, 2)) * 60000 +
+                           std::stoll(info.substr(at + 3, 2)) * 1000 +
+                           std::stoll(info.substr(at + 6, 3));
+    const auto clock = [](int64_t ms) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%lld:%02lld.%03lld", (long long)(ms / 60000),
+                      (long long)(ms / 1000 % 60), (long long)(ms % 1000));
+        return std::string(text);
+    };
+    ASSERT_EQ(Run("cut song.mp3 0:20.000 " + clock(length - 1000) + " -o a.mp3 --frames").status,
+              0);
+    ASSERT_EQ(Run("cut song.mp3 20 -1 -o b.mp3 --frames").status, 0);
+    ASSERT_EQ(Run("cut song.mp3 0:00:20.0 -0:01 -o c.mp3 --frames").status, 0);
+    EXPECT_EQ(ReadFile(dir / "a.mp3"), ReadFile(dir / "b.mp3"));
+    EXPECT_EQ(ReadFile(dir / "a.mp3"), ReadFile(dir / "c.mp3"));
+    ASSERT_EQ(Run("split song.mp3 --at 2.5,-0:02.5 -n t --frames").status, 0);
+    ASSERT_EQ(
+        Run("cut song.mp3 0:2.500 " + clock(length - 2500) + " -o middle.mp3 --frames").status, 0);
+    EXPECT_EQ(FramesOf(dir / "t001.mp3"), FramesOf(dir / "middle.mp3"));
+    const RunResult bad = Run("cut song.mp3 1,5 2");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err.substr(0, bad.err.find(':', 9)), "mp3cut: bad time '1,5' for START");
+    EXPECT_NE(bad.err.find("1:02:03.250"), std::string::npos); // the forms it takes
+    EXPECT_NE(Run("split song.mp3 --at 1:x").err.find("bad time '1:x' for --at"),
+              std::string::npos);
+}
+
 TEST_F(Mp3cut, ABadCueSheetOrNameWritesNothing)
 {
     const std::string head = "FILE \"song.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";

@@ -121,3 +121,38 @@ TEST(StrToInt, Forms)
 }
 
 } // namespace
+
+// Times as people type them on a command line; the fraction is a decimal one.
+TEST(TimeText, TypedTimes)
+{
+    const struct
+    {
+        const char *text;
+        int64_t ms;
+        bool fromEnd;
+    } good[] = {
+        {"90", 90000, false},
+        {"90.5", 90500, false},
+        {"1:30", 90000, false},
+        {"1:30.5", 90500, false},
+        {"0:1.5", 1500, false},
+        {"12:30.000", 750000, false},
+        {"1:02:03.250", 3723250, false},
+        {"62:05", 3725000, false},
+        {"-30", 30000, true},
+        {"-0:30", 30000, true},
+        {"0.0004", 0, false},
+        {"0.0005", 1, false},
+        {"1.23456", 1235, false},
+    };
+    for (const auto &g : good) {
+        const std::optional<TTypedTime> t = ParseTypedTime(g.text);
+        ASSERT_TRUE(t) << g.text;
+        EXPECT_EQ(t->Ms, g.ms) << g.text;
+        EXPECT_EQ(t->FromEnd, g.fromEnd) << g.text;
+    }
+    for (const char *bad : {"", "-", "1,5", "1:", ":30", "1:2:3:4", "1.5.2", "1.", "abc", "--3",
+                            " 1", "1 ", "+5", "99999999999"}) {
+        EXPECT_FALSE(ParseTypedTime(bad)) << bad;
+    }
+}
