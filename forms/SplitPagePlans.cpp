@@ -120,6 +120,9 @@ TSplitRequest TSplitPage::MethodRequest() const
     } else if (ui->RadioButton3->isChecked()) {
         request.Method = TMethod::Size;
         request.StepBytes = SizeStepBytes(ui->SpinEdit5->Value()).value_or(0);
+    } else if (ui->SpinEdit16->Value() > 0) { // "段数" instead of the step
+        request.Method = TMethod::Parts;
+        request.Parts = ui->SpinEdit16->Value();
     } else {
         request.Method = TMethod::Every;
         request.StepMs = TimeStepMs(ui->SpinEdit4->Value()).value_or(0);

@@ -77,6 +77,7 @@ void TSplitPage::RememberChoices()
     }
     Remember(ui->SpinEdit4, "split/timeStep");
     Remember(ui->SpinEdit15, "split/towardsSilence");
+    Remember(ui->SpinEdit16, "split/parts");
     Remember(ui->SpinEdit5, "split/sizeStep");
     Remember(ui->SpinEdit12, "split/silenceThreshold");
     Remember(ui->SpinEdit13, "split/shortestSilence");
@@ -95,9 +96,9 @@ void TSplitPage::SetUpKeyboard()
                  // step 2: the method's group, then the output's
                  ui->ListView2, ui->SpeedButton23, ui->TrackBar1, ui->SpeedButton17,
                  ui->SpeedButton18, ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3, ui->SpeedButton12,
-                 ui->SpeedButton19, ui->SpinEdit4, ui->SpinEdit15, ui->SpinEdit5, ui->SpinEdit12,
-                 ui->SpinEdit13, ui->SpinEdit14, ui->CheckBox2, ui->Edit9, ui->Edit10,
-                 ui->SpeedButton25,
+                 ui->SpeedButton19, ui->SpinEdit4, ui->SpinEdit15, ui->SpinEdit16, ui->SpinEdit5,
+                 ui->SpinEdit12, ui->SpinEdit13, ui->SpinEdit14, ui->CheckBox2, ui->Edit9,
+                 ui->Edit10, ui->SpeedButton25,
                  // below the steps: the waveform's snapping at the left of the buttons
                  snapBox_, ui->SpeedButton13, ui->SpeedButton14, chaptersButton_,
                  ui->SpeedButtonStop, wave_});
@@ -118,6 +119,7 @@ void TSplitPage::SetUpKeyboard()
                   {ui->SpinEdit3, "时间 毫秒"},
                   {ui->SpinEdit4, PlainText(ui->Label1->text())},
                   {ui->SpinEdit15, PlainText(ui->Label38->text())},
+                  {ui->SpinEdit16, PlainText(ui->Label41->text())},
                   {ui->SpinEdit5, PlainText(ui->Label18->text())},
                   {ui->SpinEdit12, PlainText(ui->Label35->text())},
                   {ui->SpinEdit13, PlainText(ui->Label36->text())},

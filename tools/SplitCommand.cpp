@@ -72,12 +72,13 @@ TSilenceOptions SilenceOptions(const TOptions &opts)
 // The request the options make, with the texts of the cut points of --at.
 TSplitRequest Request(const TOptions &opts, std::vector<std::string> &atTexts, int64_t lengthMs)
 {
-    const int methods = int(opts.count("--at") + opts.count("--every") + opts.count("--size") +
-                            opts.count("--silence") + opts.count("--cue") +
-                            opts.count("--chapters") + opts.count("--labels"));
+    const int methods =
+        int(opts.count("--at") + opts.count("--every") + opts.count("--size") +
+            opts.count("--silence") + opts.count("--cue") + opts.count("--chapters") +
+            opts.count("--labels") + opts.count("--parts"));
     if (methods != 1) {
-        Fail(UsageError, "split takes one of --at, --every, --size, --silence, --cue, --chapters "
-                         "and --labels");
+        Fail(UsageError, "split takes one of --at, --every, --parts, --size, --silence, --cue, "
+                         "--chapters and --labels");
     }
     if (opts.count("--adjust") && !opts.count("--every")) {
         Fail(UsageError, "--adjust moves the points of --every");
@@ -102,6 +103,12 @@ TSplitRequest Request(const TOptions &opts, std::vector<std::string> &atTexts, i
         request.Method = TMethod::Silence;
     } else if (opts.count("--chapters")) {
         request.Method = TMethod::Chapters;
+    } else if (opts.count("--parts")) {
+        request.Method = TMethod::Parts;
+        request.Parts = ParseWhole("--parts", opts.at("--parts"));
+        if (request.Parts < 1) {
+            Fail(BadStep, "--parts takes a number of parts from 1 on");
+        }
     } else if (opts.count("--labels")) {
         request.Method = TMethod::Labels;
         request.Labels = opts.at("--labels");

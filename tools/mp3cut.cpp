@@ -27,8 +27,9 @@ constexpr const char *Usage = R"(usage:
   mp3cut --version
   mp3cut info FILE
   mp3cut cut FILE START END [-o OUT|-] [--frames] [--no-tags] [--force]
-  mp3cut split FILE (--at T1,T2,... | --every SECONDS | --size KB | --silence | --cue SHEET |
-                    --chapters | --labels FILE) [--export-labels FILE] [--export-cue FILE]
+  mp3cut split FILE (--at T1,T2,... | --every SECONDS | --parts N | --size KB | --silence |
+                    --cue SHEET | --chapters | --labels FILE)
+                    [--export-labels FILE] [--export-cue FILE]
                [-d DIR] [-n BASE]
                [--threshold DB] [--min-silence SECONDS] [--min-part SECONDS] [--trim]
                [--adjust SECONDS (with --every)]
@@ -48,6 +49,7 @@ at least --min-silence seconds (default 1); --min-part merges shorter parts into
 --cue cuts at the tracks' INDEX 01 and gives each part its track's texts.
 --chapters cuts at the start of each chapter of the file's ID3v2 tag (CHAP, in the order of
 its CTOC) and gives each part its chapter's title and the file's other texts.
+--parts N cuts N parts of equal playing time, each point at the nearest frame boundary.
 info lists the chapters too. --labels cuts at the labels of an Audacity label file (start,
 end and text a line, tab-separated, in seconds), each part after one titled by its text.
 --export-labels and --export-cue write the plan of any method as such a label file or a CUE
@@ -232,11 +234,11 @@ int Run(int argc, char **argv)
     }
     const std::string command = argv[1];
     static const std::vector<std::string> WithValue = {
-        "-o",          "-d",      "-n",          "--at",          "--every",
-        "--size",      "--title", "--artist",    "--album",       "--year",
-        "--comment",   "--genre", "--threshold", "--min-silence", "--min-part",
-        "--adjust",    "--cue",   "--titles",    "--labels",      "--export-labels",
-        "--export-cue"};
+        "-o",           "-d",      "-n",          "--at",          "--every",
+        "--size",       "--title", "--artist",    "--album",       "--year",
+        "--comment",    "--genre", "--threshold", "--min-silence", "--min-part",
+        "--adjust",     "--cue",   "--titles",    "--labels",      "--export-labels",
+        "--export-cue", "--parts"};
     std::vector<std::string> args;
     std::map<std::string, std::string> opts;
     for (int i = 2; i < argc; ++i) {

@@ -3,6 +3,7 @@
 #include "plan/SplitPlan.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace mp3core {
 
@@ -130,6 +131,16 @@ TSplitPlan PlanSplit(int64_t lengthMs, int64_t lastCutMs, const TSplitRequest &r
     return plan;
 }
 
+std::vector<int64_t> EqualPartPoints(int64_t lengthMs, int64_t parts, double frameMs)
+{
+    std::vector<int64_t> points;
+    for (int64_t k = 1; k < parts; ++k) {
+        const double at = double(lengthMs) * double(k) / double(parts);
+        points.push_back(std::llround(std::round(at / frameMs) * frameMs));
+    }
+    return points;
+}
+
 std::vector<TCueTrack> ChapterTracks(const TSourceTags &tags)
 {
     const TPartTag album = SourceTexts(tags).value_or(TPartTag{});
@@ -165,6 +176,15 @@ TSplitPlan PlanSplit(TSource &source, const TSplitRequest &request, const TScanP
         break;
     case TMethod::Labels:
         PlanLabels(request, plan);
+        break;
+    case TMethod::Parts:
+        if (request.Parts < 1 || request.Parts > length) {
+            plan.Status = TStatus::BadStep;
+            break;
+        }
+        plan.List.PlanTimes(EqualPartPoints(length, request.Parts,
+                                            1000.0 * source.Hdr.SamplesPerFrame /
+                                                std::max(1, source.Hdr.SampleRate)));
         break;
     case TMethod::Silence:
         PlanSilences(source, request, progress, plan);

@@ -28,6 +28,7 @@ struct TSplitRequest
         Cue,      // the tracks of the CUE sheet Cue
         Chapters, // the chapters of the file's ID3v2 tag
         Labels,   // cut at the labels of the Audacity label file Labels, titled by them
+        Parts,    // Parts parts of equal playing time, cut at the frame boundaries nearest
     };
     TMethod Method = TMethod::Every;
     std::vector<int64_t> Times;
@@ -40,6 +41,7 @@ struct TSplitRequest
     bool Trim = false;       // the silences (and those at either end) stay out of the parts
     std::filesystem::path Cue;
     std::filesystem::path Labels;
+    int64_t Parts = 0;
 };
 
 struct TSplitPlan
@@ -72,6 +74,10 @@ struct TSplitPlan
 // The chapters of a tag as tracks: each from its start, with the album's texts (the tag's)
 // and its own title.
 std::vector<TCueTrack> ChapterTracks(const TSourceTags &tags);
+
+// The cut points of parts parts of equal playing time over lengthMs, each at the start of the
+// frame (of frameMs) nearest to it.
+std::vector<int64_t> EqualPartPoints(int64_t lengthMs, int64_t parts, double frameMs);
 
 // The plan of the request over the source's whole length. A silence scan reports to progress,
 // which may stop it.

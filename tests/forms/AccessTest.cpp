@@ -91,7 +91,7 @@ private slots:
             {w.main->findChild<QRadioButton *>("RadioButton1"),
              {"ListView2", "SpeedButton23", "TrackBar1", "SpeedButton17", "SpeedButton18",
               "SpinEdit1", "SpinEdit2", "SpinEdit3", "SpeedButton12", "SpeedButton19"}},
-            {w.ui.RadioButton2, {"SpinEdit4", "SpinEdit15"}},
+            {w.ui.RadioButton2, {"SpinEdit4", "SpinEdit15", "SpinEdit16"}},
             {w.ui.RadioButton4, {"SpinEdit12", "SpinEdit13", "SpinEdit14", "CheckBox2"}},
             {w.ui.RadioButton3, {"SpinEdit5"}},
         };

@@ -200,7 +200,8 @@ private slots:
         const QString out = Q(dir.Path());
         const std::pair<const char *, QString> fields[] = {
             {"SpinEdit4", "90"},   {"SpinEdit15", "5"},   {"SpinEdit5", "2048"},
-            {"SpinEdit12", "-40"}, {"SpinEdit13", "700"}, {"SpinEdit14", "12"}};
+            {"SpinEdit12", "-40"}, {"SpinEdit13", "700"}, {"SpinEdit14", "12"},
+            {"SpinEdit16", "3"}};
         QPoint place;
         {
             TWindows w;

@@ -719,6 +719,25 @@ private slots:
                      QString::asprintf("%.6f", double(w.split->filelength) / 1000) + "\t乙\n");
     }
 
+    // The time method's "段数": that many parts of equal playing time, instead of the step.
+    void PlansEqualParts()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        w.split->OpenSplitInput(Q(FramesFile(dir, "in.mp3", 400))); // 10.4 s
+        w.ui.RadioButton2->setChecked(true);
+        Control<TSpinEdit>(*w.main, "SpinEdit16")->SetText("4");
+        w.split->PlanWholeFile({});
+        WaitIdle(w);
+        QCOMPARE(w.split->Segments().Count(), size_t(4));
+        for (const TSegment &row : w.split->Segments().Rows()) {
+            const int64_t quarter = w.split->filelength / 4;
+            QVERIFY2(std::abs(row.EndMs - row.StartMs - quarter) <= 27,
+                     qPrintable(QString::number(row.EndMs - row.StartMs)));
+        }
+    }
+
     void ImportsACueSheetIntoTheList()
     {
         TTempDir dir;

@@ -639,7 +639,8 @@ TEST_F(Mp3cut, LabelsInAndListsOut)
 }
 
 // Times as people type them: seconds, minutes:seconds, hours:minutes:seconds, decimal
-// fractions, and before the end with a minus; a time that is none names the argument.
+// fractions, and before the end with a minus; a time that is none names the argument. And
+// --parts: parts of equal playing time.
 TEST_F(Mp3cut, TimesAsPeopleTypeThem)
 {
     // The length info gives, in ms, and a time so many ms from the start as minutes:seconds.
@@ -664,6 +665,17 @@ TEST_F(Mp3cut, TimesAsPeopleTypeThem)
     ASSERT_EQ(
         Run("cut song.mp3 0:2.500 " + clock(length - 2500) + " -o middle.mp3 --frames").status, 0);
     EXPECT_EQ(FramesOf(dir / "t001.mp3"), FramesOf(dir / "middle.mp3"));
+    // Equal parts: as long as each other within a frame, and together the whole.
+    EncodeWithLame(dir, "even", 6.0, 44100, 2, "-b 128");
+    ASSERT_EQ(Run("split even.mp3 --parts 4 -n q").status, 0);
+    std::vector<int64_t> lengths; // samples of a channel
+    for (const char *name : {"q000.mp3", "q001.mp3", "q002.mp3", "q003.mp3"}) {
+        lengths.push_back(int64_t(GaplessSamples(dir / name).size() / 2));
+    }
+    const auto [shortest, longest] = std::minmax_element(lengths.begin(), lengths.end());
+    EXPECT_LE(*longest - *shortest, 1152);
+    EXPECT_EQ(lengths[0] + lengths[1] + lengths[2] + lengths[3],
+              int64_t(GaplessSamples(dir / "even.mp3").size() / 2));
     const RunResult bad = Run("cut song.mp3 1,5 2");
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.err.substr(0, bad.err.find(':', 9)), "mp3cut: bad time '1,5' for START");
@@ -694,8 +706,8 @@ TEST_F(Mp3cut, ABadCueSheetOrNameWritesNothing)
         {"--cue good.cue -n '@p'", 2,
          "mp3cut: two parts would be named './_.mp3' (put @n in the name)\nTry 'mp3cut --help'.\n"},
         {"--cue good.cue --every 5", 2,
-         "mp3cut: split takes one of --at, --every, --size, --silence, --cue, --chapters and "
-         "--labels\n"
+         "mp3cut: split takes one of --at, --every, --parts, --size, --silence, --cue, "
+         "--chapters and --labels\n"
          "Try 'mp3cut --help'.\n"},
     };
     for (const auto &c : cases) {

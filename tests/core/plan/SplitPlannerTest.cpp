@@ -147,3 +147,12 @@ TEST(SplitPlanner, EveryMethodAndOption)
 }
 
 } // namespace
+
+// Equal parts: each point at the frame boundary nearest to its share of the length.
+TEST(SplitPlanner, EqualPartsCutAtTheNearestFrame)
+{
+    const double frame = 1152 * 1000.0 / 44100; // 26.12 ms
+    EXPECT_EQ(EqualPartPoints(60000, 4, frame), (std::vector<int64_t>{14994, 29989, 45009}));
+    EXPECT_EQ(EqualPartPoints(26122, 3, frame), (std::vector<int64_t>{8699, 17424}));
+    EXPECT_TRUE(EqualPartPoints(1000, 1, frame).empty());
+}
