@@ -26,6 +26,7 @@ enum Status
     OutputIsInput = 8,
     WriteFailed = 9,
     CrossesStreams = 10,
+    NotExact = 11, // verify: an output is not the source's stretch, sample for sample
 };
 
 struct Failure
@@ -48,6 +49,8 @@ int64_t ParseWhole(const std::string &option, const std::string &text);
 
 // mp3cut split FILE ...
 int Split(const TArgs &args, const TOptions &opts);
+// mp3cut verify SRC OUT... [--from T]
+int VerifyOutputs(const TArgs &args, const TOptions &opts);
 // mp3cut chapters FILE ... -o OUT: the file whole, with a chapter for each part a split
 // would write.
 int WriteChapters(const TArgs &args, const TOptions &opts);

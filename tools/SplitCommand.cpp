@@ -4,6 +4,7 @@
 
 #include "jobs/CutJob.h"
 #include "jobs/SplitJob.h"
+#include "jobs/Verify.h"
 #include "plan/SegmentList.h"
 #include "plan/SilenceScan.h"
 #include "plan/SplitPlan.h"
@@ -337,4 +338,49 @@ int WriteChapters(const TArgs &args, const TOptions &opts)
     FailOn(o);
     std::cout << job.Output.string() << "\n";
     return Ok;
+}
+
+int VerifyOutputs(const TArgs &args, const TOptions &opts)
+{
+    if (args.size() < 2) {
+        Fail(UsageError, "verify takes the source and its outputs");
+    }
+    const fs::path source = args[0];
+    TSource in;
+    OpenInput(source, in);
+    const int64_t from =
+        opts.count("--from") ? ParseTime(opts.at("--from"), "--from", in.LengthMs()) : 0;
+    const std::vector<fs::path> outputs(args.begin() + 1, args.end());
+    const TVerifyReport r = Verify(source, outputs, from);
+    if (!r.Error.empty()) {
+        Fail(InputUnreadable, "cannot decode " + Quoted(source) + ": " + r.Error);
+    }
+    const auto time = [&](int64_t sample) {
+        return FormatMs("nn:ss.zzz", sample * 1000 / std::max<long>(1, r.Rate));
+    };
+    bool exact = true;
+    for (const TVerified &v : r.Outputs) {
+        exact = exact && v.Exact();
+        std::cout << v.File.string() << ": ";
+        if (!v.Error.empty()) {
+            std::cout << "cannot decode: " << v.Error << "\n";
+        } else if (v.Exact()) {
+            std::cout << "exact, " << v.Found << " samples from " << time(v.From) << "\n";
+        } else {
+            std::cout << "differs: " << v.Expected << " samples expected, " << v.Found << " found";
+            if (v.FirstDifference) {
+                std::cout << "; the first difference at sample " << *v.FirstDifference << " ("
+                          << time(*v.FirstDifference) << ", channel " << v.Channel + 1
+                          << "), the largest " << v.Largest;
+            }
+            std::cout << "\n";
+        }
+    }
+    if (outputs.size() > 1) {
+        std::cout << (exact ? "played in turn they are " : "played in turn they are not ")
+                  << source.string() << " from " << time(r.FromSample) << " to "
+                  << time(r.EndSample) << (r.EndSample == r.SourceSamples ? ", its end" : "")
+                  << "\n";
+    }
+    return exact ? Ok : NotExact;
 }

@@ -36,6 +36,7 @@ constexpr const char *Usage = R"(usage:
                [--title T] [--artist A] [--album B] [--year Y] [--comment C]
                [--genre NAME|NUMBER] [--frames] [--no-tags] [--force] [--quiet]
   mp3cut chapters FILE (any method of split) -o OUT [--titles FILE] [--force]
+  mp3cut verify SRC OUT... [--from T]
 
 Times are seconds (90, 90.5), minutes:seconds (1:30, 12:30.250) or hours:minutes:seconds
 (1:02:03.250); -30 or -0:30 counts back from the end (30 s before it).
@@ -61,9 +62,13 @@ cut keep the source's chapters that play within them, moved to their own timelin
 an output's name is kept unless --force is given.
 -n BASE names the parts BASE000.mp3, BASE001.mp3, ...; a BASE with @n (track number from 01),
 @t (title), @p (artist) or @a (album) is a pattern instead, e.g. -n "@n - @t".
+verify decodes each output and the stretch of SRC it came from (the outputs one after the
+other, the first from T, default 0) as a gapless player plays them, and says per output whether
+it is that stretch sample for sample (else the first differing sample and the largest
+difference) and, for several, whether in turn they are SRC; exit 0 only when all are exact.
 Exit status: 2 usage, 3 unreadable input, 4 no MPEG audio, 5 empty range, 6 bad step,
 7 output folder not writable, 8 output is the input, 9 write failed, 10 the range runs over a
-change of format (a file of two encodes put end to end).
+change of format (a file of two encodes put end to end), 11 an output verify finds not exact.
 )";
 
 constexpr const char *VersionNames[] = {"reserved", "MPEG-1", "MPEG-2", "MPEG-2.5"};
@@ -238,7 +243,7 @@ int Run(int argc, char **argv)
         "--size",       "--title", "--artist",    "--album",       "--year",
         "--comment",    "--genre", "--threshold", "--min-silence", "--min-part",
         "--adjust",     "--cue",   "--titles",    "--labels",      "--export-labels",
-        "--export-cue", "--parts"};
+        "--export-cue", "--parts", "--from"};
     std::vector<std::string> args;
     std::map<std::string, std::string> opts;
     for (int i = 2; i < argc; ++i) {
@@ -265,6 +270,9 @@ int Run(int argc, char **argv)
     }
     if (command == "split") {
         return Split(args, opts);
+    }
+    if (command == "verify") {
+        return VerifyOutputs(args, opts);
     }
     if (command == "chapters") {
         return WriteChapters(args, opts);

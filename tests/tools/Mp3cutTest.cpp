@@ -684,6 +684,45 @@ TEST_F(Mp3cut, TimesAsPeopleTypeThem)
               std::string::npos);
 }
 
+// verify proves the parts of a split, and a cut from where it starts; a damaged part is found
+// with its first differing sample, and the exit status says so.
+TEST_F(Mp3cut, VerifyProvesOutputsAndFindsTheFirstDifference)
+{
+    EncodeWithLame(dir, "talk", 6.0, 44100, 2, "-V 2");
+    ASSERT_EQ(Run("split talk.mp3 --every 2 -n p --quiet").status, 0);
+    RunResult r = Run("verify talk.mp3 p000.mp3 p001.mp3 p002.mp3");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "p000.mp3: exact, 88200 samples from 00:00.000\n"
+                     "p001.mp3: exact, 88200 samples from 00:02.000\n"
+                     "p002.mp3: exact, 88200 samples from 00:04.000\n"
+                     "played in turn they are talk.mp3 from 00:00.000 to 00:06.000, its end\n");
+    ASSERT_EQ(Run("cut talk.mp3 1.5 4 -o cut.mp3").status, 0);
+    EXPECT_EQ(Run("verify talk.mp3 cut.mp3 --from 1.5").status, 0);
+    EXPECT_EQ(Run("verify talk.mp3 cut.mp3 --from 1.6").status, 11);
+
+    // Bytes of the middle part's audio changed: the first sample that decodes otherwise.
+    Bytes part = ReadFile(dir / "p001.mp3");
+    for (size_t i = part.size() / 2; i < part.size() / 2 + 40; ++i) {
+        part[i] ^= 0x5A;
+    }
+    WriteFile(dir / "p001.mp3", part);
+    const std::vector<int16_t> damaged = GaplessSamples(dir / "p001.mp3");
+    const std::vector<int16_t> whole = GaplessSamples(dir / "talk.mp3");
+    ASSERT_FALSE(damaged.empty());
+    size_t first = 0;
+    while (first < damaged.size() && damaged[first] == whole[88200 * 2 + first]) {
+        ++first;
+    }
+    r = Run("verify talk.mp3 p000.mp3 p001.mp3 p002.mp3");
+    EXPECT_EQ(r.status, 11);
+    EXPECT_NE(r.out.find("p001.mp3: differs: 88200 samples expected, 88200 found; the first "
+                         "difference at sample " +
+                         std::to_string(first / 2) + " "),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("played in turn they are not talk.mp3"), std::string::npos);
+}
+
 TEST_F(Mp3cut, ABadCueSheetOrNameWritesNothing)
 {
     const std::string head = "FILE \"song.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
