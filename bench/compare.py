@@ -246,6 +246,26 @@ def silence_bench(rows, problems):
     shutil.rmtree(out, ignore_errors=True)
 
 
+def verify_bench(rows, problems):
+    """mp3cut verify of the talk file's split every 60 s (decoding the source and the parts)
+    against one plain decode of the source (mpg123 -t); goal: 2.2x."""
+    talk = os.path.join(WORK, "talk60.mp3")
+    parts = os.path.join(WORK, "talk60-parts")
+    shutil.rmtree(parts, ignore_errors=True)
+    os.makedirs(parts)
+    sh(f"'{MP3CUT}' split '{talk}' --every 60 -d '{parts}' -n p --quiet >/dev/null")
+    verify = f"'{MP3CUT}' verify '{talk}' '{parts}'/*.mp3"
+    variants = {
+        "mp3cut verify": f"sh -c \"{verify} >/dev/null\"",
+        "mpg123 -t (limit)": f"mpg123 -q -t '{talk}'",
+    }
+    rows += bench("VBR 60 min, a silence a minute: verify its split every 60 s", variants,
+                  "mpg123 -t (limit)", os.path.join(WORK, "out"))
+    if subprocess.run(f"{verify} >/dev/null", shell=True).returncode != 0:
+        problems.append("verify: the split of the talk file is not exact")
+    shutil.rmtree(parts, ignore_errors=True)
+
+
 def main():
     setup()
     rows, problems = [], []
@@ -301,6 +321,7 @@ def main():
 
     if os.environ.get("SILENCE", "1") == "1":
         silence_bench(rows, problems)
+        verify_bench(rows, problems)
 
     print()
     print(f"Medians of {RUNS} runs; peak memory is the largest of the runs.")
@@ -315,6 +336,10 @@ def main():
         print()
         print(f"silence split: {silence[0][5]:.2f}x one mpg123 -t of the file (goal <= 0.6x: the "
               f"scan decodes on every core, {os.cpu_count()} here)")
+    verify = [r for r in rows if r[1] == "mp3cut verify"]
+    if verify:
+        print(f"verify of a split: {verify[0][5]:.2f}x one mpg123 -t of the source (goal <= 2.2x: "
+              f"it decodes the source and the parts)")
     print()
     print("checks: " + ("all outputs start on a frame and decode cleanly; the parts of each "
                         "split play as the source, sample for sample"
