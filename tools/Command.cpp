@@ -1,8 +1,14 @@
 #include "Command.h"
 
+#include "io/Errors.h"
 #include "plan/TimeText.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <iostream>
+#include <mutex>
+#include <sstream>
+#include <thread>
 
 using namespace mp3core;
 
@@ -77,7 +83,105 @@ Status ExitStatus(TJobStatus status)
     return WriteFailed;
 }
 
+thread_local std::ostream *output = &std::cout;
+thread_local std::ostream *notes = &std::cerr;
+
 } // namespace
+
+std::ostream &Out()
+{
+    return *output;
+}
+
+std::ostream &Err()
+{
+    return *notes;
+}
+
+int ForEachInput(const std::vector<std::string> &inputs, const TOptions &opts,
+                 const std::function<int(const std::string &)> &run)
+{
+    if (inputs.size() == 1) {
+        return run(inputs[0]);
+    }
+    const int64_t jobs = opts.count("--jobs") ? ParseWhole("--jobs", opts.at("--jobs"))
+                                              : int64_t(std::thread::hardware_concurrency());
+    if (opts.count("--jobs") && jobs < 1) {
+        Fail(UsageError, "--jobs takes a number of files at once from 1 on");
+    }
+    struct TResult
+    {
+        std::ostringstream Out, Err;
+        int Status = Ok;
+        bool Done = false;
+    };
+    std::vector<TResult> results(inputs.size());
+    std::mutex lock;
+    std::condition_variable finished;
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i; (i = next++) < inputs.size();) {
+            TResult &r = results[i];
+            output = &r.Out;
+            notes = &r.Err;
+            try {
+                r.Status = run(inputs[i]);
+            } catch (const Failure &f) {
+                r.Err << "mp3cut: " << inputs[i] << ": " << f.message << "\n";
+                r.Status = f.status;
+            } catch (const Exception &e) {
+                r.Err << "mp3cut: " << inputs[i] << ": " << e.what() << "\n";
+                r.Status = WriteFailed;
+            }
+            if (r.Status == Ok) {
+                r.Err << "mp3cut: " << inputs[i] << ": done\n";
+            }
+            const std::lock_guard hold(lock);
+            r.Done = true;
+            finished.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int64_t k = 0; k < std::min<int64_t>(jobs, int64_t(inputs.size())); ++k) {
+        threads.emplace_back(work);
+    }
+    int status = Ok;
+    for (TResult &r : results) { // in the inputs' order, each as soon as it is done
+        std::unique_lock hold(lock);
+        finished.wait(hold, [&] { return r.Done; });
+        hold.unlock();
+        std::cout << r.Out.str() << std::flush;
+        std::cerr << r.Err.str() << std::flush;
+        status = status == Ok ? r.Status : status;
+    }
+    for (std::thread &t : threads) {
+        t.join();
+    }
+    return status;
+}
+
+std::string WithBaseName(const std::string &text, const fs::path &input)
+{
+    std::string out = text;
+    const std::string base = input.stem().string();
+    for (size_t at = 0; (at = out.find("@f", at)) != std::string::npos; at += base.size()) {
+        out.replace(at, 2, base);
+    }
+    return out;
+}
+
+void MakeFolder(const fs::path &folder)
+{
+    std::error_code error;
+    if (folder.empty() || fs::exists(folder, error)) {
+        return;
+    }
+    if (fs::create_directories(folder, error)) {
+        NoteOn("made the folder " + Quoted(folder));
+    } else if (error) {
+        Fail(OutputUnwritable, "cannot make the folder " + Quoted(folder) + ": " + error.message());
+    } // else another input's run made it meanwhile
+}
 
 [[noreturn]] void Fail(Status status, const std::string &message)
 {
@@ -99,7 +203,7 @@ void FailOn(const TJobOutcome &o)
 void NoteOn(const std::string &note)
 {
     if (!note.empty()) {
-        std::cerr << "mp3cut: note: " << note << "\n";
+        Err() << "mp3cut: note: " << note << "\n";
     }
 }
 

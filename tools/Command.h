@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,19 @@ struct Failure
 };
 
 [[noreturn]] void Fail(Status status, const std::string &message);
+// Where a command's output and notes go: standard output and error, or for one of several
+// inputs run at once the buffers printed in the inputs' order.
+std::ostream &Out();
+std::ostream &Err();
+// Runs run(input) for each input, --jobs of them at once (default: one a core), and prints what
+// each wrote, its failure and its outcome in the inputs' order; returns the first failure's
+// status, after every input was tried. One input runs as it is, on this thread.
+int ForEachInput(const std::vector<std::string> &inputs, const TOptions &opts,
+                 const std::function<int(const std::string &)> &run);
+// "@f" in an option's text stands for the input's base name (its name without the extension).
+std::string WithBaseName(const std::string &text, const std::filesystem::path &input);
+// Makes a missing output folder, with its parents, and says so.
+void MakeFolder(const std::filesystem::path &folder);
 std::string Quoted(const std::filesystem::path &path);
 // Fails with the outcome's words and exit status unless it is done or stopped.
 void FailOn(const mp3core::TJobOutcome &o);

@@ -225,19 +225,16 @@ int ExportPlan(const TOptions &opts, const TSegmentList &plan, TSource &in, cons
         } catch (const EStreamError &e) {
             Fail(WriteFailed, "cannot write " + Quoted(opts.at(option)) + ": " + e.what());
         }
-        std::cout << opts.at(option) << "\n";
+        Out() << opts.at(option) << "\n";
     }
     return Ok;
 }
 
 } // namespace
 
-int Split(const TArgs &args, const TOptions &opts)
+// One input's split (see Split); progress is shown for a single input only.
+int SplitOne(const fs::path &input, const TOptions &opts, bool single)
 {
-    if (args.size() != 1) {
-        Fail(UsageError, "split takes one file");
-    }
-    const fs::path input = args[0];
     TPartTag tag;
     auto text = [&](const char *name) { return opts.count(name) ? opts.at(name) : std::string(); };
     tag.Title = text("--title");
@@ -256,20 +253,22 @@ int Split(const TArgs &args, const TOptions &opts)
     }
     TSource in;
     OpenInput(input, in);
-    const fs::path folder = opts.count("-d")          ? fs::path(opts.at("-d"))
+    const fs::path folder = opts.count("-d")          ? fs::path(WithBaseName(opts.at("-d"), input))
                             : input.has_parent_path() ? input.parent_path()
                                                       : fs::path(".");
-    const std::string base = opts.count("-n") ? opts.at("-n") : input.stem().string();
+    const std::string base =
+        opts.count("-n") ? WithBaseName(opts.at("-n"), input) : input.stem().string();
     const TSegmentList plan = Segments(opts, in);
     if (opts.count("--export-labels") || opts.count("--export-cue")) {
         return ExportPlan(opts, plan, in, tag);
     }
+    MakeFolder(folder);
     TSplitJob job = SplitJobOf(plan, input, folder, base, tag);
     job.WholeFrames = opts.count("--frames") != 0;
     job.Tags = opts.count("--no-tags") != 0 ? TTagFrames::None : TTagFrames::All;
     job.ReplaceReadOnly = opts.count("--force") != 0;
 
-    const bool showProgress = !opts.count("--quiet") && isatty(2);
+    const bool showProgress = single && !opts.count("--quiet") && isatty(2);
     const TJobOutcome o = RunSplit(in, job, [&](size_t done, size_t total) {
         if (showProgress) {
             std::fprintf(stderr, "\rsplit: part %zu of %zu", done, total);
@@ -283,13 +282,23 @@ int Split(const TArgs &args, const TOptions &opts)
     NoteOn(o.TagNote);
     NoteOn(o.StreamNote);
     for (const auto &part : o.Written) {
-        std::cout << part.string() << "\n";
+        Out() << part.string() << "\n";
     }
     if (o.Status != TJobStatus::Done && !o.Written.empty()) {
-        std::cerr << "mp3cut: " << o.Written.size() << " of " << o.Planned << " parts written\n";
+        Err() << "mp3cut: " << o.Written.size() << " of " << o.Planned << " parts written\n";
     }
     FailOn(o);
     return Ok;
+}
+
+int Split(const TArgs &args, const TOptions &opts)
+{
+    if (args.empty()) {
+        Fail(UsageError, "split takes a file, or several");
+    }
+    return ForEachInput(args, opts, [&](const std::string &input) {
+        return SplitOne(input, opts, args.size() == 1);
+    });
 }
 
 int WriteChapters(const TArgs &args, const TOptions &opts)

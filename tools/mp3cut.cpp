@@ -26,15 +26,15 @@ namespace {
 constexpr const char *Usage = R"(usage:
   mp3cut --version
   mp3cut info FILE
-  mp3cut cut FILE START END [-o OUT|-] [--frames] [--no-tags] [--force]
-  mp3cut split FILE (--at T1,T2,... | --every SECONDS | --parts N | --size KB | --silence |
+  mp3cut cut FILE... START END [-o OUT|-] [--frames] [--no-tags] [--force] [--jobs N]
+  mp3cut split FILE... (--at T1,T2,... | --every SECONDS | --parts N | --size KB | --silence |
                     --cue SHEET | --chapters | --labels FILE)
                     [--export-labels FILE] [--export-cue FILE]
                [-d DIR] [-n BASE]
                [--threshold DB] [--min-silence SECONDS] [--min-part SECONDS] [--trim]
                [--adjust SECONDS (with --every)]
                [--title T] [--artist A] [--album B] [--year Y] [--comment C]
-               [--genre NAME|NUMBER] [--frames] [--no-tags] [--force] [--quiet]
+               [--genre NAME|NUMBER] [--frames] [--no-tags] [--force] [--quiet] [--jobs N]
   mp3cut chapters FILE (any method of split) -o OUT [--titles FILE] [--force]
   mp3cut verify SRC OUT... [--from T]
 
@@ -50,6 +50,10 @@ at least --min-silence seconds (default 1); --min-part merges shorter parts into
 --cue cuts at the tracks' INDEX 01 and gives each part its track's texts.
 --chapters cuts at the start of each chapter of the file's ID3v2 tag (CHAP, in the order of
 its CTOC) and gives each part its chapter's title and the file's other texts.
+Several files are split (or cut) each as one would be, --jobs N of them at once (default: one
+a core), their outputs and outcomes printed in their order; @f in -d, -n or -o is each file's
+name without its extension (-d out/@f). Missing output folders are made. The exit status is
+the first failure's, once every file was tried.
 --parts N cuts N parts of equal playing time, each point at the nearest frame boundary.
 info lists the chapters too. --labels cuts at the labels of an Audacity label file (start,
 end and text a line, tab-separated, in seconds), each part after one titled by its text.
@@ -188,37 +192,58 @@ int Info(const std::vector<std::string> &args)
     return Ok;
 }
 
+int CutOne(const fs::path &input, const std::string &start, const std::string &end,
+           const std::map<std::string, std::string> &opts);
+
+// mp3cut cut FILE... START END: the same range of each file.
 int Cut(const std::vector<std::string> &args, const std::map<std::string, std::string> &opts)
 {
-    if (args.size() != 3) {
+    if (args.size() < 3) {
         Fail(UsageError, "cut takes FILE START END");
     }
+    const std::vector<std::string> inputs(args.begin(), args.end() - 2);
+    const std::string start = args[args.size() - 2];
+    const std::string end = args.back();
+    if (inputs.size() > 1 && opts.count("-o") && opts.at("-o").find("@f") == std::string::npos) {
+        Fail(UsageError, "several inputs need @f in -o (the input's name), e.g. -o '@f-cut.mp3'");
+    }
+    return ForEachInput(inputs, opts,
+                        [&](const std::string &input) { return CutOne(input, start, end, opts); });
+}
+
+int CutOne(const fs::path &input, const std::string &start, const std::string &end,
+           const std::map<std::string, std::string> &opts)
+{
     TCutJob job;
-    job.Input = args[0];
+    job.Input = input;
     TSource in;
     OpenInput(job.Input, in); // an end-relative time needs its length
-    job.StartMs = ParseTime(args[1], "START", in.LengthMs());
-    job.EndMs = ParseTime(args[2], "END", in.LengthMs());
-    job.Output = opts.count("-o") ? fs::path(opts.at("-o")) : DefaultCutName(job.Input);
+    job.StartMs = ParseTime(start, "START", in.LengthMs());
+    job.EndMs = ParseTime(end, "END", in.LengthMs());
+    job.Output =
+        opts.count("-o") ? fs::path(WithBaseName(opts.at("-o"), input)) : DefaultCutName(job.Input);
     job.WholeFrames = opts.count("--frames") != 0;
     job.KeepTags = opts.count("--no-tags") == 0;
     job.ReplaceReadOnly = opts.count("--force") != 0;
     // "-o -", or a name of what standard output already writes to (/dev/stdout, a file it
     // appends to): the bytes go out through it, in order, and nothing is replaced.
     job.ToStandardOutput = job.Output == "-" || IsStandardOutput(job.Output);
+    if (!job.ToStandardOutput) {
+        MakeFolder(job.Output.parent_path());
+    }
     const TJobOutcome o = RunCut(in, job);
     NoteOn(o.TagNote);
     NoteOn(o.StreamNote);
     if (o.Status == TJobStatus::EmptyRange) {
         if (std::max<int64_t>(job.StartMs, 0) >= *job.EndMs) {
-            Fail(EmptyRange, "the range " + args[1] + " to " + args[2] + " is empty");
+            Fail(EmptyRange, "the range " + start + " to " + end + " is empty");
         }
-        Fail(EmptyRange, "no audio lies between " + args[1] + " and " + args[2] +
-                             " (the file lasts " + FormatMs("nn:ss.zzz", o.AudioMs) + ")");
+        Fail(EmptyRange, "no audio lies between " + start + " and " + end + " (the file lasts " +
+                             FormatMs("nn:ss.zzz", o.AudioMs) + ")");
     }
     FailOn(o);
     if (!job.ToStandardOutput) {
-        std::cout << job.Output.string() << "\n";
+        Out() << job.Output.string() << "\n";
     }
     return Ok;
 }
@@ -243,7 +268,7 @@ int Run(int argc, char **argv)
         "--size",       "--title", "--artist",    "--album",       "--year",
         "--comment",    "--genre", "--threshold", "--min-silence", "--min-part",
         "--adjust",     "--cue",   "--titles",    "--labels",      "--export-labels",
-        "--export-cue", "--parts", "--from"};
+        "--export-cue", "--parts", "--from",      "--jobs"};
     std::vector<std::string> args;
     std::map<std::string, std::string> opts;
     for (int i = 2; i < argc; ++i) {

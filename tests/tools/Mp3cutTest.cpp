@@ -183,7 +183,7 @@ TEST_F(Mp3cut, FailuresAreToldApartAndWriteNothing)
         {"cut song.mp3 0:30.0 0:40.0 -o keep.mp3", 5, "no audio lies between"},
         {"split song.mp3 --every 0", 6, "split step"},
         {"split song.mp3 --size -3", 6, "split step"},
-        {"split song.mp3 --every 5 -d nowhere", 7, "cannot write to the folder"},
+        {"split song.mp3 --every 5 -d song.mp3/parts", 7, "cannot make the folder"},
         {"cut song.mp3 0:1.0 0:2.0 -o ./sub/../song.mp3", 8, "is the input itself"},
         {"split song.mp3 --every 5 -d . -n song.mp3x", 0, ""},
         {"split song.mp3 --at 0:1.0,0:99.0", 5, "outside the audio"},
@@ -316,14 +316,11 @@ TEST_F(Mp3cut, AReadOnlyOutputIsReplacedOnlyWithForce)
 
 TEST_F(Mp3cut, SplitByTimeNamesTagsAndTilesTheAudio)
 {
-    const RunResult r = Run("split song.mp3 --every 10 -d parts -n ch --title 第一章 "
-                            "--artist 'A B' --genre folklore --year 2024");
-    ASSERT_NE(r.status, 0) << "the folder does not exist yet";
-    fs::create_directory(dir / "parts");
     const RunResult ok = Run("split song.mp3 --every 10 -d parts -n ch --title 第一章 "
                              "--artist 'A B' --genre folklore --year 2024 --frames");
     ASSERT_EQ(ok.status, 0) << ok.err;
-    EXPECT_EQ(ok.err, "") << "no progress line without a terminal";
+    // The folder made, and no progress line without a terminal.
+    EXPECT_EQ(ok.err, "mp3cut: note: made the folder 'parts'\n");
     EXPECT_EQ(ok.out, "parts/ch000.mp3\nparts/ch001.mp3\nparts/ch002.mp3\n");
     Bytes joined;
     for (int n = 0; n < 3; ++n) {
@@ -721,6 +718,32 @@ TEST_F(Mp3cut, VerifyProvesOutputsAndFindsTheFirstDifference)
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("played in turn they are not talk.mp3"), std::string::npos);
+}
+
+// Several files: each split as one would be, two at a time, the outputs and outcomes in their
+// order; @f names each one's folder, made when missing; a file that fails stops none of the
+// others, and its status is the run's.
+TEST_F(Mp3cut, ManyFilesEachAsOne)
+{
+    for (const char *name : {"a.mp3", "c.mp3"}) {
+        WriteFile(dir / name, source);
+    }
+    WriteFile(dir / "b.mp3", Bytes(5000, 0x11)); // no audio
+    const RunResult r = Run("split a.mp3 b.mp3 c.mp3 --every 10 -d 'out/@f' -n '@f-' --jobs 2");
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.out, "out/a/a-000.mp3\nout/a/a-001.mp3\nout/a/a-002.mp3\n"
+                     "out/c/c-000.mp3\nout/c/c-001.mp3\nout/c/c-002.mp3\n");
+    EXPECT_EQ(r.err.substr(0, r.err.find("b.mp3: no MPEG audio")),
+              "mp3cut: note: made the folder 'out/a'\nmp3cut: a.mp3: done\nmp3cut: ");
+    EXPECT_NE(r.err.find("mp3cut: note: made the folder 'out/c'\nmp3cut: c.mp3: done\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(FramesOf(dir / "out/a/a-001.mp3"), FramesOf(dir / "out/c/c-001.mp3"));
+
+    const RunResult cut = Run("cut a.mp3 c.mp3 1 2 -o 'cuts/@f.mp3' --frames");
+    EXPECT_EQ(cut.status, 0) << cut.err;
+    EXPECT_EQ(cut.out, "cuts/a.mp3\ncuts/c.mp3\n");
+    EXPECT_EQ(Run("cut a.mp3 c.mp3 1 2 -o same.mp3").status, 2); // one name for two outputs
 }
 
 TEST_F(Mp3cut, ABadCueSheetOrNameWritesNothing)

@@ -46,9 +46,8 @@ TEST(PlanLists, TheTickedRowsGoOutAsLabelsAndASheet)
     TPartTag one;
     one.Title = "Say \"hi\"";
     one.Artist = "Guest";
-    const std::vector<TSegment> rows = {{0, 1480, true, one},
-                                        {1480, 2000, false, std::nullopt},
-                                        {2000, 61507, true, std::nullopt}};
+    const std::vector<TSegment> rows = {
+        {0, 1480, true, one}, {1480, 2000, false, std::nullopt}, {2000, 61507, true, std::nullopt}};
     EXPECT_EQ(LabelsText(rows), "0.000000\t1.480000\tSay \"hi\"\n"
                                 "2.000000\t61.507000\t\n");
     TPartTag album;
