@@ -170,10 +170,14 @@ std::string WithBaseName(const std::string &text, const fs::path &input)
     return out;
 }
 
-void MakeFolder(const fs::path &folder)
+void MakeFolder(const fs::path &folder, bool dryRun)
 {
     std::error_code error;
     if (folder.empty() || fs::exists(folder, error)) {
+        return;
+    }
+    if (dryRun) {
+        NoteOn("would make the folder " + Quoted(folder));
         return;
     }
     if (fs::create_directories(folder, error)) {
@@ -181,6 +185,15 @@ void MakeFolder(const fs::path &folder)
     } else if (error) {
         Fail(OutputUnwritable, "cannot make the folder " + Quoted(folder) + ": " + error.message());
     } // else another input's run made it meanwhile
+}
+
+void PrintPlan(const TJobOutcome &o)
+{
+    for (const TJobOutcome::TPlannedOutput &p : o.Plan) {
+        Out() << p.File.string() << ": " << FormatMs("nn:ss.zzz", p.StartMs) << " to "
+              << FormatMs("nn:ss.zzz", p.EndMs) << " ("
+              << FormatMs("nn:ss.zzz", p.EndMs - p.StartMs) << "), " << p.Bytes << " bytes\n";
+    }
 }
 
 [[noreturn]] void Fail(Status status, const std::string &message)

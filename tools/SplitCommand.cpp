@@ -262,13 +262,14 @@ int SplitOne(const fs::path &input, const TOptions &opts, bool single)
     if (opts.count("--export-labels") || opts.count("--export-cue")) {
         return ExportPlan(opts, plan, in, tag);
     }
-    MakeFolder(folder);
     TSplitJob job = SplitJobOf(plan, input, folder, base, tag);
+    job.DryRun = opts.count("--dry-run") != 0;
+    MakeFolder(folder, job.DryRun);
     job.WholeFrames = opts.count("--frames") != 0;
     job.Tags = opts.count("--no-tags") != 0 ? TTagFrames::None : TTagFrames::All;
     job.ReplaceReadOnly = opts.count("--force") != 0;
 
-    const bool showProgress = single && !opts.count("--quiet") && isatty(2);
+    const bool showProgress = single && !job.DryRun && !opts.count("--quiet") && isatty(2);
     const TJobOutcome o = RunSplit(in, job, [&](size_t done, size_t total) {
         if (showProgress) {
             std::fprintf(stderr, "\rsplit: part %zu of %zu", done, total);
@@ -281,6 +282,7 @@ int SplitOne(const fs::path &input, const TOptions &opts, bool single)
     }
     NoteOn(o.TagNote);
     NoteOn(o.StreamNote);
+    PrintPlan(o);
     for (const auto &part : o.Written) {
         Out() << part.string() << "\n";
     }

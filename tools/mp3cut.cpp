@@ -27,6 +27,7 @@ constexpr const char *Usage = R"(usage:
   mp3cut --version
   mp3cut info FILE
   mp3cut cut FILE... START END [-o OUT|-] [--frames] [--no-tags] [--force] [--jobs N]
+             [--dry-run]
   mp3cut split FILE... (--at T1,T2,... | --every SECONDS | --parts N | --size KB | --silence |
                     --cue SHEET | --chapters | --labels FILE)
                     [--export-labels FILE] [--export-cue FILE]
@@ -35,6 +36,7 @@ constexpr const char *Usage = R"(usage:
                [--adjust SECONDS (with --every)]
                [--title T] [--artist A] [--album B] [--year Y] [--comment C]
                [--genre NAME|NUMBER] [--frames] [--no-tags] [--force] [--quiet] [--jobs N]
+               [--dry-run]
   mp3cut chapters FILE (any method of split) -o OUT [--titles FILE] [--force]
   mp3cut verify SRC OUT... [--from T]
 
@@ -54,6 +56,8 @@ Several files are split (or cut) each as one would be, --jobs N of them at once 
 a core), their outputs and outcomes printed in their order; @f in -d, -n or -o is each file's
 name without its extension (-d out/@f). Missing output folders are made. The exit status is
 the first failure's, once every file was tried.
+--dry-run prints what cut or split would write (each output's name, start, end, length and
+bytes) and every refusal the run would give, and writes nothing.
 --parts N cuts N parts of equal playing time, each point at the nearest frame boundary.
 info lists the chapters too. --labels cuts at the labels of an Audacity label file (start,
 end and text a line, tab-separated, in seconds), each part after one titled by its text.
@@ -228,8 +232,9 @@ int CutOne(const fs::path &input, const std::string &start, const std::string &e
     // "-o -", or a name of what standard output already writes to (/dev/stdout, a file it
     // appends to): the bytes go out through it, in order, and nothing is replaced.
     job.ToStandardOutput = job.Output == "-" || IsStandardOutput(job.Output);
+    job.DryRun = opts.count("--dry-run") != 0;
     if (!job.ToStandardOutput) {
-        MakeFolder(job.Output.parent_path());
+        MakeFolder(job.Output.parent_path(), job.DryRun);
     }
     const TJobOutcome o = RunCut(in, job);
     NoteOn(o.TagNote);
@@ -242,7 +247,8 @@ int CutOne(const fs::path &input, const std::string &start, const std::string &e
                              FormatMs("nn:ss.zzz", o.AudioMs) + ")");
     }
     FailOn(o);
-    if (!job.ToStandardOutput) {
+    PrintPlan(o);
+    if (!job.ToStandardOutput && !job.DryRun) {
         Out() << job.Output.string() << "\n";
     }
     return Ok;
@@ -279,7 +285,7 @@ int Run(int argc, char **argv)
             }
             opts[a] = argv[++i];
         } else if (a == "--quiet" || a == "--frames" || a == "--no-tags" || a == "--silence" ||
-                   a == "--trim" || a == "--force" || a == "--chapters") {
+                   a == "--trim" || a == "--force" || a == "--chapters" || a == "--dry-run") {
             opts[a] = "";
         } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9')) {
             Fail(UsageError, "unknown option " + a);

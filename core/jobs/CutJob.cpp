@@ -97,7 +97,9 @@ bool CheckCut(TSource &input, const TCutJob &job, TJobOutcome &outcome)
         outcome.Reason = StreamChangeText(input, stream + 1);
         return false;
     }
-    return job.ToStandardOutput || CheckOutput(job.Output, job.Input, outcome, job.ReplaceReadOnly);
+    const bool toMake = job.DryRun && !std::filesystem::exists(FolderOf(job.Output));
+    return job.ToStandardOutput || toMake ||
+           CheckOutput(job.Output, job.Input, outcome, job.ReplaceReadOnly);
 }
 
 } // namespace
@@ -130,6 +132,12 @@ TJobOutcome RunCut(TSource &input, const TCutJob &job, const TMPEGAFHdr::TCopyPr
         return outcome;
     }
     outcome.Planned = 1;
+    if (job.DryRun) {
+        outcome.Plan.push_back({job.Output, std::max<int64_t>(0, job.StartMs),
+                                std::min(job.EndMs.value_or(input.LengthMs()), input.LengthMs()),
+                                plan.Bytes.End - plan.Bytes.Start});
+        return outcome;
+    }
     if (job.ToStandardOutput) {
         WriteToStandardOutput(input, job, plan, tags, progress, outcome);
     } else {

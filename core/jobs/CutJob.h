@@ -25,6 +25,9 @@ struct TCutJob
     // With KeepTags, the output's chapters (on its own timeline); none: the source's chapters
     // that play within the range, moved to it.
     std::optional<std::vector<TChapter>> Chapters;
+    // Everything but the writing, into the outcome's Plan; a missing folder is taken as one
+    // the run would make.
+    bool DryRun = false;
 };
 
 // "song.mp3" proposes "song_片段.mp3" beside it.

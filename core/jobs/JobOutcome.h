@@ -43,6 +43,15 @@ struct TJobOutcome
     std::string TagNote; // a tag of the input left out of the outputs, and why; empty: none
     // Where a split ended parts at a change of format that lay inside a segment; empty: none.
     std::string StreamNote;
+    // A dry run's outputs: each with its stretch of the input and the bytes of its frames.
+    struct TPlannedOutput
+    {
+        std::filesystem::path File;
+        int64_t StartMs = 0;
+        int64_t EndMs = 0;
+        int64_t Bytes = 0;
+    };
+    std::vector<TPlannedOutput> Plan;
 };
 
 // Why a free-format stream (frames whose lengths no header gives) is refused.

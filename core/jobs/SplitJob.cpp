@@ -208,7 +208,8 @@ bool PartPaths(const TSplitJob &job, const std::vector<TPart> &parts, std::vecto
             outcome.File = paths.back();
             return false;
         }
-        if (!CheckOutput(paths.back(), job.Input, outcome, job.ReplaceReadOnly)) {
+        const bool toMake = job.DryRun && !fs::exists(job.Folder);
+        if (!toMake && !CheckOutput(paths.back(), job.Input, outcome, job.ReplaceReadOnly)) {
             return false;
         }
     }
@@ -263,6 +264,14 @@ TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &
     }
     std::vector<fs::path> paths;
     if (!PartPaths(job, parts, paths, outcome)) {
+        return outcome;
+    }
+    if (job.DryRun) {
+        for (size_t n = 0; n < total; ++n) {
+            const TByteRange bytes = input.RangeBytes(parts[n].StartMs, parts[n].EndMs);
+            outcome.Plan.push_back(
+                {paths[n], parts[n].StartMs, parts[n].EndMs, bytes.End - bytes.Start});
+        }
         return outcome;
     }
     RemoveAbandonedTemporaries(job.Folder);

@@ -28,6 +28,9 @@ struct TSplitJob
     TTagFrames Tags = TTagFrames::TextsAndPictures;
     bool WholeFrames = false;     // whole frames instead of the exact samples of each segment
     bool ReplaceReadOnly = false; // read-only files of the parts' names are replaced
+    // Everything but the writing: the parts planned, named and checked as the run would, into
+    // the outcome's Plan. A folder that is missing is taken as one the run would make.
+    bool DryRun = false;
 };
 
 // The job that writes the ticked rows of list.

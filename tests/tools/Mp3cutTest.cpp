@@ -746,6 +746,39 @@ TEST_F(Mp3cut, ManyFilesEachAsOne)
     EXPECT_EQ(Run("cut a.mp3 c.mp3 1 2 -o same.mp3").status, 2); // one name for two outputs
 }
 
+// A dry run prints each output the run would write, and the refusal it would give, and writes
+// nothing: not a part, not a folder.
+TEST_F(Mp3cut, ADryRunPrintsThePlanAndWritesNothing)
+{
+    const size_t before = FileCount();
+    RunResult r = Run("split song.mp3 --every 10 -d later --dry-run");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = {
+        "later/song000.mp3: 00:00.000 to 00:10.000 (00:10.000), ",
+        "later/song001.mp3: 00:10.000 to 00:20.000 (00:10.000), ",
+        "later/song002.mp3: 00:20.000 to 00:26.062 (00:06.062), "};
+    size_t at = 0;
+    for (const std::string &line : lines) {
+        at = r.out.find(line, at);
+        ASSERT_NE(at, std::string::npos) << r.out;
+    }
+    EXPECT_EQ(r.err, "mp3cut: note: would make the folder 'later'\n");
+    // The bytes are those a real run writes of frames: about a tenth of the file each.
+    const size_t bytes = std::stoul(r.out.substr(r.out.find("), ") + 3));
+    EXPECT_NEAR(double(bytes), double(audioEnd) * 10 / 26.062, 2 * 417.0);
+    EXPECT_EQ(FileCount(), before);
+
+    WriteFile(dir / "ro.mp3", Bytes(5, 'r'));
+    chmod((dir / "ro.mp3").c_str(), 0444);
+    r = Run("cut song.mp3 1 -2 -o ro.mp3 --dry-run");
+    EXPECT_EQ(r.status, 9);
+    EXPECT_NE(r.err.find("read-only"), std::string::npos);
+    r = Run("cut song.mp3 1 -2 -o ok.mp3 --dry-run");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.substr(0, r.out.find(",")), "ok.mp3: 00:01.000 to 00:24.062 (00:23.062)");
+    EXPECT_EQ(FileCount(), before + 1); // ro.mp3 alone
+}
+
 TEST_F(Mp3cut, ABadCueSheetOrNameWritesNothing)
 {
     const std::string head = "FILE \"song.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
