@@ -266,6 +266,38 @@ def verify_bench(rows, problems):
     shutil.rmtree(parts, ignore_errors=True)
 
 
+def batch_bench(rows, problems):
+    """mp3cut split of 20 files at once (--jobs, one a core) against a shell loop of mp3splt
+    over them and the limit, cp -r of as many bytes into as many files: 20 copies of the
+    10-minute VBR file with its cover, each split every 60 s into a folder of its own."""
+    batch = os.path.join(WORK, "batch")
+    src = os.path.join(WORK, "vbr10.mp3")
+    names = [f"f{n:02d}.mp3" for n in range(20)]
+    if not os.path.isdir(batch) or sorted(os.listdir(batch)) != names:
+        shutil.rmtree(batch, ignore_errors=True)
+        os.makedirs(batch)
+        for name in names:
+            shutil.copyfile(src, os.path.join(batch, name))
+    files = " ".join(f"'{batch}/{n}'" for n in names)
+    out = os.path.join(WORK, "out")
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    sh(f"'{MP3CUT}' split {files} --every 60 -d '{out}/@f' --quiet >/dev/null 2>&1")
+    sizes = [os.path.getsize(os.path.join(root, f))
+             for root, _, fs in sorted(os.walk(out)) for f in sorted(fs)]
+    limit = limit_files(os.path.join(batch, "f00.mp3"), sizes)
+    variants = {
+        "mp3cut split --jobs": f"sh -c \"'{MP3CUT}' split {files} --every 60 -d '{out}/@f' "
+                               f"--quiet 2>/dev/null\"",
+        "mp3splt, a loop": f"sh -c 'for f in {batch}/*.mp3; do mp3splt -q -t 1.00 -d {out} "
+                           f"\"$f\"; done'",
+        "cp -r (limit)": f"cp -r '{limit}' '{out}/copy'",
+    }
+    rows += bench("VBR 10 min + cover, 20 files: split every 60 s", variants, "cp -r (limit)", out)
+    if len(sizes) != 20 * 10:
+        problems.append(f"batch split: {len(sizes)} parts instead of 200")
+
+
 def main():
     setup()
     rows, problems = [], []
@@ -319,6 +351,7 @@ def main():
                 problems.append(f"{label}: {joins.stdout.strip()}")
         shutil.rmtree(out, ignore_errors=True)
 
+    batch_bench(rows, problems)
     if os.environ.get("SILENCE", "1") == "1":
         silence_bench(rows, problems)
         verify_bench(rows, problems)
