@@ -24,7 +24,7 @@ struct TCutJob
     bool ToStandardOutput = false; // the output's bytes go to standard output, in order
     // With KeepTags, the output's chapters (on its own timeline); none: the source's chapters
     // that play within the range, moved to it.
-    std::optional<std::vector<TChapter>> Chapters;
+    std::optional<std::vector<TChapter>> Chapters{};
     // Everything but the writing, into the outcome's Plan; a missing folder is taken as one
     // the run would make.
     bool DryRun = false;
