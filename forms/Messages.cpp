@@ -141,13 +141,18 @@ QString SplitMessage(const TJobOutcome &o)
     return WithTagNote(SplitReport(o), o);
 }
 
+QString ListFaultMessage(const QString &kind, const QString &file, int line, const std::string &why)
+{
+    const QString reason = QString::fromStdString(why);
+    if (line > 0) {
+        return QString("%1 %2 第 %3 行有误：%4").arg(kind, file).arg(line).arg(reason);
+    }
+    return QString("无法使用%1 %2：%3").arg(kind, file, reason);
+}
+
 QString CueFaultMessage(const QString &cue, const TCueRead &read)
 {
-    const QString reason = QString::fromStdString(read.Reason);
-    if (read.Line > 0) {
-        return QString("CUE文件 %1 第 %2 行有误：%3").arg(cue).arg(read.Line).arg(reason);
-    }
-    return QString("无法使用CUE文件 %1：%2").arg(cue, reason);
+    return ListFaultMessage("CUE文件", cue, read.Line, read.Reason);
 }
 
 QString CueNoteMessage(const TCueSheet &sheet, size_t outside)

@@ -36,3 +36,7 @@ QString CueFaultMessage(const QString &cue, const mp3core::TCueRead &read);
 // What the user should know of a sheet that was used: it names another audio file, or some of
 // its tracks (outside of them) start after the end of the audio. Empty: nothing.
 QString CueNoteMessage(const mp3core::TCueSheet &sheet, size_t outside);
+// A list file (a CUE sheet, a label file: kind) that cannot be used, at its line (0: as a
+// whole), and why.
+QString ListFaultMessage(const QString &kind, const QString &file, int line,
+                         const std::string &why);

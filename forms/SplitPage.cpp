@@ -364,11 +364,7 @@ void TSplitPage::SpeedButton14Click()
         ShowChaptersButton();
         return;
     }
-    if (ui->RadioButton1->isChecked()) {
-        SpeedButton24Click();
-        return;
-    }
-    PlanWholeFile([this] { SpeedButton24Click(); });
+    WithRows([this] { SpeedButton24Click(); });
 }
 
 void TSplitPage::SpeedButton17Click()

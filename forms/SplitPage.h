@@ -146,6 +146,10 @@ private:
     template <class Work, class Done> void RunJob(int64_t total, Work work, Done done);
     void RunSplit(const mp3core::TSplitJob &job);
     void WriteChapters();
+    // then(), once the rows are there: the list's as they stand, else the method's plan.
+    void WithRows(const std::function<void()> &then);
+    // Rows made by an import (a CUE sheet, the chapters, a label file) in place of the list's.
+    void ImportRows(const mp3core::TSplitRequest &request);
     void ExportList(bool cue);
     void ShowChaptersButton();
     // The request the method's step makes of its controls.

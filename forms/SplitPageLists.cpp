@@ -33,7 +33,7 @@ void TSplitPage::N7Click()
     TSplitRequest request;
     request.Method = TSplitRequest::TMethod::Labels;
     request.Labels = ToPath(labelsName_);
-    PlanRequest(request, [this](const TSplitPlan &) { view_->Show(std::nullopt); });
+    ImportRows(request);
 }
 
 void TSplitPage::ExportList(bool cue)

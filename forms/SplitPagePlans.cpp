@@ -230,13 +230,8 @@ QString TSplitPage::PlanMessage(const TSplitPlan &plan) const
     case TStatus::NoChapters:
         return plan.Tracks == 0 ? MsgNoChapters : MsgChaptersOutside;
     case TStatus::LabelsFault:
-        return plan.LabelsRead.Line > 0
-                   ? QString("标签文件 %1 第 %2 行有误：%3")
-                         .arg(labelsName_)
-                         .arg(plan.LabelsRead.Line)
-                         .arg(QString::fromStdString(plan.LabelsRead.Reason))
-                   : QString("无法使用标签文件 %1：%2")
-                         .arg(labelsName_, QString::fromStdString(plan.LabelsRead.Reason));
+        return ListFaultMessage("标签文件", labelsName_, plan.LabelsRead.Line,
+                                plan.LabelsRead.Reason);
     case TStatus::LabelsOutside:
         return MsgLabelsOutside;
     case TStatus::Stopped:
@@ -348,17 +343,27 @@ void TSplitPage::RunSplit(const TSplitJob &job)
     ShowProgress();
 }
 
+void TSplitPage::WithRows(const std::function<void()> &then)
+{
+    if (ui->RadioButton1->isChecked()) {
+        then(); // the list's rows as they stand
+        return;
+    }
+    PlanWholeFile(then);
+}
+
 void TSplitPage::ChaptersClick()
 {
     if (ui->Edit7->text().isEmpty()) {
         TDialogs::Current().Message(this, MsgNoInput);
         return;
     }
-    if (ui->RadioButton1->isChecked()) {
-        WriteChapters();
-        return;
-    }
-    PlanWholeFile([this] { WriteChapters(); });
+    WithRows([this] { WriteChapters(); });
+}
+
+void TSplitPage::ImportRows(const TSplitRequest &request)
+{
+    PlanRequest(request, [this](const TSplitPlan &) { view_->Show(std::nullopt); });
 }
 
 void TSplitPage::WriteChapters()
@@ -367,15 +372,8 @@ void TSplitPage::WriteChapters()
         return;
     }
     // The ticked rows, each a chapter titled by its own texts.
-    TCutJob job;
-    job.Chapters.emplace();
-    for (const TSegment &row : list_.Rows()) {
-        if (row.Ticked) {
-            job.Chapters->push_back({"chp" + std::to_string(job.Chapters->size()), row.StartMs,
-                                     row.EndMs, row.Tag ? row.Tag->Title : std::string()});
-        }
-    }
-    if (job.Chapters->empty()) {
+    const std::vector<TSegment> &rows = list_.Rows();
+    if (std::none_of(rows.begin(), rows.end(), [](const TSegment &r) { return r.Ticked; })) {
         TDialogs::Current().Message(this, MsgNoRows);
         return;
     }
@@ -387,10 +385,7 @@ void TSplitPage::WriteChapters()
     if (name.isEmpty()) {
         return;
     }
-    job.Input = InputPath();
-    job.Output = ToPath(name);
-    job.WholeFrames = true; // the file's frames, every one
-    job.KeepTags = true;
+    const TCutJob job = ChaptersJobOf(list_.Rows(), InputPath(), ToPath(name));
     RunJob(
         100,
         [job](TJobProgress &progress) {
@@ -421,7 +416,7 @@ void TSplitPage::N6Click()
     }
     TSplitRequest request;
     request.Method = TSplitRequest::TMethod::Chapters;
-    PlanRequest(request, [this](const TSplitPlan &) { view_->Show(std::nullopt); });
+    ImportRows(request);
 }
 
 void TSplitPage::N5Click()
@@ -436,5 +431,5 @@ void TSplitPage::N5Click()
     TSplitRequest request;
     request.Method = TSplitRequest::TMethod::Cue;
     request.Cue = ToPath(cueName_);
-    PlanRequest(request, [this](const TSplitPlan &) { view_->Show(std::nullopt); });
+    ImportRows(request);
 }

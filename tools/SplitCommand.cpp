@@ -324,30 +324,13 @@ int WriteChapters(const TArgs &args, const TOptions &opts)
     }
     TSource in;
     OpenInput(input, in);
-    // The ticked rows of the plan, each a chapter, titled by --titles, else by its own texts.
-    TCutJob job;
-    job.Chapters.emplace();
-    const TSegmentList plan = Segments(opts, in);
-    for (const TSegment &row : plan.Rows()) {
-        if (!row.Ticked) {
-            continue;
-        }
-        const size_t k = job.Chapters->size();
-        job.Chapters->push_back({"chp" + std::to_string(k), row.StartMs, row.EndMs,
-                                 k < titles.size() ? titles[k]
-                                 : row.Tag         ? row.Tag->Title
-                                                   : std::string()});
-    }
-    job.Input = input;
-    job.Output = opts.at("-o");
-    job.WholeFrames = true; // the same audio frames, every one
-    job.KeepTags = true;
+    TCutJob job = ChaptersJobOf(Segments(opts, in).Rows(), input, opts.at("-o"), titles);
     job.ReplaceReadOnly = opts.count("--force") != 0;
     const TJobOutcome o = RunCut(in, job);
     NoteOn(o.TagNote);
     NoteOn(o.StreamNote);
     FailOn(o);
-    std::cout << job.Output.string() << "\n";
+    Out() << job.Output.string() << "\n";
     return Ok;
 }
 
@@ -372,26 +355,25 @@ int VerifyOutputs(const TArgs &args, const TOptions &opts)
     bool exact = true;
     for (const TVerified &v : r.Outputs) {
         exact = exact && v.Exact();
-        std::cout << v.File.string() << ": ";
+        Out() << v.File.string() << ": ";
         if (!v.Error.empty()) {
-            std::cout << "cannot decode: " << v.Error << "\n";
+            Out() << "cannot decode: " << v.Error << "\n";
         } else if (v.Exact()) {
-            std::cout << "exact, " << v.Found << " samples from " << time(v.From) << "\n";
+            Out() << "exact, " << v.Found << " samples from " << time(v.From) << "\n";
         } else {
-            std::cout << "differs: " << v.Expected << " samples expected, " << v.Found << " found";
+            Out() << "differs: " << v.Expected << " samples expected, " << v.Found << " found";
             if (v.FirstDifference) {
-                std::cout << "; the first difference at sample " << *v.FirstDifference << " ("
-                          << time(*v.FirstDifference) << ", channel " << v.Channel + 1
-                          << "), the largest " << v.Largest;
+                Out() << "; the first difference at sample " << *v.FirstDifference << " ("
+                      << time(*v.FirstDifference) << ", channel " << v.Channel + 1
+                      << "), the largest " << v.Largest;
             }
-            std::cout << "\n";
+            Out() << "\n";
         }
     }
     if (outputs.size() > 1) {
-        std::cout << (exact ? "played in turn they are " : "played in turn they are not ")
-                  << source.string() << " from " << time(r.FromSample) << " to "
-                  << time(r.EndSample) << (r.EndSample == r.SourceSamples ? ", its end" : "")
-                  << "\n";
+        Out() << (exact ? "played in turn they are " : "played in turn they are not ")
+              << source.string() << " from " << time(r.FromSample) << " to " << time(r.EndSample)
+              << (r.EndSample == r.SourceSamples ? ", its end" : "") << "\n";
     }
     return exact ? Ok : NotExact;
 }

@@ -20,6 +20,28 @@ fs::path DefaultCutName(const fs::path &input)
     return input.parent_path() / fs::path(base + u8"_片段" + ext);
 }
 
+TCutJob ChaptersJobOf(const std::vector<TSegment> &rows, const std::filesystem::path &input,
+                      const std::filesystem::path &output, const std::vector<std::string> &titles)
+{
+    TCutJob job;
+    job.Input = input;
+    job.Output = output;
+    job.WholeFrames = true; // the same audio frames, every one
+    job.KeepTags = true;
+    job.Chapters.emplace();
+    for (const TSegment &row : rows) {
+        if (!row.Ticked) {
+            continue;
+        }
+        const size_t k = job.Chapters->size();
+        job.Chapters->push_back({"chp" + std::to_string(k), row.StartMs, row.EndMs,
+                                 k < titles.size() ? titles[k]
+                                 : row.Tag         ? row.Tag->Title
+                                                   : std::string()});
+    }
+    return job;
+}
+
 TJobOutcome RunCut(const TCutJob &job, const TMPEGAFHdr::TCopyProgress &progress)
 {
     TJobOutcome outcome;

@@ -3,6 +3,7 @@
 
 #include "format/MPEGAFHdr.h"
 #include "jobs/JobOutcome.h"
+#include "plan/SegmentList.h"
 #include "tags/OutputTags.h"
 
 #include <cstdint>
@@ -29,6 +30,12 @@ struct TCutJob
     // the run would make.
     bool DryRun = false;
 };
+
+// The job that writes the input's frames, every one, to output with a chapter for each ticked
+// row ("chp0", "chp1", ...), titled by titles in order, else by the row's own texts.
+TCutJob ChaptersJobOf(const std::vector<TSegment> &rows, const std::filesystem::path &input,
+                      const std::filesystem::path &output,
+                      const std::vector<std::string> &titles = {});
 
 // "song.mp3" proposes "song_片段.mp3" beside it.
 std::filesystem::path DefaultCutName(const std::filesystem::path &input);

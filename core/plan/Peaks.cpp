@@ -44,8 +44,7 @@ std::vector<TPieceFrames> PieceFrames(TSource &source,
     // libmpg123 sums its synthesis in a turn of four granules, from the frame where the whole
     // stream's decode starts (four before the first one played; the frames before only fill
     // the reservoir): a piece's first decoded frame falls on the turn the whole decode has
-    // there.
-    const int64_t granules = 2; // an MPEG-1 frame's
+    // there: an even number of (two-granule, MPEG-1) frames after it.
     const int64_t lead = hdr.LeadSamples();
     const int64_t origin = std::max<int64_t>(0, lead / hdr.SamplesPerFrame - 4);
     std::vector<TPieceFrames> out;
@@ -74,7 +73,7 @@ std::vector<TPieceFrames> PieceFrames(TSource &source,
     for (TPieceFrames &p : out) {
         p.From = 0;
         for (int64_t c = p.Own - PrimingFrames; c > 0 && c > p.Own - PrimingFrames - 4; --c) {
-            if ((c - origin) * granules % 4 == 0) {
+            if ((c - origin) % 2 == 0) {
                 p.From = c;
                 break;
             }

@@ -2,7 +2,7 @@
 // marked range, and the player's position.
 #include "widgets/WaveView.h"
 
-#include "plan/TimeText.h"
+#include "Shared.h"
 
 #include <QPainter>
 #include <QScrollBar>
@@ -12,15 +12,6 @@
 #include <iterator>
 
 using namespace mp3core;
-
-namespace {
-
-QString Text(int64_t ms)
-{
-    return QString::fromStdString(FormatMs("nn:ss.zzz", std::max<int64_t>(0, ms)));
-}
-
-} // namespace
 
 std::vector<int64_t> TWaveView::RulerTicks() const
 {
@@ -49,7 +40,8 @@ void TWaveView::DrawRuler(QPainter &p) const
     for (const int64_t t : RulerTicks()) {
         const int x = XOf(t);
         p.drawLine(x, 0, x, 4);
-        p.drawText(x + 2, height() - (bar_->isVisible() ? bar_->height() : 0) - 3, Text(t));
+        p.drawText(x + 2, height() - (bar_->isVisible() ? bar_->height() : 0) - 3,
+                   DisplayText(std::max<int64_t>(0, t)));
     }
 }
 

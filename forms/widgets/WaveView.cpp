@@ -1,7 +1,6 @@
 #include "widgets/WaveView.h"
 
 #include "Shared.h"
-#include "plan/TimeText.h"
 #include "widgets/WaveSource.h"
 
 #include <QCursor>
@@ -22,11 +21,6 @@ namespace {
 
 constexpr int HandleReach = 5;         // pixels either side of a handle that grab it
 constexpr int64_t ShortestViewMs = 20; // the deepest zoom shows 20 ms across
-
-QString Text(int64_t ms)
-{
-    return QString::fromStdString(FormatMs("nn:ss.zzz", std::max<int64_t>(0, ms)));
-}
 
 } // namespace
 
@@ -190,11 +184,12 @@ void TWaveView::Scroll(int64_t byMs)
 
 void TWaveView::Describe()
 {
-    QString text = "位置 " + Text(position_);
+    QString text = "位置 " + DisplayText(std::max<int64_t>(0, position_));
     if (!rows_.empty() && selected_ && *selected_ < rows_.size()) {
-        text += "，分割点 " + Text(rows_[*selected_].StartMs);
+        text += "，分割点 " + DisplayText(std::max<int64_t>(0, rows_[*selected_].StartMs));
     } else if (rows_.empty() && end_ >= start_) {
-        text += "，选定 " + Text(start_) + " 至 " + Text(end_);
+        text += "，选定 " + DisplayText(std::max<int64_t>(0, start_)) + " 至 " +
+                DisplayText(std::max<int64_t>(0, end_));
     }
     setAccessibleDescription(text);
 }

@@ -610,9 +610,7 @@ private slots:
                                      {{"toc", true, {"a", "b"}}});
         AppendFrames(book, THeaderSpec{}, 200); // 5.2 s
         WriteFile(dir / "book.mp3", book);
-        Bytes plain;
-        AppendFrames(plain, THeaderSpec{}, 200);
-        WriteFile(dir / "plain.mp3", plain);
+        FramesFile(dir, "plain.mp3", 5.2);
         auto *import = w.main->findChild<QMenu *>("PopupMenu1")->findChild<QAction *>("N6");
         w.split->OpenSplitInput(Q(dir / "plain.mp3"));
         const QStringList before = Rows(w.ui);
@@ -677,9 +675,7 @@ private slots:
         TTempDir dir;
         TFakeDialogs dialogs;
         TWindows w;
-        Bytes talk;
-        AppendFrames(talk, THeaderSpec{}, 200); // 5.2 s
-        WriteFile(dir / "talk.mp3", talk);
+        FramesFile(dir, "talk.mp3", 5.2);
         const std::string labels = "2.000000\t2.000000\t甲\n4.000000\t4.500000\t乙\n";
         WriteFile(dir / "talk.txt", Bytes(labels.begin(), labels.end()));
         const std::string bad = "2.0\t2.0\tfine\noops\n";
@@ -725,7 +721,7 @@ private slots:
         TTempDir dir;
         TFakeDialogs dialogs;
         TWindows w;
-        w.split->OpenSplitInput(Q(FramesFile(dir, "in.mp3", 400))); // 10.4 s
+        w.split->OpenSplitInput(Q(FramesFile(dir, "in.mp3", 10.4)));
         w.ui.RadioButton2->setChecked(true);
         Control<TSpinEdit>(*w.main, "SpinEdit16")->SetText("4");
         w.split->PlanWholeFile({});

@@ -80,6 +80,15 @@ Bytes TextFrame(const std::string &id, const std::string &text)
     return Id3v2Frame(id, data);
 }
 
+// An ID3v2.4 tag of the given frames, no padding.
+Bytes Id3v24Tag(const Bytes &frames)
+{
+    Bytes tag = {'I', 'D', '3', 4, 0, 0};
+    PutSyncSafe(tag, frames.size());
+    Append(tag, frames);
+    return tag;
+}
+
 void AppendId(Bytes &to, const std::string &id)
 {
     to.insert(to.end(), id.begin(), id.end());
@@ -121,10 +130,7 @@ Bytes Id3v2ChapterTag(const std::string &title, const std::vector<TChapterSpec> 
         }
         Append(body, Id3v2Frame("CTOC", data));
     }
-    Bytes tag = {'I', 'D', '3', 4, 0, 0};
-    PutSyncSafe(tag, body.size());
-    Append(tag, body);
-    return tag;
+    return Id3v24Tag(body);
 }
 
 Bytes Id3v2TextTag(const std::vector<std::pair<std::string, std::string>> &texts,
@@ -144,10 +150,7 @@ Bytes Id3v2TextTag(const std::vector<std::pair<std::string, std::string>> &texts
         Append(data, cover);
         Append(body, Id3v2Frame("APIC", data));
     }
-    Bytes tag = {'I', 'D', '3', 4, 0, 0};
-    PutSyncSafe(tag, body.size());
-    Append(tag, body);
-    return tag;
+    return Id3v24Tag(body);
 }
 
 Bytes Id3v2Tag(uint32_t bodySize, bool footer, uint8_t fill)
