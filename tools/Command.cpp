@@ -1,5 +1,6 @@
 #include "Command.h"
 
+#include "Report.h"
 #include "io/Errors.h"
 #include "plan/TimeText.h"
 
@@ -90,6 +91,10 @@ thread_local std::ostream *notes = &std::cerr;
 
 std::ostream &Out()
 {
+    if (JsonWanted()) { // standard output holds the document alone
+        thread_local std::ostream sink(nullptr);
+        return sink;
+    }
     return *output;
 }
 
@@ -101,7 +106,7 @@ std::ostream &Err()
 int ForEachInput(const std::vector<std::string> &inputs, const TOptions &opts,
                  const std::function<int(const std::string &)> &run)
 {
-    if (inputs.size() == 1) {
+    if (inputs.size() == 1 && !JsonWanted()) {
         return run(inputs[0]);
     }
     const int64_t jobs = opts.count("--jobs") ? ParseWhole("--jobs", opts.at("--jobs"))
@@ -114,6 +119,7 @@ int ForEachInput(const std::vector<std::string> &inputs, const TOptions &opts,
         std::ostringstream Out, Err;
         int Status = Ok;
         bool Done = false;
+        TJson Report;
     };
     std::vector<TResult> results(inputs.size());
     std::mutex lock;
@@ -124,16 +130,8 @@ int ForEachInput(const std::vector<std::string> &inputs, const TOptions &opts,
             TResult &r = results[i];
             output = &r.Out;
             notes = &r.Err;
-            try {
-                r.Status = run(inputs[i]);
-            } catch (const Failure &f) {
-                r.Err << "mp3cut: " << inputs[i] << ": " << f.message << "\n";
-                r.Status = f.status;
-            } catch (const Exception &e) {
-                r.Err << "mp3cut: " << inputs[i] << ": " << e.what() << "\n";
-                r.Status = WriteFailed;
-            }
-            if (r.Status == Ok) {
+            r.Report = RunReported(inputs[i], r.Status, [&] { return run(inputs[i]); });
+            if (r.Status == Ok && inputs.size() > 1) {
                 r.Err << "mp3cut: " << inputs[i] << ": done\n";
             }
             const std::lock_guard hold(lock);
@@ -146,6 +144,7 @@ int ForEachInput(const std::vector<std::string> &inputs, const TOptions &opts,
         threads.emplace_back(work);
     }
     int status = Ok;
+    std::vector<TJson> reports;
     for (TResult &r : results) { // in the inputs' order, each as soon as it is done
         std::unique_lock hold(lock);
         finished.wait(hold, [&] { return r.Done; });
@@ -153,9 +152,13 @@ int ForEachInput(const std::vector<std::string> &inputs, const TOptions &opts,
         std::cout << r.Out.str() << std::flush;
         std::cerr << r.Err.str() << std::flush;
         status = status == Ok ? r.Status : status;
+        reports.push_back(std::move(r.Report));
     }
     for (std::thread &t : threads) {
         t.join();
+    }
+    if (JsonWanted()) {
+        PrintReports(std::move(reports), status);
     }
     return status;
 }
@@ -187,8 +190,12 @@ void MakeFolder(const fs::path &folder, bool dryRun)
     } // else another input's run made it meanwhile
 }
 
-void PrintPlan(const TJobOutcome &o)
+void PrintPlan(const TJobOutcome &o, bool dryRun)
 {
+    Report()["outputs"] = OutputsJson(o);
+    if (!dryRun) {
+        return;
+    }
     for (const TJobOutcome::TPlannedOutput &p : o.Plan) {
         Out() << p.File.string() << ": " << FormatMs("nn:ss.zzz", p.StartMs) << " to "
               << FormatMs("nn:ss.zzz", p.EndMs) << " ("
@@ -217,6 +224,7 @@ void NoteOn(const std::string &note)
 {
     if (!note.empty()) {
         Err() << "mp3cut: note: " << note << "\n";
+        Report()["notes"].Push(note);
     }
 }
 
@@ -225,6 +233,12 @@ void OpenInput(const fs::path &path, TSource &input)
     TJobOutcome o;
     if (!OpenJobInput(path, input, o)) {
         FailOn(o);
+    }
+    if (JsonWanted()) {
+        Report()["streams"] = StreamsJson(input);
+        const TSourceTags tags = ReadSourceTags(*input.Stream, input.Hdr.AudioStart);
+        Report()["tags"] = TagsJson(tags);
+        Report()["chapters"] = ChaptersJson(tags.Chapters);
     }
 }
 

@@ -51,8 +51,9 @@ int ForEachInput(const std::vector<std::string> &inputs, const TOptions &opts,
 std::string WithBaseName(const std::string &text, const std::filesystem::path &input);
 // Makes a missing output folder, with its parents, and says so; in a dry run, says it would.
 void MakeFolder(const std::filesystem::path &folder, bool dryRun = false);
-// A dry run's plan, a line an output: its name, its stretch, its length and its bytes.
-void PrintPlan(const mp3core::TJobOutcome &o);
+// The outputs planned or written, into the report; a dry run's plan also a line an output: its
+// name, its stretch, its length and its bytes.
+void PrintPlan(const mp3core::TJobOutcome &o, bool dryRun);
 std::string Quoted(const std::filesystem::path &path);
 // Fails with the outcome's words and exit status unless it is done or stopped.
 void FailOn(const mp3core::TJobOutcome &o);

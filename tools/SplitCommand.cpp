@@ -2,6 +2,8 @@
 // the run that writes them.
 #include "Command.h"
 
+#include "Report.h"
+#include "io/Arith.h"
 #include "jobs/CutJob.h"
 #include "jobs/SplitJob.h"
 #include "jobs/Verify.h"
@@ -226,6 +228,7 @@ int ExportPlan(const TOptions &opts, const TSegmentList &plan, TSource &in, cons
             Fail(WriteFailed, "cannot write " + Quoted(opts.at(option)) + ": " + e.what());
         }
         Out() << opts.at(option) << "\n";
+        Report()["lists"].Push(opts.at(option));
     }
     return Ok;
 }
@@ -282,7 +285,7 @@ int SplitOne(const fs::path &input, const TOptions &opts, bool single)
     }
     NoteOn(o.TagNote);
     NoteOn(o.StreamNote);
-    PrintPlan(o);
+    PrintPlan(o, job.DryRun);
     for (const auto &part : o.Written) {
         Out() << part.string() << "\n";
     }
@@ -303,15 +306,64 @@ int Split(const TArgs &args, const TOptions &opts)
     });
 }
 
+namespace {
+
+// --from-parts: the parts of a split of the whole file, in turn, each a row from where the
+// parts before it end for as long as it plays, with its own texts.
+std::vector<TSegment> PartRows(TSource &whole, const std::vector<fs::path> &parts)
+{
+    const int64_t rate = whole.Hdr.SampleRate;
+    const auto ms = [&](int64_t samples) { return RoundHalfEven(samples * 1000, rate); };
+    std::vector<TSegment> rows;
+    int64_t samples = 0;
+    for (const fs::path &path : parts) {
+        TSource part;
+        OpenInput(path, part);
+        if (part.StreamCount() > 1 || part.Hdr.SampleRate != rate) {
+            Fail(UsageError, Quoted(path) + " is not a part of " +
+                                 Quoted(whole.Stream->FileName()) +
+                                 ": it is not of the same sample rate, or holds several streams");
+        }
+        TSegment row;
+        row.StartMs = ms(samples);
+        samples += part.Hdr.PlayedSamples();
+        row.EndMs = ms(samples);
+        row.Tag = SourceTexts(ReadSourceTags(*part.Stream, part.Hdr.AudioStart));
+        rows.push_back(row);
+    }
+    if (samples > whole.Hdr.PlayedSamples() + whole.Hdr.SamplesPerFrame) {
+        Fail(UsageError, "the parts play " + FormatMs("nn:ss.zzz", rows.back().EndMs) +
+                             ", longer than " + Quoted(whole.Stream->FileName()) + " (" +
+                             FormatMs("nn:ss.zzz", whole.LengthMs()) + "): they are not its parts");
+    }
+    return rows;
+}
+
+int WriteChaptersOf(const fs::path &input, const std::vector<fs::path> &parts,
+                    const TOptions &opts);
+
+} // namespace
+
 int WriteChapters(const TArgs &args, const TOptions &opts)
 {
-    if (args.size() != 1) {
-        Fail(UsageError, "chapters takes one file");
+    const bool fromParts = opts.count("--from-parts") != 0;
+    if (fromParts ? args.size() < 2 : args.size() != 1) {
+        Fail(UsageError, fromParts ? "chapters --from-parts takes the file and its parts"
+                                   : "chapters takes one file");
     }
     if (!opts.count("-o")) {
         Fail(UsageError, "chapters writes one file: name it with -o OUT");
     }
-    const fs::path input = args[0];
+    const std::vector<fs::path> parts(args.begin() + 1, args.end());
+    return ForEachInput({args[0]}, opts, [&](const std::string &input) {
+        return WriteChaptersOf(input, parts, opts);
+    });
+}
+
+namespace {
+
+int WriteChaptersOf(const fs::path &input, const std::vector<fs::path> &parts, const TOptions &opts)
+{
     std::vector<std::string> titles; // one a line, in order
     if (opts.count("--titles")) {
         std::ifstream file(opts.at("--titles"));
@@ -324,27 +376,72 @@ int WriteChapters(const TArgs &args, const TOptions &opts)
     }
     TSource in;
     OpenInput(input, in);
-    TCutJob job = ChaptersJobOf(Segments(opts, in).Rows(), input, opts.at("-o"), titles);
+    if (!parts.empty() && opts.count("--at") + opts.count("--every") + opts.count("--size") +
+                                  opts.count("--silence") + opts.count("--cue") +
+                                  opts.count("--chapters") + opts.count("--labels") +
+                                  opts.count("--parts") >
+                              0) {
+        Fail(UsageError, "--from-parts takes the chapters from the parts, and no other method");
+    }
+    TCutJob job = ChaptersJobOf(parts.empty() ? Segments(opts, in).Rows() : PartRows(in, parts),
+                                input, opts.at("-o"), titles);
     job.ReplaceReadOnly = opts.count("--force") != 0;
     const TJobOutcome o = RunCut(in, job);
     NoteOn(o.TagNote);
     NoteOn(o.StreamNote);
+    Report()["chapters_written"] = ChaptersJson(job.Chapters.value_or(std::vector<TChapter>{}));
+    PrintPlan(o, false);
     FailOn(o);
     Out() << job.Output.string() << "\n";
     return Ok;
 }
+
+} // namespace
+
+int VerifyAgainst(const fs::path &source, const std::vector<fs::path> &outputs,
+                  const TOptions &opts);
 
 int VerifyOutputs(const TArgs &args, const TOptions &opts)
 {
     if (args.size() < 2) {
         Fail(UsageError, "verify takes the source and its outputs");
     }
-    const fs::path source = args[0];
+    return ForEachInput({args[0]}, opts, [&](const std::string &source) {
+        return VerifyAgainst(source, std::vector<fs::path>(args.begin() + 1, args.end()), opts);
+    });
+}
+
+namespace {
+
+// What verify tells of an output, for a script.
+TJson VerifiedJson(const TVerified &v)
+{
+    TJson j = TJson::Object();
+    j["file"] = v.File.string();
+    j["exact"] = v.Exact();
+    j["expected_samples"] = v.Expected;
+    j["found_samples"] = v.Found;
+    j["from_sample"] = v.From;
+    if (!v.Error.empty()) {
+        j["error"] = v.Error;
+    }
+    if (v.FirstDifference) {
+        j["first_difference"] = *v.FirstDifference;
+        j["channel"] = v.Channel + 1;
+        j["largest_difference"] = v.Largest;
+    }
+    return j;
+}
+
+} // namespace
+
+int VerifyAgainst(const fs::path &source, const std::vector<fs::path> &outputs,
+                  const TOptions &opts)
+{
     TSource in;
     OpenInput(source, in);
     const int64_t from =
         opts.count("--from") ? ParseTime(opts.at("--from"), "--from", in.LengthMs()) : 0;
-    const std::vector<fs::path> outputs(args.begin() + 1, args.end());
     const TVerifyReport r = Verify(source, outputs, from);
     if (!r.Error.empty()) {
         Fail(InputUnreadable, "cannot decode " + Quoted(source) + ": " + r.Error);
@@ -355,6 +452,7 @@ int VerifyOutputs(const TArgs &args, const TOptions &opts)
     bool exact = true;
     for (const TVerified &v : r.Outputs) {
         exact = exact && v.Exact();
+        Report()["outputs"].Push(VerifiedJson(v));
         Out() << v.File.string() << ": ";
         if (!v.Error.empty()) {
             Out() << "cannot decode: " << v.Error << "\n";
@@ -371,6 +469,7 @@ int VerifyOutputs(const TArgs &args, const TOptions &opts)
         }
     }
     if (outputs.size() > 1) {
+        Report()["in_turn"] = exact;
         Out() << (exact ? "played in turn they are " : "played in turn they are not ")
               << source.string() << " from " << time(r.FromSample) << " to " << time(r.EndSample)
               << (r.EndSample == r.SourceSamples ? ", its end" : "") << "\n";

@@ -1,5 +1,6 @@
 // mp3cut: the cutter's core on the command line, for folders of long recordings.
 #include "Command.h"
+#include "Report.h"
 #include "io/Errors.h"
 #include "io/OutputFile.h"
 #include "jobs/CutJob.h"
@@ -25,7 +26,7 @@ namespace {
 
 constexpr const char *Usage = R"(usage:
   mp3cut --version
-  mp3cut info FILE
+  mp3cut info FILE...
   mp3cut cut FILE... START END [-o OUT|-] [--frames] [--no-tags] [--force] [--jobs N]
              [--dry-run]
   mp3cut split FILE... (--at T1,T2,... | --every SECONDS | --parts N | --size KB | --silence |
@@ -37,8 +38,13 @@ constexpr const char *Usage = R"(usage:
                [--title T] [--artist A] [--album B] [--year Y] [--comment C]
                [--genre NAME|NUMBER] [--frames] [--no-tags] [--force] [--quiet] [--jobs N]
                [--dry-run]
-  mp3cut chapters FILE (any method of split) -o OUT [--titles FILE] [--force]
+  mp3cut chapters FILE (any method of split | --from-parts PART...) -o OUT [--titles FILE]
+                [--force]
   mp3cut verify SRC OUT... [--from T]
+Every command takes --json: standard output is then one JSON document, {"command", "files":
+[one a FILE (for verify, SRC): its "streams", "tags", "chapters", its "outputs" planned or
+written (file, start_ms, end_ms, length_ms, bytes, written), "notes" and "outcome" (status,
+exit, message)], "exit"}, also when the run fails.
 
 Times are seconds (90, 90.5), minutes:seconds (1:30, 12:30.250) or hours:minutes:seconds
 (1:02:03.250); -30 or -0:30 counts back from the end (30 s before it).
@@ -62,10 +68,12 @@ bytes) and every refusal the run would give, and writes nothing.
 info lists the chapters too. --labels cuts at the labels of an Audacity label file (start,
 end and text a line, tab-separated, in seconds), each part after one titled by its text.
 --export-labels and --export-cue write the plan of any method as such a label file or a CUE
-sheet of FILE (a track per part, its title and performer), and no part. chapters writes FILE's frames, all of them, to OUT with a tag
-that holds a chapter for each part the split would write (a table of contents and a CHAP frame
-each, titled by the lines of --titles, else by the part's own texts); parts of a split and a
-cut keep the source's chapters that play within them, moved to their own timeline.
+sheet of FILE (a track per part, its title and performer), and no part.
+chapters writes FILE's frames, all of them, to OUT with a tag that holds a chapter for each
+part the split would write (a table of contents and a CHAP frame each with its times and byte
+offsets, titled by the lines of --titles, else by the part's own texts); --from-parts takes
+them from the parts of an earlier split of FILE, in turn. Parts of a split and a cut keep the
+source's chapters that play within them, moved to their own timeline.
 -o - (or a name of standard output) writes the cut to standard output. A read-only file of
 an output's name is kept unless --force is given.
 -n BASE names the parts BASE000.mp3, BASE001.mp3, ...; a BASE with @n (track number from 01),
@@ -85,24 +93,23 @@ constexpr const char *VersionNames[] = {"reserved", "MPEG-1", "MPEG-2", "MPEG-2.
 void PrintFormat(const std::string &file, TSource &in)
 {
     const TMPEGAFHdr &h = in.Hdr;
-    std::cout << "file: " << file << "\n"
-              << "version: " << VersionNames[h.MPEGVersion] << "\n"
-              << "layer: " << h.Layer << "\n"
-              << "bitrate: " << h.Bitrate << " kbps" << (h.VBR ? " (average)" : "") << "\n"
-              << "sample rate: " << h.SampleRate << " Hz\n"
-              << "frame length: " << h.FrameLength << " bytes\n"
-              << "frame count: " << h.FrameCount << "\n"
-              << "duration: " << FormatMs("nn:ss.zzz", in.LengthMs()) << "\n"
-              << "encoding: " << (h.VBR ? "VBR" : "CBR") << "\n";
+    Out() << "file: " << file << "\n"
+          << "version: " << VersionNames[h.MPEGVersion] << "\n"
+          << "layer: " << h.Layer << "\n"
+          << "bitrate: " << h.Bitrate << " kbps" << (h.VBR ? " (average)" : "") << "\n"
+          << "sample rate: " << h.SampleRate << " Hz\n"
+          << "frame length: " << h.FrameLength << " bytes\n"
+          << "frame count: " << h.FrameCount << "\n"
+          << "duration: " << FormatMs("nn:ss.zzz", in.LengthMs()) << "\n"
+          << "encoding: " << (h.VBR ? "VBR" : "CBR") << "\n";
     // A file of several streams: each with its format, where it starts and how long it plays.
     for (size_t k = 0; in.StreamCount() > 1 && k < in.StreamCount(); ++k) {
         const TMPEGAFHdr &s = in.StreamHdr(k);
-        std::cout << "stream " << k + 1 << ": " << VersionNames[s.MPEGVersion] << " Layer "
-                  << s.Layer << ", " << s.SampleRate << " Hz, "
-                  << (s.ChannelMode == cmMono ? "mono" : "stereo") << ", " << s.Bitrate << " kbps "
-                  << (s.VBR ? "VBR" : "CBR") << ", from "
-                  << FormatMs("nn:ss.zzz", in.StreamStartMs(k)) << ", "
-                  << FormatMs("nn:ss.zzz", s.PlayedMs()) << " long\n";
+        Out() << "stream " << k + 1 << ": " << VersionNames[s.MPEGVersion] << " Layer " << s.Layer
+              << ", " << s.SampleRate << " Hz, " << (s.ChannelMode == cmMono ? "mono" : "stereo")
+              << ", " << s.Bitrate << " kbps " << (s.VBR ? "VBR" : "CBR") << ", from "
+              << FormatMs("nn:ss.zzz", in.StreamStartMs(k)) << ", "
+              << FormatMs("nn:ss.zzz", s.PlayedMs()) << " long\n";
     }
     // Bytes among the frames that are no frame: stepped over, never copied.
     std::vector<TByteRange> junk;
@@ -112,16 +119,18 @@ void PrintFormat(const std::string &file, TSource &in)
     }
     int64_t more = 0;
     for (size_t i = 0; i < junk.size(); ++i) {
+        TJson &place = Report()["junk"].Push(TJson::Object());
+        place["byte"] = junk[i].Start;
+        place["bytes"] = junk[i].End - junk[i].Start;
         if (i < 20) {
-            std::cout << "junk: " << junk[i].End - junk[i].Start << " bytes at byte "
-                      << junk[i].Start << ", skipped\n";
+            Out() << "junk: " << junk[i].End - junk[i].Start << " bytes at byte " << junk[i].Start
+                  << ", skipped\n";
         } else {
             more += junk[i].End - junk[i].Start;
         }
     }
     if (junk.size() > 20) {
-        std::cout << "junk: " << more << " bytes more in " << junk.size() - 20
-                  << " places, skipped\n";
+        Out() << "junk: " << more << " bytes more in " << junk.size() - 20 << " places, skipped\n";
     }
 }
 
@@ -130,7 +139,7 @@ void PrintTags(const TSourceTags &tags)
 {
     const std::optional<TPartTag> texts = SourceTexts(tags);
     if (!texts) {
-        std::cout << "tag: none\n";
+        Out() << "tag: none\n";
         return;
     }
     std::string kinds = tags.Id3v2Texts ? "ID3v2" : "";
@@ -138,15 +147,15 @@ void PrintTags(const TSourceTags &tags)
         kinds += kinds.empty() ? "ID3v1" : ", ID3v1";
     }
     const TPartTag &t = *texts;
-    std::cout << "tag: " << kinds << "\n"
-              << "title: " << t.Title << "\n"
-              << "artist: " << t.Artist << "\n"
-              << "album: " << t.Album << "\n"
-              << "year: " << t.Year << "\n"
-              << "comment: " << t.Comment << "\n"
-              << "genre: "
-              << (t.GenreID < GenreNames.size() ? std::string(GenreNames[t.GenreID]) : "Unknown")
-              << " (" << int(t.GenreID) << ")\n";
+    Out() << "tag: " << kinds << "\n"
+          << "title: " << t.Title << "\n"
+          << "artist: " << t.Artist << "\n"
+          << "album: " << t.Album << "\n"
+          << "year: " << t.Year << "\n"
+          << "comment: " << t.Comment << "\n"
+          << "genre: "
+          << (t.GenreID < GenreNames.size() ? std::string(GenreNames[t.GenreID]) : "Unknown")
+          << " (" << int(t.GenreID) << ")\n";
     static const char *PictureTypes[] = {"other",
                                          "file icon",
                                          "other file icon",
@@ -170,30 +179,36 @@ void PrintTags(const TSourceTags &tags)
                                          "publisher logo"};
     for (const TPictureInfo &p : tags.Pictures) {
         const bool named = p.Type >= 0 && p.Type < int(std::size(PictureTypes));
-        std::cout << "picture: " << (named ? PictureTypes[p.Type] : "other") << ", " << p.MimeType
-                  << ", " << p.Bytes << " bytes\n";
+        Out() << "picture: " << (named ? PictureTypes[p.Type] : "other") << ", " << p.MimeType
+              << ", " << p.Bytes << " bytes\n";
     }
 }
 
-int Info(const std::vector<std::string> &args)
+// One file's format, tags and chapters.
+int InfoOne(const std::string &file)
 {
-    if (args.size() != 1) {
-        Fail(UsageError, "info takes one file");
-    }
     TSource in;
-    OpenInput(args[0], in);
-    PrintFormat(args[0], in);
+    OpenInput(file, in);
+    PrintFormat(file, in);
     const TSourceTags tags = ReadSourceTags(*in.Stream, in.Hdr.AudioStart);
     NoteOn(tags.Note);
     PrintTags(tags);
     // The chapters, in the order of the tag's table of contents.
     for (size_t i = 0; i < tags.Chapters.size(); ++i) {
         const TChapter &c = tags.Chapters[i];
-        std::cout << "chapter " << i + 1 << ": " << FormatMs("nn:ss.zzz", c.StartMs) << " - "
-                  << FormatMs("nn:ss.zzz", c.EndMs) << (c.Title.empty() ? "" : " ") << c.Title
-                  << "\n";
+        Out() << "chapter " << i + 1 << ": " << FormatMs("nn:ss.zzz", c.StartMs) << " - "
+              << FormatMs("nn:ss.zzz", c.EndMs) << (c.Title.empty() ? "" : " ") << c.Title << "\n";
     }
+    Report()["length_ms"] = in.LengthMs();
     return Ok;
+}
+
+int Info(const std::vector<std::string> &args, const TOptions &opts)
+{
+    if (args.empty()) {
+        Fail(UsageError, "info takes a file, or several");
+    }
+    return ForEachInput(args, opts, InfoOne);
 }
 
 int CutOne(const fs::path &input, const std::string &start, const std::string &end,
@@ -246,8 +261,8 @@ int CutOne(const fs::path &input, const std::string &start, const std::string &e
         Fail(EmptyRange, "no audio lies between " + start + " and " + end + " (the file lasts " +
                              FormatMs("nn:ss.zzz", o.AudioMs) + ")");
     }
+    PrintPlan(o, job.DryRun);
     FailOn(o);
-    PrintPlan(o);
     if (!job.ToStandardOutput && !job.DryRun) {
         Out() << job.Output.string() << "\n";
     }
@@ -285,7 +300,8 @@ int Run(int argc, char **argv)
             }
             opts[a] = argv[++i];
         } else if (a == "--quiet" || a == "--frames" || a == "--no-tags" || a == "--silence" ||
-                   a == "--trim" || a == "--force" || a == "--chapters" || a == "--dry-run") {
+                   a == "--trim" || a == "--force" || a == "--chapters" || a == "--dry-run" ||
+                   a == "--json" || a == "--from-parts") {
             opts[a] = "";
         } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9')) {
             Fail(UsageError, "unknown option " + a);
@@ -293,8 +309,11 @@ int Run(int argc, char **argv)
             args.push_back(a);
         }
     }
+    if (opts.count("--json")) {
+        WantJson(command);
+    }
     if (command == "info") {
-        return Info(args);
+        return Info(args, opts);
     }
     if (command == "cut") {
         return Cut(args, opts);
@@ -326,6 +345,9 @@ int main(int argc, char **argv)
     try {
         return Run(argc, argv);
     } catch (const Failure &f) {
+        if (JsonWanted()) {
+            PrintReports({}, f.status, f.message);
+        }
         std::cerr << "mp3cut: " << f.message << "\n";
         if (f.status == UsageError) {
             std::cerr << "Try 'mp3cut --help'.\n";

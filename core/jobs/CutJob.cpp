@@ -2,6 +2,7 @@
 
 #include "io/Errors.h"
 #include "io/OutputFile.h"
+#include "jobs/ChapterOffsets.h"
 #include "output/OutputAssembly.h"
 
 #include <algorithm>
@@ -73,8 +74,8 @@ void WriteToStandardOutput(TSource &input, const TCutJob &job, const TOutputPlan
 
 // The cut to its file, whole or not at all.
 void WriteToFile(TSource &input, const TCutJob &job, const TOutputPlan &plan,
-                 const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress,
-                 TJobOutcome &outcome)
+                 const TOutputTags &tags, const std::vector<TChapter> &chapters,
+                 const TMPEGAFHdr::TCopyProgress &progress, TJobOutcome &outcome)
 {
     try {
         RemoveAbandonedTemporaries(FolderOf(OutputTarget(job.Output)));
@@ -90,6 +91,7 @@ void WriteToFile(TSource &input, const TCutJob &job, const TOutputPlan &plan,
             outcome.Status = TJobStatus::Stopped; // the unfinished file goes with out
             return;
         }
+        WriteChapterOffsets(out->Stream(), chapters);
     } catch (const EReadError &e) {
         Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
         return;
@@ -135,15 +137,16 @@ TJobOutcome RunCut(TSource &input, const TCutJob &job, const TMPEGAFHdr::TCopyPr
     }
     TOutputPlan plan;
     TOutputTags tags;
+    std::vector<TChapter> chapters;
     try {
         plan = PlanOutputs(input, {{job.StartMs, job.EndMs}}, !job.WholeFrames).front();
         if (job.KeepTags) {
             const TSourceTags source = ReadSourceTags(*input.Stream, input.Hdr.AudioStart);
             outcome.TagNote = source.Note;
-            tags = RenderTags(source, {}, TTagFrames::All, 0, 0,
-                              job.Chapters ? *job.Chapters
-                                           : ChaptersWithin(source.Chapters, job.StartMs,
-                                                            job.EndMs.value_or(input.LengthMs())));
+            chapters = job.Chapters ? *job.Chapters
+                                    : ChaptersWithin(source.Chapters, job.StartMs,
+                                                     job.EndMs.value_or(input.LengthMs()));
+            tags = RenderTags(source, {}, TTagFrames::All, 0, 0, chapters);
         }
     } catch (const EStreamError &e) {
         Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
@@ -154,16 +157,17 @@ TJobOutcome RunCut(TSource &input, const TCutJob &job, const TMPEGAFHdr::TCopyPr
         return outcome;
     }
     outcome.Planned = 1;
+    outcome.Plan.push_back({job.Output, std::max<int64_t>(0, job.StartMs),
+                            std::min(job.EndMs.value_or(input.LengthMs()), input.LengthMs()),
+                            plan.Bytes.End - plan.Bytes.Start});
     if (job.DryRun) {
-        outcome.Plan.push_back({job.Output, std::max<int64_t>(0, job.StartMs),
-                                std::min(job.EndMs.value_or(input.LengthMs()), input.LengthMs()),
-                                plan.Bytes.End - plan.Bytes.Start});
         return outcome;
     }
     if (job.ToStandardOutput) {
         WriteToStandardOutput(input, job, plan, tags, progress, outcome);
     } else {
-        WriteToFile(input, job, plan, tags, progress, outcome);
+        WriteToFile(input, job, plan, tags, chapters, progress, outcome);
+        outcome.Plan.back().Bytes = FileBytes(job.Output);
     }
     return outcome;
 }

@@ -175,4 +175,11 @@ bool CommitOutput(TOutputFile &out, const std::filesystem::path &output, TJobOut
     }
 }
 
+int64_t FileBytes(const std::filesystem::path &file)
+{
+    std::error_code error;
+    const uintmax_t bytes = std::filesystem::file_size(file, error);
+    return error ? 0 : int64_t(bytes);
+}
+
 } // namespace mp3core

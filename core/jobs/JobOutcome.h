@@ -43,7 +43,8 @@ struct TJobOutcome
     std::string TagNote; // a tag of the input left out of the outputs, and why; empty: none
     // Where a split ended parts at a change of format that lay inside a segment; empty: none.
     std::string StreamNote;
-    // A dry run's outputs: each with its stretch of the input and the bytes of its frames.
+    // The outputs planned (a dry run's) or written, in order: each with its stretch of the
+    // input and its bytes, those of its frames in a dry run and of the file once written.
     struct TPlannedOutput
     {
         std::filesystem::path File;
@@ -80,6 +81,9 @@ bool CommitOutput(TOutputFile &out, const std::filesystem::path &output, TJobOut
 
 // The system's words for an error number; for 0, what a stream error without one means.
 std::string ReasonText(int code, bool reading);
+
+// The size of a file written; 0 when it cannot be told.
+int64_t FileBytes(const std::filesystem::path &file);
 
 // Fills outcome for a failure of writing output (or of reading input) to a file.
 void Failed(TJobOutcome &outcome, TJobStatus status, const std::filesystem::path &file,

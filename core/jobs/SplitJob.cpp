@@ -2,6 +2,7 @@
 
 #include "io/Errors.h"
 #include "io/OutputFile.h"
+#include "jobs/ChapterOffsets.h"
 #include "output/OutputAssembly.h"
 
 #include <algorithm>
@@ -230,11 +231,14 @@ bool WritePart(TSource &input, const TSplitJob &job, const TSourceTags &source, 
                         (job.Tags == TTagFrames::TextsAndPictures && !texts.Title.empty());
     try {
         // The copy ends before the input's trailing tags: the part's own go around it.
+        const std::vector<TChapter> chapters =
+            tagged ? ChaptersWithin(source.Chapters, part.StartMs, part.EndMs)
+                   : std::vector<TChapter>{};
         const TOutputTags tags =
-            tagged ? RenderTags(source, texts, job.Tags, int(n + 1), int(total),
-                                ChaptersWithin(source.Chapters, part.StartMs, part.EndMs))
+            tagged ? RenderTags(source, texts, job.Tags, int(n + 1), int(total), chapters)
                    : TOutputTags{};
         WriteOutput(input, out->Stream(), part.Plan, tags, onBlock);
+        WriteChapterOffsets(out->Stream(), chapters);
     } catch (const EReadError &e) {
         Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
         return false;
@@ -291,6 +295,7 @@ TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &
             return outcome;
         }
         outcome.Written.push_back(paths[n]);
+        outcome.Plan.push_back({paths[n], parts[n].StartMs, parts[n].EndMs, FileBytes(paths[n])});
         if (progress && !progress(n + 1, total)) {
             stop = true;
         }

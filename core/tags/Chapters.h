@@ -31,8 +31,9 @@ std::vector<TChapter> ChaptersWithin(const std::vector<TChapter> &chapters, int6
                                      int64_t endMs);
 
 // The ID3v2.4 frames that hold chapters: a top-level, ordered table of contents ("toc") that
-// lists them in order, then a CHAP frame for each (its start and end, no byte offsets, its
-// title as TIT2 when it has one).
+// lists them in order, then a CHAP frame for each: its start and end, its byte offsets "not
+// given" (WriteChapterOffsets fills them in once the output is written), its title as TIT2
+// when it has one.
 std::vector<std::vector<uint8_t>> ChapterFrames(const std::vector<TChapter> &chapters);
 
 } // namespace mp3core

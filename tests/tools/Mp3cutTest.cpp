@@ -1,10 +1,15 @@
 // mp3cut driven as a user runs it: arguments in, files, output and exit status out.
 #include "Decode.h"
 #include "Fixtures.h"
+#include "format/FrameHeader.h"
 #include "format/MPEGAFHdr.h"
 #include "tags/MP3TAG.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
+#include <taglib/chapterframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 
@@ -565,6 +570,51 @@ TEST_F(Mp3cut, SplitAtChaptersNamesTagsAndTilesTheAudio)
     EXPECT_EQ(none.err, "mp3cut: 'plain.mp3' has no chapters\n");
 }
 
+// A second reader, eyeD3 (where installed): the chapters of a tag laid byte by byte with nested
+// tables, of a file chapters wrote and of a part's, as they were written.
+TEST_F(Mp3cut, EyeD3ReadsTheChaptersAsWritten)
+{
+    const auto eyeD3 = [&](const std::string &file) {
+        const std::string command = "p=$(command -v eyeD3) || exit 77; \"$(sed -n '1s/^#!//p' "
+                                    "\"$p\")\" '" EYED3_CHAPTERS "' '" +
+                                    (dir / file).string() + "' >'" + (dir / "eyed3.txt").string() +
+                                    "' 2>&1";
+        const int raw = std::system(command.c_str());
+        RunResult r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = Slurp(dir / "eyed3.txt");
+        return r;
+    };
+    const fs::path encoded = EncodeWithLame(dir, "encoded", 6.0, 44100, 2, "-V 2");
+    Bytes book = Id3v2ChapterTag(
+        "Book",
+        {{"c1", 0, 2000, "Opening"}, {"c2", 2000, 4500, "Middle"}, {"c3", 4500, 6000, "End"}},
+        {{"toc", true, {"c1", "inner"}}, {"inner", false, {"c2", "c3"}}});
+    Append(book, ReadFile(encoded));
+    WriteFile(dir / "book.mp3", book);
+    RunResult r = eyeD3("book.mp3");
+    if (r.status == 77) {
+        GTEST_SKIP() << "eyeD3 is not installed";
+    }
+    EXPECT_EQ(r.out, "toc toc 1 1 c1,inner\n"
+                     "toc inner 0 1 c2,c3\n"
+                     "c1 0 2000 - - Opening\n"
+                     "c2 2000 4500 - - Middle\n"
+                     "c3 4500 6000 - - End\n");
+    // chapters of our own, flattened into one ordered table, with their byte offsets.
+    ASSERT_EQ(Run("chapters book.mp3 --chapters -o ours.mp3").status, 0);
+    r = eyeD3("ours.mp3");
+    const std::string head = "toc toc 1 1 chp0,chp1,chp2\nchp0 0 2000 ";
+    EXPECT_EQ(r.out.substr(0, head.size()), head) << r.out;
+    EXPECT_NE(r.out.find(" Middle\nchp2 4500 6000 "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(" - "), std::string::npos) << r.out; // every offset given
+    // A part's chapters, moved to its own timeline.
+    ASSERT_EQ(Run("cut book.mp3 1 5 -o cut.mp3").status, 0);
+    r = eyeD3("cut.mp3");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "toc toc 1 1 c1,c2,c3") << r.out;
+    EXPECT_NE(r.out.find("c2 1000 3500 "), std::string::npos) << r.out;
+}
+
 // chapters writes the file whole, its frames as they are, with a chapter for each part the
 // split's method plans, titled by --titles; every method of split plans them.
 TEST_F(Mp3cut, ChaptersWritesTheFileWholeWithItsChapters)
@@ -589,11 +639,58 @@ TEST_F(Mp3cut, ChaptersWritesTheFileWholeWithItsChapters)
     ASSERT_EQ(tables.size(), 1u);
     EXPECT_EQ(file.ID3v2Tag()->frameList("CHAP").size(), 3u);
 
+    // The byte offsets: each chapter from the frame that holds its first sample to the one that
+    // holds the next chapter's, found by walking the frames from the first after the
+    // information frame.
+    const Bytes bytes = ReadFile(dir / "with.mp3");
+    const size_t audio = bytes.size() - FramesOf(dir / "with.mp3").size();
+    std::vector<size_t> frameStarts;
+    for (size_t at = audio; at + 4 <= bytes.size(); at += DecodeFrameInfo(&bytes[at]).FrameLength) {
+        ASSERT_TRUE(DecodeFrameInfo(&bytes[at]).Valid) << at;
+        frameStarts.push_back(at);
+    }
+    frameStarts.push_back(bytes.size());
+    std::vector<std::pair<size_t, size_t>> frames; // each chapter's first frame and the next's
+    for (const TagLib::ID3v2::Frame *f : file.ID3v2Tag()->frameList("CHAP")) {
+        const auto *c = dynamic_cast<const TagLib::ID3v2::ChapterFrame *>(f);
+        const auto first = std::find(frameStarts.begin(), frameStarts.end(), c->startOffset());
+        const auto after = std::find(frameStarts.begin(), frameStarts.end(), c->endOffset());
+        ASSERT_NE(first, frameStarts.end()) << c->startOffset();
+        ASSERT_NE(after, frameStarts.end()) << c->endOffset();
+        frames.emplace_back(first - frameStarts.begin(), after - frameStarts.begin());
+    }
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0].first, 0u);
+    EXPECT_EQ(frames[0].second, frames[1].first);
+    EXPECT_EQ(frames[1].second, frames[2].first);
+    EXPECT_EQ(frames[2].second, frameStarts.size() - 1); // the end of the audio
+    // Frame k plays from sample 1152 k - 1105 (LAME's delay and the decoder's).
+    EXPECT_NEAR(double(frames[1].first) * 1152 - 1105, 88200, 1152);
+    EXPECT_NEAR(double(frames[2].first) * 1152 - 1105, 4.5 * 44100, 1152);
+
     ASSERT_EQ(Run("chapters book.mp3 --every 2 -o every.mp3").status, 0);
     EXPECT_NE(Run("info every.mp3").out.find("chapter 3: 00:04.000 - 00:06.000"),
               std::string::npos);
     EXPECT_EQ(Run("chapters book.mp3 --every 2").status, 2); // no -o
     EXPECT_EQ(Run("chapters book.mp3 --every 2 -o book.mp3").status, 8);
+
+    // --from-parts: the parts of an earlier split become the chapters, titled by their tags.
+    const std::string labels = "0\t0\tPrologue\n2\t2\tChapter One\n4.5\t4.5\tEnd\n";
+    WriteFile(dir / "labels.txt", Bytes(labels.begin(), labels.end()));
+    ASSERT_EQ(Run("split book.mp3 --labels labels.txt -n p --quiet").status, 0);
+    ASSERT_EQ(Run("chapters book.mp3 --from-parts p000.mp3 p001.mp3 p002.mp3 -o parts.mp3").status,
+              0);
+    EXPECT_NE(Run("info parts.mp3")
+                  .out.find("chapter 1: 00:00.000 - 00:02.000 Prologue\n"
+                            "chapter 2: 00:02.000 - 00:04.500 Chapter One\n"
+                            "chapter 3: 00:04.500 - 00:06.000 End\n"),
+              std::string::npos);
+    const RunResult longer = Run("chapters book.mp3 --from-parts book.mp3 p000.mp3 -o x.mp3");
+    EXPECT_EQ(longer.status, 2);
+    EXPECT_NE(longer.err.find("the parts play 00:08.000, longer than 'book.mp3' (00:06.000): "
+                              "they are not its parts"),
+              std::string::npos)
+        << longer.err;
 }
 
 // Audacity's labels cut and title the parts; any plan goes out as labels and as a CUE sheet
@@ -812,6 +909,61 @@ TEST_F(Mp3cut, ABadCueSheetOrNameWritesNothing)
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(FileCount(), files) << c.args;
     }
+}
+
+// --json: standard output is one JSON document, whatever happens: every input's streams,
+// tags, outputs (planned or written, with their true sizes) and outcome, in the inputs' order.
+TEST_F(Mp3cut, JsonTellsScriptsEveryInputInOneDocument)
+{
+    const auto document = [](const RunResult &r) {
+        QJsonParseError error;
+        const QJsonDocument d = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << r.out;
+        EXPECT_EQ(d.object()["exit"].toInt(), r.status);
+        return d.object();
+    };
+    RunResult r = Run("info --json song.mp3");
+    QJsonObject file = document(r)["files"].toArray()[0].toObject();
+    EXPECT_EQ(file["streams"].toArray()[0].toObject()["sample_rate"].toInt(), 44100);
+    EXPECT_EQ(file["tags"].toObject()["title"].toString(), "Tagged");
+    EXPECT_EQ(file["outcome"].toObject()["status"].toString(), "done");
+
+    // Three inputs, the middle one unreadable; a folder name that must be escaped.
+    WriteFile(dir / "copy.mp3", source);
+    r = Run("split --json song.mp3 missing.mp3 copy.mp3 --every 10 -d 'a \"b\"/@f' --jobs 2");
+    EXPECT_EQ(r.status, 3);
+    const QJsonArray files = document(r)["files"].toArray();
+    ASSERT_EQ(files.size(), 3);
+    for (const int i : {0, 2}) {
+        const QJsonArray outputs = files[i].toObject()["outputs"].toArray();
+        ASSERT_EQ(outputs.size(), 3) << i;
+        const QJsonObject last = outputs[2].toObject();
+        EXPECT_TRUE(last["written"].toBool());
+        EXPECT_EQ(last["start_ms"].toInt(), 20000);
+        const fs::path written = dir / last["file"].toString().toStdString();
+        EXPECT_EQ(last["bytes"].toInteger(), int64_t(fs::file_size(written)));
+    }
+    const QJsonObject failed = files[1].toObject()["outcome"].toObject();
+    EXPECT_EQ(failed["exit"].toInt(), 3);
+    EXPECT_NE(failed["message"].toString().indexOf("missing.mp3"), -1);
+
+    // A dry run plans, writes nothing, and says so; verify tells each output.
+    const size_t before = FileCount();
+    r = Run("cut --json --dry-run song.mp3 2 -2 -o planned.mp3");
+    const QJsonObject planned =
+        document(r)["files"].toArray()[0].toObject()["outputs"].toArray()[0].toObject();
+    EXPECT_FALSE(planned["written"].toBool());
+    EXPECT_EQ(planned["end_ms"].toInt(), 24062);
+    EXPECT_EQ(FileCount(), before);
+    r = Run("verify --json song.mp3 'a \"b\"/song/song000.mp3'");
+    const QJsonObject verified =
+        document(r)["files"].toArray()[0].toObject()["outputs"].toArray()[0].toObject();
+    EXPECT_TRUE(verified["exact"].toBool()) << r.out;
+    EXPECT_EQ(verified["found_samples"].toInt(), 441000);
+
+    r = Run("cut --json song.mp3 1"); // a usage error is still a document
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(document(r)["error"].toString(), "cut takes FILE START END");
 }
 
 TEST(Mp3cutReal, VbrCutDecodesCleanly)
