@@ -37,6 +37,10 @@ QString FailureText(const TJobOutcome &o)
             .arg(QString::fromStdString(o.Reason));
     case TJobStatus::ReadFailed:
         return QString("无法读取文件 %1：%2").arg(file, reason);
+    case TJobStatus::LevelNeedsLayer3:
+        return QString("无法调整 %1 的音量：它的帧是 %2，不解码就无法改变音量（只有 Layer III "
+                       "的帧可以）。")
+            .arg(file, reason);
     case TJobStatus::Done:
     case TJobStatus::Stopped:
     case TJobStatus::EmptyRange:

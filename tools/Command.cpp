@@ -5,7 +5,10 @@
 #include "plan/TimeText.h"
 
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <mutex>
 #include <sstream>
@@ -47,6 +50,9 @@ std::string OutcomeMessage(const TJobOutcome &o)
         return "two parts would be named " + file + " (put @n in the name)";
     case TJobStatus::WriteFailed:
         return "cannot write " + file + ": " + o.Reason;
+    case TJobStatus::LevelNeedsLayer3:
+        return "cannot change the level of " + file + ": its frames are " + o.Reason +
+               ", which hold no gain that can be changed without decoding (Layer III frames do)";
     case TJobStatus::Done:
     case TJobStatus::Stopped:
         break;
@@ -75,6 +81,8 @@ Status ExitStatus(TJobStatus status)
         return UsageError;
     case TJobStatus::CrossesStreams:
         return CrossesStreams;
+    case TJobStatus::LevelNeedsLayer3:
+        return LevelRefused;
     case TJobStatus::NameIsFolder:
     case TJobStatus::NotAFile:
     case TJobStatus::ReadOnlyFile:
@@ -261,4 +269,77 @@ int64_t ParseWhole(const std::string &option, const std::string &text)
         Fail(UsageError, option + " takes a whole number, not '" + text + "'");
     }
     return value;
+}
+
+TLevelRequest LevelRequest(const TOptions &opts)
+{
+    TLevelRequest request;
+    const auto number = [&](const char *option) {
+        const std::string &text = opts.at(option);
+        char *end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !std::isfinite(value) || std::abs(value) > 1e7) {
+            Fail(UsageError, std::string(option) + " takes a number, not '" + text + "'");
+        }
+        return value;
+    };
+    if (opts.count("--gain")) {
+        request.Level.GainSteps = StepsOf(number("--gain"));
+    }
+    for (const auto &[option, ms] : {std::pair{"--fade-in", &request.Level.FadeInMs},
+                                     std::pair{"--fade-out", &request.Level.FadeOutMs}}) {
+        if (opts.count(option)) {
+            *ms = int64_t(std::llround(number(option)));
+            if (*ms < 0) {
+                Fail(UsageError, std::string(option) + " takes milliseconds from 0 on");
+            }
+        }
+    }
+    if (opts.count("--normalize") || opts.count("--normalize-album")) {
+        const char *option = opts.count("--normalize") ? "--normalize" : "--normalize-album";
+        request.NormalizeDbfs = opts.at(option).empty() ? -1.0 : number(option);
+        request.NormalizeAlbum = opts.count("--normalize-album") != 0;
+        if (opts.count("--gain")) {
+            Fail(UsageError,
+                 "--gain and " + std::string(option) + " both set the gain: give one of them");
+        }
+    }
+    request.ReplayGain = opts.count("--replaygain") != 0;
+    if (request.ReplayGain && opts.count("--no-tags")) {
+        Fail(UsageError, "--replaygain writes tags: not with --no-tags");
+    }
+    return request;
+}
+
+void NoteLevel(const TJobOutcome &o, const TLevelRequest &request)
+{
+    if (o.Status != TJobStatus::Done && o.Status != TJobStatus::Stopped) {
+        return; // refused: nothing was done to tell
+    }
+    char text[160];
+    if (request.Level.GainSteps != 0) {
+        std::snprintf(text, sizeof text, "gain %+d steps of 1.505 dB (%+.2f dB)",
+                      request.Level.GainSteps, request.Level.GainSteps * StepDb);
+        NoteOn(text);
+    }
+    for (const TJobOutcome::TPlannedOutput &p : o.Plan) {
+        const TLevelled &l = p.Level;
+        if (request.NormalizeDbfs) {
+            std::snprintf(text, sizeof text, "%s: normalized by %+d steps (%+.2f dB)",
+                          p.File.string().c_str(), l.GainSteps, l.GainSteps * StepDb);
+            NoteOn(text);
+        }
+        if (l.Clamped > 0) {
+            NoteOn(p.File.string() + ": " + std::to_string(l.Clamped) +
+                   " granules could not take the whole step: their gain stopped at the "
+                   "lowest or highest the format holds");
+        }
+    }
+    if (o.Album) {
+        std::snprintf(text, sizeof text, "album gain %.2f dB, true peak %.6f",
+                      *o.Album->AlbumGainDb, *o.Album->AlbumPeak);
+        NoteOn(text);
+        Report()["album_gain_db"] = *o.Album->AlbumGainDb;
+        Report()["album_peak"] = *o.Album->AlbumPeak;
+    }
 }

@@ -3,6 +3,7 @@
 // input, times and numbers given on the command line.
 
 #include "jobs/JobOutcome.h"
+#include "jobs/LevelledOutput.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -28,7 +29,8 @@ enum Status
     OutputIsInput = 8,
     WriteFailed = 9,
     CrossesStreams = 10,
-    NotExact = 11, // verify: an output is not the source's stretch, sample for sample
+    NotExact = 11,     // verify: an output is not the source's stretch, sample for sample
+    LevelRefused = 12, // a level change of frames that hold no gain (Layer I and II)
 };
 
 struct Failure
@@ -64,6 +66,13 @@ void OpenInput(const std::filesystem::path &path, mp3core::TSource &input);
 // of lengthMs.
 int64_t ParseTime(const std::string &text, const std::string &what, int64_t lengthMs);
 int64_t ParseWhole(const std::string &option, const std::string &text);
+
+// The level asked for: --gain DB, --fade-in MS, --fade-out MS, --normalize [DBFS],
+// --normalize-album [DBFS] and --replaygain.
+mp3core::TLevelRequest LevelRequest(const TOptions &opts);
+// The notes of an outcome's level: the step of a gain, each output's normalizing step and the
+// granules clamped.
+void NoteLevel(const mp3core::TJobOutcome &o, const mp3core::TLevelRequest &request);
 
 // mp3cut split FILE ...
 int Split(const TArgs &args, const TOptions &opts);

@@ -284,6 +284,18 @@ TJson OutputsJson(const TJobOutcome &o)
         part["length_ms"] = p.EndMs - p.StartMs;
         part["bytes"] = p.Bytes;
         part["written"] = std::find(o.Written.begin(), o.Written.end(), p.File) != o.Written.end();
+        if (p.Level.GainSteps != 0) {
+            part["gain_steps"] = p.Level.GainSteps;
+            part["gain_db"] = p.Level.GainSteps * StepDb;
+        }
+        if (p.Level.Clamped > 0) {
+            part["clamped_granules"] = p.Level.Clamped;
+        }
+        if (p.Level.Loudness) {
+            part["loudness_lufs"] = p.Level.Loudness->Lufs;
+            part["true_peak"] = p.Level.Loudness->Peak;
+            part["replaygain_track_gain_db"] = ReplayGainReference - p.Level.Loudness->Lufs;
+        }
         list.Push(std::move(part));
     }
     return list;

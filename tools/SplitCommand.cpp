@@ -271,6 +271,7 @@ int SplitOne(const fs::path &input, const TOptions &opts, bool single)
     job.WholeFrames = opts.count("--frames") != 0;
     job.Tags = opts.count("--no-tags") != 0 ? TTagFrames::None : TTagFrames::All;
     job.ReplaceReadOnly = opts.count("--force") != 0;
+    job.Level = LevelRequest(opts);
 
     const bool showProgress = single && !job.DryRun && !opts.count("--quiet") && isatty(2);
     const TJobOutcome o = RunSplit(in, job, [&](size_t done, size_t total) {
@@ -285,6 +286,7 @@ int SplitOne(const fs::path &input, const TOptions &opts, bool single)
     }
     NoteOn(o.TagNote);
     NoteOn(o.StreamNote);
+    NoteLevel(o, job.Level);
     PrintPlan(o, job.DryRun);
     for (const auto &part : o.Written) {
         Out() << part.string() << "\n";

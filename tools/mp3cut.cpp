@@ -41,6 +41,8 @@ constexpr const char *Usage = R"(usage:
   mp3cut chapters FILE (any method of split | --from-parts PART...) -o OUT [--titles FILE]
                 [--force]
   mp3cut verify SRC OUT... [--from T]
+Level, on cut and split (Layer III): [--gain DB] [--fade-in MS] [--fade-out MS]
+  [--normalize [DBFS]] [--normalize-album [DBFS]] (split) [--replaygain]
 Every command takes --json: standard output is then one JSON document, {"command", "files":
 [one a FILE (for verify, SRC): its "streams", "tags", "chapters", its "outputs" planned or
 written (file, start_ms, end_ms, length_ms, bytes, written), "notes" and "outcome" (status,
@@ -248,6 +250,13 @@ int CutOne(const fs::path &input, const std::string &start, const std::string &e
     // appends to): the bytes go out through it, in order, and nothing is replaced.
     job.ToStandardOutput = job.Output == "-" || IsStandardOutput(job.Output);
     job.DryRun = opts.count("--dry-run") != 0;
+    job.Level = LevelRequest(opts);
+    if (job.Level.NormalizeAlbum) {
+        Fail(UsageError, "--normalize-album takes the parts of a split: use --normalize");
+    }
+    if (job.ToStandardOutput && (job.Level.NormalizeDbfs || job.Level.ReplayGain)) {
+        Fail(UsageError, "--normalize and --replaygain measure the file written: not with -o -");
+    }
     if (!job.ToStandardOutput) {
         MakeFolder(job.Output.parent_path(), job.DryRun);
     }
@@ -261,12 +270,58 @@ int CutOne(const fs::path &input, const std::string &start, const std::string &e
         Fail(EmptyRange, "no audio lies between " + start + " and " + end + " (the file lasts " +
                              FormatMs("nn:ss.zzz", o.AudioMs) + ")");
     }
+    NoteLevel(o, job.Level);
     PrintPlan(o, job.DryRun);
     FailOn(o);
     if (!job.ToStandardOutput && !job.DryRun) {
         Out() << job.Output.string() << "\n";
     }
     return Ok;
+}
+
+// A level in dBFS as --normalize takes it: a number of 0 or under.
+bool IsTarget(const std::string &text)
+{
+    char *end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && value <= 0 && text.find(':') == std::string::npos;
+}
+
+// The arguments after the command: options (with their values) into opts, the rest in order
+// into args.
+void ReadArguments(int argc, char **argv, std::vector<std::string> &args,
+                   std::map<std::string, std::string> &opts)
+{
+    static const std::vector<std::string> WithValue = {
+        "-o",           "-d",        "-n",          "--at",          "--every",
+        "--size",       "--title",   "--artist",    "--album",       "--year",
+        "--comment",    "--genre",   "--threshold", "--min-silence", "--min-part",
+        "--adjust",     "--cue",     "--titles",    "--labels",      "--export-labels",
+        "--export-cue", "--parts",   "--from",      "--jobs",        "--gain",
+        "--fade-in",    "--fade-out"};
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--normalize" || a == "--normalize-album") {
+            // A target of 0 dBFS or under may follow: a number that is no time to cut at.
+            const bool target = i + 1 < argc && IsTarget(argv[i + 1]);
+            opts[a] = target ? argv[++i] : "";
+        } else if (a.rfind("--normalize=", 0) == 0 || a.rfind("--normalize-album=", 0) == 0) {
+            opts[a.substr(0, a.find('='))] = a.substr(a.find('=') + 1);
+        } else if (std::find(WithValue.begin(), WithValue.end(), a) != WithValue.end()) {
+            if (i + 1 >= argc) {
+                Fail(UsageError, a + " needs a value");
+            }
+            opts[a] = argv[++i];
+        } else if (a == "--quiet" || a == "--frames" || a == "--no-tags" || a == "--silence" ||
+                   a == "--trim" || a == "--force" || a == "--chapters" || a == "--dry-run" ||
+                   a == "--json" || a == "--from-parts" || a == "--replaygain") {
+            opts[a] = "";
+        } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9')) {
+            Fail(UsageError, "unknown option " + a);
+        } else {
+            args.push_back(a);
+        }
+    }
 }
 
 int Run(int argc, char **argv)
@@ -284,31 +339,9 @@ int Run(int argc, char **argv)
         return Ok;
     }
     const std::string command = argv[1];
-    static const std::vector<std::string> WithValue = {
-        "-o",           "-d",      "-n",          "--at",          "--every",
-        "--size",       "--title", "--artist",    "--album",       "--year",
-        "--comment",    "--genre", "--threshold", "--min-silence", "--min-part",
-        "--adjust",     "--cue",   "--titles",    "--labels",      "--export-labels",
-        "--export-cue", "--parts", "--from",      "--jobs"};
     std::vector<std::string> args;
     std::map<std::string, std::string> opts;
-    for (int i = 2; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (std::find(WithValue.begin(), WithValue.end(), a) != WithValue.end()) {
-            if (i + 1 >= argc) {
-                Fail(UsageError, a + " needs a value");
-            }
-            opts[a] = argv[++i];
-        } else if (a == "--quiet" || a == "--frames" || a == "--no-tags" || a == "--silence" ||
-                   a == "--trim" || a == "--force" || a == "--chapters" || a == "--dry-run" ||
-                   a == "--json" || a == "--from-parts") {
-            opts[a] = "";
-        } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9')) {
-            Fail(UsageError, "unknown option " + a);
-        } else {
-            args.push_back(a);
-        }
-    }
+    ReadArguments(argc, argv, args, opts);
     if (opts.count("--json")) {
         WantJson(command);
     }

@@ -80,10 +80,13 @@ void CloseBounded(void *handle)
 
 } // namespace
 
-mpg123_handle *OpenDecoder(const std::string &fileName, long &rate, int &channels,
-                           std::string &error, std::shared_ptr<const std::atomic<bool>> cancel)
+namespace {
+
+// The bytes of the file's first stream; the whole file when none is found, so that the decoder
+// says why. False with error filled when the file cannot be read.
+bool FirstStreamBytes(const std::string &fileName, TByteRange &bytes, std::string &error)
 {
-    TByteRange bytes{0, -1}; // the decoder says why it finds nothing
+    bytes = {0, -1};
     try {
         TFileStream stream(fileName, fmOpenRead);
         TMPEGAFHdr hdr;
@@ -92,13 +95,36 @@ mpg123_handle *OpenDecoder(const std::string &fileName, long &rate, int &channel
         }
     } catch (const EStreamError &e) {
         error = e.what();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+mpg123_handle *OpenDecoder(const std::string &fileName, long &rate, int &channels,
+                           std::string &error, std::shared_ptr<const std::atomic<bool>> cancel)
+{
+    TByteRange bytes;
+    if (!FirstStreamBytes(fileName, bytes, error)) {
         return nullptr;
     }
     return OpenDecoder(fileName, bytes, rate, channels, error, std::move(cancel));
 }
 
+mpg123_handle *OpenFloatDecoder(const std::string &fileName, long &rate, int &channels,
+                                std::string &error)
+{
+    TByteRange bytes;
+    if (!FirstStreamBytes(fileName, bytes, error)) {
+        return nullptr;
+    }
+    return OpenDecoder(fileName, bytes, rate, channels, error, {}, true);
+}
+
 mpg123_handle *OpenDecoder(const std::string &fileName, TByteRange bytes, long &rate, int &channels,
-                           std::string &error, std::shared_ptr<const std::atomic<bool>> cancel)
+                           std::string &error, std::shared_ptr<const std::atomic<bool>> cancel,
+                           bool floats)
 {
     static const bool ready = mpg123_init() == MPG123_OK;
     auto file = std::make_unique<TBoundedFile>();
@@ -118,6 +144,15 @@ mpg123_handle *OpenDecoder(const std::string &fileName, TByteRange bytes, long &
         return nullptr;
     }
     mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    if (floats) { // every rate, floats only: the format is chosen as the file opens
+        const long *rates = nullptr;
+        size_t count = 0;
+        mpg123_rates(&rates, &count);
+        mpg123_format_none(mh);
+        for (size_t i = 0; i < count; ++i) {
+            mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+        }
+    }
     int encoding = 0;
     if (mpg123_replace_reader_handle(mh, ReadBounded, SeekBounded, CloseBounded) != MPG123_OK) {
         error = mpg123_strerror(mh);
@@ -131,8 +166,10 @@ mpg123_handle *OpenDecoder(const std::string &fileName, TByteRange bytes, long &
         CloseDecoder(mh);
         return nullptr;
     }
-    mpg123_format_none(mh);
-    mpg123_format(mh, rate, channels, MPG123_ENC_SIGNED_16);
+    if (!floats) {
+        mpg123_format_none(mh);
+        mpg123_format(mh, rate, channels, MPG123_ENC_SIGNED_16);
+    }
     return mh;
 }
 

@@ -19,9 +19,14 @@ mpg123_handle_struct *OpenDecoder(const std::string &fileName, long &rate, int &
                                   std::string &error,
                                   std::shared_ptr<const std::atomic<bool>> cancel = {});
 // The same over the given bytes of the file (one stream of several); End -1: to the file's end.
+// floats: to 32-bit floating-point samples instead, full scale 1.0, peaks over it kept.
 mpg123_handle_struct *OpenDecoder(const std::string &fileName, TByteRange bytes, long &rate,
                                   int &channels, std::string &error,
-                                  std::shared_ptr<const std::atomic<bool>> cancel = {});
+                                  std::shared_ptr<const std::atomic<bool>> cancel = {},
+                                  bool floats = false);
+// The file's first stream to floating-point samples.
+mpg123_handle_struct *OpenFloatDecoder(const std::string &fileName, long &rate, int &channels,
+                                       std::string &error);
 void CloseDecoder(mpg123_handle_struct *handle); // null is nothing to close
 
 } // namespace mp3core

@@ -62,7 +62,7 @@ void WriteToStandardOutput(TSource &input, const TCutJob &job, const TOutputPlan
 {
     try {
         const std::unique_ptr<TFileStream> out = TFileStream::StandardOutput();
-        if (!WriteOutput(input, *out, plan, tags, progress, true)) {
+        if (!WriteOutput(input, *out, plan, tags, progress, true, job.Level.Level)) {
             outcome.Status = TJobStatus::Stopped;
         }
     } catch (const EReadError &e) {
@@ -87,7 +87,8 @@ void WriteToFile(TSource &input, const TCutJob &job, const TOutputPlan &plan,
         return;
     }
     try {
-        if (!WriteOutput(input, out->Stream(), plan, tags, progress)) {
+        if (!WriteLevelled(input, out->Stream(), plan, tags, progress, job.Level, std::nullopt,
+                           false, outcome.Plan.back().Level)) {
             outcome.Status = TJobStatus::Stopped; // the unfinished file goes with out
             return;
         }
@@ -121,6 +122,9 @@ bool CheckCut(TSource &input, const TCutJob &job, TJobOutcome &outcome)
         outcome.Reason = StreamChangeText(input, stream + 1);
         return false;
     }
+    if (job.Level.ChangesFrames() && !CanChangeLevel(input.StreamHdr(stream), job.Input, outcome)) {
+        return false;
+    }
     const bool toMake = job.DryRun && !std::filesystem::exists(FolderOf(job.Output));
     return job.ToStandardOutput || toMake ||
            CheckOutput(job.Output, job.Input, outcome, job.ReplaceReadOnly);
@@ -146,7 +150,10 @@ TJobOutcome RunCut(TSource &input, const TCutJob &job, const TMPEGAFHdr::TCopyPr
             chapters = job.Chapters ? *job.Chapters
                                     : ChaptersWithin(source.Chapters, job.StartMs,
                                                      job.EndMs.value_or(input.LengthMs()));
-            tags = RenderTags(source, {}, TTagFrames::All, 0, 0, chapters);
+            tags = RenderTags(source, {}, TTagFrames::All, 0, 0, chapters,
+                              job.Level.ReplayGain && !job.ToStandardOutput
+                                  ? std::optional(WidestReplayGain(false))
+                                  : std::nullopt);
         }
     } catch (const EStreamError &e) {
         Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
@@ -157,9 +164,11 @@ TJobOutcome RunCut(TSource &input, const TCutJob &job, const TMPEGAFHdr::TCopyPr
         return outcome;
     }
     outcome.Planned = 1;
-    outcome.Plan.push_back({job.Output, std::max<int64_t>(0, job.StartMs),
+    outcome.Plan.push_back({job.Output,
+                            std::max<int64_t>(0, job.StartMs),
                             std::min(job.EndMs.value_or(input.LengthMs()), input.LengthMs()),
-                            plan.Bytes.End - plan.Bytes.Start});
+                            plan.Bytes.End - plan.Bytes.Start,
+                            {}});
     if (job.DryRun) {
         return outcome;
     }

@@ -29,6 +29,7 @@ struct TCutJob
     // Everything but the writing, into the outcome's Plan; a missing folder is taken as one
     // the run would make.
     bool DryRun = false;
+    TLevelRequest Level{}; // gain, fades, normalizing and ReplayGain
 };
 
 // The job that writes the input's frames, every one, to output with a chapter for each ticked

@@ -182,4 +182,16 @@ int64_t FileBytes(const std::filesystem::path &file)
     return error ? 0 : int64_t(bytes);
 }
 
+bool CanChangeLevel(const TMPEGAFHdr &stream, const std::filesystem::path &input,
+                    TJobOutcome &outcome)
+{
+    if (stream.Layer == lyLayer3) {
+        return true;
+    }
+    outcome.Status = TJobStatus::LevelNeedsLayer3;
+    outcome.File = input;
+    outcome.Reason = stream.Layer == lyLayer1 ? "Layer I" : "Layer II";
+    return false;
+}
+
 } // namespace mp3core

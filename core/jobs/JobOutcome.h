@@ -4,6 +4,7 @@
 
 #include "format/Source.h"
 #include "io/FileStream.h"
+#include "jobs/LevelledOutput.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -30,6 +31,7 @@ enum class TJobStatus
     SameName,         // File: a name that two parts of a split would get
     WriteFailed,      // File: the output; Reason: the system's words
     ReadFailed,       // File: the input; Reason: the system's words
+    LevelNeedsLayer3, // a level change of frames that hold no gain to change; Reason: "Layer II"
 };
 
 struct TJobOutcome
@@ -51,8 +53,10 @@ struct TJobOutcome
         int64_t StartMs = 0;
         int64_t EndMs = 0;
         int64_t Bytes = 0;
+        TLevelled Level; // the gain it got, and its loudness when measured
     };
     std::vector<TPlannedOutput> Plan;
+    std::optional<TReplayGain> Album; // a split's album ReplayGain, when measured
 };
 
 // Why a free-format stream (frames whose lengths no header gives) is refused.
@@ -84,6 +88,11 @@ std::string ReasonText(int code, bool reading);
 
 // The size of a file written; 0 when it cannot be told.
 int64_t FileBytes(const std::filesystem::path &file);
+
+// Whether a level change of the stream's frames can be made: true for Layer III; false with
+// the outcome filled for the layers whose frames hold no gain to change.
+bool CanChangeLevel(const TMPEGAFHdr &stream, const std::filesystem::path &input,
+                    TJobOutcome &outcome);
 
 // Fills outcome for a failure of writing output (or of reading input) to a file.
 void Failed(TJobOutcome &outcome, TJobStatus status, const std::filesystem::path &file,

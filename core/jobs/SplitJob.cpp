@@ -1,5 +1,6 @@
 #include "jobs/SplitJob.h"
 
+#include "io/Arith.h"
 #include "io/Errors.h"
 #include "io/OutputFile.h"
 #include "jobs/ChapterOffsets.h"
@@ -217,10 +218,19 @@ bool PartPaths(const TSplitJob &job, const std::vector<TPart> &parts, std::vecto
     return true;
 }
 
-// Writes part n of total to path, whole or not at all; false with the outcome filled.
+// What the parts' level shares: the album's normalizing step, and the ReplayGain room and
+// loudness of each part written.
+struct TAlbumLevel
+{
+    std::optional<int> Steps;
+    std::vector<TWrittenGain> Gains;
+};
+
+// Writes part n of total to path, whole or not at all, and adds it to the outcome's plan; false
+// with the outcome filled.
 bool WritePart(TSource &input, const TSplitJob &job, const TSourceTags &source, const TPart &part,
                size_t n, size_t total, const fs::path &path,
-               const TMPEGAFHdr::TCopyProgress &onBlock, TJobOutcome &outcome)
+               const TMPEGAFHdr::TCopyProgress &onBlock, TAlbumLevel &album, TJobOutcome &outcome)
 {
     std::unique_ptr<TOutputFile> out;
     if (!CreateOutput(path, out, outcome)) {
@@ -229,15 +239,20 @@ bool WritePart(TSource &input, const TSplitJob &job, const TSourceTags &source, 
     const TPartTag &texts = *part.Texts;
     const bool tagged = job.Tags == TTagFrames::All ||
                         (job.Tags == TTagFrames::TextsAndPictures && !texts.Title.empty());
+    TOutputTags tags;
+    TLevelled level;
     try {
         // The copy ends before the input's trailing tags: the part's own go around it.
         const std::vector<TChapter> chapters =
             tagged ? ChaptersWithin(source.Chapters, part.StartMs, part.EndMs)
                    : std::vector<TChapter>{};
-        const TOutputTags tags =
-            tagged ? RenderTags(source, texts, job.Tags, int(n + 1), int(total), chapters)
-                   : TOutputTags{};
-        WriteOutput(input, out->Stream(), part.Plan, tags, onBlock);
+        if (tagged) {
+            tags = RenderTags(source, texts, job.Tags, int(n + 1), int(total), chapters,
+                              job.Level.ReplayGain ? std::optional(WidestReplayGain(true))
+                                                   : std::nullopt);
+        }
+        WriteLevelled(input, out->Stream(), part.Plan, tags, onBlock, job.Level, album.Steps, true,
+                      level);
         WriteChapterOffsets(out->Stream(), chapters);
     } catch (const EReadError &e) {
         Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
@@ -246,7 +261,45 @@ bool WritePart(TSource &input, const TSplitJob &job, const TSourceTags &source, 
         Failed(outcome, TJobStatus::WriteFailed, path, e);
         return false;
     }
-    return CommitOutput(*out, path, outcome);
+    if (!CommitOutput(*out, path, outcome)) {
+        return false;
+    }
+    if (level.Loudness) {
+        album.Gains.push_back({path, tags.ReplayGainAt, tags.ReplayGainBytes, *level.Loudness});
+    }
+    outcome.Plan.push_back({path, part.StartMs, part.EndMs, FileBytes(path), level});
+    return true;
+}
+
+// The parts' level before the first is written: refused for frames that hold no gain; the
+// album's normalizing step from the peak of the stretch they cover. False with the outcome
+// filled.
+bool PlanLevel(TSource &input, const TSplitJob &job, const std::vector<TPart> &parts,
+               TAlbumLevel &album, TJobOutcome &outcome)
+{
+    for (const TPart &part : job.Level.ChangesFrames() ? parts : std::vector<TPart>{}) {
+        if (!CanChangeLevel(input.StreamHdr(part.Plan.Stream), job.Input, outcome)) {
+            return false;
+        }
+    }
+    // A file of several streams is normalized part by part.
+    if (job.DryRun || !job.Level.NormalizeDbfs || !job.Level.NormalizeAlbum ||
+        input.StreamCount() > 1) {
+        return true;
+    }
+    const int64_t rate = input.Hdr.SampleRate;
+    std::string error;
+    const std::optional<TLoudness> covered =
+        MeasureLoudness(job.Input, error, RoundHalfEven(parts.front().StartMs * rate, 1000),
+                        RoundHalfEven(parts.back().EndMs * rate, 1000));
+    if (!covered) {
+        outcome.Status = TJobStatus::ReadFailed;
+        outcome.File = job.Input;
+        outcome.Reason = error;
+        return false;
+    }
+    album.Steps = StepsUnder(covered->Peak, *job.Level.NormalizeDbfs);
+    return true;
 }
 
 } // namespace
@@ -270,11 +323,15 @@ TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &
     if (!PartPaths(job, parts, paths, outcome)) {
         return outcome;
     }
+    TAlbumLevel album;
+    if (!PlanLevel(input, job, parts, album, outcome)) {
+        return outcome;
+    }
     if (job.DryRun) {
         for (size_t n = 0; n < total; ++n) {
             const TByteRange bytes = input.RangeBytes(parts[n].StartMs, parts[n].EndMs);
             outcome.Plan.push_back(
-                {paths[n], parts[n].StartMs, parts[n].EndMs, bytes.End - bytes.Start});
+                {paths[n], parts[n].StartMs, parts[n].EndMs, bytes.End - bytes.Start, {}});
         }
         return outcome;
     }
@@ -291,16 +348,22 @@ TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &
                 return true;
             };
         }
-        if (!WritePart(input, job, source, parts[n], n, total, paths[n], onBlock, outcome)) {
+        if (!WritePart(input, job, source, parts[n], n, total, paths[n], onBlock, album, outcome)) {
             return outcome;
         }
         outcome.Written.push_back(paths[n]);
-        outcome.Plan.push_back({paths[n], parts[n].StartMs, parts[n].EndMs, FileBytes(paths[n])});
         if (progress && !progress(n + 1, total)) {
             stop = true;
         }
     }
     outcome.Status = outcome.Written.size() < total ? TJobStatus::Stopped : TJobStatus::Done;
+    if (job.Level.ReplayGain && !stop && !album.Gains.empty()) {
+        try {
+            outcome.Album = WriteAlbumGain(album.Gains);
+        } catch (const EStreamError &e) {
+            Failed(outcome, TJobStatus::WriteFailed, job.Folder, e);
+        }
+    }
     return outcome;
 }
 

@@ -31,6 +31,7 @@ struct TSplitJob
     // Everything but the writing: the parts planned, named and checked as the run would, into
     // the outcome's Plan. A folder that is missing is taken as one the run would make.
     bool DryRun = false;
+    TLevelRequest Level{}; // gain, fades, normalizing and ReplayGain of every part
 };
 
 // The job that writes the ticked rows of list.

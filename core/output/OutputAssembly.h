@@ -7,6 +7,7 @@
 // range, as whole-frame outputs (--frames) of Layer III are, with an information frame.
 
 #include "format/Source.h"
+#include "output/Level.h"
 #include "tags/OutputTags.h"
 
 #include <array>
@@ -83,9 +84,10 @@ std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &pl
 
 // Writes the output: its ID3v2 tag, the information frame, the frames, its ID3v1 tag; false
 // when progress stopped it. Raises the stream errors. In order: to a stream that cannot go back
-// (a pipe), with the frames read once more beforehand for the information frame's CRC.
+// (a pipe), with the frames read once more beforehand for the information frame's CRC. level:
+// the gain and fades of the Layer III frames, with the granules clamped told in clamped.
 bool WriteOutput(TSource &input, TFileStream &out, const TOutputPlan &plan,
                  const TOutputTags &tags = {}, const TMPEGAFHdr::TCopyProgress &progress = {},
-                 bool inOrder = false);
+                 bool inOrder = false, const TLevel &level = {}, int64_t *clamped = nullptr);
 
 } // namespace mp3core

@@ -5,9 +5,12 @@
 #include "format/InfoFrame.h"
 #include "io/Crc16.h"
 #include "io/Errors.h"
+#include "output/Level.h"
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <optional>
 
 namespace mp3core {
 
@@ -46,19 +49,69 @@ std::vector<uint8_t> InfoFrameBytes(const TMPEGAFHdr &hdr, const TOutputPlan &pl
 
 namespace {
 
-// The CRC of an output's frames: the silent ones, then the source's.
-uint16_t MusicCrc(TSource &input, const TOutputPlan &plan)
+// The edit of an output's level, from its first frame behind the information frame; none
+// when the level stays.
+std::optional<TLevelEdit> LevelEditOf(const TMPEGAFHdr &hdr, const TOutputPlan &plan,
+                                      const TLevel &level)
 {
-    uint16_t crc = Crc16(0, plan.Filler.data(), plan.Filler.size());
+    if (!level.Any()) {
+        return std::nullopt;
+    }
+    const int64_t played = plan.Frames * hdr.SamplesPerFrame - plan.Delay - plan.Padding;
+    return TLevelEdit(hdr, level, plan.Delay + DecoderDelay, played);
+}
+
+// Reads the plan's frames in blocks, each of whole frames and edited by edit when there is one,
+// and hands them to use in order; false when use stops it.
+bool ForEachBlock(TSource &input, const TOutputPlan &plan, TLevelEdit *edit,
+                  const std::function<bool(const uint8_t *, size_t)> &use)
+{
     std::vector<uint8_t> block(size_t(256) << 10);
     for (const TByteRange &piece : PlanPieces(plan)) {
         for (int64_t pos = piece.Start; pos < piece.End;) {
             const int64_t n = std::min<int64_t>(int64_t(block.size()), piece.End - pos);
             input.Stream->ReadBufferAt(pos, block.data(), n);
-            crc = Crc16(crc, block.data(), size_t(n));
-            pos += n;
+            // A frame the block cuts off starts the next one; one cut off by the piece's end
+            // goes as it is.
+            size_t whole = edit ? edit->Frames(block.data(), size_t(n)) : size_t(n);
+            whole = whole > 0 ? whole : size_t(n);
+            if (!use(block.data(), whole)) {
+                return false;
+            }
+            pos += int64_t(whole);
         }
     }
+    return true;
+}
+
+// The silent frames in front, as the output holds them (their granules counted by edit).
+std::vector<uint8_t> EditedFiller(const TOutputPlan &plan, TLevelEdit *edit)
+{
+    std::vector<uint8_t> filler = plan.Filler;
+    if (edit) {
+        edit->Frames(filler.data(), filler.size());
+    }
+    return filler;
+}
+
+// Writes the silent frames in front; the CRC of the output's frames so far.
+uint16_t WriteFiller(TFileStream &out, const TOutputPlan &plan, std::optional<TLevelEdit> &edit)
+{
+    const std::vector<uint8_t> filler = EditedFiller(plan, edit ? &*edit : nullptr);
+    out.WriteBuffer(filler.data(), int64_t(filler.size()));
+    return Crc16(0, filler.data(), filler.size());
+}
+
+// The CRC of an output's frames: the silent ones, then the source's, as the output holds them.
+uint16_t MusicCrc(TSource &input, const TOutputPlan &plan, const TLevel &level)
+{
+    std::optional<TLevelEdit> edit = LevelEditOf(input.StreamHdr(plan.Stream), plan, level);
+    const std::vector<uint8_t> filler = EditedFiller(plan, edit ? &*edit : nullptr);
+    uint16_t crc = Crc16(0, filler.data(), filler.size());
+    ForEachBlock(input, plan, edit ? &*edit : nullptr, [&](const uint8_t *bytes, size_t n) {
+        crc = Crc16(crc, bytes, n);
+        return true;
+    });
     return crc;
 }
 
@@ -73,7 +126,8 @@ constexpr int64_t ProgressBytes = 8 << 20;   // told between, as the byte copy t
 // the seek table, the bytes and the CRC found on the way go into its information frame,
 // written last in the place kept for it. Raises EReadError when the audio ended before it.
 bool WriteWalked(TSource &input, TFileStream &out, const TOutputPlan &later,
-                 const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress)
+                 const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress,
+                 const TLevel &level, int64_t *clamped)
 {
     TMPEGAFHdr &hdr = input.StreamHdr(later.Stream);
     TOutputPlan plan = PlanHead(input, later);
@@ -84,8 +138,8 @@ bool WriteWalked(TSource &input, TFileStream &out, const TOutputPlan &later,
     const int64_t infoAt = out.Position();
     const std::vector<uint8_t> kept = InfoFrameBytes(hdr, plan, 0); // its size, for now
     out.WriteBuffer(kept.data(), int64_t(kept.size()));
-    out.WriteBuffer(plan.Filler.data(), int64_t(plan.Filler.size()));
-    uint16_t crc = Crc16(0, plan.Filler.data(), plan.Filler.size());
+    std::optional<TLevelEdit> edit = LevelEditOf(hdr, plan, level);
+    uint16_t crc = WriteFiller(out, plan, edit);
     const std::vector<int64_t> tocFrames = TocFrames(*plan.Later, hdr.SamplesPerFrame);
     plan.Toc.assign(100, -1);
     std::vector<uint8_t> block;
@@ -105,6 +159,9 @@ bool WriteWalked(TSource &input, TFileStream &out, const TOutputPlan &later,
                              plan.Toc[t] = tocFrames[t] == number ? written : -1;
                          }
                          block.insert(block.end(), bytes, bytes + length);
+                         if (edit) {
+                             edit->Frames(block.data() + block.size() - length, size_t(length));
+                         }
                          written += length;
                          if (block.size() >= CopyBlockBytes) {
                              flush();
@@ -128,16 +185,42 @@ bool WriteWalked(TSource &input, TFileStream &out, const TOutputPlan &later,
         out.Seek(0, soEnd);
         out.WriteBuffer(tags.Back->data(), int64_t(tags.Back->size()));
     }
+    if (clamped && edit) {
+        *clamped = edit->Clamped();
+    }
     return !stopped;
+}
+
+// The frames of the plan, their level edited, written with progress told over all of them;
+// false when progress stopped it.
+bool CopyEdited(TSource &input, TFileStream &out, const TOutputPlan &plan, TLevelEdit &edit,
+                const TMPEGAFHdr::TCopyProgress &progress, uint16_t *crc)
+{
+    const int64_t total = PlanBytes(plan);
+    int64_t copied = 0;
+    int64_t told = 0;
+    return ForEachBlock(input, plan, &edit, [&](const uint8_t *bytes, size_t n) {
+        out.WriteBuffer(bytes, int64_t(n));
+        if (crc) {
+            *crc = Crc16(*crc, bytes, n);
+        }
+        copied += int64_t(n);
+        if (progress && copied - told >= ProgressBytes && copied < total) {
+            told = copied;
+            return progress(copied, total);
+        }
+        return true;
+    });
 }
 
 } // namespace
 
 bool WriteOutput(TSource &input, TFileStream &out, const TOutputPlan &plan, const TOutputTags &tags,
-                 const TMPEGAFHdr::TCopyProgress &progress, bool inOrder)
+                 const TMPEGAFHdr::TCopyProgress &progress, bool inOrder, const TLevel &level,
+                 int64_t *clamped)
 {
     if (plan.Later) { // only a split plans them, and it writes files
-        return WriteWalked(input, out, plan, tags, progress);
+        return WriteWalked(input, out, plan, tags, progress, level, clamped);
     }
     TMPEGAFHdr &hdr = input.StreamHdr(plan.Stream);
     WriteFrontTag(tags, *input.Stream, out);
@@ -146,17 +229,25 @@ bool WriteOutput(TSource &input, TFileStream &out, const TOutputPlan &plan, cons
     const int64_t infoAt = inOrder ? 0 : out.Position();
     const int64_t total = PlanBytes(plan);
     uint16_t crc = 0;
+    std::optional<TLevelEdit> edit = LevelEditOf(hdr, plan, level);
     if (plan.InfoFrame) {
         const std::vector<uint8_t> frame =
-            InfoFrameBytes(hdr, plan, inOrder ? MusicCrc(input, plan) : 0);
+            InfoFrameBytes(hdr, plan, inOrder ? MusicCrc(input, plan, level) : 0);
         out.WriteBuffer(frame.data(), int64_t(frame.size()));
-        out.WriteBuffer(plan.Filler.data(), int64_t(plan.Filler.size()));
-        crc = Crc16(0, plan.Filler.data(), plan.Filler.size());
+        crc = WriteFiller(out, plan, edit);
     }
     const bool sum = plan.InfoFrame && !inOrder;
+    if (edit) {
+        if (!CopyEdited(input, out, plan, *edit, progress, sum ? &crc : nullptr)) {
+            return false;
+        }
+        if (clamped) {
+            *clamped = edit->Clamped();
+        }
+    }
     // The frames between the junk, with progress told over all of them.
     int64_t copied = 0;
-    for (const TByteRange &piece : PlanPieces(plan)) {
+    for (const TByteRange &piece : edit ? std::vector<TByteRange>{} : PlanPieces(plan)) {
         TMPEGAFHdr::TCopyProgress onBlock;
         if (progress) {
             onBlock = [&](int64_t done, int64_t) { return progress(copied + done, total); };

@@ -8,6 +8,8 @@
 #include <id3v2frame.h>
 #include <textidentificationframe.h>
 
+#include <cstdio>
+
 #include <algorithm>
 
 namespace mp3core {
@@ -70,7 +72,8 @@ namespace {
 // that has only an ID3v1 tag, then the source's frames that neither replaces, all but its
 // pictures in TextsAndPictures.
 void RenderId3v2(const TSourceTags &source, const TPartTag &texts, bool all, int track, int tracks,
-                 const std::vector<TChapter> &chapters, TOutputTags &out)
+                 const std::vector<TChapter> &chapters,
+                 const std::optional<TReplayGain> &replayGain, TOutputTags &out)
 {
     std::vector<TTagFrame> tag = TextFrames(texts);
     for (std::vector<uint8_t> &frame : ChapterFrames(chapters)) {
@@ -108,6 +111,9 @@ void RenderId3v2(const TSourceTags &source, const TPartTag &texts, bool all, int
             fromSource += size_t(f.PictureBytes);
         }
     }
+    const std::vector<uint8_t> gain =
+        replayGain ? ReplayGainFrames(*replayGain) : std::vector<uint8_t>{};
+    size += gain.size();
     out.Front = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0};
     PutSyncSafe(out.Front.data() + 6, size);
     out.Front.reserve(10 + size - fromSource);
@@ -119,6 +125,11 @@ void RenderId3v2(const TSourceTags &source, const TPartTag &texts, bool all, int
         if (f->PictureBytes > 0) {
             out.FromSource.push_back({out.Front.size(), f->PictureAt, f->PictureBytes});
         }
+    }
+    if (replayGain) {
+        out.ReplayGainAt = int64_t(out.Front.size() + fromSource);
+        out.ReplayGainBytes = gain.size();
+        out.Front.insert(out.Front.end(), gain.begin(), gain.end());
     }
     out.Front.resize(10 + size - fromSource, 0); // the padding
 }
@@ -149,16 +160,54 @@ std::array<uint8_t, 128> RenderId3v1(const TSourceTags &source, const TPartTag &
 
 } // namespace
 
+TReplayGain WidestReplayGain(bool album)
+{
+    TReplayGain widest{-99.99, 99.999999, std::nullopt, std::nullopt};
+    if (album) {
+        widest.AlbumGainDb = widest.TrackGainDb;
+        widest.AlbumPeak = widest.TrackPeak;
+    }
+    return widest;
+}
+
+std::vector<uint8_t> ReplayGainFrames(const TReplayGain &gain, size_t room)
+{
+    const auto text = [](const char *format, double value) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, format, value);
+        return TagLib::String(buffer);
+    };
+    std::vector<std::pair<const char *, TagLib::String>> values = {
+        {"REPLAYGAIN_TRACK_GAIN", text("%.2f dB", std::clamp(gain.TrackGainDb, -99.99, 99.99))},
+        {"REPLAYGAIN_TRACK_PEAK", text("%.6f", std::clamp(gain.TrackPeak, 0.0, 99.999999))}};
+    if (gain.AlbumGainDb && gain.AlbumPeak) {
+        values.push_back({"REPLAYGAIN_ALBUM_GAIN",
+                          text("%.2f dB", std::clamp(*gain.AlbumGainDb, -99.99, 99.99))});
+        values.push_back(
+            {"REPLAYGAIN_ALBUM_PEAK", text("%.6f", std::clamp(*gain.AlbumPeak, 0.0, 99.999999))});
+    }
+    std::vector<uint8_t> bytes;
+    for (const auto &[name, value] : values) {
+        TagLib::ID3v2::UserTextIdentificationFrame frame(name, TagLib::StringList(value),
+                                                         TagLib::String::Latin1);
+        const std::vector<uint8_t> one = FrameBytes(frame);
+        bytes.insert(bytes.end(), one.begin(), one.end());
+    }
+    bytes.resize(std::max(bytes.size(), room), 0);
+    return bytes;
+}
+
 TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFrames frames,
-                       int track, int tracks, const std::vector<TChapter> &chapters)
+                       int track, int tracks, const std::vector<TChapter> &chapters,
+                       const std::optional<TReplayGain> &replayGain)
 {
     TOutputTags out;
     const bool all = frames == TTagFrames::All;
     const bool noTexts = all && !source.HasId3v2 && !source.Id3v1 && texts == TPartTag{};
-    if (frames == TTagFrames::None || (noTexts && chapters.empty())) {
+    if (frames == TTagFrames::None || (noTexts && chapters.empty() && !replayGain)) {
         return out; // nothing to carry
     }
-    RenderId3v2(source, texts, all, track, tracks, chapters, out);
+    RenderId3v2(source, texts, all, track, tracks, chapters, replayGain, out);
     if (!noTexts) { // chapters alone need no ID3v1 tag
         out.Back = RenderId3v1(source, texts, all, track);
     }

@@ -107,7 +107,28 @@ struct TOutputTags
     };
     std::vector<TFromSource> FromSource;
     std::optional<std::array<uint8_t, 128>> Back; // the ID3v1 tag
+    // Where the ReplayGain frames lie in the written file (the ID3v2 tag's last frames, before
+    // its padding), and the bytes they may take; -1: none.
+    int64_t ReplayGainAt = -1;
+    size_t ReplayGainBytes = 0;
 };
+
+// ReplayGain 2.0 values: a gain to -18 LUFS in dB and a true peak (1.0 full scale), of the
+// output and of the album it is a part of.
+struct TReplayGain
+{
+    double TrackGainDb = 0;
+    double TrackPeak = 0;
+    std::optional<double> AlbumGainDb;
+    std::optional<double> AlbumPeak;
+};
+// The widest values, to keep room for any.
+TReplayGain WidestReplayGain(bool album);
+
+// The TXXX frames REPLAYGAIN_TRACK_GAIN, _TRACK_PEAK (and _ALBUM_GAIN, _ALBUM_PEAK), as
+// foobar2000 and loudgain write them ("-6.52 dB", "0.988312"), then zeros up to room bytes
+// (padding of the tag they end); room 0: as long as the frames are.
+std::vector<uint8_t> ReplayGainFrames(const TReplayGain &gain, size_t room = 0);
 
 // Writes the ID3v2 tag: Front with the source's pictures copied in where they belong.
 void WriteFrontTag(const TOutputTags &tags, TFileStream &source, TFileStream &out);
@@ -118,7 +139,9 @@ void WriteFrontTag(const TOutputTags &tags, TFileStream &source, TFileStream &ou
 // into TRCK as "n/N" and into the ID3v1.1 track byte; 0 leaves the track as the source has it.
 // The chapters given (on the output's own timeline) go in as a table of contents and CHAP
 // frames, unless in None.
+// replayGain: ReplayGain frames last, with room for any values (see ReplayGainAt).
 TOutputTags RenderTags(const TSourceTags &source, const TPartTag &texts, TTagFrames frames,
-                       int track = 0, int tracks = 0, const std::vector<TChapter> &chapters = {});
+                       int track = 0, int tracks = 0, const std::vector<TChapter> &chapters = {},
+                       const std::optional<TReplayGain> &replayGain = std::nullopt);
 
 } // namespace mp3core

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 using namespace mp3core;
@@ -56,39 +57,61 @@ TDecodeResult DecodeFile(const fs::path &path)
     return result;
 }
 
-std::vector<int16_t> GaplessSamples(const fs::path &path)
+namespace {
+
+// The bytes of the samples a gapless player plays, in the given encoding; empty when the file
+// does not open or a frame does not decode.
+std::vector<unsigned char> GaplessBytes(const fs::path &path, int encoding)
 {
-    std::vector<int16_t> samples;
+    std::vector<unsigned char> bytes;
     int err = MPG123_OK;
     mpg123_handle *mh = mpg123_new(nullptr, &err);
     if (mh == nullptr) {
-        return samples;
+        return bytes;
     }
     mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
     mpg123_format_none(mh);
     for (const long rate :
          {8000L, 11025L, 12000L, 16000L, 22050L, 24000L, 32000L, 44100L, 48000L}) {
-        mpg123_format(mh, rate, MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+        mpg123_format(mh, rate, MPG123_MONO | MPG123_STEREO, encoding);
     }
     if (mpg123_open(mh, path.string().c_str()) == MPG123_OK) {
         std::vector<unsigned char> block(1 << 16);
         for (;;) {
             size_t got = 0;
             const int rc = mpg123_read(mh, block.data(), block.size(), &got);
-            const auto *p = reinterpret_cast<const int16_t *>(block.data());
-            samples.insert(samples.end(), p, p + got / 2);
+            bytes.insert(bytes.end(), block.begin(), block.begin() + long(got));
             if (rc == MPG123_NEW_FORMAT || rc == MPG123_OK) {
                 continue;
             }
             if (rc != MPG123_DONE) {
-                samples.clear();
+                bytes.clear();
             }
             break;
         }
         mpg123_close(mh);
     }
     mpg123_delete(mh);
+    return bytes;
+}
+
+template <typename T> std::vector<T> SamplesOf(const std::vector<unsigned char> &bytes)
+{
+    std::vector<T> samples(bytes.size() / sizeof(T));
+    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(T));
     return samples;
+}
+
+} // namespace
+
+std::vector<int16_t> GaplessSamples(const fs::path &path)
+{
+    return SamplesOf<int16_t>(GaplessBytes(path, MPG123_ENC_SIGNED_16));
+}
+
+std::vector<float> GaplessFloats(const fs::path &path)
+{
+    return SamplesOf<float>(GaplessBytes(path, MPG123_ENC_FLOAT_32));
 }
 
 namespace {

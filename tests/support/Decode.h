@@ -38,3 +38,5 @@ std::filesystem::path EncodeSamplesWithLame(const TTempDir &dir, const std::stri
 // The samples a gapless player plays (libmpg123 with its default gapless mode), interleaved,
 // as 16-bit integers; empty when the file does not open or a frame does not decode.
 std::vector<int16_t> GaplessSamples(const std::filesystem::path &path);
+// The same as floats, full scale 1.0, nothing clipped.
+std::vector<float> GaplessFloats(const std::filesystem::path &path);

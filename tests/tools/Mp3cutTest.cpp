@@ -966,6 +966,53 @@ TEST_F(Mp3cut, JsonTellsScriptsEveryInputInOneDocument)
     EXPECT_EQ(document(r)["error"].toString(), "cut takes FILE START END");
 }
 
+// The level options: each step named in a note, every refusal with its exit status and
+// reason, the steps in the JSON document.
+TEST_F(Mp3cut, LevelOptionsSayWhatTheyDid)
+{
+    EncodeWithLame(dir, "talk", 6.0, 44100, 2, "-V 2");
+    Bytes layer2;
+    AppendFrames(layer2, THeaderSpec{1, 2, 9, 0}, 200);
+    WriteFile(dir / "old.mp2", layer2);
+    const struct
+    {
+        std::string args;
+        int status;
+        std::string err; // what stderr holds
+    } cases[] = {
+        {"cut talk.mp3 1 5 -o g.mp3 --gain -4", 0,
+         "mp3cut: note: gain -3 steps of 1.505 dB (-4.52 dB)\n"},
+        {"split talk.mp3 --every 3 -n f --fade-in 500 --fade-out 250 --quiet", 0, ""},
+        {"cut talk.mp3 1 5 -o n.mp3 --normalize", 0, "mp3cut: note: n.mp3: normalized by "},
+        {"cut talk.mp3 1 5 -o n.mp3 --normalize=-6 --force", 0,
+         "mp3cut: note: n.mp3: normalized by "},
+        {"split talk.mp3 --every 3 -n a --normalize-album -2 --quiet", 0,
+         "mp3cut: note: ./a000.mp3: normalized by "},
+        {"cut talk.mp3 1 5 -o x.mp3 --normalize-album", 2,
+         "mp3cut: --normalize-album takes the parts of a split: use --normalize\n"},
+        {"cut talk.mp3 1 5 -o x.mp3 --gain 3 --normalize", 2,
+         "mp3cut: --gain and --normalize both set the gain: give one of them\n"},
+        {"cut talk.mp3 1 5 -o - --replaygain", 2,
+         "mp3cut: --normalize and --replaygain measure the file written: not with -o -\n"},
+        {"cut talk.mp3 1 5 -o x.mp3 --replaygain --no-tags", 2,
+         "mp3cut: --replaygain writes tags: not with --no-tags\n"},
+        {"cut talk.mp3 1 5 -o x.mp3 --fade-in soon", 2,
+         "mp3cut: --fade-in takes a number, not 'soon'\n"},
+        {"cut old.mp2 0 2 -o x.mp3 --gain -3", 12,
+         "mp3cut: cannot change the level of 'old.mp2': its frames are Layer II, which hold no "
+         "gain that can be changed without decoding (Layer III frames do)\n"},
+    };
+    for (const auto &c : cases) {
+        const RunResult r = Run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args;
+    }
+    EXPECT_FALSE(fs::exists(dir / "x.mp3"));
+    EXPECT_EQ(GaplessSamples(dir / "f001.mp3").size(), 3u * 44100 * 2);
+    const RunResult json = Run("cut --json talk.mp3 1 5 -o j.mp3 --gain -3");
+    EXPECT_NE(json.out.find("\"gain_steps\": -2"), std::string::npos) << json.out;
+}
+
 TEST(Mp3cutReal, VbrCutDecodesCleanly)
 {
     TTempDir dir;
