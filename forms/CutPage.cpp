@@ -1,6 +1,7 @@
 // The Cut page: the input and output files, the marked range, play and the cut.
 #include "Background.h"
 #include "Dialogs.h"
+#include "LevelRow.h"
 #include "Messages.h"
 #include "Paths.h"
 #include "Recent.h"
@@ -70,7 +71,17 @@ void TFrm_main::ConnectCutPage()
     Remember(ui->CheckBox1, KeepTagsKey);
     RecentButton1 = MakeRecentButton(ui->TabSheet1, [this](const QString &f) { OpenCutInput(f); });
     RecentButton1->setObjectName("RecentButton1");
-    RecentButton1->setGeometry(450, 152, 18, 22);
+    RecentButton1->setGeometry(450, 176, 18, 22);
+    // The level of the cut, under the range; the waveform shows its fades.
+    LevelRow1 = new TLevelRow(ui->TabSheet1, "cut/level", 'L');
+    LevelRow1->setObjectName("LevelRow1");
+    LevelRow1->setGeometry(20, 127, 440, 22);
+    const auto showFades = [this] {
+        const TLevelRequest level = LevelRow1->Request(false);
+        WaveView1->SetFades(level.Level.FadeInMs, level.Level.FadeOutMs);
+    };
+    connect(LevelRow1, &TLevelRow::Changed, this, showFades);
+    showFades();
 }
 
 void TFrm_main::ApplyCutTime(int which)
@@ -335,6 +346,7 @@ void TFrm_main::BitBtn3Click()
     job.StartMs = TimeTextToMs(CutRangeText(0).toStdString());
     job.EndMs = TimeTextToMs(CutRangeText(1).toStdString());
     job.KeepTags = ui->CheckBox1->isChecked();
+    job.Level = LevelRow1->Request(false);
     if (*job.EndMs >= filelength && *job.EndMs > std::max<int64_t>(job.StartMs, 0) &&
         job.Input.string() == MediaPlayer1.FileName) {
         // The player's length leaves out the encoder's padding; its end is the file's end.

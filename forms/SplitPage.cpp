@@ -2,6 +2,7 @@
 
 #include "Access.h"
 #include "Dialogs.h"
+#include "LevelRow.h"
 #include "MediaPlayer.h"
 #include "Messages.h"
 #include "Paths.h"
@@ -333,6 +334,7 @@ void TSplitPage::ShowStep(std::initializer_list<QGroupBox *> front)
     if (wave_ != nullptr) {
         wave_->setVisible(ui->GroupBoxadv->isVisibleTo(this));
         snapBox_->setVisible(wave_->isVisibleTo(this));
+        levelRow_->setVisible(ui->GroupBoxfile->isVisibleTo(this));
     }
 }
 

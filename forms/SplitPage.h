@@ -180,4 +180,5 @@ private:
     TWaveView *wave_ = nullptr;                   // the sound of the file, with the cut points
     class QPushButton *chaptersButton_ = nullptr; // "写入章节"
     class QCheckBox *snapBox_ = nullptr;          // snapping of its cut points
+    class TLevelRow *levelRow_ = nullptr;         // the parts' gain, fades and normalizing
 };

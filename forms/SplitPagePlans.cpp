@@ -3,6 +3,7 @@
 
 #include "Background.h"
 #include "Dialogs.h"
+#include "LevelRow.h"
 #include "MediaPlayer.h"
 #include "Messages.h"
 #include "Paths.h"
@@ -298,6 +299,7 @@ void TSplitPage::SpeedButton24Click()
         TDialogs::Current().Message(this, MsgNoRows);
         return;
     }
+    job.Level = levelRow_->Request(true);
     RunSplit(job);
 }
 

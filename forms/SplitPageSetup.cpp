@@ -1,6 +1,7 @@
 // The Split page's set-up: the list's menu, the recent files, the choices remembered from the
 // last run, and what a keyboard and a screen reader need.
 #include "Access.h"
+#include "LevelRow.h"
 #include "MediaPlayer.h"
 #include "Recent.h"
 #include "SegmentView.h"
@@ -98,7 +99,8 @@ void TSplitPage::SetUpKeyboard()
                  ui->SpeedButton18, ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3, ui->SpeedButton12,
                  ui->SpeedButton19, ui->SpinEdit4, ui->SpinEdit15, ui->SpinEdit16, ui->SpinEdit5,
                  ui->SpinEdit12, ui->SpinEdit13, ui->SpinEdit14, ui->CheckBox2, ui->Edit9,
-                 ui->Edit10, ui->SpeedButton25,
+                 ui->Edit10, ui->SpeedButton25, levelRow_->Gain, levelRow_->FadeIn,
+                 levelRow_->FadeOut, levelRow_->Normalize,
                  // below the steps: the waveform's snapping at the left of the buttons
                  snapBox_, ui->SpeedButton13, ui->SpeedButton14, chaptersButton_,
                  ui->SpeedButtonStop, wave_});
@@ -182,6 +184,18 @@ void TSplitPage::SetUpWaveform()
     snapBox_ = MakeSnapBox(this, wave_, "split/snap");
     snapBox_->setObjectName("SnapBox2");
     snapBox_->hide();
+    // The parts' level, on the last step under the output's group; the waveform shows the
+    // fades of each part.
+    levelRow_ = new TLevelRow(this, "split/level", 'K');
+    levelRow_->setObjectName("LevelRow2");
+    levelRow_->setGeometry(26, 232, 440, 22);
+    levelRow_->hide();
+    const auto showFades = [this] {
+        const mp3core::TLevelRequest level = levelRow_->Request(true);
+        wave_->SetFades(level.Level.FadeInMs, level.Level.FadeOutMs);
+    };
+    connect(levelRow_, &TLevelRow::Changed, this, showFades);
+    showFades();
 }
 
 void TSplitPage::RefreshWave()

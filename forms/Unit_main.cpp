@@ -5,6 +5,7 @@
 #include "Application.h"
 #include "Background.h"
 #include "Dialogs.h"
+#include "LevelRow.h"
 #include "Paths.h"
 #include "Shared.h"
 #include "SplitPage.h"
@@ -43,8 +44,8 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
     ui->setupUi(this);
     // The designed size is the smallest; the waveform below the Cut page's controls takes what
     // a larger window adds.
-    setMinimumSize(490, 317);
-    resize(490, 457);
+    setMinimumSize(490, 341);
+    resize(490, 481);
     setWindowIcon(QIcon(":/icon.svg"));
     setAcceptDrops(true);
     ui->ProgramIcon->setPixmap(QIcon(":/icon.svg").pixmap(128, 128));
@@ -115,7 +116,8 @@ void TFrm_main::SetUpKeyboard()
                  // the Cut page, row by row
                  ui->SpeedButton3, ui->SpinEdit6, ui->SpinEdit7, ui->SpinEdit8, ui->BitBtn3,
                  ui->SpeedButton4, ui->SpinEdit9, ui->SpinEdit10, ui->SpinEdit11, ui->BitBtn4,
-                 ui->CheckBox1, ui->Edit1, ui->SpeedButton1, RecentButton1, ui->Edit11,
+                 ui->CheckBox1, LevelRow1->Gain, LevelRow1->FadeIn, LevelRow1->FadeOut,
+                 LevelRow1->Normalize, ui->Edit1, ui->SpeedButton1, RecentButton1, ui->Edit11,
                  ui->SpeedButton2, ui->BitBtn1, ui->BitBtn2, ui->TrackBar2, SnapBox1, WaveView1,
                  SplitPage()->FirstControl()});
     NameButtons(*this);
@@ -312,7 +314,7 @@ void TFrm_main::Timer1Timer()
 
 void TFrm_main::resizeEvent(QResizeEvent *event)
 {
-    // The pages grow with the window, as laid out at its smallest (8, 2, 481 x 315).
+    // The pages grow with the window, as laid out at its smallest (8, 2, 481 x 339).
     ui->PageControl1->setGeometry(8, 2, width() - 9, height() - 2);
     QWidget::resizeEvent(event);
 }
@@ -321,8 +323,8 @@ bool TFrm_main::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ui->TabSheet1 && event->type() == QEvent::Resize) {
         const QSize page = ui->TabSheet1->size();
-        WaveView1->setGeometry(8, 272, page.width() - 16, std::max(40, page.height() - 280));
-        SnapBox1->setGeometry(page.width() - 68, 250, 64, 18); // beside the track bar
+        WaveView1->setGeometry(8, 296, page.width() - 16, std::max(40, page.height() - 304));
+        SnapBox1->setGeometry(page.width() - 68, 274, 64, 18); // beside the track bar
     }
     return QWidget::eventFilter(watched, event);
 }

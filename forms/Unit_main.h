@@ -19,6 +19,7 @@ class TFrm_main;
 class QCheckBox;
 class QShortcut;
 class QToolButton;
+class TLevelRow;
 class TSpinEdit;
 struct TJobProgress;
 class TSplitPage;
@@ -121,6 +122,7 @@ private:
     QToolButton *RecentButton1 = nullptr; // the files opened last, beside the input's "..."
     TWaveView *WaveView1 = nullptr;       // the sound of the input, below the controls
     QCheckBox *SnapBox1 = nullptr;        // snapping of the waveform's points
+    TLevelRow *LevelRow1 = nullptr;       // the cut's gain, fades and normalizing
     TRangeHistory rangeHistory_;
     QTimer rangeSettles_; // runs once the loop has turned
 };

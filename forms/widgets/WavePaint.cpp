@@ -106,6 +106,33 @@ void TWaveView::DrawRows(QPainter &p) const
     }
 }
 
+void TWaveView::DrawFades(QPainter &p) const
+{
+    std::vector<TRow> outputs = rows_;
+    if (rows_.empty() && end_ > start_) {
+        outputs.push_back({start_, end_, true});
+    }
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(120, 40, 160), 1.5));
+    const int mid = height() / 2;
+    for (const TRow &r : outputs) {
+        if (!r.Ticked || r.EndMs <= r.StartMs) {
+            continue;
+        }
+        // Each fade a wedge: from nothing at the output's end to the full height.
+        const int64_t in = std::min(fadeInMs_, r.EndMs - r.StartMs);
+        const int64_t out = std::min(fadeOutMs_, r.EndMs - r.StartMs);
+        for (const auto &[edge, full] :
+             {std::pair{r.StartMs, r.StartMs + in}, std::pair{r.EndMs, r.EndMs - out}}) {
+            if (edge != full) {
+                p.drawLine(XOf(edge), mid, XOf(full), 0);
+                p.drawLine(XOf(edge), mid, XOf(full), height());
+            }
+        }
+    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+}
+
 void TWaveView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -123,6 +150,7 @@ void TWaveView::paintEvent(QPaintEvent *)
         DrawPeaks(p);
     }
     DrawRows(p);
+    DrawFades(p);
     DrawRuler(p);
     if (range) {
         p.setPen(QPen(QColor(224, 120, 0), 2));

@@ -191,7 +191,18 @@ void TWaveView::Describe()
         text += "，选定 " + DisplayText(std::max<int64_t>(0, start_)) + " 至 " +
                 DisplayText(std::max<int64_t>(0, end_));
     }
+    if (fadeInMs_ > 0 || fadeOutMs_ > 0) {
+        text += QString("，淡入 %1 毫秒，淡出 %2 毫秒").arg(fadeInMs_).arg(fadeOutMs_);
+    }
     setAccessibleDescription(text);
+}
+
+void TWaveView::SetFades(int64_t inMs, int64_t outMs)
+{
+    fadeInMs_ = std::max<int64_t>(0, inMs);
+    fadeOutMs_ = std::max<int64_t>(0, outMs);
+    Describe();
+    update();
 }
 
 void TWaveView::SetRows(std::vector<TRow> rows, std::optional<size_t> selected)

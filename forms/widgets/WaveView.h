@@ -77,6 +77,9 @@ public:
     };
     // The segment list's rows and the selected one; no rows: the marked range shows instead.
     void SetRows(std::vector<TRow> rows, std::optional<size_t> selected);
+    // The fades of each output (the marked range, or each ticked row): a wedge from silence
+    // at its ends.
+    void SetFades(int64_t inMs, int64_t outMs);
 
 signals:
     void Seek(int64_t ms);                  // a click, or the arrows
@@ -109,6 +112,7 @@ private:
     void Describe(); // the accessible description: what a screen reader reports
     void DrawPeaks(class QPainter &p) const;
     void DrawRows(class QPainter &p) const;
+    void DrawFades(class QPainter &p) const;
     // The row whose stretch holds ms, and the cut point nearest pixel x within reach.
     std::optional<size_t> RowAt(int64_t ms) const;
     std::optional<size_t> CutNear(int x) const;
@@ -137,4 +141,6 @@ private:
     std::vector<TRow> rows_;
     std::optional<size_t> selected_;
     std::optional<size_t> draggingCut_; // the row whose cut point is being dragged
+    int64_t fadeInMs_ = 0;
+    int64_t fadeOutMs_ = 0;
 };

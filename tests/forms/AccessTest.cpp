@@ -68,11 +68,12 @@ private slots:
         TWindows w;
         const QStringList window = {"qt_tabwidget_tabbar",
                                     "SplitPageButton"}; // the tab row, then its corner
-        QStringList cut = {"SpeedButton3", "SpinEdit6", "SpinEdit7",    "SpinEdit8",     "BitBtn3",
-                           "SpeedButton4", "SpinEdit9", "SpinEdit10",   "SpinEdit11",    "BitBtn4",
-                           "CheckBox1",    "Edit1",     "SpeedButton1", "RecentButton1", "Edit11",
-                           "SpeedButton2", "BitBtn1",   "BitBtn2",      "TrackBar2",     "SnapBox1",
-                           "WaveView1"};
+        QStringList cut = {
+            "SpeedButton3", "SpinEdit6",    "SpinEdit7",     "SpinEdit8",   "BitBtn3",
+            "SpeedButton4", "SpinEdit9",    "SpinEdit10",    "SpinEdit11",  "BitBtn4",
+            "CheckBox1",    "GainEdit",     "FadeInEdit",    "FadeOutEdit", "NormalizeBox",
+            "Edit1",        "SpeedButton1", "RecentButton1", "Edit11",      "SpeedButton2",
+            "BitBtn1",      "BitBtn2",      "TrackBar2",     "SnapBox1",    "WaveView1"};
         QCOMPARE(TabWalk(w.main.get(), w.ui.SpeedButton3), cut + window);
 
         w.split->OpenSplitInput(Q(FramesFile(dir, "s.mp3", 5)));
@@ -82,7 +83,8 @@ private slots:
                                    "Edit2", "Edit5", "Edit3",         "ComboBox1",
                                    "Edit4", "Edit6", "Memo1",         "RadioButton1"};
         QCOMPARE(TabWalk(w.main.get(), w.ui.Edit7), step1 + bottom + window);
-        const QStringList output = {"Edit9", "Edit10", "SpeedButton25"};
+        const QStringList output = {"Edit9",      "Edit10",      "SpeedButton25", "GainEdit",
+                                    "FadeInEdit", "FadeOutEdit", "NormalizeBox"};
         const struct
         {
             QRadioButton *method;

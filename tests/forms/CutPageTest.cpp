@@ -3,7 +3,9 @@
 #include "GuiSupport.h"
 #include "format/MPEGAFHdr.h"
 #include "jobs/CutJob.h"
+#include "widgets/SpinEdit.h"
 
+#include <QCheckBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -318,6 +320,48 @@ private slots:
         QVERIFY2(again.ui.CheckBox1->isChecked(), "remembered from the last run");
         QTest::mouseClick(again.ui.CheckBox1, Qt::LeftButton);
         QVERIFY(!TWindows(true).ui.CheckBox1->isChecked());
+    }
+
+    // "音量(dB)", "淡入(毫秒)", "淡出(毫秒)" and "标准化": typed in, they make the cut the core
+    // makes with that level; the waveform tells the fades; a restart finds them again.
+    void SetsTheLevelOfTheCutAndRemembersIt()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        const auto mp3 = EncodeWithLame(dir, "talk", 6.0, 44100, 2, "-V 2");
+        {
+            TWindows w;
+            const auto *row = w.main->findChild<QWidget *>("LevelRow1");
+            auto *gain = row->findChild<TSpinEdit *>("GainEdit");
+            auto *fadeIn = row->findChild<TSpinEdit *>("FadeInEdit");
+            auto *normalize = row->findChild<QCheckBox *>("NormalizeBox");
+            QVERIFY(gain && fadeIn && normalize);
+            QCOMPARE(gain->accessibleName(), QString("音量(dB)"));
+            w.main->OpenCutInput(Q(mp3));
+            TypeRange(w.ui, "0:1.000", "0:5.000");
+            gain->SetText("");
+            QTest::keyClicks(gain, "-6");
+            fadeIn->SetText("");
+            QTest::keyClicks(fadeIn, "500");
+            auto *wave = w.main->findChild<QWidget *>("WaveView1");
+            QVERIFY2(wave->accessibleDescription().contains("淡入 500 毫秒，淡出 0 毫秒"),
+                     qPrintable(wave->accessibleDescription()));
+            QTest::mouseClick(w.ui.BitBtn3, Qt::LeftButton);
+            WaitIdle(w);
+            QCOMPARE(FirstLines(dialogs.Messages), QStringList{Done});
+            TCutJob job{mp3, dir / "core.mp3", 1000, 5000};
+            job.Level.Level = {-4, 500, 0}; // -6 dB is 4 steps
+            QCOMPARE(RunCut(job).Status, TJobStatus::Done);
+            QVERIFY(ReadFile(dir / "talk_片段.mp3") == ReadFile(job.Output));
+            // Normalizing finds the gain: the gain field rests meanwhile.
+            QTest::mouseClick(normalize, Qt::LeftButton);
+            QVERIFY(!gain->isEnabled());
+        }
+        TWindows again(true);
+        const auto *row = again.main->findChild<QWidget *>("LevelRow1");
+        QCOMPARE(row->findChild<TSpinEdit *>("GainEdit")->Text(), QString("-6"));
+        QCOMPARE(row->findChild<TSpinEdit *>("FadeInEdit")->Text(), QString("500"));
+        QVERIFY(row->findChild<QCheckBox *>("NormalizeBox")->isChecked());
     }
 
     void RefusalsWriteNothingAndKeepTheOldOutput()

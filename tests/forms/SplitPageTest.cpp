@@ -3,9 +3,11 @@
 #include "GuiSupport.h"
 #include "format/MPEGAFHdr.h"
 #include "jobs/JobOutcome.h"
+#include "jobs/SplitJob.h"
 #include "plan/SplitPlanner.h"
 #include "tags/MP3TAG.h"
 #include "tags/TextCodec.h"
+#include "widgets/SpinEdit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -716,6 +718,45 @@ private slots:
     }
 
     // The time method's "段数": that many parts of equal playing time, instead of the step.
+    // The level row shows on the last step only; its fades and gain go to every part, as the
+    // core writes them with that level.
+    void SetsThePartsLevelOnTheLastStep()
+    {
+        TTempDir dir;
+        TFakeDialogs dialogs;
+        TWindows w;
+        const auto mp3 = EncodeWithLame(dir, "song", 6.0, 44100, 2, "-V 2");
+        fs::create_directory(dir / "out");
+        w.split->OpenSplitInput(Q(mp3));
+        w.ui.Edit10->setText(Q(dir / "out"));
+        w.ui.Edit9->setText("p");
+        w.split->additem(3000);
+        auto *row = w.split->findChild<QWidget *>("LevelRow2");
+        QVERIFY(row->isHidden());
+        w.split->SpeedButton14Click(); // the list step, the last
+        WaitIdle(w);
+        QVERIFY(!row->isHidden());
+        auto *fadeOut = row->findChild<TSpinEdit *>("FadeOutEdit");
+        fadeOut->SetText("300");
+        row->findChild<TSpinEdit *>("GainEdit")->SetText("3");
+        w.split->SpeedButton14Click();
+        WaitIdle(w);
+        QCOMPARE(FirstLines(dialogs.Messages), QStringList{Done});
+        TSplitJob job;
+        job.Input = mp3;
+        job.Folder = dir.Path();
+        job.BaseName = "core";
+        job.Segments = {{0, 3000, {}}, {3000, std::nullopt, {}}};
+        job.Level.Level = {2, 0, 300}; // 3 dB is 2 steps
+        QCOMPARE(RunSplit(job).Status, TJobStatus::Done);
+        for (const char *n : {"000", "001"}) {
+            QVERIFY(FramesOf(dir / "out" / ("p" + std::string(n) + ".mp3")) ==
+                    FramesOf(dir / ("core" + std::string(n) + ".mp3")));
+        }
+        w.split->SpeedButton13Click(); // back to the first step: the row hides again
+        QVERIFY(row->isHidden());
+    }
+
     void PlansEqualParts()
     {
         TTempDir dir;

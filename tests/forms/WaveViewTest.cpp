@@ -287,6 +287,35 @@ private slots:
         QVERIFY(!Control<QCheckBox>(*w.main, "SnapBox2")->isChecked()); // the Split page's own
     }
 
+    // The fades drawn: a wedge from the middle at an output's end to the full height where
+    // the fade ends, for the marked range and for each ticked row.
+    void FadesAreDrawnAsWedges()
+    {
+        TWaveView view;
+        view.resize(400, 100);
+        view.SetLength(10000);
+        view.SetRange(0, 10000);
+        const QColor fade(120, 40, 160);
+        const auto wedgeAt = [&](int x) { // the upper line's pixel at x, within a pixel
+            const QImage image = view.grab().toImage();
+            const int y = 50 - 50 * x / 80; // 80 pixels: 2 s of a 400-pixel 10 s
+            for (int dy = -2; dy <= 2; ++dy) {
+                const QColor c = image.pixelColor(x, std::clamp(y + dy, 0, 99));
+                if (std::abs(c.red() - fade.red()) < 40 && std::abs(c.blue() - fade.blue()) < 40 &&
+                    c.green() < 100) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        QVERIFY(!wedgeAt(40));
+        view.SetFades(2000, 0);
+        QVERIFY(wedgeAt(40));
+        QVERIFY(wedgeAt(20));
+        view.SetRows({{0, 5000, true}, {5000, 10000, false}}, std::nullopt);
+        QVERIFY(wedgeAt(40)); // the first row's fade; the unticked one has none
+    }
+
     // On the Split page's list step: a double-click and M add cut points, a click selects the
     // row there, a dragged cut point moves (and the parts written follow), Ctrl+arrows go from
     // cut point to cut point, Delete removes the selected row's.
