@@ -266,6 +266,41 @@ def verify_bench(rows, problems):
     shutil.rmtree(parts, ignore_errors=True)
 
 
+def level_bench(rows, problems):
+    """The 60-minute CBR file split every 60 s with fades and a gain against the plain split
+    (goal <= 1.15x: the gains are edited as the frames are copied), and with --replaygain
+    against one plain decode of it, mpg123 -t (goal <= 1.2x: each part is decoded and
+    measured)."""
+    cbr = os.path.join(WORK, "cbr60.mp3")
+    out = os.path.join(WORK, "out")
+    plain = f"'{MP3CUT}' split '{cbr}' --every 60 -d '{out}' -n p --quiet"
+    level = " --fade-in 500 --fade-out 500 --gain -3"
+    variants = {
+        "mp3cut split" + level: plain + level,
+        "mp3cut split (limit)": plain,
+    }
+    rows += bench("CBR 60 min: split every 60 s, fades and gain", variants,
+                  "mp3cut split (limit)", out)
+    variants = {
+        "mp3cut split --replaygain": plain + " --replaygain",
+        "mpg123 -t (limit)": f"mpg123 -q -t '{cbr}'",
+    }
+    rows += bench("CBR 60 min: split every 60 s with ReplayGain", variants,
+                  "mpg123 -t (limit)", out)
+    # The parts of both decode cleanly; the ReplayGain parts carry their values.
+    for extra in (level, " --replaygain"):
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(out)
+        sh(plain + extra + " >/dev/null")
+        parts = sorted(os.path.join(out, p) for p in os.listdir(out))
+        problems += [check_output(p) for p in parts[:3] + parts[-2:]]
+        if extra == " --replaygain":
+            with open(parts[0], "rb") as f:
+                if b"REPLAYGAIN_ALBUM_GAIN" not in f.read(4096):
+                    problems.append("replaygain: the first part has no album gain")
+    shutil.rmtree(out, ignore_errors=True)
+
+
 def batch_bench(rows, problems):
     """mp3cut split of 20 files at once (--jobs, one a core) against a shell loop of mp3splt
     over them and the limit, cp -r of as many bytes into as many files: 20 copies of the
@@ -352,6 +387,7 @@ def main():
         shutil.rmtree(out, ignore_errors=True)
 
     batch_bench(rows, problems)
+    level_bench(rows, problems)
     if os.environ.get("SILENCE", "1") == "1":
         silence_bench(rows, problems)
         verify_bench(rows, problems)
@@ -369,6 +405,12 @@ def main():
         print()
         print(f"silence split: {silence[0][5]:.2f}x one mpg123 -t of the file (goal <= 0.6x: the "
               f"scan decodes on every core, {os.cpu_count()} here)")
+    levelled = [r for r in rows if r[1].startswith("mp3cut split --fade-in")]
+    if levelled:
+        print(f"split with fades and a gain: {levelled[0][5]:.2f}x the plain split (goal <= 1.15x)")
+    gained = [r for r in rows if r[1] == "mp3cut split --replaygain"]
+    if gained:
+        print(f"split with ReplayGain: {gained[0][5]:.2f}x one mpg123 -t of the file (goal <= 1.2x)")
     verify = [r for r in rows if r[1] == "mp3cut verify"]
     if verify:
         print(f"verify of a split: {verify[0][5]:.2f}x one mpg123 -t of the source (goal <= 2.2x: "

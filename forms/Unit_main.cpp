@@ -44,7 +44,7 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
     ui->setupUi(this);
     // The designed size is the smallest; the waveform below the Cut page's controls takes what
     // a larger window adds.
-    setMinimumSize(490, 341);
+    setMinimumSize(490, 317);
     resize(490, 481);
     setWindowIcon(QIcon(":/icon.svg"));
     setAcceptDrops(true);
@@ -314,7 +314,7 @@ void TFrm_main::Timer1Timer()
 
 void TFrm_main::resizeEvent(QResizeEvent *event)
 {
-    // The pages grow with the window, as laid out at its smallest (8, 2, 481 x 339).
+    // The pages grow with the window, as laid out at its smallest (8, 2, 481 x 315).
     ui->PageControl1->setGeometry(8, 2, width() - 9, height() - 2);
     QWidget::resizeEvent(event);
 }

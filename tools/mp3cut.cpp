@@ -86,7 +86,14 @@ it is that stretch sample for sample (else the first differing sample and the la
 difference) and, for several, whether in turn they are SRC; exit 0 only when all are exact.
 Exit status: 2 usage, 3 unreadable input, 4 no MPEG audio, 5 empty range, 6 bad step,
 7 output folder not writable, 8 output is the input, 9 write failed, 10 the range runs over a
-change of format (a file of two encodes put end to end), 11 an output verify finds not exact.
+change of format (a file of two encodes put end to end), 11 an output verify finds not exact,
+12 a level change of Layer I or II frames (they hold no gain to change).
+--gain DB moves every granule's gain by the nearest whole step of 1.505 dB; --fade-in and
+--fade-out MS ramp each output's level from silence over its first or last MS ms;
+--normalize [DBFS] (default -1) takes the largest step that keeps each output's true peak at
+or under DBFS, --normalize-album one step for all the parts of a split; --replaygain writes
+ReplayGain 2.0 tags (track, and album for a split). A note counts the granules whose gain
+stopped at 0 or 255 (clamped).
 )";
 
 constexpr const char *VersionNames[] = {"reserved", "MPEG-1", "MPEG-2", "MPEG-2.5"};

@@ -87,10 +87,16 @@ void WriteToFile(TSource &input, const TCutJob &job, const TOutputPlan &plan,
         return;
     }
     try {
+        TLevelled &level = outcome.Plan.back().Level;
         if (!WriteLevelled(input, out->Stream(), plan, tags, progress, job.Level, std::nullopt,
-                           false, outcome.Plan.back().Level)) {
+                           level)) {
             outcome.Status = TJobStatus::Stopped; // the unfinished file goes with out
             return;
+        }
+        if (tags.ReplayGainAt >= 0) {
+            level.Loudness = MeasureReplayGain(out->Stream());
+            WriteTrackGain(out->Stream(), tags.ReplayGainAt, tags.ReplayGainBytes, *level.Loudness,
+                           false);
         }
         WriteChapterOffsets(out->Stream(), chapters);
     } catch (const EReadError &e) {

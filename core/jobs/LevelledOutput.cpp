@@ -22,10 +22,10 @@ TReplayGain TrackGain(const TLoudness &loudness)
     return {ReplayGainReference - loudness.Lufs, loudness.Peak, std::nullopt, std::nullopt};
 }
 
-TLoudness Measured(TFileStream &out)
+TLoudness Measured(TFileStream &out, TPeakKind peak)
 {
     std::string error;
-    std::optional<TLoudness> loudness = MeasureLoudness(out, error);
+    std::optional<TLoudness> loudness = MeasureLoudness(out, peak, error);
     if (!loudness) {
         throw EStreamError("the output cannot be decoded to measure it: " + error);
     }
@@ -36,8 +36,7 @@ TLoudness Measured(TFileStream &out)
 
 bool WriteLevelled(TSource &input, TFileStream &out, const TOutputPlan &plan,
                    const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress,
-                   const TLevelRequest &request, std::optional<int> albumSteps, bool album,
-                   TLevelled &facts)
+                   const TLevelRequest &request, std::optional<int> albumSteps, TLevelled &facts)
 {
     TLevel level = request.Level;
     if (request.NormalizeDbfs) {
@@ -46,27 +45,31 @@ bool WriteLevelled(TSource &input, TFileStream &out, const TOutputPlan &plan,
             if (!WriteOutput(input, out, plan, tags, progress)) {
                 return false;
             }
-            albumSteps = StepsUnder(Measured(out).Peak, *request.NormalizeDbfs);
+            albumSteps = StepsUnder(Measured(out, TPeakKind::True).Peak, *request.NormalizeDbfs);
             out.SetSize(0);
             out.Seek(0, soBeginning);
         }
         level.GainSteps = *albumSteps;
     }
     facts.GainSteps = level.GainSteps;
-    if (!WriteOutput(input, out, plan, tags, progress, false, level, &facts.Clamped)) {
-        return false;
+    return WriteOutput(input, out, plan, tags, progress, false, level, &facts.Clamped);
+}
+
+TLoudness MeasureReplayGain(TFileStream &out)
+{
+    return Measured(out, TPeakKind::Sample);
+}
+
+void WriteTrackGain(TFileStream &out, int64_t at, size_t room, const TLoudness &loudness,
+                    bool album)
+{
+    TReplayGain gain = TrackGain(loudness);
+    if (album) { // the track's values stand in until the album's are known
+        gain.AlbumGainDb = gain.TrackGainDb;
+        gain.AlbumPeak = gain.TrackPeak;
     }
-    if (request.ReplayGain && tags.ReplayGainAt >= 0) {
-        facts.Loudness = Measured(out);
-        TReplayGain gain = TrackGain(*facts.Loudness);
-        if (album) { // the track's values stand in until the album's are known
-            gain.AlbumGainDb = gain.TrackGainDb;
-            gain.AlbumPeak = gain.TrackPeak;
-        }
-        const std::vector<uint8_t> bytes = ReplayGainFrames(gain, tags.ReplayGainBytes);
-        out.WriteBufferAt(tags.ReplayGainAt, bytes.data(), int64_t(bytes.size()));
-    }
-    return true;
+    const std::vector<uint8_t> bytes = ReplayGainFrames(gain, room);
+    out.WriteBufferAt(at, bytes.data(), int64_t(bytes.size()));
 }
 
 TReplayGain WriteAlbumGain(const std::vector<TWrittenGain> &outputs)

@@ -34,16 +34,21 @@ struct TLevelled
 // The largest step that keeps a true peak at or under dbfs; 0 for silence.
 int StepsUnder(double peak, double dbfs);
 
-// Writes the output into out, still open (see WriteOutput): with the level asked for, where
-// normalizing without albumSteps first writes it as it is to measure its peak; with ReplayGain,
-// the output is measured once written and its track values go into the room its tag keeps
-// (album: as the album's too, until WriteAlbumGain).
-// Raises the stream errors, an EStreamError when the output cannot be decoded. False when
-// progress stopped it.
+// Writes the output into out, still open (see WriteOutput), with the level asked for, where
+// normalizing without albumSteps first writes it as it is to measure its true peak. Raises the
+// stream errors, an EStreamError when the output cannot be decoded. False when progress
+// stopped it.
 bool WriteLevelled(TSource &input, TFileStream &out, const TOutputPlan &plan,
                    const TOutputTags &tags, const TMPEGAFHdr::TCopyProgress &progress,
-                   const TLevelRequest &request, std::optional<int> albumSteps, bool album,
-                   TLevelled &facts);
+                   const TLevelRequest &request, std::optional<int> albumSteps, TLevelled &facts);
+
+// An output's ReplayGain loudness, measured as a gapless player decodes it (its sample peak).
+// Raises an EStreamError when it cannot be decoded.
+TLoudness MeasureReplayGain(TFileStream &out);
+// Its track values into the room its tag keeps at at (album: as the album's too, until
+// WriteAlbumGain).
+void WriteTrackGain(TFileStream &out, int64_t at, size_t room, const TLoudness &loudness,
+                    bool album);
 
 // The album's values of outputs written with ReplayGain, into each one's tag (files in place).
 struct TWrittenGain

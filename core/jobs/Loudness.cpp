@@ -13,11 +13,11 @@ namespace mp3core {
 
 namespace {
 
-std::shared_ptr<void> NewState(int channels, long rate)
+std::shared_ptr<void> NewState(int channels, long rate, TPeakKind peak)
 {
-    ebur128_state *state =
-        ebur128_init(unsigned(channels), static_cast<unsigned long>(rate),
-                     EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM);
+    const int mode = EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM |
+                     (peak == TPeakKind::True ? EBUR128_MODE_TRUE_PEAK : EBUR128_MODE_SAMPLE_PEAK);
+    ebur128_state *state = ebur128_init(unsigned(channels), static_cast<unsigned long>(rate), mode);
     return std::shared_ptr<void>(state, [](void *s) {
         auto *p = static_cast<ebur128_state *>(s);
         ebur128_destroy(&p);
@@ -26,8 +26,8 @@ std::shared_ptr<void> NewState(int channels, long rate)
 
 } // namespace
 
-std::optional<TLoudness> MeasureLoudness(const std::filesystem::path &file, std::string &error,
-                                         int64_t from, int64_t to)
+std::optional<TLoudness> MeasureLoudness(const std::filesystem::path &file, TPeakKind peakKind,
+                                         std::string &error, int64_t from, int64_t to)
 {
     long rate = 0;
     int channels = 0;
@@ -36,7 +36,7 @@ std::optional<TLoudness> MeasureLoudness(const std::filesystem::path &file, std:
         return std::nullopt;
     }
     TLoudness result;
-    result.State = NewState(channels, rate);
+    result.State = NewState(channels, rate, peakKind);
     auto *state = static_cast<ebur128_state *>(result.State.get());
     std::vector<float> block(size_t(1152 * 64 * channels));
     int64_t read = 0;
@@ -69,16 +69,17 @@ std::optional<TLoudness> MeasureLoudness(const std::filesystem::path &file, std:
     ebur128_loudness_global(state, &result.Lufs);
     for (int ch = 0; ch < channels; ++ch) {
         double peak = 0;
-        ebur128_true_peak(state, unsigned(ch), &peak);
+        (peakKind == TPeakKind::True ? ebur128_true_peak : ebur128_sample_peak)(state, unsigned(ch),
+                                                                                &peak);
         result.Peak = std::max(result.Peak, peak);
     }
     return result;
 }
 
-std::optional<TLoudness> MeasureLoudness(TFileStream &written, std::string &error)
+std::optional<TLoudness> MeasureLoudness(TFileStream &written, TPeakKind peak, std::string &error)
 {
     // Through a name of its own descriptor: the file may have none yet.
-    return MeasureLoudness("/proc/self/fd/" + std::to_string(written.Handle()), error);
+    return MeasureLoudness("/proc/self/fd/" + std::to_string(written.Handle()), peak, error);
 }
 
 double AlbumLufs(const std::vector<TLoudness> &tracks)

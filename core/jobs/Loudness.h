@@ -17,17 +17,23 @@ class TFileStream;
 struct TLoudness
 {
     double Lufs = 0; // integrated loudness (EBU R128); -inf (as -HUGE_VAL) for silence
-    double Peak = 0; // the true peak (4x oversampled), 1.0 being full scale
+    double Peak = 0; // the highest sample, or the true peak (4x oversampled); 1.0 full scale
     // The measure as far as it goes, for an album's loudness over several outputs.
     std::shared_ptr<void> State;
 };
 
+enum class TPeakKind
+{
+    Sample, // the highest sample, as ReplayGain tags (foobar2000) give it
+    True,   // between the samples too: four times oversampled (and four times slower)
+};
+
 // Measures a file, or the samples from..to of it (of a channel, as a gapless player counts
 // them; to -1: to its end); empty with error filled when it cannot be decoded.
-std::optional<TLoudness> MeasureLoudness(const std::filesystem::path &file, std::string &error,
-                                         int64_t from = 0, int64_t to = -1);
+std::optional<TLoudness> MeasureLoudness(const std::filesystem::path &file, TPeakKind peak,
+                                         std::string &error, int64_t from = 0, int64_t to = -1);
 // The same for a file still open for writing (an output before it is put in place).
-std::optional<TLoudness> MeasureLoudness(TFileStream &written, std::string &error);
+std::optional<TLoudness> MeasureLoudness(TFileStream &written, TPeakKind peak, std::string &error);
 // The loudness of outputs played one after the other, as one album.
 double AlbumLufs(const std::vector<TLoudness> &tracks);
 

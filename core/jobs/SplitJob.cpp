@@ -4,10 +4,12 @@
 #include "io/Errors.h"
 #include "io/OutputFile.h"
 #include "jobs/ChapterOffsets.h"
+#include "jobs/PartCommits.h"
 #include "output/OutputAssembly.h"
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <unordered_set>
 
 #include <cstdio>
@@ -218,42 +220,36 @@ bool PartPaths(const TSplitJob &job, const std::vector<TPart> &parts, std::vecto
     return true;
 }
 
-// What the parts' level shares: the album's normalizing step, and the ReplayGain room and
-// loudness of each part written.
-struct TAlbumLevel
-{
-    std::optional<int> Steps;
-    std::vector<TWrittenGain> Gains;
-};
-
-// Writes part n of total to path, whole or not at all, and adds it to the outcome's plan; false
-// with the outcome filled.
+// Writes part n of total to its unfinished file, whole, for commits to put in place; false with
+// the outcome filled.
 bool WritePart(TSource &input, const TSplitJob &job, const TSourceTags &source, const TPart &part,
                size_t n, size_t total, const fs::path &path,
-               const TMPEGAFHdr::TCopyProgress &onBlock, TAlbumLevel &album, TJobOutcome &outcome)
+               const TMPEGAFHdr::TCopyProgress &onBlock, std::optional<int> albumSteps,
+               TPartCommits &commits, TJobOutcome &outcome)
 {
-    std::unique_ptr<TOutputFile> out;
-    if (!CreateOutput(path, out, outcome)) {
+    TWrittenPart written{nullptr, path, part.StartMs, part.EndMs, -1, 0, {}};
+    if (!CreateOutput(path, written.Out, outcome)) {
         return false;
     }
     const TPartTag &texts = *part.Texts;
     const bool tagged = job.Tags == TTagFrames::All ||
                         (job.Tags == TTagFrames::TextsAndPictures && !texts.Title.empty());
-    TOutputTags tags;
-    TLevelled level;
     try {
         // The copy ends before the input's trailing tags: the part's own go around it.
         const std::vector<TChapter> chapters =
             tagged ? ChaptersWithin(source.Chapters, part.StartMs, part.EndMs)
                    : std::vector<TChapter>{};
+        TOutputTags tags;
         if (tagged) {
             tags = RenderTags(source, texts, job.Tags, int(n + 1), int(total), chapters,
                               job.Level.ReplayGain ? std::optional(WidestReplayGain(true))
                                                    : std::nullopt);
         }
-        WriteLevelled(input, out->Stream(), part.Plan, tags, onBlock, job.Level, album.Steps, true,
-                      level);
-        WriteChapterOffsets(out->Stream(), chapters);
+        WriteLevelled(input, written.Out->Stream(), part.Plan, tags, onBlock, job.Level, albumSteps,
+                      written.Level);
+        WriteChapterOffsets(written.Out->Stream(), chapters);
+        written.GainAt = tags.ReplayGainAt;
+        written.GainRoom = tags.ReplayGainBytes;
     } catch (const EReadError &e) {
         Failed(outcome, TJobStatus::ReadFailed, job.Input, e);
         return false;
@@ -261,13 +257,7 @@ bool WritePart(TSource &input, const TSplitJob &job, const TSourceTags &source, 
         Failed(outcome, TJobStatus::WriteFailed, path, e);
         return false;
     }
-    if (!CommitOutput(*out, path, outcome)) {
-        return false;
-    }
-    if (level.Loudness) {
-        album.Gains.push_back({path, tags.ReplayGainAt, tags.ReplayGainBytes, *level.Loudness});
-    }
-    outcome.Plan.push_back({path, part.StartMs, part.EndMs, FileBytes(path), level});
+    commits.Add(std::move(written));
     return true;
 }
 
@@ -275,7 +265,7 @@ bool WritePart(TSource &input, const TSplitJob &job, const TSourceTags &source, 
 // album's normalizing step from the peak of the stretch they cover. False with the outcome
 // filled.
 bool PlanLevel(TSource &input, const TSplitJob &job, const std::vector<TPart> &parts,
-               TAlbumLevel &album, TJobOutcome &outcome)
+               std::optional<int> &albumSteps, TJobOutcome &outcome)
 {
     for (const TPart &part : job.Level.ChangesFrames() ? parts : std::vector<TPart>{}) {
         if (!CanChangeLevel(input.StreamHdr(part.Plan.Stream), job.Input, outcome)) {
@@ -289,17 +279,41 @@ bool PlanLevel(TSource &input, const TSplitJob &job, const std::vector<TPart> &p
     }
     const int64_t rate = input.Hdr.SampleRate;
     std::string error;
-    const std::optional<TLoudness> covered =
-        MeasureLoudness(job.Input, error, RoundHalfEven(parts.front().StartMs * rate, 1000),
-                        RoundHalfEven(parts.back().EndMs * rate, 1000));
+    const std::optional<TLoudness> covered = MeasureLoudness(
+        job.Input, TPeakKind::True, error, RoundHalfEven(parts.front().StartMs * rate, 1000),
+        RoundHalfEven(parts.back().EndMs * rate, 1000));
     if (!covered) {
         outcome.Status = TJobStatus::ReadFailed;
         outcome.File = job.Input;
         outcome.Reason = error;
         return false;
     }
-    album.Steps = StepsUnder(covered->Peak, *job.Level.NormalizeDbfs);
+    albumSteps = StepsUnder(covered->Peak, *job.Level.NormalizeDbfs);
     return true;
+}
+
+// A dry run's plan: each part's name, stretch and the bytes of its frames.
+void PlanOnly(TSource &input, const std::vector<TPart> &parts, const std::vector<fs::path> &paths,
+              TJobOutcome &outcome)
+{
+    for (size_t n = 0; n < parts.size(); ++n) {
+        const TByteRange bytes = input.RangeBytes(parts[n].StartMs, parts[n].EndMs);
+        outcome.Plan.push_back(
+            {paths[n], parts[n].StartMs, parts[n].EndMs, bytes.End - bytes.Start, {}});
+    }
+}
+
+// The album's ReplayGain, once every part is in place, into each part's tag.
+void AlbumGain(const TSplitJob &job, const std::vector<TWrittenGain> &gains, TJobOutcome &outcome)
+{
+    if (gains.empty()) {
+        return;
+    }
+    try {
+        outcome.Album = WriteAlbumGain(gains);
+    } catch (const EStreamError &e) {
+        Failed(outcome, TJobStatus::WriteFailed, job.Folder, e);
+    }
 }
 
 } // namespace
@@ -323,20 +337,20 @@ TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &
     if (!PartPaths(job, parts, paths, outcome)) {
         return outcome;
     }
-    TAlbumLevel album;
-    if (!PlanLevel(input, job, parts, album, outcome)) {
+    std::optional<int> albumSteps;
+    if (!PlanLevel(input, job, parts, albumSteps, outcome)) {
         return outcome;
     }
     if (job.DryRun) {
-        for (size_t n = 0; n < total; ++n) {
-            const TByteRange bytes = input.RangeBytes(parts[n].StartMs, parts[n].EndMs);
-            outcome.Plan.push_back(
-                {paths[n], parts[n].StartMs, parts[n].EndMs, bytes.End - bytes.Start, {}});
-        }
+        PlanOnly(input, parts, paths, outcome);
         return outcome;
     }
     RemoveAbandonedTemporaries(job.Folder);
 
+    // With ReplayGain, the parts are measured a core each while the next are written, and put
+    // in place in order.
+    TPartCommits commits(outcome);
+    const size_t measuring = std::max(1u, std::thread::hardware_concurrency());
     bool stop = false;
     for (size_t n = 0; n < total && !stop; ++n) {
         // A long part reports between its blocks too, so that a window stays alive; a stop
@@ -348,21 +362,21 @@ TJobOutcome RunSplit(TSource &input, const TSplitJob &job, const TPartProgress &
                 return true;
             };
         }
-        if (!WritePart(input, job, source, parts[n], n, total, paths[n], onBlock, album, outcome)) {
+        if (!WritePart(input, job, source, parts[n], n, total, paths[n], onBlock, albumSteps,
+                       commits, outcome) ||
+            !commits.Settle(job.Level.ReplayGain ? measuring - 1 : 0)) {
             return outcome;
         }
-        outcome.Written.push_back(paths[n]);
-        if (progress && !progress(n + 1, total)) {
+        if (progress && !progress(outcome.Written.size(), total)) {
             stop = true;
         }
     }
+    if (!commits.Settle(0)) {
+        return outcome;
+    }
     outcome.Status = outcome.Written.size() < total ? TJobStatus::Stopped : TJobStatus::Done;
-    if (job.Level.ReplayGain && !stop && !album.Gains.empty()) {
-        try {
-            outcome.Album = WriteAlbumGain(album.Gains);
-        } catch (const EStreamError &e) {
-            Failed(outcome, TJobStatus::WriteFailed, job.Folder, e);
-        }
+    if (job.Level.ReplayGain && !stop) {
+        AlbumGain(job, commits.Gains(), outcome);
     }
     return outcome;
 }

@@ -12,21 +12,24 @@ namespace {
 constexpr int64_t GranuleSamples = 576;
 constexpr int Silent = 255; // steps that take any gain to 0
 
+// The count bits (at most 24) from bit at, as a number; the five bytes that hold them are read.
 uint32_t BitsAt(const uint8_t *bytes, int at, int count)
 {
-    uint32_t value = 0;
-    for (int i = 0; i < count; ++i, ++at) {
-        value = (value << 1) | ((bytes[at >> 3] >> (7 - (at & 7))) & 1);
-    }
-    return value;
+    const uint8_t *p = bytes + (at >> 3);
+    const uint64_t word = uint64_t(p[0]) << 32 | uint64_t(p[1]) << 24 | uint64_t(p[2]) << 16 |
+                          uint64_t(p[3]) << 8 | uint64_t(p[4]);
+    return uint32_t(word >> (40 - (at & 7) - count)) & ((1u << count) - 1);
 }
 
+// Writes the count bits (at most 8) from bit at.
 void PutBitsAt(uint8_t *bytes, int at, int count, uint32_t value)
 {
-    for (int i = count - 1; i >= 0; --i, ++at) {
-        const uint8_t bit = uint8_t(0x80 >> (at & 7));
-        bytes[at >> 3] = uint8_t((value >> i) & 1 ? bytes[at >> 3] | bit : bytes[at >> 3] & ~bit);
-    }
+    uint8_t *p = bytes + (at >> 3);
+    const int shift = 16 - (at & 7) - count;
+    const uint32_t mask = ((1u << count) - 1) << shift;
+    const uint32_t word = ((uint32_t(p[0]) << 8 | p[1]) & ~mask) | ((value << shift) & mask);
+    p[0] = uint8_t(word >> 8);
+    p[1] = uint8_t(word);
 }
 
 } // namespace
@@ -80,7 +83,7 @@ size_t TLevelEdit::Frames(uint8_t *bytes, size_t n)
         if (at + size_t(info.FrameLength) > n) {
             break;
         }
-        EditFrame(bytes + at);
+        EditFrame(bytes + at, info);
         at += size_t(info.FrameLength);
     }
     return at;
@@ -100,9 +103,8 @@ int TLevelEdit::StepsAt(int64_t granule) const
     return fade;
 }
 
-void TLevelEdit::EditFrame(uint8_t *frame)
+void TLevelEdit::EditFrame(uint8_t *frame, const TFrameInfo &info)
 {
-    const TFrameInfo info = DecodeFrameInfo(frame);
     const int channels = info.Mono ? 1 : 2;
     const int granules = mpeg1_ ? 2 : 1;
     uint8_t *side = frame + 4 + (info.Protected ? 2 : 0);

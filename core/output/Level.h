@@ -51,7 +51,7 @@ public:
     int64_t Clamped() const { return clamped_; }
 
 private:
-    void EditFrame(uint8_t *frame);
+    void EditFrame(uint8_t *frame, const TFrameInfo &info);
     int StepsAt(int64_t granule) const;
 
     TLevel level_;
