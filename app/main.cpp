@@ -33,7 +33,8 @@ int main(int argc, char **argv)
     TApplication app(argc, argv);
     QApplication::setApplicationName("LirvaneMP3剪切器");
     QApplication::setFont(TApplication::WindowFont());
-    app.LoadQtTranslations();
+    QStringList args = QApplication::arguments();
+    app.LoadWindowTexts(TApplication::WindowLanguage(args));
 
     TFrm_main Frm_main;
     Tfrm_info frm_info;
@@ -46,7 +47,6 @@ int main(int argc, char **argv)
                                 QGuiApplication::primaryScreen()->availableGeometry()));
     }
     Frm_main.show();
-    const QStringList args = QApplication::arguments();
     if (args.size() > 1) {
         // A file named on the command line opens on the Cut page; errors go to the filter.
         QMetaObject::invokeMethod(

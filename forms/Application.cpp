@@ -54,3 +54,32 @@ bool TApplication::LoadQtTranslations(const QLocale &system)
     }
     return installTranslator(qtTexts_);
 }
+
+TApplication::TLanguage TApplication::WindowLanguage(QStringList &args, const QLocale &system)
+{
+    const qsizetype at = args.indexOf("--lang");
+    if (at >= 0 && at + 1 < args.size()) {
+        const QString chosen = args[at + 1];
+        args.remove(at, 2);
+        if (chosen == "en" || chosen == "zh") {
+            return chosen == "en" ? TLanguage::English : TLanguage::Chinese;
+        }
+    }
+    return system.language() == QLocale::English ? TLanguage::English : TLanguage::Chinese;
+}
+
+bool TApplication::LoadWindowTexts(TLanguage language, const QLocale &system)
+{
+    if (windowTexts_ == nullptr) {
+        windowTexts_ = new QTranslator(this);
+    }
+    removeTranslator(windowTexts_);
+    if (language == TLanguage::Chinese) {
+        LoadQtTranslations(system);
+        return true;
+    }
+    if (qtTexts_ != nullptr) {
+        removeTranslator(qtTexts_); // Qt's own texts are English already
+    }
+    return windowTexts_->load(":/i18n/mp3cutter_en.qm") && installTranslator(windowTexts_);
+}

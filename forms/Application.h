@@ -25,9 +25,23 @@ public:
     // translation for it (English needs none). A second call replaces the first.
     bool LoadQtTranslations(const QLocale &system = QLocale::system());
 
+    // The window's language: written in Chinese, with an English translation.
+    enum class TLanguage
+    {
+        Chinese,
+        English
+    };
+    // "--lang zh" or "--lang en" among the arguments (taken out of them), else English where
+    // the system's language is English, else Chinese (unset, C, zh and every other language).
+    static TLanguage WindowLanguage(QStringList &args, const QLocale &system = QLocale::system());
+    // The window's texts in that language, with Qt's own to go with them (English: Qt's own
+    // English); false when the translation cannot be loaded. A second call replaces the first.
+    bool LoadWindowTexts(TLanguage language, const QLocale &system = QLocale::system());
+
     // The window's font: "宋体" where the system has it, otherwise a CJK font it has, 12 pixels.
     static QFont WindowFont();
 
 private:
     QTranslator *qtTexts_ = nullptr;
+    QTranslator *windowTexts_ = nullptr;
 };

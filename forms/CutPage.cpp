@@ -75,7 +75,7 @@ void TFrm_main::ConnectCutPage()
     // The level of the cut, under the range; the waveform shows its fades.
     LevelRow1 = new TLevelRow(ui->TabSheet1, "cut/level", 'L');
     LevelRow1->setObjectName("LevelRow1");
-    LevelRow1->setGeometry(20, 127, 440, 22);
+    LevelRow1->setGeometry(12, 127, 466, 22);
     const auto showFades = [this] {
         const TLevelRequest level = LevelRow1->Request(false);
         WaveView1->SetFades(level.Level.FadeInMs, level.Level.FadeOutMs);
@@ -123,7 +123,7 @@ void TFrm_main::OpenCutInput(const QString &path)
     AddRecentFile(f);
     ui->Edit1->setText(f);
     ui->Edit1->setCursorPosition(0); // the start of a long name shows
-    ui->Edit11->setText(FromPath(DefaultCutName(ToPath(f))));
+    ui->Edit11->setText(FromPath(DefaultCutName(ToPath(f), ToTagText(Tr("_片段")))));
     ui->Edit11->setCursorPosition(0);
     if (outcome.Status != TJobStatus::Done) {
         if (outcome.Status != TJobStatus::NoAudio) {
@@ -138,7 +138,7 @@ void TFrm_main::OpenCutInput(const QString &path)
     MediaPlayer1.FileName = ToPath(f).string();
     MediaPlayer1.Open(hdr.PlayedSamples());
     filelength = input.LengthMs();
-    ui->Label17->setText(QString("位率(kbps):%1%2 采样频率(HZ):%3 长度:%4")
+    ui->Label17->setText(Tr("位率(kbps):%1%2 采样频率(HZ):%3 长度:%4")
                              .arg(hdr.Bitrate)
                              .arg(hdr.VBR ? " VBR" : "")
                              .arg(hdr.SampleRate)
@@ -195,9 +195,9 @@ void TFrm_main::ShowSegmentLength(bool clearWhenNegative)
             FieldsToMs(ui->SpinEdit9->Value(), ui->SpinEdit10->Value(), ui->SpinEdit11->Value())) -
         FieldsToMs(ui->SpinEdit6->Value(), ui->SpinEdit7->Value(), ui->SpinEdit8->Value());
     if (len >= 0) {
-        ui->Label20->setText("剪切片段长度：" + DisplayText(len));
+        ui->Label20->setText(Tr("剪切片段长度：%1").arg(DisplayText(len)));
     } else {
-        ui->Label20->setText(clearWhenNegative ? QString() : QString("剪切片段长度："));
+        ui->Label20->setText(clearWhenNegative ? QString() : Tr("剪切片段长度：%1").arg(QString()));
     }
 }
 
@@ -361,7 +361,7 @@ void TFrm_main::RunCut(const TCutJob &job)
     // thread, and the window stays alive meanwhile.
     auto progress = std::make_shared<TJobProgress>();
     cutProgress_ = progress;
-    auto *dialog = new QProgressDialog("正在剪切...", "取消", 0, 1000, this);
+    auto *dialog = new QProgressDialog(Tr("正在剪切..."), Tr("取消"), 0, 1000, this);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setMinimumDuration(400);
     dialog->setAutoClose(false);
@@ -418,6 +418,7 @@ void TFrm_main::RunCut(const TCutJob &job)
 void TFrm_main::BitBtn4Click()
 {
     if (!LastOutput.isEmpty() && !TDialogs::Current().OpenDocument(LastOutput)) {
-        TDialogs::Current().Message(this, "没有可以播放MP3文件的程序，无法打开 " + LastOutput);
+        TDialogs::Current().Message(this,
+                                    Tr("没有可以播放MP3文件的程序，无法打开 %1").arg(LastOutput));
     }
 }

@@ -1,4 +1,5 @@
 #include "Dialogs.h"
+#include "Shared.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -53,7 +54,7 @@ void TDialogs::Message(QWidget *parent, const QString &text)
 bool TDialogs::Finished(QWidget *parent, const QString &text)
 {
     const std::unique_ptr<QMessageBox> box = Box(parent, text);
-    QPushButton *folder = box->addButton("打开文件夹(&F)", QMessageBox::ActionRole);
+    QPushButton *folder = box->addButton(Tr("打开文件夹(&F)"), QMessageBox::ActionRole);
     box->exec();
     return box->clickedButton() == folder;
 }

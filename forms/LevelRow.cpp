@@ -2,6 +2,7 @@
 
 #include "Access.h"
 #include "Recent.h"
+#include "Shared.h"
 #include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
@@ -12,8 +13,7 @@ using namespace mp3core;
 
 TLevelRow::TLevelRow(QWidget *parent, const QString &key, QChar accessKey)
     : QWidget(parent), Gain(new TSpinEdit(this)), FadeIn(new TSpinEdit(this)),
-      FadeOut(new TSpinEdit(this)),
-      Normalize(new QCheckBox(QString("标准化(&%1)").arg(accessKey), this))
+      FadeOut(new TSpinEdit(this)), Normalize(new QCheckBox(Tr("标准化(&%1)").arg(accessKey), this))
 {
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -24,11 +24,12 @@ TLevelRow::TLevelRow(QWidget *parent, const QString &key, QChar accessKey)
         const char *caption;
         int min, max, length, width;
         const char *name;
-    } fields[] = {{Gain, "音量(dB)", -30, 30, 3, 46, "Gain"},
-                  {FadeIn, "淡入(毫秒)", 0, 60000, 5, 54, "FadeIn"},
-                  {FadeOut, "淡出(毫秒)", 0, 60000, 5, 54, "FadeOut"}};
+    } fields[] = {
+        {Gain, QT_TRANSLATE_NOOP("mp3cutter", "音量(dB)"), -30, 30, 3, 46, "Gain"},
+        {FadeIn, QT_TRANSLATE_NOOP("mp3cutter", "淡入(毫秒)"), 0, 60000, 5, 54, "FadeIn"},
+        {FadeOut, QT_TRANSLATE_NOOP("mp3cutter", "淡出(毫秒)"), 0, 60000, 5, 54, "FadeOut"}};
     for (const auto &f : fields) {
-        auto *label = new QLabel(f.caption, this);
+        auto *label = new QLabel(Tr(f.caption), this);
         label->setBuddy(f.field);
         f.field->setMinValue(f.min);
         f.field->setMaxValue(f.max);
@@ -38,13 +39,13 @@ TLevelRow::TLevelRow(QWidget *parent, const QString &key, QChar accessKey)
         f.field->setObjectName(QString(f.name) + "Edit");
         row->addWidget(label);
         row->addWidget(f.field);
-        row->addSpacing(6);
+        row->addSpacing(4);
         Remember(f.field, key + "/" + f.name);
         connect(f.field, &TSpinEdit::Changed, this, &TLevelRow::Changed);
-        NameControls({{f.field, PlainText(f.caption)}});
+        NameControls({{f.field, PlainText(Tr(f.caption))}});
     }
     Normalize->setObjectName("NormalizeBox");
-    Normalize->setToolTip("把音量调到峰值刚好不超过 -1 dBFS（按 1.5 dB 的步长）");
+    Normalize->setToolTip(Tr("把音量调到峰值刚好不超过 -1 dBFS（按 1.5 dB 的步长）"));
     row->addWidget(Normalize);
     row->addStretch();
     Remember(Normalize, key + "/normalize");

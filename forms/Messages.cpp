@@ -5,6 +5,71 @@
 
 using namespace mp3core;
 
+QString MsgDone()
+{
+    return Tr("文件分割完毕！");
+}
+
+QString MsgBusy()
+{
+    return Tr("目标文件被占用，文件分割失败！");
+}
+
+QString MsgNoFrame()
+{
+    return Tr("未找到MPEG音频帧，文件分割失败！");
+}
+
+QString MsgEmptyRange()
+{
+    return Tr("剪切范围为空，请重新设置起点和终点！");
+}
+
+QString MsgExists()
+{
+    return Tr("已经存在！");
+}
+
+QString MsgNoRows()
+{
+    return Tr("没有选中的片段！");
+}
+
+QString MsgBadStep()
+{
+    return Tr("分割步长无效！");
+}
+
+QString MsgNoInput()
+{
+    return Tr("请先打开要分割的MP3文件（“打开”或 Ctrl+O）。");
+}
+
+QString MsgNoSilence()
+{
+    return Tr("未找到可分割的静音！");
+}
+
+QString MsgCueOutside()
+{
+    return Tr("CUE文件中所有音轨的起点都在音频结束之后！");
+}
+
+QString MsgNoChapters()
+{
+    return Tr("文件的标签中没有章节！");
+}
+
+QString MsgChaptersOutside()
+{
+    return Tr("文件中所有章节的起点都在音频结束之后！");
+}
+
+QString MsgLabelsOutside()
+{
+    return Tr("标签文件中所有标签的起点都在音频结束之后！");
+}
+
 namespace {
 
 // The words for the failures both commands share.
@@ -17,29 +82,30 @@ QString FailureText(const TJobOutcome &o)
         return QString("Cannot open file \"%1\". %2").arg(file, reason);
     case TJobStatus::NoAudio:
         return o.Reason == FreeFormatReason
-                   ? MsgNoFrame + "\n" + file + "：不支持自由格式码率（free format）"
-                   : MsgNoFrame;
+                   ? MsgNoFrame() + "\n" + Tr("%1：不支持自由格式码率（free format）").arg(file)
+                   : MsgNoFrame();
     case TJobStatus::OutputIsInput:
     case TJobStatus::FolderUnwritable:
-        return MsgBusy;
+        return MsgBusy();
     case TJobStatus::NameIsFolder:
-        return MsgBusy + "\n" + file + "：同名文件夹已存在";
+        return MsgBusy() + "\n" + Tr("%1：同名文件夹已存在").arg(file);
     case TJobStatus::NotAFile:
-        return MsgBusy + "\n" + file + "：不是普通文件（" + QString::fromStdString(o.Reason) + "）";
+        return MsgBusy() + "\n" +
+               Tr("%1：不是普通文件（%2）").arg(file, QString::fromStdString(o.Reason));
     case TJobStatus::SameName:
-        return QString("两个片段的文件名相同：%1\n请在文件名中加入 @n。").arg(file);
+        return Tr("两个片段的文件名相同：%1\n请在文件名中加入 @n。").arg(file);
     case TJobStatus::WriteFailed:
-        return QString("无法写入文件 %1：%2").arg(file, reason);
+        return Tr("无法写入文件 %1：%2").arg(file, reason);
     case TJobStatus::ReadOnlyFile:
-        return QString("无法写入文件 %1：文件是只读的").arg(file);
+        return Tr("无法写入文件 %1：文件是只读的").arg(file);
     case TJobStatus::CrossesStreams:
-        return QString("剪切范围跨过了文件格式改变处 %1，请分别剪切两边。")
+        return Tr("剪切范围跨过了文件格式改变处 %1，请分别剪切两边。")
             .arg(QString::fromStdString(o.Reason));
     case TJobStatus::ReadFailed:
-        return QString("无法读取文件 %1：%2").arg(file, reason);
+        return Tr("无法读取文件 %1：%2").arg(file, reason);
     case TJobStatus::LevelNeedsLayer3:
-        return QString("无法调整 %1 的音量：它的帧是 %2，不解码就无法改变音量（只有 Layer III "
-                       "的帧可以）。")
+        return Tr("无法调整 %1 的音量：它的帧是 %2，不解码就无法改变音量（只有 Layer III "
+                  "的帧可以）。")
             .arg(file, reason);
     case TJobStatus::Done:
     case TJobStatus::Stopped:
@@ -56,12 +122,12 @@ QString WithTagNote(const QString &message, const TJobOutcome &o)
     const auto add = [&](const QString &note) { all = all.isEmpty() ? note : all + "\n" + note; };
     if (!o.StreamNote.empty() && !o.Written.empty()) {
         // The format changes inside a segment: the parts end there (the core's words).
-        add("文件中途改变了格式，分割时在该处另起一段（" + QString::fromStdString(o.StreamNote) +
-            "）。");
+        add(Tr("文件中途改变了格式，分割时在该处另起一段（%1）。")
+                .arg(QString::fromStdString(o.StreamNote)));
     }
     if (!o.TagNote.empty() && !o.Written.empty()) {
-        add("源文件的ID3v2标签已损坏，未写入输出文件（" + QString::fromStdString(o.TagNote) +
-            "）。");
+        add(Tr("源文件的ID3v2标签已损坏，未写入输出文件（%1）。")
+                .arg(QString::fromStdString(o.TagNote)));
     }
     return all;
 }
@@ -71,8 +137,8 @@ QString WithTagNote(const QString &message, const TJobOutcome &o)
 QString FileInfoText(const TMPEGAFHdr &hdr)
 {
     // A VBR file's bitrate is its average, marked as on the Cut page.
-    return QString("MPEG版本:%1\n压缩层次:%2\n位率(kbps):%3\n采样频率(HZ):%4\n帧长度(字节):%5\n"
-                   "帧数:%6")
+    return Tr("MPEG版本:%1\n压缩层次:%2\n位率(kbps):%3\n采样频率(HZ):%4\n帧长度(字节):%5\n"
+              "帧数:%6")
         .arg(VersionText(hdr.MPEGVersion))
         .arg(hdr.Layer)
         .arg(QString::number(hdr.Bitrate) + (hdr.VBR ? " VBR" : ""))
@@ -88,14 +154,14 @@ QString CutReport(const TJobOutcome &o, int64_t lengthMs)
     switch (o.Status) {
     case TJobStatus::Done:
         if (o.Written.empty()) {
-            return MsgDone;
+            return MsgDone();
         }
-        return MsgDone + "\n" + FromPath(o.Written.front()) +
-               (lengthMs >= 0 ? "（长度 " + DisplayText(lengthMs) + "）" : QString());
+        return MsgDone() + "\n" + FromPath(o.Written.front()) +
+               (lengthMs >= 0 ? Tr("（长度 %1）").arg(DisplayText(lengthMs)) : QString());
     case TJobStatus::Stopped:
         return QString();
     case TJobStatus::EmptyRange:
-        return MsgEmptyRange;
+        return MsgEmptyRange();
     default:
         return FailureText(o);
     }
@@ -104,20 +170,20 @@ QString CutReport(const TJobOutcome &o, int64_t lengthMs)
 QString SplitReport(const TJobOutcome &o)
 {
     const QString written =
-        QString("已写入 %1 个片段（共 %2 个）。").arg(o.Written.size()).arg(o.Planned);
+        Tr("已写入 %1 个片段（共 %2 个）。").arg(o.Written.size()).arg(o.Planned);
     switch (o.Status) {
     case TJobStatus::Done:
         if (o.Written.empty()) {
-            return MsgDone;
+            return MsgDone();
         }
-        return MsgDone + "\n" +
-               QString("已写入 %1 个片段到 %2")
+        return MsgDone() + "\n" +
+               Tr("已写入 %1 个片段到 %2")
                    .arg(o.Written.size())
                    .arg(FromPath(o.Written.front().parent_path()));
     case TJobStatus::Stopped:
-        return "已停止。" + written;
+        return Tr("已停止。%1").arg(written);
     case TJobStatus::EmptyRange:
-        return MsgNoRows;
+        return MsgNoRows();
     default:
         // A run that got to writing says how far it came.
         if (o.Written.empty() && o.Status != TJobStatus::WriteFailed &&
@@ -132,7 +198,7 @@ QString SplitReport(const TJobOutcome &o)
 
 QString ReadOnlyQuestion(const TJobOutcome &o)
 {
-    return QString("文件 %1 是只读的。\n要替换它吗？").arg(FromPath(o.File));
+    return Tr("文件 %1 是只读的。\n要替换它吗？").arg(FromPath(o.File));
 }
 
 QString CutMessage(const TJobOutcome &o, int64_t lengthMs)
@@ -149,25 +215,25 @@ QString ListFaultMessage(const QString &kind, const QString &file, int line, con
 {
     const QString reason = QString::fromStdString(why);
     if (line > 0) {
-        return QString("%1 %2 第 %3 行有误：%4").arg(kind, file).arg(line).arg(reason);
+        return Tr("%1 %2 第 %3 行有误：%4").arg(kind, file).arg(line).arg(reason);
     }
-    return QString("无法使用%1 %2：%3").arg(kind, file, reason);
+    return Tr("无法使用%1 %2：%3").arg(kind, file, reason);
 }
 
 QString CueFaultMessage(const QString &cue, const TCueRead &read)
 {
-    return ListFaultMessage("CUE文件", cue, read.Line, read.Reason);
+    return ListFaultMessage(Tr("CUE文件"), cue, read.Line, read.Reason);
 }
 
 QString CueNoteMessage(const TCueSheet &sheet, size_t outside)
 {
     QStringList notes;
     if (!sheet.Note.empty()) {
-        notes << QString("CUE文件写的是 %1，已按它的时间分割本文件。")
+        notes << Tr("CUE文件写的是 %1，已按它的时间分割本文件。")
                      .arg(QString::fromStdString(sheet.File));
     }
     if (outside > 0) {
-        notes << QString("%1 条音轨（共 %2 条）的起点在音频结束之后，已略去。")
+        notes << Tr("%1 条音轨（共 %2 条）的起点在音频结束之后，已略去。")
                      .arg(outside)
                      .arg(sheet.Tracks.size());
     }

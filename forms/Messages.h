@@ -6,19 +6,19 @@
 
 #include <QString>
 
-inline const QString MsgDone = "文件分割完毕！";
-inline const QString MsgBusy = "目标文件被占用，文件分割失败！";
-inline const QString MsgNoFrame = "未找到MPEG音频帧，文件分割失败！";
-inline const QString MsgEmptyRange = "剪切范围为空，请重新设置起点和终点！";
-inline const QString MsgExists = "已经存在！";
-inline const QString MsgNoRows = "没有选中的片段！";
-inline const QString MsgBadStep = "分割步长无效！";
-inline const QString MsgNoInput = "请先打开要分割的MP3文件（“打开”或 Ctrl+O）。";
-inline const QString MsgNoSilence = "未找到可分割的静音！";
-inline const QString MsgCueOutside = "CUE文件中所有音轨的起点都在音频结束之后！";
-inline const QString MsgNoChapters = "文件的标签中没有章节！";
-inline const QString MsgChaptersOutside = "文件中所有章节的起点都在音频结束之后！";
-inline const QString MsgLabelsOutside = "标签文件中所有标签的起点都在音频结束之后！";
+QString MsgDone();
+QString MsgBusy();
+QString MsgNoFrame();
+QString MsgEmptyRange();
+QString MsgExists();
+QString MsgNoRows();
+QString MsgBadStep();
+QString MsgNoInput();
+QString MsgNoSilence();
+QString MsgCueOutside();
+QString MsgNoChapters();
+QString MsgChaptersOutside();
+QString MsgLabelsOutside();
 
 // A file's format as the Split page shows it.
 QString FileInfoText(const mp3core::TMPEGAFHdr &hdr);

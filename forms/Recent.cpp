@@ -42,8 +42,8 @@ QToolButton *MakeRecentButton(QWidget *parent, const std::function<void(const QS
     button->setArrowType(Qt::DownArrow);
     button->setPopupMode(QToolButton::InstantPopup);
     button->setShortcut(QKeySequence("Alt+H"));
-    button->setAccessibleName("最近的文件");
-    button->setToolTip("最近的文件 (Alt+H)");
+    button->setAccessibleName(Tr("最近的文件"));
+    button->setToolTip(Tr("最近的文件 (Alt+H)"));
     auto *menu = new QMenu(button);
     button->setMenu(menu);
     // The list as it stands when the menu opens: the other page may have added to it.
@@ -57,7 +57,7 @@ QToolButton *MakeRecentButton(QWidget *parent, const std::function<void(const QS
             QObject::connect(a, &QAction::triggered, menu, [open, file] { open(file); });
         }
         if (files.isEmpty()) {
-            menu->addAction("（没有最近的文件）")->setEnabled(false);
+            menu->addAction(Tr("（没有最近的文件）"))->setEnabled(false);
         }
     });
     return button;

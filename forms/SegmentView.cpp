@@ -47,7 +47,7 @@ void TSegmentView::Show(std::optional<size_t> current)
             item->setIcon(0, tagIcon);
             const QString title = FromTagText(s.Tag->Title);
             item->setData(0, Qt::AccessibleDescriptionRole,
-                          title.isEmpty() ? QString("有自己的标签") : "有自己的标签：" + title);
+                          title.isEmpty() ? Tr("有自己的标签") : Tr("有自己的标签：%1").arg(title));
             for (int column = 0; column < 3 && !title.isEmpty(); ++column) {
                 item->setToolTip(column, title); // a track's title
             }

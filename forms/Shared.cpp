@@ -1,5 +1,7 @@
 #include "Shared.h"
 
+#include <QCoreApplication>
+
 #include "MediaPlayer.h"
 #include "Recent.h"
 #include "plan/TimeText.h"
@@ -14,6 +16,11 @@
 #include <QSlider>
 
 using namespace mp3core;
+
+QString Tr(const char *source)
+{
+    return QCoreApplication::translate("mp3cutter", source);
+}
 
 QString DisplayText(int64_t ms)
 {
@@ -115,8 +122,8 @@ bool PlayAround(TMediaPlayer &player, int64_t ms)
 
 QCheckBox *MakeSnapBox(QWidget *parent, TWaveView *view, const QString &key)
 {
-    auto *box = new QCheckBox("吸附(&S)", parent);
-    box->setToolTip("放下或拖动的点落在附近 ±250 毫秒内最安静处");
+    auto *box = new QCheckBox(Tr("吸附(&S)"), parent);
+    box->setToolTip(Tr("放下或拖动的点落在附近 ±250 毫秒内最安静处"));
     box->setAccessibleDescription(box->toolTip());
     Remember(box, key);
     view->SetSnap(box->isChecked());

@@ -14,6 +14,10 @@ class QLineEdit;
 class QSlider;
 class TMediaPlayer;
 
+// A text of the window in its language: the Chinese source, or its translation (see
+// LoadWindowTexts).
+QString Tr(const char *source);
+
 // A millisecond count as a display text, and as the whole seconds of a track bar.
 QString DisplayText(int64_t ms);
 inline int Seconds(int64_t ms)

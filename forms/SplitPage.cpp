@@ -31,8 +31,8 @@ using namespace mp3core;
 namespace {
 
 // The wizard's step is its button's caption.
-const QString NextCaption = "下一步(&N)";
-const QString StartCaption = "开始(&G)";
+const char *const NextCaption = QT_TRANSLATE_NOOP("mp3cutter", "下一步(&N)");
+const char *const StartCaption = QT_TRANSLATE_NOOP("mp3cutter", "开始(&G)");
 const QString OutputFolderKey = "split/outputFolder";
 
 } // namespace
@@ -73,7 +73,7 @@ void TSplitPage::ConnectControls()
     ShowStep({ui->GroupBoxmain});
     ui->SpeedButtonStop->hide();
     // "写入章节" beside "开始", while "开始" is there.
-    chaptersButton_ = new QPushButton("写入章节(&J)", ui->SpeedButton14->parentWidget());
+    chaptersButton_ = new QPushButton(Tr("写入章节(&J)"), ui->SpeedButton14->parentWidget());
     chaptersButton_->setObjectName("SpeedButtonChapters");
     chaptersButton_->setGeometry(
         ui->SpeedButton14->geometry().translated(96, 0).adjusted(0, 0, 30, 0));
@@ -161,7 +161,7 @@ void TSplitPage::additem(int64_t t)
     const TSegmentList::TAddResult r = list_.AddCut(t);
     Undoable(before);
     if (r.What == TSegmentList::TAdd::Exists) {
-        TDialogs::Current().Message(this, MsgExists);
+        TDialogs::Current().Message(this, MsgExists());
     } else if (r.What == TSegmentList::TAdd::Added) {
         view_->Show(r.Row);
     }
@@ -301,9 +301,9 @@ void TSplitPage::OpenSplitInput(const QString &path)
         return;
     }
     TMPEGAFHdr &hdr = input.Hdr;
-    QString info = FileInfoText(hdr) + "\n长度:" + DisplayText(input.LengthMs());
+    QString info = FileInfoText(hdr) + "\n" + Tr("长度:%1").arg(DisplayText(input.LengthMs()));
     for (size_t k = 1; k < input.StreamCount(); ++k) {
-        info += "\n格式改变处:" + QString::fromStdString(StreamChangeText(input, k));
+        info += "\n" + Tr("格式改变处:%1").arg(QString::fromStdString(StreamChangeText(input, k)));
     }
     ui->Memo1->setPlainText(info);
     filebitrate = hdr.Bitrate;
@@ -341,28 +341,28 @@ void TSplitPage::ShowStep(std::initializer_list<QGroupBox *> front)
 void TSplitPage::SpeedButton13Click()
 {
     ShowStep({ui->GroupBoxmain});
-    SetCaption(ui->SpeedButton14, NextCaption);
+    SetCaption(ui->SpeedButton14, Tr(NextCaption));
     ShowChaptersButton();
 }
 
 void TSplitPage::ShowChaptersButton()
 {
-    chaptersButton_->setVisible(!running_ && ui->SpeedButton14->text() == StartCaption);
+    chaptersButton_->setVisible(!running_ && ui->SpeedButton14->text() == Tr(StartCaption));
 }
 
 void TSplitPage::SpeedButton14Click()
 {
     if (ui->Edit7->text().isEmpty()) {
-        TDialogs::Current().Message(this, MsgNoInput);
+        TDialogs::Current().Message(this, MsgNoInput());
         return;
     }
-    if (ui->SpeedButton14->text() == NextCaption) {
+    if (ui->SpeedButton14->text() == Tr(NextCaption)) {
         ShowStep({ui->GroupBoxfile, ui->RadioButton1->isChecked()   ? ui->GroupBoxadv
                                     : ui->RadioButton2->isChecked() ? ui->GroupBoxtime
                                     : ui->RadioButton3->isChecked() ? ui->GroupBoxsize
                                                                     : ui->GroupBoxsilence});
         ui->ProgressBar2->setValue(0); // the method may have changed since the last run
-        SetCaption(ui->SpeedButton14, StartCaption);
+        SetCaption(ui->SpeedButton14, Tr(StartCaption));
         ShowChaptersButton();
         return;
     }
@@ -438,7 +438,7 @@ void TSplitPage::SpinEdit1Change()
 void TSplitPage::SpeedButton25Click()
 {
     const QString folder =
-        TDialogs::Current().ExistingDirectory(this, "选择存放目录", ui->Edit10->text());
+        TDialogs::Current().ExistingDirectory(this, Tr("选择存放目录"), ui->Edit10->text());
     if (!folder.isEmpty()) {
         ui->Edit10->setText(QDir::toNativeSeparators(folder));
         WindowSettings().setValue(OutputFolderKey, ui->Edit10->text());

@@ -6,6 +6,7 @@
 #include "Messages.h"
 #include "Paths.h"
 #include "SegmentView.h"
+#include "Shared.h"
 #include "io/Errors.h"
 #include "plan/PlanLists.h"
 #include "ui_SplitPage.h"
@@ -16,7 +17,7 @@ using namespace mp3core;
 
 namespace {
 
-const QString LabelFilter = "Audacity 标签 (*.txt)";
+const char *const LabelFilter = QT_TRANSLATE_NOOP("mp3cutter", "Audacity 标签 (*.txt)");
 const QString CueFilter = "CUE (*.cue)";
 
 } // namespace
@@ -26,7 +27,7 @@ void TSplitPage::N7Click()
     if (list_.Count() == 0 || running_) {
         return; // no file open, or a job runs
     }
-    labelsName_ = TDialogs::Current().OpenFileName(this, LabelFilter, ui->Edit8->text());
+    labelsName_ = TDialogs::Current().OpenFileName(this, Tr(LabelFilter), ui->Edit8->text());
     if (labelsName_.isEmpty()) {
         return;
     }
@@ -43,7 +44,7 @@ void TSplitPage::ExportList(bool cue)
     }
     const QString proposal = FromPath(InputPath().replace_extension(cue ? ".cue" : ".txt"));
     const QString name =
-        TDialogs::Current().SaveFileName(this, proposal, cue ? CueFilter : LabelFilter);
+        TDialogs::Current().SaveFileName(this, proposal, cue ? CueFilter : Tr(LabelFilter));
     if (name.isEmpty()) {
         return;
     }
@@ -52,7 +53,7 @@ void TSplitPage::ExportList(bool cue)
                                         : LabelsText(list_.Rows()));
     } catch (const EStreamError &e) {
         TDialogs::Current().Message(
-            this, QString("无法写入 %1：%2")
+            this, Tr("无法写入 %1：%2")
                       .arg(QDir::toNativeSeparators(name), QString::fromLocal8Bit(e.what())));
     }
 }

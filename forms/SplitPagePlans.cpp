@@ -39,7 +39,7 @@ void TSplitPage::Plan(int64_t from, int64_t to, int64_t stepMs)
     const size_t existed = list_.Plan(from, to, stepMs);
     Undoable(before);
     if (existed > 0) {
-        TDialogs::Current().Message(this, MsgExists);
+        TDialogs::Current().Message(this, MsgExists());
     }
     view_->Show(row);
 }
@@ -52,7 +52,7 @@ void TSplitPage::PlanBySize(int64_t from, int64_t to, int64_t stepBytes)
         const size_t existed = list_.PlanTimes(times);
         Undoable(before);
         if (existed > 0) {
-            TDialogs::Current().Message(this, MsgExists);
+            TDialogs::Current().Message(this, MsgExists());
         }
         view_->Show(row);
     });
@@ -143,7 +143,7 @@ void TSplitPage::PlanWholeFile(std::function<void()> then)
     using TMethod = TSplitRequest::TMethod;
     if ((request.Method == TMethod::Every && request.StepMs < 1) ||
         (request.Method == TMethod::Size && request.StepBytes < 1)) {
-        TDialogs::Current().Message(this, MsgBadStep);
+        TDialogs::Current().Message(this, MsgBadStep());
         return;
     }
     if (list_.Count() == 0) {
@@ -222,31 +222,31 @@ QString TSplitPage::PlanMessage(const TSplitPlan &plan) const
             return CueNoteMessage(*plan.Cue.Sheet, plan.TracksLeftOut);
         }
         return plan.TracksLeftOut > 0
-                   ? QString(plan.LabelsRead.Tracks
-                                 ? "%1 个标签（共 %2 个）的起点在音频结束之后，已略去。"
-                                 : "%1 个章节（共 %2 个）的起点在音频结束之后，已略去。")
+                   ? (plan.LabelsRead.Tracks
+                          ? Tr("%1 个标签（共 %2 个）的起点在音频结束之后，已略去。")
+                          : Tr("%1 个章节（共 %2 个）的起点在音频结束之后，已略去。"))
                          .arg(plan.TracksLeftOut)
                          .arg(plan.Tracks)
                    : QString();
     case TStatus::NoChapters:
-        return plan.Tracks == 0 ? MsgNoChapters : MsgChaptersOutside;
+        return plan.Tracks == 0 ? MsgNoChapters() : MsgChaptersOutside();
     case TStatus::LabelsFault:
-        return ListFaultMessage("标签文件", labelsName_, plan.LabelsRead.Line,
+        return ListFaultMessage(Tr("标签文件"), labelsName_, plan.LabelsRead.Line,
                                 plan.LabelsRead.Reason);
     case TStatus::LabelsOutside:
-        return MsgLabelsOutside;
+        return MsgLabelsOutside();
     case TStatus::Stopped:
         return {};
     case TStatus::Undecodable:
-        return MsgNoFrame;
+        return MsgNoFrame();
     case TStatus::NoSilence:
-        return MsgNoSilence;
+        return MsgNoSilence();
     case TStatus::CueFault:
         return CueFaultMessage(cueName_, plan.Cue);
     case TStatus::CueOutside:
-        return MsgCueOutside;
+        return MsgCueOutside();
     default:
-        return MsgBadStep;
+        return MsgBadStep();
     }
 }
 
@@ -296,7 +296,7 @@ void TSplitPage::SpeedButton24Click()
     TSplitJob job = SplitJobOf(list_, InputPath(), ToPath(ui->Edit10->text()),
                                ToPath(ui->Edit9->text()).string(), PageTag());
     if (job.Segments.empty()) {
-        TDialogs::Current().Message(this, MsgNoRows);
+        TDialogs::Current().Message(this, MsgNoRows());
         return;
     }
     job.Level = levelRow_->Request(true);
@@ -357,7 +357,7 @@ void TSplitPage::WithRows(const std::function<void()> &then)
 void TSplitPage::ChaptersClick()
 {
     if (ui->Edit7->text().isEmpty()) {
-        TDialogs::Current().Message(this, MsgNoInput);
+        TDialogs::Current().Message(this, MsgNoInput());
         return;
     }
     WithRows([this] { WriteChapters(); });
@@ -376,14 +376,14 @@ void TSplitPage::WriteChapters()
     // The ticked rows, each a chapter titled by its own texts.
     const std::vector<TSegment> &rows = list_.Rows();
     if (std::none_of(rows.begin(), rows.end(), [](const TSegment &r) { return r.Ticked; })) {
-        TDialogs::Current().Message(this, MsgNoRows);
+        TDialogs::Current().Message(this, MsgNoRows());
         return;
     }
     const QString base = ui->Edit9->text().contains('@')
                              ? QFileInfo(ui->Edit7->text()).completeBaseName()
                              : ui->Edit9->text();
     const QString name = TDialogs::Current().SaveFileName(
-        this, QDir(ui->Edit10->text()).filePath(base + "_章节.mp3"), "MP3 (*.mp3)");
+        this, QDir(ui->Edit10->text()).filePath(base + Tr("_章节.mp3")), "MP3 (*.mp3)");
     if (name.isEmpty()) {
         return;
     }
@@ -402,7 +402,7 @@ void TSplitPage::WriteChapters()
                 TDialogs::Current().Message(this, CutMessage(outcome));
                 return;
             }
-            const QString done = QString("已写入 %1 个章节到 %2")
+            const QString done = Tr("已写入 %1 个章节到 %2")
                                      .arg(job.Chapters->size())
                                      .arg(QDir::toNativeSeparators(FromPath(job.Output)));
             if (TDialogs::Current().Finished(this, done)) {

@@ -23,27 +23,27 @@ void TSplitPage::MakeListMenu()
 {
     auto *menu = new QMenu(this);
     menu->setObjectName("PopupMenu1");
-    auto addAction = [&](const char *name, const QString &text, void (TSplitPage::*slot)()) {
-        QAction *a = menu->addAction(text);
+    auto addAction = [&](const char *name, const char *text, void (TSplitPage::*slot)()) {
+        QAction *a = menu->addAction(Tr(text));
         a->setObjectName(name);
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    QAction *remove = addAction("N1", "删除", &TSplitPage::N1Click);
+    QAction *remove = addAction("N1", QT_TRANSLATE_NOOP("mp3cutter", "删除"), &TSplitPage::N1Click);
     remove->setShortcut(QKeySequence::Delete);
     remove->setShortcutContext(Qt::WidgetShortcut);
     ui->ListView2->addAction(remove); // Delete in the list removes its selected row
-    addAction("N2", "全部删除", &TSplitPage::N2Click);
+    addAction("N2", QT_TRANSLATE_NOOP("mp3cutter", "全部删除"), &TSplitPage::N2Click);
     menu->addSeparator();
-    addAction("N3", "细分...", &TSplitPage::N3Click);
-    addAction("N4", "标签...", &TSplitPage::N4Click);
+    addAction("N3", QT_TRANSLATE_NOOP("mp3cutter", "细分..."), &TSplitPage::N3Click);
+    addAction("N4", QT_TRANSLATE_NOOP("mp3cutter", "标签..."), &TSplitPage::N4Click);
     menu->addSeparator();
-    addAction("N5", "导入CUE...", &TSplitPage::N5Click);
-    addAction("N6", "导入章节", &TSplitPage::N6Click);
-    addAction("N7", "导入标签...", &TSplitPage::N7Click);
+    addAction("N5", QT_TRANSLATE_NOOP("mp3cutter", "导入CUE..."), &TSplitPage::N5Click);
+    addAction("N6", QT_TRANSLATE_NOOP("mp3cutter", "导入章节"), &TSplitPage::N6Click);
+    addAction("N7", QT_TRANSLATE_NOOP("mp3cutter", "导入标签..."), &TSplitPage::N7Click);
     menu->addSeparator();
-    addAction("N8", "导出CUE...", &TSplitPage::N8Click);
-    addAction("N9", "导出标签...", &TSplitPage::N9Click);
+    addAction("N8", QT_TRANSLATE_NOOP("mp3cutter", "导出CUE..."), &TSplitPage::N8Click);
+    addAction("N9", QT_TRANSLATE_NOOP("mp3cutter", "导出标签..."), &TSplitPage::N9Click);
     connect(ui->ListView2, &QWidget::customContextMenuRequested, this, [this, menu](QPoint at) {
         menu->findChild<QAction *>("N4")->setEnabled(view_->Selected().has_value());
         menu->findChild<QAction *>("N5")->setEnabled(list_.Count() > 0);
@@ -106,7 +106,7 @@ void TSplitPage::SetUpKeyboard()
                  ui->SpeedButtonStop, wave_});
     NameButtons(*this);
     NameControls({{ui->Edit7, PlainText(ui->Label4->text())},
-                  {ui->Edit8, "MP3文件所在文件夹"},
+                  {ui->Edit8, Tr("MP3文件所在文件夹")},
                   {ui->Edit2, ui->Label29->text()},
                   {ui->Edit3, ui->Label30->text()},
                   {ui->Edit4, ui->Label31->text()},
@@ -114,11 +114,11 @@ void TSplitPage::SetUpKeyboard()
                   {ui->ComboBox1, ui->Label33->text()},
                   {ui->Edit6, ui->Label34->text()},
                   {ui->Memo1, ui->GroupBox6->title()},
-                  {ui->ListView2, "片段列表"},
-                  {ui->TrackBar1, "播放位置"},
-                  {ui->SpinEdit1, "时间 分"},
-                  {ui->SpinEdit2, "时间 秒"},
-                  {ui->SpinEdit3, "时间 毫秒"},
+                  {ui->ListView2, Tr("片段列表")},
+                  {ui->TrackBar1, Tr("播放位置")},
+                  {ui->SpinEdit1, Tr("时间 分")},
+                  {ui->SpinEdit2, Tr("时间 秒")},
+                  {ui->SpinEdit3, Tr("时间 毫秒")},
                   {ui->SpinEdit4, PlainText(ui->Label1->text())},
                   {ui->SpinEdit15, PlainText(ui->Label38->text())},
                   {ui->SpinEdit16, PlainText(ui->Label41->text())},
@@ -128,8 +128,8 @@ void TSplitPage::SetUpKeyboard()
                   {ui->SpinEdit14, PlainText(ui->Label37->text())},
                   {ui->Edit9, PlainText(ui->Label13->text())},
                   {ui->Edit10, PlainText(ui->Label39->text())},
-                  {ui->SpeedButton25, "选择存放目录"},
-                  {ui->ProgressBar2, "进度"}});
+                  {ui->SpeedButton25, Tr("选择存放目录")},
+                  {ui->ProgressBar2, Tr("进度")}});
     for (TSpinEdit *field : {ui->SpinEdit1, ui->SpinEdit2, ui->SpinEdit3}) {
         connect(field, &TSpinEdit::Entered, this, &TSplitPage::SpeedButton12Click);
     }
@@ -188,7 +188,7 @@ void TSplitPage::SetUpWaveform()
     // fades of each part.
     levelRow_ = new TLevelRow(this, "split/level", 'K');
     levelRow_->setObjectName("LevelRow2");
-    levelRow_->setGeometry(26, 232, 440, 22);
+    levelRow_->setGeometry(18, 232, 456, 22);
     levelRow_->hide();
     const auto showFades = [this] {
         const mp3core::TLevelRequest level = levelRow_->Request(true);

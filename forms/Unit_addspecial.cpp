@@ -29,10 +29,10 @@ Tfrm_addspecial::Tfrm_addspecial(QWidget *parent) : QDialog(parent), ui(new Ui::
                  ui->RadioGroup2Item0, ui->RadioGroup2Item1, ui->MaskEdit1, ui->MaskEdit2,
                  ui->SpeedButton1, ui->SpeedButton2});
     NameButtons(*this);
-    NameControls({{ui->Edit1, "整个文件的范围"},
-                  {ui->Edit2, "所选段的范围"},
-                  {ui->MaskEdit1, "尺寸(KB)"},
-                  {ui->MaskEdit2, "时间"}});
+    NameControls({{ui->Edit1, Tr("整个文件的范围")},
+                  {ui->Edit2, Tr("所选段的范围")},
+                  {ui->MaskEdit1, Tr("尺寸(KB)")},
+                  {ui->MaskEdit2, Tr("时间")}});
 }
 
 Tfrm_addspecial::~Tfrm_addspecial()
@@ -87,7 +87,7 @@ void Tfrm_addspecial::SpeedButton1Click()
         }
     }
     if (!step) {
-        TDialogs::Current().Message(this, MsgBadStep);
+        TDialogs::Current().Message(this, MsgBadStep());
         return;
     }
     // Planned: the dialog closes, as the tag dialog does on 确定.

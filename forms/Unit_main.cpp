@@ -60,7 +60,7 @@ TFrm_main::TFrm_main(QWidget *parent) : QWidget(parent), ui(new Ui::TFrm_main)
     ui->PageControl1->tabBar()->setAccessibleTabName(1, ui->TabSheet2->accessibleName());
     SplitPageButton = new QToolButton(ui->PageControl1);
     SplitPageButton->setObjectName("SplitPageButton");
-    SplitPageButton->setText("高级分割(&V)");
+    SplitPageButton->setText(Tr("高级分割(&V)"));
     // A button that stays down while its page is in front, as a tab looks selected. A click
     // and a screen reader's "Toggle" both toggle it: either opens the page, and neither can
     // raise it while the page is in front.
@@ -121,17 +121,17 @@ void TFrm_main::SetUpKeyboard()
                  ui->SpeedButton2, ui->BitBtn1, ui->BitBtn2, ui->TrackBar2, SnapBox1, WaveView1,
                  SplitPage()->FirstControl()});
     NameButtons(*this);
-    NameControls({{ui->SpinEdit6, "起点 分"},
-                  {ui->SpinEdit7, "起点 秒"},
-                  {ui->SpinEdit8, "起点 毫秒"},
-                  {ui->SpinEdit9, "终点 分"},
-                  {ui->SpinEdit10, "终点 秒"},
-                  {ui->SpinEdit11, "终点 毫秒"},
+    NameControls({{ui->SpinEdit6, Tr("起点 分")},
+                  {ui->SpinEdit7, Tr("起点 秒")},
+                  {ui->SpinEdit8, Tr("起点 毫秒")},
+                  {ui->SpinEdit9, Tr("终点 分")},
+                  {ui->SpinEdit10, Tr("终点 秒")},
+                  {ui->SpinEdit11, Tr("终点 毫秒")},
                   {ui->Edit1, PlainText(ui->Label2->text())},
                   {ui->Edit11, PlainText(ui->Label3->text())},
-                  {ui->SpeedButton1, "选择输入文件"},
-                  {ui->SpeedButton2, "选择输出文件"},
-                  {ui->TrackBar2, "播放位置"}});
+                  {ui->SpeedButton1, Tr("选择输入文件")},
+                  {ui->SpeedButton2, Tr("选择输出文件")},
+                  {ui->TrackBar2, Tr("播放位置")}});
 
     const auto shortcut = [this](const QKeySequence &keys, auto handler) {
         auto *s = new QShortcut(keys, this);

@@ -12,7 +12,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 id=net.mp3cut.Mp3Cutter
 for f in bin/mp3cut bin/mp3cutter "share/applications/$id.desktop" \
     "share/icons/hicolor/scalable/apps/$id.svg" "share/metainfo/$id.metainfo.xml" \
-    share/man/man1/mp3cut.1 share/bash-completion/completions/mp3cut; do
+    share/man/man1/mp3cut.1 share/bash-completion/completions/mp3cut \
+    share/mp3cutter/translations/mp3cutter_en.qm; do
     [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 desktop-file-validate "$prefix/share/applications/$id.desktop"

@@ -336,8 +336,8 @@ void NoteLevel(const TJobOutcome &o, const TLevelRequest &request)
         }
     }
     if (o.Album) {
-        std::snprintf(text, sizeof text, "album gain %.2f dB, peak %.6f",
-                      *o.Album->AlbumGainDb, *o.Album->AlbumPeak);
+        std::snprintf(text, sizeof text, "album gain %.2f dB, peak %.6f", *o.Album->AlbumGainDb,
+                      *o.Album->AlbumPeak);
         NoteOn(text);
         Report()["album_gain_db"] = *o.Album->AlbumGainDb;
         Report()["album_peak"] = *o.Album->AlbumPeak;

@@ -11,14 +11,15 @@ namespace mp3core {
 
 namespace fs = std::filesystem;
 
-fs::path DefaultCutName(const fs::path &input)
+fs::path DefaultCutName(const fs::path &input, const std::string &suffix)
 {
     const std::u8string stem = input.stem().u8string();
     // A name that is only an extension (".mp3") keeps it as its extension.
     const bool onlyExtension = !stem.empty() && stem[0] == u8'.' && input.extension().empty();
     const std::u8string base = onlyExtension ? std::u8string() : stem;
     const std::u8string ext = onlyExtension ? stem : input.extension().u8string();
-    return input.parent_path() / fs::path(base + u8"_片段" + ext);
+    const std::u8string own(suffix.begin(), suffix.end());
+    return input.parent_path() / fs::path(base + own + ext);
 }
 
 TCutJob ChaptersJobOf(const std::vector<TSegment> &rows, const std::filesystem::path &input,

@@ -38,8 +38,10 @@ TCutJob ChaptersJobOf(const std::vector<TSegment> &rows, const std::filesystem::
                       const std::filesystem::path &output,
                       const std::vector<std::string> &titles = {});
 
-// "song.mp3" proposes "song_片段.mp3" beside it.
-std::filesystem::path DefaultCutName(const std::filesystem::path &input);
+// "song.mp3" proposes "song_片段.mp3" beside it (suffix: UTF-8, the window's own in its
+// language).
+std::filesystem::path DefaultCutName(const std::filesystem::path &input,
+                                     const std::string &suffix = "_片段");
 
 // Checks the request, then writes the whole frames of the range to the output, whole or not at
 // all. Progress, if given, hears between the blocks of a long copy; returning false stops the

@@ -27,7 +27,7 @@ constexpr int64_t ShortestViewMs = 20; // the deepest zoom shows 20 ms across
 TWaveView::TWaveView(QWidget *parent) : QWidget(parent)
 {
     bar_ = new QScrollBar(Qt::Horizontal, this);
-    bar_->setAccessibleName("波形的位置");
+    bar_->setAccessibleName(Tr("波形的位置"));
     bar_->setFocusPolicy(Qt::NoFocus); // the waveform's own keys scroll it
     bar_->hide();
     connect(bar_, &QScrollBar::valueChanged, this,
@@ -36,7 +36,7 @@ TWaveView::TWaveView(QWidget *parent) : QWidget(parent)
     connect(source_, &TWaveSource::Peaks, this, &TWaveView::SetPeaks);
     connect(source_, &TWaveSource::Samples, this, &TWaveView::SetSamples);
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName("波形");
+    setAccessibleName(Tr("波形"));
     setMinimumHeight(40);
     setCursor(Qt::IBeamCursor);
 }
@@ -184,15 +184,16 @@ void TWaveView::Scroll(int64_t byMs)
 
 void TWaveView::Describe()
 {
-    QString text = "位置 " + DisplayText(std::max<int64_t>(0, position_));
+    QString text = Tr("位置 %1").arg(DisplayText(std::max<int64_t>(0, position_)));
     if (!rows_.empty() && selected_ && *selected_ < rows_.size()) {
-        text += "，分割点 " + DisplayText(std::max<int64_t>(0, rows_[*selected_].StartMs));
+        text += Tr("，分割点 %1").arg(DisplayText(std::max<int64_t>(0, rows_[*selected_].StartMs)));
     } else if (rows_.empty() && end_ >= start_) {
-        text += "，选定 " + DisplayText(std::max<int64_t>(0, start_)) + " 至 " +
-                DisplayText(std::max<int64_t>(0, end_));
+        text += Tr("，选定 %1 至 %2")
+                    .arg(DisplayText(std::max<int64_t>(0, start_)),
+                         DisplayText(std::max<int64_t>(0, end_)));
     }
     if (fadeInMs_ > 0 || fadeOutMs_ > 0) {
-        text += QString("，淡入 %1 毫秒，淡出 %2 毫秒").arg(fadeInMs_).arg(fadeOutMs_);
+        text += Tr("，淡入 %1 毫秒，淡出 %2 毫秒").arg(fadeInMs_).arg(fadeOutMs_);
     }
     setAccessibleDescription(text);
 }

@@ -115,7 +115,7 @@ private slots:
         TFakeDialogs dialogs;
         TWindows w;
         w.split->SpeedButton14Click();
-        QCOMPARE(dialogs.Messages, QStringList{MsgNoInput});
+        QCOMPARE(dialogs.Messages, QStringList{MsgNoInput()});
         QVERIFY(PlainText(w.ui.SpeedButton14->text()) == "下一步");
 
         dialogs.Messages.clear();
