@@ -156,8 +156,10 @@ QString CutReport(const TJobOutcome &o, int64_t lengthMs)
         if (o.Written.empty()) {
             return MsgDone();
         }
-        return MsgDone() + "\n" + FromPath(o.Written.front()) +
-               (lengthMs >= 0 ? Tr("（长度 %1）").arg(DisplayText(lengthMs)) : QString());
+        return MsgDone() + "\n" +
+               (lengthMs >= 0
+                    ? Tr("%1（长度 %2）").arg(FromPath(o.Written.front()), DisplayText(lengthMs))
+                    : FromPath(o.Written.front()));
     case TJobStatus::Stopped:
         return QString();
     case TJobStatus::EmptyRange:

@@ -542,6 +542,11 @@
     </message>
     <message>
       <location filename="../Messages.cpp" />
+      <source>%1（长度 %2）</source>
+      <translation>%1 (length %2)</translation>
+    </message>
+    <message>
+      <location filename="../Messages.cpp" />
       <source>%1：不支持自由格式码率（free format）</source>
       <translation>%1: free-format bitrates are not supported</translation>
     </message>
@@ -713,11 +718,6 @@ Replace it?</translation>
       <location filename="../Messages.cpp" />
       <source>请先打开要分割的MP3文件（“打开”或 Ctrl+O）。</source>
       <translation>Open the MP3 file to split first ("Open" or Ctrl+O).</translation>
-    </message>
-    <message>
-      <location filename="../Messages.cpp" />
-      <source>（长度 %1）</source>
-      <translation> (length %1)</translation>
     </message>
     <message>
       <location filename="../Recent.cpp" />
