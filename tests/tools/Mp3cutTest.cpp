@@ -1009,6 +1009,11 @@ TEST_F(Mp3cut, LevelOptionsSayWhatTheyDid)
     }
     EXPECT_FALSE(fs::exists(dir / "x.mp3"));
     EXPECT_EQ(GaplessSamples(dir / "f001.mp3").size(), 3u * 44100 * 2);
+    // To standard output, in order: the same bytes, its information frame's CRC summed over
+    // the edited frames beforehand.
+    const RunResult piped = Run("cut talk.mp3 1 5 -o - --gain -3 --fade-in 300");
+    ASSERT_EQ(Run("cut talk.mp3 1 5 -o lv.mp3 --gain -3 --fade-in 300").status, 0);
+    EXPECT_TRUE(piped.out == Slurp(dir / "lv.mp3"));
     const RunResult json = Run("cut --json talk.mp3 1 5 -o j.mp3 --gain -3");
     EXPECT_NE(json.out.find("\"gain_steps\": -2"), std::string::npos) << json.out;
 }
