@@ -188,7 +188,7 @@ void TSplitPage::SetUpWaveform()
     // fades of each part.
     levelRow_ = new TLevelRow(this, "split/level", 'K');
     levelRow_->setObjectName("LevelRow2");
-    levelRow_->setGeometry(18, 232, 456, 22);
+    levelRow_->setGeometry(12, 232, 466, 22);
     levelRow_->hide();
     const auto showFades = [this] {
         const mp3core::TLevelRequest level = levelRow_->Request(true);

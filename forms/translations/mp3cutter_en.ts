@@ -189,7 +189,7 @@
     <message>
       <location filename="../SplitPage.ui" />
       <source>备注</source>
-      <translation>Comment</translation>
+      <translation>Note</translation>
     </message>
     <message>
       <location filename="../SplitPage.ui" />
@@ -314,7 +314,7 @@
     <message>
       <location filename="../SplitPage.ui" />
       <source>类型</source>
-      <translation>Genre</translation>
+      <translation>Type</translation>
     </message>
     <message>
       <location filename="../SplitPage.ui" />
@@ -344,7 +344,7 @@
     <message>
       <location filename="../SplitPage.ui" />
       <source>静音阈值（dB）</source>
-      <translation>Silence threshold (dB)</translation>
+      <translation>Threshold (dB)</translation>
     </message>
     <message>
       <location filename="../SplitPage.ui" />
@@ -762,7 +762,7 @@ Replace it?</translation>
     <message>
       <location filename="../SplitPage.cpp" />
       <source>写入章节(&amp;J)</source>
-      <translation>Write chapters (&amp;J)</translation>
+      <translation>Chapters (&amp;J)</translation>
     </message>
     <message>
       <location filename="../SplitPage.cpp" />

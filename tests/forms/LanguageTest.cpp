@@ -131,6 +131,13 @@ private slots:
             QCOMPARE(w.ui.BitBtn3->text(), QString("&Cut"));
             const QStringList texts = AllTexts(w, file);
             QVERIFY2(Chinese(texts).isEmpty(), qPrintable(Chinese(texts).join("\n")));
+            // In the window's font the English shows whole too.
+            QApplication::setFont(TApplication::WindowFont());
+            TWindows shown;
+            shown.main->show();
+            shown.split->OpenSplitInput(Q(file));
+            const QStringList cut = TextsCutShort(shown);
+            QVERIFY2(cut.isEmpty(), qPrintable(cut.join(", ")));
             // A message box and a report: English too.
             TWindows fresh;
             fresh.split->SpeedButton14Click(); // no file yet
