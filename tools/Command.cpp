@@ -271,18 +271,24 @@ int64_t ParseWhole(const std::string &option, const std::string &text)
     return value;
 }
 
+double ParseNumber(const TOptions &opts, const char *option, double fallback, double limit)
+{
+    if (!opts.count(option)) {
+        return fallback;
+    }
+    const std::string &text = opts.at(option);
+    char *end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !std::isfinite(value) || std::abs(value) > limit) {
+        Fail(UsageError, std::string(option) + " takes a number, not '" + text + "'");
+    }
+    return value;
+}
+
 TLevelRequest LevelRequest(const TOptions &opts)
 {
     TLevelRequest request;
-    const auto number = [&](const char *option) {
-        const std::string &text = opts.at(option);
-        char *end = nullptr;
-        const double value = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != '\0' || !std::isfinite(value) || std::abs(value) > 1e7) {
-            Fail(UsageError, std::string(option) + " takes a number, not '" + text + "'");
-        }
-        return value;
-    };
+    const auto number = [&](const char *option) { return ParseNumber(opts, option, 0.0, 1e7); };
     if (opts.count("--gain")) {
         request.Level.GainSteps = StepsOf(number("--gain"));
     }

@@ -66,6 +66,8 @@ void OpenInput(const std::filesystem::path &path, mp3core::TSource &input);
 // of lengthMs.
 int64_t ParseTime(const std::string &text, const std::string &what, int64_t lengthMs);
 int64_t ParseWhole(const std::string &option, const std::string &text);
+// A number option's value (at most limit either way), or the fallback when it is not given.
+double ParseNumber(const TOptions &opts, const char *option, double fallback, double limit = 1e6);
 
 // The level asked for: --gain DB, --fade-in MS, --fade-out MS, --normalize [DBFS],
 // --normalize-album [DBFS] and --replaygain.

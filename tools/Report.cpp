@@ -206,12 +206,10 @@ void PrintReports(std::vector<TJson> files, int status, const std::string &error
 
 namespace {
 
-constexpr const char *VersionNames[] = {"reserved", "MPEG-1", "MPEG-2", "MPEG-2.5"};
-
 TJson FormatJson(const TMPEGAFHdr &h)
 {
     TJson s = TJson::Object();
-    s["version"] = VersionNames[h.MPEGVersion & 3];
+    s["version"] = VersionName(h.MPEGVersion);
     s["layer"] = h.Layer;
     s["sample_rate"] = h.SampleRate;
     s["channels"] = h.ChannelMode == cmMono ? 1 : 2;
@@ -221,6 +219,12 @@ TJson FormatJson(const TMPEGAFHdr &h)
 }
 
 } // namespace
+
+const char *VersionName(int version)
+{
+    static constexpr const char *Names[] = {"reserved", "MPEG-1", "MPEG-2", "MPEG-2.5"};
+    return Names[version & 3];
+}
 
 TJson StreamsJson(TSource &input)
 {

@@ -62,6 +62,9 @@ TJson RunReported(const std::string &input, int &status, const std::function<int
 // Prints the document of the reports of every input, in order.
 void PrintReports(std::vector<TJson> files, int status, const std::string &error = {});
 
+// "MPEG-1", "MPEG-2" or "MPEG-2.5", as info and the report name a stream's version.
+const char *VersionName(int version);
+
 // The parts of a report.
 TJson StreamsJson(mp3core::TSource &input);
 TJson TagsJson(const mp3core::TSourceTags &tags);

@@ -47,21 +47,6 @@ uint8_t ParseGenre(const std::string &text)
     Fail(UsageError, "unknown genre '" + text + "'");
 }
 
-// A number option's value, or the fallback when it is not given.
-double ParseNumber(const TOptions &opts, const char *option, double fallback)
-{
-    if (!opts.count(option)) {
-        return fallback;
-    }
-    const std::string &text = opts.at(option);
-    char *end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(value) || std::abs(value) > 1e6) {
-        Fail(UsageError, std::string(option) + " takes a number, not '" + text + "'");
-    }
-    return value;
-}
-
 // The silence options given (--threshold, --min-silence, --min-part).
 TSilenceOptions SilenceOptions(const TOptions &opts)
 {

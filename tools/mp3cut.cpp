@@ -96,14 +96,12 @@ ReplayGain 2.0 tags (track, and album for a split). A note counts the granules w
 stopped at 0 or 255 (clamped).
 )";
 
-constexpr const char *VersionNames[] = {"reserved", "MPEG-1", "MPEG-2", "MPEG-2.5"};
-
 // The format, each stream of a file of several, and the junk among the frames.
 void PrintFormat(const std::string &file, TSource &in)
 {
     const TMPEGAFHdr &h = in.Hdr;
     Out() << "file: " << file << "\n"
-          << "version: " << VersionNames[h.MPEGVersion] << "\n"
+          << "version: " << VersionName(h.MPEGVersion) << "\n"
           << "layer: " << h.Layer << "\n"
           << "bitrate: " << h.Bitrate << " kbps" << (h.VBR ? " (average)" : "") << "\n"
           << "sample rate: " << h.SampleRate << " Hz\n"
@@ -114,7 +112,7 @@ void PrintFormat(const std::string &file, TSource &in)
     // A file of several streams: each with its format, where it starts and how long it plays.
     for (size_t k = 0; in.StreamCount() > 1 && k < in.StreamCount(); ++k) {
         const TMPEGAFHdr &s = in.StreamHdr(k);
-        Out() << "stream " << k + 1 << ": " << VersionNames[s.MPEGVersion] << " Layer " << s.Layer
+        Out() << "stream " << k + 1 << ": " << VersionName(s.MPEGVersion) << " Layer " << s.Layer
               << ", " << s.SampleRate << " Hz, " << (s.ChannelMode == cmMono ? "mono" : "stereo")
               << ", " << s.Bitrate << " kbps " << (s.VBR ? "VBR" : "CBR") << ", from "
               << FormatMs("nn:ss.zzz", in.StreamStartMs(k)) << ", "

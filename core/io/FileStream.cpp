@@ -334,4 +334,9 @@ void TFileStream::CopyFrom(TFileStream &source, int64_t count, char *buffer, int
     }
 }
 
+std::filesystem::path DescriptorPath(const TFileStream &stream)
+{
+    return "/proc/self/fd/" + std::to_string(stream.Handle());
+}
+
 } // namespace mp3core

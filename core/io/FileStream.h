@@ -35,6 +35,11 @@ class TFileStream;
 // True when the name leads to the file, pipe or terminal that standard output writes to.
 bool IsStandardOutput(const std::filesystem::path &path);
 
+class TFileStream;
+// A name that reaches an open file through a descriptor of its own, for a second reader that
+// must not move the writer's offset (the file may have no name yet): /proc/self/fd/N.
+std::filesystem::path DescriptorPath(const TFileStream &stream);
+
 class TFileStream
 {
 public:

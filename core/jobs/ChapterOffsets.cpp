@@ -46,8 +46,7 @@ void WriteChapterOffsets(TFileStream &written, const std::vector<TChapter> &chap
 #else
     // A second look at the output through a descriptor of its own, which moves no offset of
     // the writer's.
-    const std::string self = "/proc/self/fd/" + std::to_string(written.Handle());
-    const int fd = ::open(self.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(DescriptorPath(written).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return; // no such view of the file here: the offsets stay "not given"
     }

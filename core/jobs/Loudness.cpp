@@ -79,7 +79,7 @@ std::optional<TLoudness> MeasureLoudness(const std::filesystem::path &file, TPea
 std::optional<TLoudness> MeasureLoudness(TFileStream &written, TPeakKind peak, std::string &error)
 {
     // Through a name of its own descriptor: the file may have none yet.
-    return MeasureLoudness("/proc/self/fd/" + std::to_string(written.Handle()), peak, error);
+    return MeasureLoudness(DescriptorPath(written), peak, error);
 }
 
 double AlbumLufs(const std::vector<TLoudness> &tracks)
